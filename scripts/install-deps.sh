@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the benchmarks need. Idempotent.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libzip-dev zipcmp zipmerge ziptool libpugixml-dev
+  libvips-dev librsvg2-dev libwmf-dev libemf2svg-dev
+  libgtest-dev libgmock-dev
+  fonts-noto-cjk fonts-dejavu-core
+  libreoffice-impress-nogui
+  ffmpeg python3 python3-pil python3-numpy
+  unzip zip
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
