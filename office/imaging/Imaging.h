@@ -1,0 +1,72 @@
+#pragma once
+
+// Picture codecs and rendering for the presentation engine: decode what decks hold, apply a
+// picture's crop and flips, resample, and encode the paste formats. Built on libvips; metafiles are
+// rasterised through librsvg (EMF via libemf2svg, WMF via libwmf).
+
+#include "automation/Clipboard.h"
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace office::imaging {
+
+class ImagingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Straight (not premultiplied) 8-bit RGBA, row-major.
+struct Raster {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+    bool HasTransparency() const;
+};
+
+// a:srcRect insets as fractions of the image size (srcRect value / 100000). Negative values pad.
+struct CropRect {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    bool IsEmpty() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
+};
+
+enum class PictureKind { Jpeg, Png, Gif, Bmp, Tiff, WebP, Svg, Emf, Wmf, Unknown };
+
+// By content type ("image/png") or by file extension ("png", ".png").
+PictureKind KindOf(std::string_view contentTypeOrExtension);
+// By the leading bytes; Unknown when no format matches.
+PictureKind SniffKind(std::span<const std::uint8_t> bytes);
+bool IsMetafile(PictureKind kind);
+
+// Pixel size without decoding the whole picture. Throws ImagingError on absurd dimensions.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+};
+PixelSize MeasurePicture(std::span<const std::uint8_t> bytes);
+
+// Renders a picture as displayed: crop applied, resampled to exactly pixelWidth x pixelHeight
+// with a high-quality kernel, then flipped. Throws ImagingError when it cannot be decoded.
+Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
+                     int pixelWidth, int pixelHeight);
+
+// Paste encodings. JPEG flattens transparent pixels onto black; PNG is lossless with alpha;
+// GIF has at most 256 colours with one transparent index.
+std::vector<std::uint8_t> EncodeJpeg(const Raster& raster);
+std::vector<std::uint8_t> EncodePng(const Raster& raster);
+std::vector<std::uint8_t> EncodeGif(const Raster& raster);
+// An EMF holding the bitmap (32-bit, alpha kept).
+std::vector<std::uint8_t> WrapInEmf(const Raster& raster);
+
+// The metafile drawn from the top-left at its own size (96 dpi) into a white box of the given
+// pixel size, clipped to it, as colour numbers.
+automation::ColorBox RenderMetafileToBox(std::span<const std::uint8_t> metafile, int boxWidth, int boxHeight);
+
+// The size a metafile declares, in pixels at 96 dpi.
+PixelSize MetafileSize(std::span<const std::uint8_t> metafile);
+
+} // namespace office::imaging
