@@ -37,4 +37,7 @@ public:
     std::string ProgramFolder() const;
 };
 
+// The program-wide file-system object. It holds no state, so sharing one instance is safe.
+extern const FileSystem gFSO;
+
 } // namespace platform

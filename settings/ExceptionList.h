@@ -37,6 +37,9 @@ public:
     void ShowInstalledInsertable(RegistryStore& registry);
     // Writes name i / value i alternately; keys beyond the list's length are left as they are.
     void Save(IniFile& ini, const std::string& oleIniPath) const;
+    // Empties the list, deletes "ole.ini" and loads again: the defaults, then the installed applications.
+    // The file is written again only by Save.
+    void Reset(IniFile& ini, const std::string& oleIniPath, RegistryStore& registry);
 
 private:
     std::vector<Entry> entries_;
