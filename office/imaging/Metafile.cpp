@@ -1,0 +1,300 @@
+#include "office/imaging/Metafile.h"
+
+#include "office/imaging/BmpDecoder.h"
+#include "office/imaging/ImageLimits.h"
+#include "office/imaging/VipsSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+#include <memory>
+#include <mutex>
+
+namespace office::imaging {
+
+namespace detail {
+
+namespace {
+
+constexpr std::uint32_t kEmrHeader = 1;
+constexpr std::uint32_t kEmrEof = 14;
+constexpr std::uint32_t kEmrSetStretchBltMode = 21;
+constexpr std::uint32_t kEmrStretchDibits = 81;
+constexpr std::uint32_t kEmrAlphaBlend = 114;
+constexpr double kHundredthsMmPerInch = 2540.0;
+constexpr double kScreenDpi = 96.0;
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::size_t at) {
+    if (at > b.size() || b.size() - at < 4) {
+        throw ImagingError("metafile is truncated");
+    }
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
+std::int32_t ReadI32(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::int32_t>(ReadU32(b, at));
+}
+std::int16_t ReadI16(std::span<const std::uint8_t> b, std::size_t at) {
+    if (at > b.size() || b.size() - at < 2) {
+        throw ImagingError("metafile is truncated");
+    }
+    return static_cast<std::int16_t>(b[at] | b[at + 1] << 8);
+}
+
+PixelSize EmfSize(std::span<const std::uint8_t> emf) {
+    const std::int64_t left = ReadI32(emf, 24), top = ReadI32(emf, 28), right = ReadI32(emf, 32),
+                       bottom = ReadI32(emf, 36);
+    const double width = static_cast<double>(right - left + 1) * kScreenDpi / kHundredthsMmPerInch;
+    const double height = static_cast<double>(bottom - top + 1) * kScreenDpi / kHundredthsMmPerInch;
+    const auto w = static_cast<std::int64_t>(std::llround(std::clamp(width, -1e9, 1e9)));
+    const auto h = static_cast<std::int64_t>(std::llround(std::clamp(height, -1e9, 1e9)));
+    CheckDimensions(w, h);
+    return {static_cast<int>(w), static_cast<int>(h)};
+}
+
+// libwmf keeps global state in its font and player set-up; one metafile at a time.
+std::mutex& WmfMutex() {
+    static std::mutex m;
+    return m;
+}
+
+struct WmfApi {
+    wmfAPI* api = nullptr;
+    ~WmfApi() {
+        if (api != nullptr) {
+            wmf_api_destroy(api);
+        }
+    }
+};
+
+constexpr unsigned long kWmfFlags =
+    WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+
+std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
+    std::lock_guard lock(WmfMutex());
+    wmfAPI_Options options{};
+    options.function = wmf_svg_function;
+    WmfApi holder;
+    if (wmf_api_create(&holder.api, kWmfFlags, &options) != wmf_E_None) {
+        throw ImagingError("the metafile reader could not start");
+    }
+    wmfAPI* api = holder.api;
+    // libwmf reads from the buffer only; the cast is for its C signature.
+    std::vector<unsigned char> copy(wmf.begin(), wmf.end());
+    if (wmf_mem_open(api, copy.data(), static_cast<long>(copy.size())) != wmf_E_None) {
+        throw ImagingError("metafile cannot be opened");
+    }
+    wmfD_Rect bbox{};
+    if (wmf_scan(api, 0, &bbox) != wmf_E_None) {
+        throw ImagingError("metafile cannot be read");
+    }
+    unsigned int width = 0, height = 0;
+    if (wmf_display_size(api, &width, &height, kScreenDpi, kScreenDpi) != wmf_E_None) {
+        throw ImagingError("metafile has no usable size");
+    }
+    CheckDimensions(width, height);
+    if (sizeOnly != nullptr) {
+        *sizeOnly = {static_cast<int>(width), static_cast<int>(height)};
+        return {};
+    }
+    wmf_svg_t* svg = WMF_SVG_GetData(api);
+    svg->out = wmf_stream_create(api, nullptr);
+    svg->Description = nullptr;
+    svg->bbox = bbox;
+    svg->width = width;
+    svg->height = height;
+    svg->flags |= WMF_SVG_INLINE_IMAGES;
+    const wmf_error_t played = wmf_play(api, 0, &bbox);
+    char* buffer = nullptr;
+    unsigned long length = 0;
+    wmf_stream_destroy(api, svg->out, &buffer, &length);
+    if (played != wmf_E_None || buffer == nullptr || length == 0) {
+        throw ImagingError("metafile cannot be drawn");
+    }
+    return std::string(buffer, length); // the buffer belongs to the reader and goes with it
+}
+
+std::string EmfToSvg(std::span<const std::uint8_t> emf) {
+    generatorOptions options{};
+    char emptyNamespace[] = "";
+    options.nameSpace = emptyNamespace;
+    options.verbose = false;
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    std::vector<char> copy(emf.begin(), emf.end());
+    char* out = nullptr;
+    std::size_t length = 0;
+    const int ok = emf2svg(copy.data(), copy.size(), &out, &length, &options);
+    std::unique_ptr<char, decltype(&std::free)> owned(out, &std::free);
+    if (ok == 0 || out == nullptr || length == 0) {
+        throw ImagingError("enhanced metafile cannot be converted");
+    }
+    return std::string(out, length);
+}
+
+// The SVG is copied into the blob because the loader reads it lazily.
+vips::VImage SvgLoad(const std::string& svg, double scale) {
+    VipsBlob* blob = vips_blob_copy(svg.data(), svg.size());
+    try {
+        vips::VImage image = vips::VImage::svgload_buffer(blob, vips::VImage::option()->set("scale", scale));
+        vips_area_unref(VIPS_AREA(blob));
+        return image;
+    } catch (...) {
+        vips_area_unref(VIPS_AREA(blob));
+        throw;
+    }
+}
+
+} // namespace
+
+std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
+    if (SniffKind(emf) != PictureKind::Emf) {
+        return std::nullopt;
+    }
+    const PixelSize size = EmfSize(emf);
+    std::optional<Raster> found;
+    std::size_t at = 0;
+    while (at + 8 <= emf.size()) {
+        const std::uint32_t type = ReadU32(emf, at);
+        const std::uint32_t recordSize = ReadU32(emf, at + 4);
+        if (recordSize < 8 || recordSize % 4 != 0 || recordSize > emf.size() - at) {
+            return std::nullopt;
+        }
+        const auto record = emf.subspan(at, recordSize);
+        if (type == kEmrStretchDibits || type == kEmrAlphaBlend) {
+            if (found) {
+                return std::nullopt; // several bitmaps: draw it the general way
+            }
+            const bool alpha = type == kEmrAlphaBlend;
+            const std::int32_t cxDest = alpha ? ReadI32(record, 32) : ReadI32(record, 72);
+            const std::int32_t cyDest = alpha ? ReadI32(record, 36) : ReadI32(record, 76);
+            const std::size_t offBmi = ReadU32(record, alpha ? 84 : 48);
+            const std::size_t offBits = ReadU32(record, alpha ? 92 : 56);
+            if (ReadI32(record, 24) != 0 || ReadI32(record, 28) != 0 || cxDest != size.width ||
+                cyDest != size.height) {
+                return std::nullopt;
+            }
+            Raster bitmap = DecodeDib(record, offBmi, offBits, alpha);
+            if (bitmap.width != size.width || bitmap.height != size.height) {
+                return std::nullopt;
+            }
+            found = std::move(bitmap);
+        } else if (type == kEmrEof) {
+            return found;
+        } else if (type != kEmrHeader && type != kEmrSetStretchBltMode) {
+            return std::nullopt;
+        }
+        at += recordSize;
+    }
+    return std::nullopt;
+}
+
+std::string MetafileToSvg(std::span<const std::uint8_t> metafile, PictureKind kind) {
+    if (kind == PictureKind::Emf) {
+        return EmfToSvg(metafile);
+    }
+    if (kind == PictureKind::Wmf) {
+        return WmfToSvg(metafile, nullptr);
+    }
+    throw ImagingError("not a metafile");
+}
+
+vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKind kind, int width,
+                               int height) {
+    EnsureVips();
+    CheckDimensions(width, height);
+    vips::VImage image;
+    if (kind == PictureKind::Emf) {
+        if (auto bitmap = BitmapOnlyEmf(metafile)) {
+            image = FromRaster(*bitmap);
+        }
+    }
+    try {
+        if (image.get_image() == nullptr) {
+            const std::string svg = MetafileToSvg(metafile, kind);
+            const vips::VImage probe = SvgLoad(svg, 1.0);
+            const double scale = std::max(static_cast<double>(width) / probe.width(),
+                                          static_cast<double>(height) / probe.height());
+            CheckDimensions(std::llround(probe.width() * scale), std::llround(probe.height() * scale));
+            image = SvgLoad(svg, scale);
+        }
+        image = ToSrgbAlpha(image);
+        if (image.width() != width || image.height() != height) {
+            image = image.premultiply()
+                        .resize(static_cast<double>(width) / image.width(),
+                                vips::VImage::option()->set("vscale",
+                                                            static_cast<double>(height) / image.height()))
+                        .unpremultiply()
+                        .cast(VIPS_FORMAT_UCHAR);
+            image = image.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, width, height,
+                                  vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        }
+        return image.copy_memory();
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("metafile cannot be drawn: ") + e.what());
+    }
+}
+
+} // namespace detail
+
+PixelSize MetafileSize(std::span<const std::uint8_t> metafile) {
+    const PictureKind kind = SniffKind(metafile);
+    if (kind == PictureKind::Emf) {
+        return detail::EmfSize(metafile);
+    }
+    if (kind == PictureKind::Wmf) {
+        if (metafile.size() >= 22 && detail::ReadU32(metafile, 0) == 0x9AC6CDD7u) {
+            const int left = detail::ReadI16(metafile, 6), top = detail::ReadI16(metafile, 8);
+            const int right = detail::ReadI16(metafile, 10), bottom = detail::ReadI16(metafile, 12);
+            const int unitsPerInch = static_cast<std::uint16_t>(detail::ReadI16(metafile, 14));
+            if (unitsPerInch == 0) {
+                throw ImagingError("metafile declares no scale");
+            }
+            const auto w = std::llround(std::abs(right - left) * detail::kScreenDpi / unitsPerInch);
+            const auto h = std::llround(std::abs(bottom - top) * detail::kScreenDpi / unitsPerInch);
+            detail::CheckDimensions(w, h);
+            return {static_cast<int>(w), static_cast<int>(h)};
+        }
+        PixelSize size;
+        detail::WmfToSvg(metafile, &size);
+        return size;
+    }
+    throw ImagingError("not a metafile");
+}
+
+automation::ColorBox RenderMetafileToBox(std::span<const std::uint8_t> metafile, int boxWidth,
+                                         int boxHeight) {
+    detail::CheckDimensions(boxWidth, boxHeight);
+    const PictureKind kind = SniffKind(metafile);
+    if (!IsMetafile(kind)) {
+        throw ImagingError("not a metafile");
+    }
+    const PixelSize size = MetafileSize(metafile);
+    automation::ColorBox box;
+    box.width = boxWidth;
+    box.height = boxHeight;
+    box.colors.assign(static_cast<std::size_t>(boxWidth) * boxHeight, 0x00FFFFFFu);
+    // Only the part inside the box is needed, but the picture is drawn at its own size first so
+    // that what shows is exactly what a full rendering would show there.
+    const Raster drawn = detail::ToRaster(detail::RasteriseMetafile(metafile, kind, size.width, size.height));
+    const int w = std::min(boxWidth, drawn.width), h = std::min(boxHeight, drawn.height);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = &drawn.rgba[(static_cast<std::size_t>(y) * drawn.width + x) * 4];
+            const unsigned a = p[3];
+            std::uint32_t color = 0;
+            for (int c = 0; c < 3; ++c) {
+                const unsigned over = (p[c] * a + 255u * (255u - a) + 127u) / 255u; // onto white
+                color |= static_cast<std::uint32_t>(over) << (8 * c);
+            }
+            box.colors[static_cast<std::size_t>(y) * boxWidth + x] = color;
+        }
+    }
+    return box;
+}
+
+} // namespace office::imaging

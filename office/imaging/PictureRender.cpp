@@ -1,0 +1,190 @@
+#include "office/imaging/BmpDecoder.h"
+#include "office/imaging/ImageLimits.h"
+#include "office/imaging/Imaging.h"
+#include "office/imaging/Metafile.h"
+#include "office/imaging/VipsSupport.h"
+
+#include <cmath>
+
+namespace office::imaging {
+
+namespace {
+
+using vips::VImage;
+
+std::uint32_t BigEndian32(std::span<const std::uint8_t> b, std::size_t at) {
+    return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 |
+           b[at + 3];
+}
+
+VImage LoadBuffer(std::span<const std::uint8_t> bytes, vips::VOption* options) {
+    // The loaders read the caller's bytes lazily; every caller turns the result into pixels before
+    // the span goes away.
+    return VImage::new_from_buffer(bytes.data(), bytes.size(), "",
+                                   options->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+}
+
+// The largest JPEG shrink-on-load factor that still decodes at least the needed size, so that the
+// final resample always reduces and never enlarges.
+int JpegShrinkFor(int width, int height, double neededWidth, double neededHeight) {
+    for (int shrink : {8, 4, 2}) {
+        if (width / shrink >= neededWidth && height / shrink >= neededHeight) {
+            return shrink;
+        }
+    }
+    return 1;
+}
+
+// Decodes the picture at no less than neededWidth x neededHeight for the whole (uncropped) image
+// where the format allows a cheaper reduced decode; otherwise at its own size.
+VImage Decode(std::span<const std::uint8_t> bytes, PictureKind kind, PixelSize natural, double neededWidth,
+              double neededHeight) {
+    switch (kind) {
+    case PictureKind::Bmp:
+        return detail::FromRaster(detail::DecodeBmp(bytes));
+    case PictureKind::Emf:
+    case PictureKind::Wmf: {
+        const auto w = std::max<long long>(1, std::llround(std::ceil(neededWidth)));
+        const auto h = std::max<long long>(1, std::llround(std::ceil(neededHeight)));
+        detail::CheckDimensions(w, h);
+        return detail::RasteriseMetafile(bytes, kind, static_cast<int>(w), static_cast<int>(h));
+    }
+    case PictureKind::Jpeg: {
+        const int shrink = JpegShrinkFor(natural.width, natural.height, neededWidth, neededHeight);
+        return LoadBuffer(bytes, VImage::option()->set("shrink", shrink));
+    }
+    case PictureKind::Svg: {
+        const double scale = std::max(neededWidth / natural.width, neededHeight / natural.height);
+        detail::CheckDimensions(std::llround(natural.width * scale), std::llround(natural.height * scale));
+        return LoadBuffer(bytes, VImage::option()->set("scale", scale));
+    }
+    case PictureKind::Png:
+    case PictureKind::Gif:
+    case PictureKind::Tiff:
+    case PictureKind::WebP:
+        return LoadBuffer(bytes, VImage::option());
+    case PictureKind::Unknown:
+        break;
+    }
+    throw ImagingError("unknown picture format");
+}
+
+// Cuts the visible part out (crop insets as fractions; negative insets add transparent margins).
+VImage ApplyCrop(VImage image, const CropRect& crop) {
+    if (crop.IsEmpty()) {
+        return image;
+    }
+    const double w = image.width(), h = image.height();
+    const long long x0 = std::llround(crop.left * w), x1 = std::llround(w - crop.right * w);
+    const long long y0 = std::llround(crop.top * h), y1 = std::llround(h - crop.bottom * h);
+    if (x1 <= x0 || y1 <= y0) {
+        throw ImagingError("the crop leaves nothing visible");
+    }
+    detail::CheckDimensions(x1 - x0, y1 - y0);
+    const long long padLeft = std::max(0LL, -x0), padTop = std::max(0LL, -y0);
+    const long long padRight = std::max(0LL, x1 - image.width()),
+                    padBottom = std::max(0LL, y1 - image.height());
+    if (padLeft + padTop + padRight + padBottom > 0) {
+        image = detail::ToSrgbAlpha(image);
+        const long long paddedW = image.width() + padLeft + padRight,
+                        paddedH = image.height() + padTop + padBottom;
+        detail::CheckDimensions(paddedW, paddedH);
+        image = image.embed(static_cast<int>(padLeft), static_cast<int>(padTop), static_cast<int>(paddedW),
+                            static_cast<int>(paddedH),
+                            VImage::option()
+                                ->set("extend", VIPS_EXTEND_BACKGROUND)
+                                ->set("background", std::vector<double>{0, 0, 0, 0}));
+    }
+    return image.extract_area(static_cast<int>(x0 + padLeft), static_cast<int>(y0 + padTop),
+                              static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
+}
+
+VImage ResampleExactly(VImage image, int width, int height) {
+    if (image.width() == width && image.height() == height) {
+        return image;
+    }
+    const bool alpha = image.bands() == 4;
+    const double hscale = static_cast<double>(width) / image.width();
+    const double vscale = static_cast<double>(height) / image.height();
+    // Resample premultiplied so that transparent pixels do not bleed their colour into the edges.
+    VImage work = alpha ? image.premultiply() : image;
+    work = work.resize(hscale, VImage::option()->set("vscale", vscale)->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (alpha) {
+        work = work.unpremultiply();
+    }
+    work = work.cast(VIPS_FORMAT_UCHAR);
+    if (work.width() != width || work.height() != height) {
+        // Rounding inside the resampler may leave a pixel too many or too few.
+        work = work.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, width, height,
+                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    }
+    return work;
+}
+
+} // namespace
+
+PixelSize MeasurePicture(std::span<const std::uint8_t> bytes) {
+    const PictureKind kind = SniffKind(bytes);
+    switch (kind) {
+    case PictureKind::Unknown:
+        throw ImagingError("unknown picture format");
+    case PictureKind::Bmp:
+        return detail::MeasureBmp(bytes);
+    case PictureKind::Emf:
+    case PictureKind::Wmf:
+        return MetafileSize(bytes);
+    case PictureKind::Png:
+        // Checked here, before any library allocates for it.
+        if (bytes.size() < 24) {
+            throw ImagingError("PNG header is truncated");
+        }
+        detail::CheckDimensions(BigEndian32(bytes, 16), BigEndian32(bytes, 20));
+        break;
+    case PictureKind::Gif:
+        if (bytes.size() < 10) {
+            throw ImagingError("GIF header is truncated");
+        }
+        detail::CheckDimensions(bytes[6] | bytes[7] << 8, bytes[8] | bytes[9] << 8);
+        break;
+    default:
+        break;
+    }
+    detail::EnsureVips();
+    try {
+        const VImage header = LoadBuffer(bytes, VImage::option());
+        detail::CheckDimensions(header.width(), header.height());
+        return {header.width(), header.height()};
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture header cannot be read: ") + e.what());
+    }
+}
+
+Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
+                     int pixelWidth, int pixelHeight) {
+    detail::CheckDimensions(pixelWidth, pixelHeight);
+    const PictureKind kind = SniffKind(bytes);
+    const PixelSize natural = MeasurePicture(bytes);
+    const double visibleW = 1.0 - crop.left - crop.right, visibleH = 1.0 - crop.top - crop.bottom;
+    if (!(visibleW > 0 && visibleH > 0) || !std::isfinite(visibleW) || !std::isfinite(visibleH)) {
+        throw ImagingError("the crop leaves nothing visible");
+    }
+    detail::EnsureVips();
+    try {
+        VImage image = Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
+        detail::CheckDimensions(image.width(), image.height());
+        image = detail::ToSrgb(image);
+        image = ApplyCrop(image, crop);
+        image = ResampleExactly(image, pixelWidth, pixelHeight);
+        if (flipH) {
+            image = image.flip(VIPS_DIRECTION_HORIZONTAL);
+        }
+        if (flipV) {
+            image = image.flip(VIPS_DIRECTION_VERTICAL);
+        }
+        return detail::ToRaster(detail::ToSrgbAlpha(image));
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+} // namespace office::imaging

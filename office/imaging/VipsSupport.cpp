@@ -1,0 +1,78 @@
+#include "office/imaging/VipsSupport.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace office::imaging::detail {
+
+void EnsureVips() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (VIPS_INIT("quarnel") != 0) {
+            throw ImagingError("libvips could not start");
+        }
+        vips_cache_set_max(16);
+        vips_cache_set_max_mem(64 * 1024 * 1024);
+        vips_cache_set_max_files(8);
+    });
+}
+
+vips::VImage ToSrgb(vips::VImage image) {
+    if (image.interpretation() != VIPS_INTERPRETATION_sRGB || image.format() != VIPS_FORMAT_UCHAR ||
+        image.bands() < 3) {
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    }
+    if (image.format() != VIPS_FORMAT_UCHAR) {
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    }
+    if (image.bands() < 3) {
+        // Still one or two bands after conversion: spread the grey over three bands.
+        vips::VImage grey = image.extract_band(0);
+        image = image.bands() == 2 ? grey.bandjoin({grey, grey, image.extract_band(1)})
+                                   : grey.bandjoin({grey, grey});
+    } else if (image.bands() > 4) {
+        image = image.extract_band(0, vips::VImage::option()->set("n", 4));
+    }
+    return image.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+vips::VImage ToSrgbAlpha(vips::VImage image) {
+    image = ToSrgb(image);
+    return image.bands() == 3 ? image.bandjoin_const({255}) : image;
+}
+
+Raster ToRaster(const vips::VImage& rgba) {
+    Raster out;
+    out.width = rgba.width();
+    out.height = rgba.height();
+    std::size_t size = 0;
+    void* mem = rgba.write_to_memory(&size);
+    const std::size_t expected = static_cast<std::size_t>(out.width) * out.height * 4;
+    if (mem == nullptr || size != expected) {
+        g_free(mem);
+        throw ImagingError("unexpected pixel layout after decoding");
+    }
+    out.rgba.resize(size);
+    std::memcpy(out.rgba.data(), mem, size);
+    g_free(mem);
+    return out;
+}
+
+void CheckRaster(const Raster& raster, const char* what) {
+    if (raster.width <= 0 || raster.height <= 0 ||
+        raster.rgba.size() != static_cast<std::size_t>(raster.width) * raster.height * 4) {
+        throw ImagingError(std::string(what) +
+                           ": the raster is empty or its pixel buffer has the wrong size");
+    }
+}
+
+vips::VImage FromRaster(const Raster& raster) {
+    CheckRaster(raster, "raster");
+    vips::VImage view =
+        vips::VImage::new_from_memory(const_cast<std::uint8_t*>(raster.rgba.data()), raster.rgba.size(),
+                                      raster.width, raster.height, 4, VIPS_FORMAT_UCHAR);
+    // new_from_memory does not copy; give the result its own pixels so it may outlive the raster.
+    return view.copy_memory().copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+} // namespace office::imaging::detail

@@ -1,0 +1,27 @@
+#pragma once
+
+// Shared plumbing between our picture code and libvips: one-time start-up, and moving pixels
+// between Raster and VImage.
+
+#include "office/imaging/Imaging.h"
+
+#include <vips/vips8>
+
+namespace office::imaging::detail {
+
+// Starts libvips once per process (thread-safe) with a small operation cache: the engine handles
+// one picture at a time, so a large cache only holds memory.
+void EnsureVips();
+
+// 8-bit sRGB, whatever the source interpretation (grey, CMYK, 16-bit, palette...): three bands,
+// or four when the source has alpha.
+vips::VImage ToSrgb(vips::VImage image);
+// The same, always with an alpha band.
+vips::VImage ToSrgbAlpha(vips::VImage image);
+
+Raster ToRaster(const vips::VImage& rgba);
+vips::VImage FromRaster(const Raster& raster);
+
+void CheckRaster(const Raster& raster, const char* what);
+
+} // namespace office::imaging::detail
