@@ -6,6 +6,7 @@
 #include "automation/OfficeProvider.h"
 #include "engine/Host.h"
 
+#include <functional>
 #include <string>
 
 namespace settings {
@@ -31,6 +32,9 @@ struct EngineState {
     bool EncoderStopRequested = false;
     std::shared_ptr<automation::IWorkbook> ExcelWorkbook;
     std::shared_ptr<automation::IWorksheet> ExcelSheet;
+    // Pauses the shape walk for the given milliseconds; empty means a real sleep. Tests put a
+    // no-op here so that they do not sleep.
+    std::function<void(int milliseconds)> Wait;
 };
 
 // Everything the engine routines reach: the person, the live settings, the object list, the

@@ -1,0 +1,212 @@
+#include "engine/CompressShapes.h"
+
+#include "automation/Constants.h"
+#include "engine/Attempt.h"
+#include "engine/ObjectConversion.h"
+#include "engine/ReplacementCycle.h"
+#include "engine/ReplacementRules.h"
+#include "settings/ExceptionList.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace engine {
+
+namespace {
+
+using automation::ShapePtr;
+using automation::ShapeRangePtr;
+using automation::SlidePtr;
+
+std::shared_ptr<automation::IDocumentWindow> FirstWindow(EngineContext& ctx) {
+    return Need(Need(ctx.state.SourcePresentation, "SourcePresentation")->Windows(1), "Windows");
+}
+
+std::shared_ptr<automation::ISelection> WindowSelection(EngineContext& ctx) {
+    return Need(FirstWindow(ctx)->Selection(), "Selection");
+}
+
+void KeepApplicationsMinimised(EngineContext& ctx) {
+    Attempt([&] {
+        auto app = Need(ctx.state.appPPT, "appPPT");
+        if (app->WindowState() != automation::ppWindowMinimized)
+            app->SetWindowState(automation::ppWindowMinimized);
+    });
+    if (!ctx.state.gOfficeXPMode) {
+        Attempt([&] {
+            auto excel = Need(ctx.state.appEXCEL, "appEXCEL");
+            if (excel->WindowState() != automation::xlMinimized)
+                excel->SetWindowState(automation::xlMinimized);
+        });
+    }
+}
+
+struct OpenedGroup {
+    ShapePtr placeholder;
+    ShapeRangePtr members;
+};
+
+// Parks the group's animation on a two-shape placeholder group, then ungroups it. On failure the
+// slide is put back as it was: the animation returns to the group and the placeholder goes.
+std::optional<OpenedGroup> OpenGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr& group) {
+    ShapePtr rectangle;
+    ShapePtr oval;
+    ShapePtr placeholder;
+    bool animationMoved = false;
+    try {
+        auto shapes = Need(slide->Shapes(), "Shapes");
+        rectangle = Need(shapes->AddShape(automation::msoShapeRectangle, 0, 0, 1, 1), "AddShape");
+        oval = Need(shapes->AddShape(automation::msoShapeOval, 2, 0, 1, 1), "AddShape");
+        auto window = FirstWindow(ctx);
+        window->Activate();
+        slide->Select();
+        rectangle->Select(true);
+        oval->Select(false);
+        placeholder =
+            Need(Need(Need(window->Selection(), "Selection")->ShapeRange(), "ShapeRange")->Group(), "Group");
+        MoveAnimation(ctx, *slide, group, placeholder);
+        animationMoved = true;
+        group->Select(true);
+        return OpenedGroup{placeholder, Need(group->Ungroup(), "Ungroup")};
+    } catch (const std::exception&) {
+        if (placeholder) {
+            if (animationMoved)
+                MoveAnimation(ctx, *slide, placeholder, group);
+            Attempt([&] { placeholder->Delete(); });
+        } else {
+            if (oval)
+                Attempt([&] { oval->Delete(); });
+            if (rectangle)
+                Attempt([&] { rectangle->Delete(); });
+        }
+        return std::nullopt;
+    }
+}
+
+// Groups the handled shapes again, hands them the animation parked on the placeholder and removes
+// the placeholder. Returns the new group's name (empty when grouping failed).
+std::string RebuildGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr& placeholder,
+                         const std::vector<std::string>& doneNames) {
+    Attempt([&] { WindowSelection(ctx)->Unselect(); });
+    const std::string placeholderName = AttemptValue([&] { return placeholder->Name(); }).value_or("");
+    Attempt([&] {
+        auto shapes = Need(slide->Shapes(), "Shapes");
+        const int count = shapes->Count();
+        for (int i = 1; i <= count; ++i) {
+            Attempt([&] {
+                auto shape = Need(shapes->Item(i), "Item");
+                const std::string name = shape->Name();
+                if (name != placeholderName &&
+                    std::find(doneNames.begin(), doneNames.end(), name) != doneNames.end())
+                    shape->Select(false);
+            });
+        }
+    });
+    const auto rebuilt = AttemptValue(
+        [&] { return Need(Need(WindowSelection(ctx)->ShapeRange(), "ShapeRange")->Group(), "Group"); });
+    if (rebuilt)
+        MoveAnimation(ctx, *slide, placeholder, *rebuilt);
+    // The placeholder is visible on the slide; it goes even when the regrouping failed.
+    Attempt([&] { placeholder->Delete(); });
+    if (!rebuilt)
+        return {};
+    return AttemptValue([&] { return (*rebuilt)->Name(); }).value_or("");
+}
+
+// Reads what the walk needs of a shape before it changes anything; nothing when its name or
+// geometry cannot be read (such a shape is left alone).
+std::optional<ShapeFacts> ReadFacts(EngineContext& ctx, automation::IShape& shape) {
+    ShapeFacts facts;
+    const bool read = Attempt([&] {
+        facts.name = shape.Name();
+        facts.left = shape.Left();
+        facts.top = shape.Top();
+        facts.width = shape.Width();
+        facts.height = shape.Height();
+        facts.type = shape.Type();
+    });
+    if (!read)
+        return std::nullopt;
+    facts.treatAsPicture = facts.type == automation::msoMedia || IsPictureName(facts.name);
+    if (facts.treatAsPicture)
+        facts.kind = "Picture";
+    if (IsObjectName(facts.name))
+        facts.kind = RecognizeObject(shape, ctx.exceptions);
+    return facts;
+}
+
+void WalkShape(WalkScope& scope, const ShapePtr& shape) {
+    EngineContext& ctx = scope.ctx;
+    Attempt([&] { ctx.host.DoEvents(); });
+    KeepApplicationsMinimised(ctx);
+
+    const auto facts = ReadFacts(ctx, *shape);
+    if (!facts) {
+        if (const auto name = AttemptValue([&] { return shape->Name(); }))
+            scope.doneNames.push_back(*name);
+        return;
+    }
+
+    if (facts->type == automation::msoGroup) {
+        const int pixelSize = SettingWholeNumber(ctx.settings.PixelSize);
+        if (facts->width > pixelSize && facts->height > pixelSize)
+            scope.doneNames.push_back(CompressShapes(ctx, scope.slide, shape, false));
+        else
+            scope.doneNames.push_back(facts->name);
+        return;
+    }
+
+    const bool isObject = IsObjectName(facts->name);
+    const bool candidate =
+        facts->type != automation::msoMedia &&
+        (facts->treatAsPicture ||
+         (isObject && ObjectQualifies(facts->type, facts->kind, ctx.settings, ctx.exceptions)));
+    if (!candidate) {
+        scope.doneNames.push_back(facts->name);
+        return;
+    }
+    RunReplacementCycle(scope, shape, *facts);
+}
+
+} // namespace
+
+std::string CompressShapes(EngineContext& ctx, SlidePtr container, ShapePtr group, bool topLevel) {
+    if (!container)
+        return {};
+    const auto shapeCount = AttemptValue([&] { return Need(container->Shapes(), "Shapes")->Count(); });
+    if (shapeCount && *shapeCount == 0)
+        return {};
+    Attempt([&] { ctx.host.SetStatus(ctx.host.Status() + "."); });
+
+    ShapeRangePtr range;
+    ShapePtr placeholder;
+    if (topLevel) {
+        range = AttemptValue([&] { return Need(container->Shapes(), "Shapes")->Range(); }).value_or(nullptr);
+    } else {
+        if (!group)
+            return {};
+        const auto opened = OpenGroup(ctx, container, group);
+        if (!opened) {
+            // The group stays as it was; the caller counts it under its own name.
+            return AttemptValue([&] { return group->Name(); }).value_or("");
+        }
+        placeholder = opened->placeholder;
+        range = opened->members;
+    }
+
+    std::vector<std::string> doneNames;
+    WalkScope scope{ctx, container, topLevel, doneNames};
+    const int count = range ? AttemptValue([&] { return range->Count(); }).value_or(0) : 0;
+    for (int i = 1; i <= count; ++i) {
+        const auto shape = AttemptValue([&] { return Need(range->Item(i), "Item"); });
+        if (shape)
+            WalkShape(scope, *shape);
+    }
+
+    if (topLevel)
+        return {};
+    return RebuildGroup(ctx, container, placeholder, doneNames);
+}
+
+} // namespace engine
