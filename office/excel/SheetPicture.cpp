@@ -1,0 +1,103 @@
+#include "office/excel/SheetPicture.h"
+
+#if __has_include("office/model/PictureClip.h")
+#include "office/model/PictureClip.h"
+#define QUARNEL_HAVE_PICTURE_CLIP 1
+#endif
+
+#include <stdexcept>
+
+namespace office::excel {
+
+namespace {
+
+constexpr double kPointsPerPixel = 0.75; // 96 dpi
+
+std::vector<std::uint8_t> Encode(const imaging::Raster& raster, PictureFormat format) {
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return imaging::EncodeJpeg(raster);
+    case PictureFormat::Png:
+        return imaging::EncodePng(raster);
+    case PictureFormat::Gif:
+        return imaging::EncodeGif(raster);
+    case PictureFormat::Metafile:
+        return imaging::WrapInEmf(raster);
+    }
+    throw std::invalid_argument("unknown picture format");
+}
+
+imaging::PictureKind KindOfFormat(PictureFormat format) {
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return imaging::PictureKind::Jpeg;
+    case PictureFormat::Png:
+        return imaging::PictureKind::Png;
+    case PictureFormat::Gif:
+        return imaging::PictureKind::Gif;
+    case PictureFormat::Metafile:
+        return imaging::PictureKind::Emf;
+    }
+    return imaging::PictureKind::Unknown;
+}
+
+} // namespace
+
+std::optional<PictureFormat> FormatOfCaption(const std::string& caption) {
+    if (caption == "図 (JPEG)") {
+        return PictureFormat::Jpeg;
+    }
+    if (caption == "図 (PNG)") {
+        return PictureFormat::Png;
+    }
+    if (caption == "図 (GIF)") {
+        return PictureFormat::Gif;
+    }
+    if (caption == "図 (拡張メタファイル)") {
+        return PictureFormat::Metafile;
+    }
+    return std::nullopt;
+}
+
+SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureFormat format) {
+    SheetPicture picture;
+    if (format == PictureFormat::Metafile && !clipboard.metafile.empty()) {
+        // The metafile as copied; a metafile source stays vector.
+        picture.bytes = clipboard.metafile;
+        picture.kind = imaging::SniffKind(picture.bytes);
+        if (!imaging::IsMetafile(picture.kind)) {
+            throw imaging::ImagingError("the clipboard metafile is not a metafile");
+        }
+        const imaging::PixelSize size = imaging::MetafileSize(picture.bytes);
+        picture.raster = clipboard.raster ? *clipboard.raster
+                                          : imaging::RenderPicture(picture.bytes, {}, false, false,
+                                                                   size.width, size.height);
+        picture.widthPt = size.width * kPointsPerPixel;
+        picture.heightPt = size.height * kPointsPerPixel;
+        return picture;
+    }
+    if (!clipboard.raster) {
+        throw std::invalid_argument("the clipboard holds no picture");
+    }
+    const imaging::Raster& source = *clipboard.raster;
+    picture.bytes = Encode(source, format);
+    picture.kind = KindOfFormat(format);
+    // The sheet shows the encoded picture, so decode it again rather than keep the source pixels.
+    picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, source.width, source.height);
+    picture.widthPt = source.width * kPointsPerPixel;
+    picture.heightPt = source.height * kPointsPerPixel;
+    return picture;
+}
+
+ClipboardContents ClipboardFor(const SheetPicture& picture) {
+    ClipboardContents contents;
+#ifdef QUARNEL_HAVE_PICTURE_CLIP
+    contents.shape = MakePictureClip(picture.bytes, picture.kind, picture.widthPt, picture.heightPt);
+#endif
+    contents.raster = picture.raster;
+    contents.metafile =
+        imaging::IsMetafile(picture.kind) ? picture.bytes : imaging::WrapInEmf(picture.raster);
+    return contents;
+}
+
+} // namespace office::excel
