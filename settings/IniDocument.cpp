@@ -81,7 +81,8 @@ void IniDocument::Parse(std::string_view text) {
             nl = text.size();
         }
         std::string_view line = text.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') {
+        // Every CR at a line's end goes: a kept one would turn into a line break when written back.
+        while (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         lines_.emplace_back(line);

@@ -1,0 +1,177 @@
+#include "transcode/TranscodeCommand.h"
+
+#include "FakeHost.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+#include <stdlib.h>
+
+using namespace transcode;
+
+namespace {
+
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-transcode-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Harness {
+    FakeHost host;
+    bool stop = false;
+    RandomSequence random;
+    std::vector<std::pair<std::string, std::string>> resolveCalls;
+    std::string resolveAnswer = "<same>";
+    TranscodeEnvironment env{host, stop, random,
+                             [this](std::string base, std::string ext) {
+                                 resolveCalls.emplace_back(base, ext);
+                                 return resolveAnswer == "<same>" ? base : resolveAnswer;
+                             },
+                             "/opt/quarnel"};
+};
+
+} // namespace
+
+TEST(TranscodeTemplate, ExtensionComesFromFirstDotToClosingQuote) {
+    EXPECT_EQ(OutputExtensionOf(R"("/usr/bin/ffmpeg" -i "<%InputFile%>" "<%OutputFile%>.wmv")"), "wmv");
+    EXPECT_EQ(OutputExtensionOf(R"("/usr/bin/ffmpeg" -i "<%InputFile%>" "<%OutputFile%>.WMV ")"), "WMV");
+    EXPECT_EQ(OutputExtensionOf(R"("/usr/bin/ffmpeg" -i "<%InputFile%>" "<%OutputFile%>.mpeg4")"), "");
+    EXPECT_EQ(OutputExtensionOf(R"("/usr/bin/ffmpeg" -i "<%InputFile%>" "<%OutputFile%>.wmv)"), "");
+    EXPECT_EQ(OutputExtensionOf(R"("/usr/bin/ffmpeg" -i "<%InputFile%>" "<%OutputFile%>.wmv" -y)"), "");
+    // A dot earlier on the line starts the capture there, so the result is too long.
+    EXPECT_EQ(OutputExtensionOf(R"("C:\tools\ffmpeg.exe" -i "<%InputFile%>" "<%OutputFile%>.wmv")"), "");
+    EXPECT_EQ(OutputExtensionOf(R"("<%OutputFile%>.動画")"), "動画"); // four characters at most, not bytes
+    EXPECT_EQ(OutputExtensionOf(R"("<%OutputFile%>.動画ファイル")"), "");
+}
+
+TEST(TranscodeTemplate, PlaceholdersAreAllReplacedInTableOrder) {
+    PlaceholderValues v;
+    v.appPath = "/opt/q";
+    v.inputFile = "/in/a <%Title%>.mp4";
+    v.outputFile = "/out/a";
+    v.temporaryFile = "/out.tmp";
+    v.timeStamp = "2026/12/07 10:00:00";
+    v.randomNumber5 = "12345";
+    const std::string filled =
+        FillPlaceholders("<%AppPath%>/ff <%InputFile%> <%InputFile%> <%OutputFile%>.wmv <%TemporaryFile%> "
+                         "<%Title%> <%TimeStamp%> <%RandomNumber5%> <%inputfile%>",
+                         v);
+    // The input path is put in first, so a placeholder inside it is replaced by a later step.
+    EXPECT_EQ(filled, "/opt/q/ff /in/a none.mp4 /in/a none.mp4 /out/a.wmv /out.tmp none 2026/12/07 10:00:00 "
+                      "12345 <%inputfile%>");
+}
+
+TEST(TranscodeTemplate, RandomSequenceRepeatsFromEachStart) {
+    RandomSequence a;
+    RandomSequence b;
+    std::set<double> seen;
+    for (int i = 0; i < 50; ++i) {
+        const double x = a.Next();
+        EXPECT_EQ(x, b.Next());
+        EXPECT_GE(x, 0.0);
+        EXPECT_LT(x, 1.0);
+        seen.insert(x);
+    }
+    EXPECT_EQ(seen.size(), 50u);
+}
+
+TEST(TranscodeTemplate, FolderTreeIsCreatedWithItsParents) {
+    Scratch dir;
+    const std::string deep = dir.path() + "/one/two/three";
+    CreateFolderTree(deep);
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    CreateFolderTree(deep); // existing: nothing happens
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    CreateFolderTree(dir.path() + "/one/two/three/four/");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/one/two/three/four"));
+}
+
+TEST(TranscodeCommand, CancelAtSameNameReturnsTwoAndDoesNothing) {
+    Scratch dir;
+    Harness h;
+    h.resolveAnswer = "";
+    std::string ext = "old";
+    const std::string base = dir.path() + "/a/b/movie【圧縮】";
+    const int result =
+        RunTranscodeCommand(h.env, R"("/bin/sh" -c "exit 0" "<%OutputFile%>.wmv")", "/in.mp4", base, ext);
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(ext, "old");
+    ASSERT_EQ(h.resolveCalls.size(), 1u);
+    EXPECT_EQ(h.resolveCalls[0], std::make_pair(base, std::string("wmv")));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/a"));
+    EXPECT_TRUE(h.host.statuses.empty());
+}
+
+TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
+    Scratch dir;
+    Harness h;
+    const std::string chosen = dir.path() + "/x/y/renamed";
+    h.resolveAnswer = chosen;
+    std::string ext;
+    std::string used;
+    const std::string tmpl =
+        R"("/bin/sh" -c "printf %s <%Title%>,<%RandomNumber5%>,$0 > seen; exit 7" "<%OutputFile%>.avi")";
+    const int result = RunTranscodeCommand(h.env, tmpl, "/in.mp4", dir.path() + "/x/y/original", ext, &used);
+    EXPECT_EQ(result, 7);
+    EXPECT_EQ(ext, "avi");
+    EXPECT_EQ(used, chosen);
+    RandomSequence fresh;
+    const std::string expectedRandom = std::to_string(static_cast<long>(fresh.Next() * 100000.0));
+    EXPECT_EQ(ReadText(dir.path() + "/x/y/seen"), "none," + expectedRandom + "," + chosen + ".avi");
+    ASSERT_FALSE(h.host.statuses.empty());
+    EXPECT_EQ(h.host.statuses.front(), "sh 処理中...1秒経過");
+}
+
+TEST(TranscodeCommand, TemplateWithoutClosingQuoteGivesNameEndingInDot) {
+    Scratch dir;
+    Harness h;
+    std::string ext = "old";
+    const int result = RunTranscodeCommand(h.env, R"("/bin/sh" -c "printf x > \"$0\"" <%OutputFile%>.wmv)",
+                                           "/in.mp4", dir.path() + "/out", ext);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ext, "");
+    ASSERT_EQ(h.resolveCalls.size(), 1u);
+    EXPECT_EQ(h.resolveCalls[0].second, "");
+}
+
+TEST(TranscodeCommand, RealEncoderTranscodesATinyClip) {
+    const std::string ffmpeg = "/usr/bin/ffmpeg";
+    if (!std::filesystem::exists(ffmpeg)) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    Scratch dir;
+    const std::string clip = dir.path() + "/clip.mp4";
+    const std::string make = ffmpeg + " -v error -y -f lavfi -i testsrc=duration=1:size=64x64:rate=10 " +
+                             "-pix_fmt yuv420p \"" + clip + "\"";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    Harness h;
+    std::string ext;
+    const std::string tmpl =
+        "\"" + ffmpeg + R"(" -v error -y -i "<%InputFile%>" -c:v mpeg4 -an "<%OutputFile%>.avi")";
+    const int result = RunTranscodeCommand(h.env, tmpl, clip, dir.path() + "/out/sub/clip【圧縮】", ext);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ext, "avi");
+    const std::string output = dir.path() + "/out/sub/clip【圧縮】.avi";
+    ASSERT_TRUE(std::filesystem::exists(output));
+    EXPECT_GT(std::filesystem::file_size(output), 1000u);
+    ASSERT_FALSE(h.host.statuses.empty());
+    EXPECT_EQ(h.host.statuses.front(), "動画圧縮中...1秒経過");
+}
