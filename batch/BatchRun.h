@@ -1,0 +1,103 @@
+#pragma once
+
+// The Start/Stop run over the input list: checks every entry, checks the office installation,
+// prepares the application, a scratch presentation and the probe files for every presentation,
+// runs the presentation pass, cleans up after it, and shuts the applications down at the end.
+// The window and the command line call btnStart_Click and btnStop_Click; nothing here ends the
+// process: a MustExit outcome asks the caller to.
+
+#include "engine/CompressPresentation.h"
+#include "engine/EngineState.h"
+#include "transcode/TranscodeCommand.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+inline constexpr const char* kStatusChecking = "動作環境チェック中...";
+inline constexpr const char* kStatusCheckFailed = "動作環境チェック中...失敗";
+inline constexpr const char* kStatusCheckOk = "動作環境チェック中...OK";
+inline constexpr const char* kStatusStopping = "停止処理中...しばらくお待ちください。";
+inline constexpr const char* kStatusFinished = "圧縮完了";
+inline constexpr const char* kStatusInterrupted = "圧縮中断";
+inline constexpr const char* kPictureCompressionKey =
+    "Software\\Microsoft\\Office\\12.0\\PowerPoint\\Options";
+inline constexpr const char* kPictureCompressionValue = "AutomaticPictureCompressionDefault";
+
+using engine::SlideWalker;
+
+enum class RunOutcome {
+    Refused,         // the input list was empty or an entry could not be run; nothing touched
+    EnvironmentBusy, // documents open in the office application; warned
+    MustExit,        // no office application could be started; the caller ends the process
+    Finished,        // every entry was handled ("圧縮完了")
+    Interrupted      // stopped, or ended by an error before the first pass ("圧縮中断")
+};
+
+// What happened to one entry (for reports).
+struct EntryReport {
+    std::string input;
+    std::string output; // empty when nothing was written
+    double bytesBefore = 0;
+    double bytesAfter = 0;
+    int shapesReplaced = 0; // the replaced-shape lines the walk logged
+    double seconds = 0;
+    std::string result;  // "compressed", "not-effective", "cancelled", "refused", "open-failed",
+                         // "save-failed", "stopped", "not-started"
+    bool failed = false; // could not be opened or saved
+};
+
+struct RunSummary {
+    RunOutcome outcome = RunOutcome::Refused;
+    std::vector<EntryReport> entries;
+    bool anyFailed() const;
+};
+
+// The encoder profiles of the movie branch. Nothing fills them yet: the entry check admits only
+// presentations, so the branch is not reached.
+struct EncoderProfile {
+    std::string Name;
+    std::vector<std::string> Commands; // indices 0..10 consulted; a blank template ends the list
+};
+struct MovieProfiles {
+    std::vector<std::string> MovieExtensions;
+    std::vector<EncoderProfile> MovieProfileTable;
+    std::vector<EncoderProfile> GeneralProfileTable;
+};
+
+class BatchRun {
+public:
+    // With the engine's own shape walk.
+    explicit BatchRun(engine::EngineContext& ctx);
+    BatchRun(engine::EngineContext& ctx, SlideWalker walk);
+
+    // The whole run over the input list's text; returns when it has ended.
+    RunSummary btnStart_Click(const std::string& inputText);
+    // Asks a running pass (after its slide) and a running encoder to stop. Does not wait.
+    void btnStop_Click();
+
+    MovieProfiles& movieProfiles() { return movie_; }
+
+private:
+    void PresentationBranch(engine::EngineContext& ctx, const std::string& entry,
+                            const std::string& extension, EntryReport& report);
+    void MovieBranch(engine::EngineContext& ctx, const std::string& entry, EntryReport& report);
+    void EndOfRun(engine::EngineContext& ctx, RunSummary& summary);
+    void CleanUpEntry(engine::EngineContext& ctx);
+
+    // Runs one step of the run: before the first pass has returned a failure ends the run (it
+    // propagates), afterwards it is ignored.
+    template <typename Step> void RunStep(Step&& step);
+
+    engine::EngineContext& ctx_;
+    SlideWalker walk_;
+    MovieProfiles movie_;
+    transcode::RandomSequence random_;
+    bool continueBatch_ = false;
+    bool firstPassReturned_ = false;
+    bool registryValueWritten_ = false;
+};
+
+} // namespace batch

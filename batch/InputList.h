@@ -1,0 +1,31 @@
+#pragma once
+
+// Turning the input list's text into entries, and refusing a list with an entry that cannot be run.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+inline constexpr const char* kMsgNoInput = "パワーポイントファイルまたは動画ファイルを指定してください";
+inline constexpr const char* kMsgFolderGiven = "フォルダ名は指定できません：";
+inline constexpr const char* kMsgMissingInput = "入力ファイルが存在しません：";
+inline constexpr const char* kMsgNotPresentation = "パワーポイントファイルではありません：";
+
+// True when the text holds nothing but blanks.
+bool IsBlankText(const std::string& text);
+
+// Entries in order: empty lines and leading blanks vanish, blanks inside a path stay, an entry
+// ended by a line break is trimmed of blanks, and the last entry keeps its trailing blanks.
+// A carriage return ends an entry; so does a line feed that follows text (the line end here).
+std::vector<std::string> ParseInputList(const std::string& text);
+
+// The message for the first entry that is a folder, is missing or is not .ppt/.pptx; nullopt when
+// every entry can be run.
+std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
+
+// Lower-cased extension without the dot ("" when none).
+std::string LowerExtension(const std::string& path);
+
+} // namespace batch

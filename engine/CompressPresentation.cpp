@@ -1,0 +1,168 @@
+#include "engine/CompressPresentation.h"
+
+#include "automation/Constants.h"
+#include "engine/OfficeConnection.h"
+#include "engine/SetSlideTab.h"
+#include "engine/SizeText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+namespace engine {
+namespace {
+
+constexpr const char* kCRLF = "\r\n";
+constexpr const char* kOpen = "▼";
+constexpr const char* kClose = "▲";
+constexpr const char* kPptxNeeds2007 = "pptx形式の圧縮にはﾊﾟﾜｰﾎﾟｲﾝﾄ2007が必要です。圧縮を中止しました。";
+constexpr const char* kCancelled = "圧縮を中止しました。";
+constexpr const char* kNotEffective = "十分な圧縮効果が得られなかったため圧縮を中止しました。";
+constexpr const char* kCompressedTo = " に圧縮しました。";
+constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
+constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
+constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
+constexpr const char* kPage = "   ﾍﾟｰｼﾞ ";
+constexpr const char* kProcessing = "処理中";
+
+std::string LowerTrimmedExtension(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const auto dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    const auto first = ext.find_first_not_of(' ');
+    const auto last = ext.find_last_not_of(' ');
+    ext = first == std::string::npos ? std::string() : ext.substr(first, last - first + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+double FileSizeOrZero(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0.0 : static_cast<double>(size);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Runs one automation step whose failure the pass ignores.
+template <typename Step> void Ignoring(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPath,
+                                 const OutputChooser& chooseOutput, std::string& outputPath,
+                                 bool& continueBatch, const SlideWalker& walk) {
+    EngineState& state = ctx.state;
+    PassOutcome outcome;
+    ctx.host.AppendLog(kOpen + inputPath);
+
+    bool refuse = false;
+    Ignoring([&] {
+        refuse = LowerTrimmedExtension(inputPath) == "pptx" && VersionNumber(state.appPPT->Version()) < 12;
+    });
+    if (refuse) {
+        ctx.host.AppendLog(std::string(kClose) + kPptxNeeds2007 + kCRLF);
+        outcome.result = PassResult::Refused;
+        continueBatch = !state.StopRequested;
+        return outcome;
+    }
+
+    // A presentation that cannot be opened is reported as such, never as "too little effect".
+    try {
+        state.SourcePresentation = state.appPPT->Presentations()->Open(inputPath, true);
+    } catch (const std::exception& error) {
+        state.SourcePresentation.reset();
+        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + error.what() + kCRLF);
+        outcome.result = PassResult::OpenFailed;
+        continueBatch = !state.StopRequested;
+        return outcome;
+    }
+    auto& source = state.SourcePresentation;
+
+    Ignoring([&] { source->Windows(1)->SetViewType(automation::ppViewNormal); });
+    if (state.gOfficeXPMode) {
+        SetSlideTab(ctx);
+    }
+
+    outcome.inputSize = FileSizeOrZero(inputPath);
+    std::string chosen;
+    Ignoring([&] { chosen = chooseOutput(inputPath, outcome.inputSize); });
+    // Writing over the input itself (a new name typed at the same-name question) is refused.
+    if (!chosen.empty() && SameFile(chosen, inputPath)) {
+        ctx.host.AppendLog(std::string(kClose) + kSameAsInput + kCancelled + kCRLF);
+        chosen.clear();
+        outputPath = chosen;
+        outcome.result = PassResult::Cancelled;
+        continueBatch = !state.StopRequested;
+        return outcome;
+    }
+    outputPath = chosen;
+    if (outputPath.empty()) {
+        ctx.host.AppendLog(std::string(kClose) + kCancelled + kCRLF);
+        outcome.result = PassResult::Cancelled;
+        continueBatch = !state.StopRequested;
+        return outcome;
+    }
+
+    state.PresentationChanged = false;
+    int slideCount = 0;
+    Ignoring([&] { slideCount = source->Slides()->Count(); });
+    for (int i = 1; i <= slideCount; ++i) {
+        ctx.host.SetStatus(kProcessing);
+        Ignoring([&] {
+            const int current = source->Slides()->Count();
+            ctx.host.AppendLog(kPage + std::to_string(i) + "/" + std::to_string(current));
+        });
+        Ignoring([&] { (void)walk(ctx, source->Slides()->Item(i), nullptr, true); });
+        Ignoring([&] { source->SetSaved(true); });
+        if (state.StopRequested) {
+            state.PresentationChanged = false;
+            break;
+        }
+    }
+
+    Ignoring([&] { ctx.office.Clipboard().Clear(); });
+
+    double newSize = 0;
+    if (state.PresentationChanged) {
+        // The save replaces any file at outputPath in one step (temporary file, then rename), so an
+        // existing file is not deleted beforehand and survives a failed save.
+        try {
+            source->SaveAs(outputPath);
+            newSize = FileSizeOrZero(outputPath);
+        } catch (const std::exception& error) {
+            Ignoring([&] { source->SetSaved(true); });
+            ctx.host.AppendLog(std::string(kClose) + kCannotSave + error.what() + kCRLF);
+            outcome.result = PassResult::SaveFailed;
+            continueBatch = !state.StopRequested;
+            return outcome;
+        }
+    } else {
+        Ignoring([&] { source->SetSaved(true); });
+    }
+
+    if (newSize != 0) {
+        ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
+                           kCompressedTo + kCRLF);
+        outcome.result = PassResult::Compressed;
+        outcome.outputSize = newSize;
+    } else {
+        ctx.host.AppendLog(std::string(kClose) + kNotEffective + kCRLF);
+        outcome.result = PassResult::NotEnoughEffect;
+    }
+    continueBatch = !state.StopRequested;
+    return outcome;
+}
+
+} // namespace engine
