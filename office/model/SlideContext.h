@@ -10,6 +10,8 @@
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace office {
 
@@ -47,6 +49,9 @@ public:
     virtual int SlideIdOf(int slideIndex) = 0; // p:sldId/@id
 
     virtual void MarkModified() = 0;
+
+    // The presentation's custom shows (p:custShow id and name), for actions that start one.
+    virtual std::vector<std::pair<int, std::string>> CustomShows() { return {}; }
 };
 
 } // namespace office
