@@ -1,0 +1,38 @@
+#pragma once
+
+// The office backend as the program reaches it: the presentation application living in this
+// process, the worksheet stand-in, and the engine's own clipboard that both share.
+
+#include "automation/OfficeProvider.h"
+#include "office/clipboard/EngineClipboard.h"
+
+#include <memory>
+#include <string>
+
+namespace office {
+
+class Application;
+
+class OfficeProvider : public automation::IOfficeProvider {
+public:
+    // version is what the presentation application reports as its Version ("12.0"; "9.0" selects the
+    // older paste path in the engine).
+    explicit OfficeProvider(std::string version = "12.0");
+    ~OfficeProvider() override;
+
+    // The application created earlier, while it has not quit; else nullptr.
+    automation::ApplicationPtr GetActivePowerPoint() override;
+    // The live application if there is one (a single instance, as with the office application),
+    // else a new one.
+    automation::ApplicationPtr CreatePowerPoint() override;
+    automation::ExcelApplicationPtr CreateExcel() override;
+    automation::IClipboard& Clipboard() override { return clipboard_; }
+    EngineClipboard& Engine() { return clipboard_; }
+
+private:
+    std::string version_;
+    EngineClipboard clipboard_;
+    std::shared_ptr<Application> app_;
+};
+
+} // namespace office

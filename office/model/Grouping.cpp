@@ -1,0 +1,106 @@
+#include "office/model/ModelImpl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+namespace office::model {
+
+automation::ShapePtr ShapeRangeImpl::Group() {
+    const std::string member = "ShapeRange.Group";
+    if (shapes_.size() < 2)
+        Fail(member, "at least two shapes are needed to make a group");
+    auto slide = shapes_.front()->Slide();
+    std::set<std::uint32_t> seen;
+    for (const auto& s : shapes_) {
+        if (s->Slide() != slide)
+            Fail(member, "the shapes are on different slides");
+        if (!seen.insert(s->Id()).second)
+            Fail(member, "a shape is in the range twice");
+    }
+    slide->EditRoot(member);
+
+    // Members without a frame of their own (inheriting placeholders) get one written first.
+    for (const auto& s : shapes_) {
+        ShapeLocation loc = s->Locate(member);
+        if (!ReadFrame(loc.shape))
+            s->SetSlideFrame(s->SlideFrame(member), member);
+    }
+
+    std::vector<ShapeLocation> locs;
+    for (const auto& s : shapes_)
+        locs.push_back(s->Locate(member));
+    pugi::xml_node parent = locs.front().element.parent();
+    for (const auto& loc : locs)
+        if (loc.element.parent() != parent)
+            Fail(member, "the shapes are not in the same group");
+
+    // Members in stacking order, and the frontmost one, whose place the group takes.
+    auto siblings = ShapeChildren(parent);
+    std::vector<pugi::xml_node> members;
+    for (pugi::xml_node n : siblings)
+        for (const auto& loc : locs)
+            if (loc.element == n)
+                members.push_back(n);
+    std::vector<Frame> frames;
+    for (pugi::xml_node m : members)
+        frames.push_back(ReadFrame(LiveShape(m)).value_or(Frame{}));
+    Box box = UnionOfBoxes(frames);
+
+    std::uint32_t id = slide->NextShapeId(member);
+    std::string name = slide->FreeName("Group", id, member);
+    pugi::xml_node group = parent.insert_child_after("p:grpSp", members.back());
+    pugi::xml_node nv = group.append_child("p:nvGrpSpPr");
+    pugi::xml_node c = nv.append_child("p:cNvPr");
+    c.append_attribute("id").set_value(id);
+    c.append_attribute("name").set_value(name.c_str());
+    nv.append_child("p:cNvGrpSpPr");
+    nv.append_child("p:nvPr");
+    group.append_child("p:grpSpPr");
+    WriteFrame(group, Frame{box.x, box.y, box.cx, box.cy, 0, false, false});
+    WriteChildBox(group, box);
+    for (pugi::xml_node m : members)
+        group.append_move(m);
+
+    auto& pres = slide->Pres(member);
+    pres.selectedSlide = slide;
+    pres.selectedIds = {id};
+    return slide->MakeShape(id);
+}
+
+automation::ShapeRangePtr ShapeImpl::Ungroup() {
+    const std::string member = "Shape.Ungroup";
+    ShapeLocation loc = Locate(member);
+    if (std::strcmp(loc.shape.name(), "p:grpSp") != 0)
+        Fail(member, "the shape is not a group");
+    // The group's own animation and glue go with it; its members keep theirs.
+    ForgetShapeIds(*slide_, {id_});
+    slide_->EditRoot(member);
+    loc = Locate(member);
+    pugi::xml_node grp = loc.shape;
+    GroupFrame g = ReadGroupFrame(grp);
+    pugi::xml_node parent = loc.element.parent();
+
+    std::vector<std::uint32_t> ids;
+    for (pugi::xml_node child : ShapeChildren(grp)) {
+        for (pugi::xml_node branch : ShapeBranches(child))
+            if (auto f = ReadFrame(branch))
+                WriteFrame(branch, ChildToParent(*f, g));
+        ids.push_back(ShapeIdOf(LiveShape(child)));
+        parent.insert_move_before(child, loc.element);
+    }
+    std::vector<std::string> refs = RelationshipRefs(loc.element);
+    parent.remove_child(loc.element);
+    for (const auto& r : refs)
+        slide_->RemoveRelationshipIfUnused(r);
+
+    std::vector<std::shared_ptr<ShapeImpl>> shapes;
+    for (std::uint32_t id : ids)
+        shapes.push_back(slide_->MakeShape(id));
+    auto& pres = slide_->Pres(member);
+    pres.selectedSlide = slide_;
+    pres.selectedIds = ids;
+    return std::make_shared<ShapeRangeImpl>(std::move(shapes));
+}
+
+} // namespace office::model

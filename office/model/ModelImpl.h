@@ -1,0 +1,212 @@
+#pragma once
+
+// The classes behind the presentation object model. Shapes are handles (slide + cNvPr id) that look
+// their element up on every call, so a handle stays valid while its element exists and throws once
+// it is gone; slides are handles on a slide part; presentations own their package.
+
+#include "automation/AutomationError.h"
+#include "automation/Constants.h"
+#include "automation/PowerPoint.h"
+#include "office/model/ShapeTree.h"
+#include "office/model/SlideContext.h"
+#include "office/model/SlideFeatures.h"
+#include "office/package/Package.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace office {
+class EngineClipboard;
+}
+
+namespace office::model {
+
+class PresentationImpl;
+class SlideImpl;
+class ShapeImpl;
+
+[[noreturn]] void Fail(const std::string& member, const std::string& message);
+
+// What every object of one application shares.
+struct AppCore {
+    AppCore(std::string v, EngineClipboard& c) : version(std::move(v)), clipboard(c) {}
+    std::string version;
+    EngineClipboard& clipboard;
+    bool alive = true;
+    int windowState = 1;
+    bool visible = true;
+    std::vector<std::shared_ptr<PresentationImpl>> presentations;
+    std::weak_ptr<PresentationImpl> active;
+    // Pane view after the thumbnails command ran; applied to the active presentation.
+    void RequireAlive(const std::string& member) const;
+};
+
+class PresentationImpl : public automation::IPresentation,
+                         public std::enable_shared_from_this<PresentationImpl> {
+public:
+    PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
+                     std::string fullName, bool readOnly);
+
+    std::shared_ptr<automation::IDocumentWindow> Windows(int index) override;
+    std::shared_ptr<automation::ISlides> Slides() override;
+    bool Saved() override;
+    void SetSaved(bool saved) override;
+    void SaveAs(const std::string& fileName) override;
+    void Close() override;
+    std::string FullName() override;
+
+    // Reads the slide list; called once right after construction.
+    void LoadSlides();
+    // Throws when the presentation was closed or the application quit.
+    void Require(const std::string& member) const;
+    package::Package& Pkg(const std::string& member);
+    AppCore& App() { return *app_; }
+    std::string MainPart() const { return mainPart_; }
+
+    const std::vector<std::shared_ptr<SlideImpl>>& SlideList() const { return slides_; }
+    std::shared_ptr<SlideImpl> SlideAt(int index, const std::string& member);
+    int IndexOf(const SlideImpl* slide) const; // 1-based; 0 when absent
+    std::shared_ptr<SlideImpl> AddSlide(int index, int layout, const std::string& member);
+    void DeleteSlide(int index, const std::string& member);
+    void MarkModified() { saved_ = false; }
+
+    // Window state.
+    int viewType = automation::ppViewNormal;
+    int paneViewType = automation::ppViewOutline;
+    // Selection: shapes (by id) on one slide.
+    std::weak_ptr<SlideImpl> selectedSlide;
+    std::vector<std::uint32_t> selectedIds;
+
+private:
+    std::string BlankLayoutPart() const;
+
+    std::shared_ptr<AppCore> app_;
+    std::unique_ptr<package::Package> pkg_;
+    std::string fullName_;
+    bool readOnly_ = false;
+    bool saved_ = true;
+    bool closed_ = false;
+    std::string mainPart_;
+    std::vector<std::shared_ptr<SlideImpl>> slides_;
+};
+
+class SlideImpl : public automation::ISlide,
+                  public SlideContext,
+                  public std::enable_shared_from_this<SlideImpl> {
+public:
+    SlideImpl(std::weak_ptr<PresentationImpl> presentation, std::string partName)
+        : presentation_(std::move(presentation)), part_(std::move(partName)) {}
+
+    // ISlide
+    void Select() override;
+    int SlideIndex() override;
+    std::shared_ptr<automation::IShapes> Shapes() override;
+    std::shared_ptr<automation::ITimeLine> TimeLine() override;
+
+    // SlideContext
+    pugi::xml_node SlideRoot() override;
+    pugi::xml_node ShapeNode(std::uint32_t shapeId) override;
+    automation::ShapePtr ShapeById(std::uint32_t shapeId) override;
+    std::uint32_t ShapeIdOf(const automation::ShapePtr& shape) override;
+    std::optional<Relationship> FindRelationship(const std::string& id) override;
+    std::string AddRelationship(const std::string& type, const std::string& target, bool external) override;
+    void RemoveRelationshipIfUnused(const std::string& id) override;
+    std::string SlideTarget(int slideIndex) override;
+    std::optional<int> SlideIndexOfTarget(const std::string& target) override;
+    int SlideIdOf(int slideIndex) override;
+    void MarkModified() override;
+
+    // Internal.
+    PresentationImpl& Pres(const std::string& member);
+    package::Package& Pkg(const std::string& member) { return Pres(member).Pkg(member); }
+    const std::string& PartName() const { return part_; }
+    pugi::xml_node Root(const std::string& member);     // for reading
+    pugi::xml_node EditRoot(const std::string& member); // marks the slide modified
+    pugi::xml_node Tree(const std::string& member) { return SpTree(Root(member)); }
+    ShapeLocation Locate(std::uint32_t id, const std::string& member);
+    std::shared_ptr<ShapeImpl> MakeShape(std::uint32_t id);
+    std::uint32_t NextShapeId(const std::string& member);
+    // "base N" with N = id - 1, or the next free number when that name is taken.
+    std::string FreeName(const std::string& base, std::uint32_t id, const std::string& member);
+    void Kill() { alive_ = false; }
+    bool Alive() const { return alive_; }
+
+private:
+    std::weak_ptr<PresentationImpl> presentation_;
+    std::string part_;
+    bool alive_ = true;
+};
+
+class ShapeImpl : public automation::IShape, public std::enable_shared_from_this<ShapeImpl> {
+public:
+    ShapeImpl(std::shared_ptr<SlideImpl> slide, std::uint32_t id) : slide_(std::move(slide)), id_(id) {}
+
+    std::string Name() override;
+    void SetName(const std::string& name) override;
+    int Type() override;
+    double Left() override;
+    void SetLeft(double points) override;
+    double Top() override;
+    void SetTop(double points) override;
+    double Width() override;
+    void SetWidth(double points) override;
+    double Height() override;
+    void SetHeight(double points) override;
+    double Rotation() override;
+    void SetRotation(double degrees) override;
+    int ZOrderPosition() override;
+    void ZOrder(int command) override;
+    void Select(bool replace = true) override;
+    void Copy() override;
+    void Delete() override;
+    void PickUp() override;
+    automation::ShapeRangePtr Ungroup() override;
+    std::shared_ptr<automation::IOLEFormat> OLEFormat() override;
+    std::shared_ptr<automation::IActionSetting> ActionSettings(int index) override;
+    bool Connector() override;
+    std::shared_ptr<automation::IConnectorFormat> ConnectorFormat() override;
+    std::shared_ptr<automation::IAnimationSettings> AnimationSettings() override;
+
+    std::uint32_t Id() const { return id_; }
+    const std::shared_ptr<SlideImpl>& Slide() const { return slide_; }
+    ShapeLocation Locate(const std::string& member) { return slide_->Locate(id_, member); }
+    // The frame on the slide, in points.
+    Frame SlideFrame(const std::string& member);
+    void SetSlideFrame(const Frame& points, const std::string& member);
+
+private:
+    std::shared_ptr<SlideImpl> slide_;
+    std::uint32_t id_;
+};
+
+class ShapeRangeImpl : public automation::IShapeRange {
+public:
+    explicit ShapeRangeImpl(std::vector<std::shared_ptr<ShapeImpl>> shapes) : shapes_(std::move(shapes)) {}
+    int Count() override { return static_cast<int>(shapes_.size()); }
+    automation::ShapePtr Item(int index) override;
+    automation::ShapePtr Group() override;
+
+private:
+    std::vector<std::shared_ptr<ShapeImpl>> shapes_;
+};
+
+// Removes a shape element (after the slide features forgot it) and the relationships only it used.
+void RemoveShapeElement(SlideImpl& slide, std::uint32_t id, const std::string& member);
+// Frame helpers in points for a located shape (placeholders without their own xfrm report zeros).
+Frame LocatedSlideFrame(const ShapeLocation& loc);
+
+// Hand-overs to the slide features.
+void ForgetShapeIds(SlideImpl& slide, const std::vector<std::uint32_t>& ids);
+void RenumberShapeOnSlide(SlideImpl& slide, std::uint32_t oldId, std::uint32_t newId);
+std::optional<OleObjectInfo> OleObjectOf(pugi::xml_node shape);
+
+// Copy and paste through the application's clipboard.
+void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard);
+automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard);
+automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clipboard, int dataType);
+automation::ShapePtr AddPictureFromFile(SlideImpl& slide, const std::string& fileName, double left,
+                                        double top, double width, double height);
+
+} // namespace office::model

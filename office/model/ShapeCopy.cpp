@@ -1,0 +1,176 @@
+// Shape.Copy: the shape with every part it reaches, a raster of it as displayed, and a metafile.
+
+#include "office/clipboard/EngineClipboard.h"
+#include "office/imaging/Imaging.h"
+#include "office/model/ModelImpl.h"
+#include "office/model/ShapeType.h"
+#include "office/package/OpcTypes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <sstream>
+
+namespace office::model {
+
+namespace {
+
+// Relationship types never followed from a copied part: they lead back into the deck's structure.
+bool Structural(const std::string& type) {
+    using namespace package::reltype;
+    return type == kSlide || type == kSlideLayout || type == kSlideMaster || type == kNotesSlide ||
+           type == kTheme;
+}
+
+ClipPart ClipPartFor(package::Package& pkg, const package::Relationship& rel,
+                     std::set<std::string>& visiting) {
+    ClipPart part;
+    part.relId = rel.id;
+    part.relType = rel.type;
+    part.external = rel.external;
+    if (rel.external) {
+        part.externalTarget = rel.target;
+        return part;
+    }
+    part.partName = rel.targetPart;
+    if (Structural(rel.type) || !pkg.HasPart(rel.targetPart))
+        return part; // no bytes: the paste relinks it only where that part exists
+    part.contentType = pkg.ContentType(rel.targetPart);
+    part.bytes = std::make_shared<const std::vector<std::uint8_t>>(pkg.PartBytes(rel.targetPart));
+    if (visiting.insert(rel.targetPart).second) {
+        for (const auto& child : pkg.Relationships(rel.targetPart))
+            if (!Structural(child.type) && !visiting.count(child.targetPart))
+                part.children.push_back(ClipPartFor(pkg, child, visiting));
+        visiting.erase(rel.targetPart);
+    }
+    return part;
+}
+
+long long ParseInt(const char* text) {
+    return std::strtoll(text, nullptr, 10);
+}
+
+imaging::CropRect CropOf(pugi::xml_node blipFill) {
+    imaging::CropRect crop;
+    pugi::xml_node r = blipFill.child("a:srcRect");
+    crop.left = static_cast<double>(ParseInt(r.attribute("l").value())) / 100000.0;
+    crop.top = static_cast<double>(ParseInt(r.attribute("t").value())) / 100000.0;
+    crop.right = static_cast<double>(ParseInt(r.attribute("r").value())) / 100000.0;
+    crop.bottom = static_cast<double>(ParseInt(r.attribute("b").value())) / 100000.0;
+    return crop;
+}
+
+// The preview of an object kept in the slide's VML drawing (the older stored form).
+std::vector<std::uint8_t> VmlPreview(package::Package& pkg, const std::string& slidePart,
+                                     const std::string& spid) {
+    for (const auto& vml : pkg.RelationshipsOfType(slidePart, package::reltype::kVmlDrawing)) {
+        if (vml.external || !pkg.HasPart(vml.targetPart))
+            continue;
+        const auto& doc = pkg.XmlForRead(vml.targetPart);
+        for (pugi::xpath_node shape : doc.select_nodes("//v:shape")) {
+            std::string id = shape.node().attribute("id").value();
+            std::string ospid = shape.node().attribute("o:spid").value();
+            if (id != spid && ospid != spid)
+                continue;
+            std::string relId = shape.node().child("v:imagedata").attribute("o:relid").value();
+            auto rel = pkg.FindRelationship(vml.targetPart, relId);
+            if (rel && !rel->external && pkg.HasPart(rel->targetPart))
+                return pkg.PartBytes(rel->targetPart);
+        }
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> ImageOfRel(package::Package& pkg, const std::string& slidePart,
+                                     const std::string& relId) {
+    if (relId.empty())
+        return {};
+    auto rel = pkg.FindRelationship(slidePart, relId);
+    if (!rel || rel->external || !pkg.HasPart(rel->targetPart))
+        return {};
+    return pkg.PartBytes(rel->targetPart);
+}
+
+Frame ToEmu(const Frame& pt) {
+    Frame f = pt;
+    f.x *= kEmuPerPoint;
+    f.y *= kEmuPerPoint;
+    f.cx *= kEmuPerPoint;
+    f.cy *= kEmuPerPoint;
+    return f;
+}
+
+} // namespace
+
+void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
+    const std::string member = "Shape.Copy";
+    SlideImpl& slide = *shape.Slide();
+    auto& pkg = slide.Pkg(member);
+    ShapeLocation loc = shape.Locate(member);
+    const Frame onSlide = shape.SlideFrame(member);
+
+    // The shape as XML carrying the namespace declarations of its slide.
+    pugi::xml_document doc;
+    pugi::xml_node copy = doc.append_copy(loc.element);
+    for (pugi::xml_attribute a : slide.Root(member).attributes()) {
+        if (std::strncmp(a.name(), "xmlns", 5) == 0 && !copy.attribute(a.name()))
+            copy.append_attribute(a.name()).set_value(a.value());
+    }
+    // A shape copied out of a group (or inheriting its frame) lands where it was seen.
+    if (!loc.groups.empty() || !ReadFrame(loc.shape))
+        for (pugi::xml_node branch : ShapeBranches(copy))
+            WriteFrame(branch, ToEmu(onSlide));
+    std::ostringstream xml;
+    doc.save(xml, "", pugi::format_raw | pugi::format_no_declaration);
+
+    ClipboardContents contents;
+    ShapeClip clip;
+    clip.xml = xml.str();
+    std::vector<std::string> refs = RelationshipRefs(copy);
+    std::sort(refs.begin(), refs.end());
+    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
+    for (const auto& id : refs) {
+        auto rel = pkg.FindRelationship(slide.PartName(), id);
+        if (!rel)
+            continue;
+        std::set<std::string> visiting;
+        clip.parts.push_back(ClipPartFor(pkg, *rel, visiting));
+    }
+    contents.shape = std::move(clip);
+
+    // The picture (or an object's preview) rendered as displayed at 96 dpi.
+    std::vector<std::uint8_t> image;
+    imaging::CropRect crop;
+    if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
+        pugi::xml_node blipFill = loc.shape.child("p:blipFill");
+        image = ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
+        crop = CropOf(blipFill);
+    } else if (auto ole = OleObjectOf(loc.shape)) {
+        image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
+        if (image.empty() && !ole->vmlShapeId.empty())
+            image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);
+    }
+    if (!image.empty()) {
+        const int pw = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
+        const int ph = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
+        try {
+            contents.raster = imaging::RenderPicture(image, crop, onSlide.flipH, onSlide.flipV, pw, ph);
+        } catch (const std::exception&) {
+            // Undecodable picture: the copy carries no raster, and a picture paste will refuse.
+        }
+        imaging::PictureKind kind = imaging::SniffKind(image);
+        if (imaging::IsMetafile(kind))
+            contents.metafile = std::move(image);
+        else if (contents.raster) {
+            try {
+                contents.metafile = imaging::WrapInEmf(*contents.raster);
+            } catch (const std::exception&) {
+                // No metafile form then; the other two forms stand.
+            }
+        }
+    }
+    clipboard.Set(std::move(contents));
+}
+
+} // namespace office::model
