@@ -1,0 +1,234 @@
+#include "automation/AutomationError.h"
+#include "office/package/PackageImpl.h"
+#include "office/package/PartNameKeys.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+namespace office::package {
+
+namespace {
+
+using automation::AutomationError;
+
+// Builds an archive in memory; entries are written in the order they are added.
+class ArchiveWriter {
+public:
+    ArchiveWriter(const std::string& member, int deflateLevel) : member_(member), level_(deflateLevel) {
+        zip_error_t error;
+        zip_error_init(&error);
+        buffer_ = zip_source_buffer_create(nullptr, 0, 0, &error);
+        if (buffer_) {
+            zip_source_keep(buffer_);
+            zip_ = zip_open_from_source(buffer_, ZIP_TRUNCATE, &error);
+        }
+        zip_error_fini(&error);
+        if (!zip_) {
+            if (buffer_)
+                zip_source_free(buffer_);
+            throw AutomationError(member_, "cannot create the archive in memory");
+        }
+    }
+
+    ~ArchiveWriter() {
+        if (zip_)
+            zip_discard(zip_);
+        if (buffer_)
+            zip_source_free(buffer_);
+    }
+
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    void AddBytes(const std::string& partName, Bytes bytes) {
+        keep_.push_back(std::move(bytes));
+        const Bytes& data = keep_.back();
+        zip_source_t* source = zip_source_buffer(zip_, data.data(), data.size(), 0);
+        if (!source)
+            Fail(partName);
+        zip_int64_t index = AddEntry(partName, source);
+        const bool store = detail::IsAlreadyCompressed(partName) || data.empty();
+        if (zip_set_file_compression(zip_, static_cast<zip_uint64_t>(index),
+                                     store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                     store ? 0 : static_cast<zip_uint32_t>(level_)) != 0)
+            Fail(partName);
+    }
+
+    // Copies an entry of the opened archive with its compressed data as it is.
+    void AddRaw(const std::string& partName, zip_t* from, const detail::ArchiveEntry& entry) {
+        zip_source_t* source = zip_source_zip(zip_, from, entry.index, 0, 0, -1);
+        if (!source)
+            Fail(partName);
+        AddEntry(partName, source);
+    }
+
+    Bytes Finish() {
+        if (zip_close(zip_) != 0)
+            Fail("the archive");
+        zip_ = nullptr;
+        Bytes out;
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_source_stat(buffer_, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
+            zip_source_open(buffer_) != 0)
+            throw AutomationError(member_, "cannot read back the written archive");
+        out.resize(static_cast<std::size_t>(st.size));
+        zip_int64_t n = out.empty() ? 0 : zip_source_read(buffer_, out.data(), out.size());
+        zip_source_close(buffer_);
+        if (n < 0 || static_cast<std::uint64_t>(n) != st.size)
+            throw AutomationError(member_, "cannot read back the written archive");
+        return out;
+    }
+
+private:
+    zip_int64_t AddEntry(const std::string& partName, zip_source_t* source) {
+        std::string name = partName.substr(partName.front() == '/' ? 1 : 0);
+        zip_int64_t index = zip_file_add(zip_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            Fail(partName);
+        }
+        return index;
+    }
+
+    [[noreturn]] void Fail(const std::string& what) {
+        throw AutomationError(member_,
+                              "cannot write " + what + ": " + (zip_ ? zip_strerror(zip_) : "archive closed"));
+    }
+
+    std::string member_;
+    int level_;
+    zip_source_t* buffer_ = nullptr;
+    zip_t* zip_ = nullptr;
+    std::deque<Bytes> keep_; // buffers must outlive zip_close
+};
+
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
+
+// Creates the temporary file beside the target and removes it unless committed.
+class TempFile {
+public:
+    TempFile(const std::filesystem::path& target, const std::string& member) : member_(member) {
+        std::filesystem::path folder = target.parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        fd_ = mkstemp(buffer.data());
+        if (fd_ < 0)
+            throw AutomationError(member_, "cannot create a temporary file in " + folder.string() + ": " +
+                                               ErrnoText());
+        path_ = buffer.data();
+    }
+
+    ~TempFile() {
+        if (fd_ >= 0)
+            close(fd_);
+        if (!committed_)
+            unlink(path_.c_str());
+    }
+
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    void Write(const Bytes& data) {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            ssize_t n = write(fd_, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw AutomationError(member_, "cannot write " + path_ + ": " + ErrnoText());
+            done += static_cast<std::size_t>(n);
+        }
+        mode_t mask = umask(0);
+        umask(mask);
+        if (fchmod(fd_, 0666 & ~mask) != 0 || fsync(fd_) != 0)
+            throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
+        int fd = fd_;
+        fd_ = -1;
+        if (close(fd) != 0)
+            throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
+    }
+
+    void CommitAs(const std::filesystem::path& target) {
+        if (rename(path_.c_str(), target.c_str()) != 0)
+            throw AutomationError(member_, "cannot replace " + target.string() + ": " + ErrnoText());
+        committed_ = true;
+    }
+
+private:
+    std::string member_;
+    std::string path_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+} // namespace
+
+Bytes Package::Impl::BuildArchive(const std::string& member, const SaveOptions& options) const {
+    const int level = std::clamp(options.deflateLevel, 1, 9);
+    auto live = Live(member);
+
+    std::vector<detail::WrittenPart> written;
+    written.reserve(live.size());
+    for (const auto* part : live) {
+        std::string type = ContentTypeOf(*part);
+        if (type.empty())
+            type = detail::FallbackContentType(part->name, contentTypes);
+        written.push_back({part->name, type});
+    }
+
+    ArchiveWriter writer(member, level);
+    writer.AddBytes("/[Content_Types].xml", detail::BuildContentTypes(written, contentTypes));
+
+    auto writeRels = [&](const std::string& source) {
+        const RelsState* state = LoadRels(source, member);
+        if (!state || state->rels.empty())
+            return;
+        if (!state->modified && state->entry)
+            writer.AddRaw(state->relsName, reader->Handle(), *state->entry);
+        else
+            writer.AddBytes(RelsPartNameFor(state->sourceName), detail::BuildRelationships(state->rels));
+    };
+
+    writeRels("/");
+    for (const auto* part : live) {
+        if (part->Modified())
+            writer.AddBytes(part->name, CurrentBytes(*part, member));
+        else
+            writer.AddRaw(part->name, reader->Handle(), *part->entry);
+        writeRels(part->name);
+    }
+    return writer.Finish();
+}
+
+void Package::SaveAs(const std::string& path, const std::string& member, const SaveOptions& options) const {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::error_code ec;
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (!fs::is_directory(folder, ec))
+        throw AutomationError(member, "the folder does not exist: " + folder.string());
+    if (fs::is_directory(target, ec))
+        throw AutomationError(member, "a folder has that name: " + path);
+    if (!impl_->sourcePath.empty() && fs::exists(target, ec) && fs::equivalent(target, impl_->sourcePath, ec))
+        throw AutomationError(member, "refusing to overwrite the opened file: " + path);
+
+    Bytes archive = impl_->BuildArchive(member, options);
+    TempFile temp(target, member);
+    temp.Write(archive);
+    temp.CommitAs(target);
+}
+
+} // namespace office::package

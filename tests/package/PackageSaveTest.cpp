@@ -1,0 +1,180 @@
+#include "RoundTripCheck.h"
+#include "TestZip.h"
+#include "automation/AutomationError.h"
+#include "office/package/Package.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <unistd.h>
+
+using namespace office::package;
+using automation::AutomationError;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "pkgsave-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path path_;
+};
+
+const testzip::Entry* FindEntry(const std::vector<testzip::Entry>& entries, const std::string& name) {
+    for (const auto& e : entries) {
+        if (e.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(PackageSave, UnchangedSaveKeepsEveryLivePartAndDropsTheRest) {
+    auto original = testzip::SmallDeck();
+    auto pkg = Package::OpenFromBytes(original);
+    auto saved = pkg->SaveToBytes();
+    roundtrip::ExpectFaithfulCopy(*pkg, saved);
+
+    auto entries = testzip::ReadZip(saved);
+    EXPECT_FALSE(FindEntry(entries, "ppt/media/orphan.png"));
+    EXPECT_FALSE(FindEntry(entries, "ppt/slides/slide9.xml"));
+    // Untouched parts and rels travel with their compressed bytes unchanged.
+    auto before = testzip::ReadZip(original);
+    for (const char* name :
+         {"ppt/slides/slide1.xml", "ppt/slides/_rels/slide1.xml.rels", "ppt/media/image1.png"}) {
+        const auto* a = FindEntry(before, name);
+        const auto* b = FindEntry(entries, name);
+        ASSERT_TRUE(a && b) << name;
+        EXPECT_EQ(a->stored, b->stored) << name;
+        EXPECT_EQ(a->method, b->method) << name;
+    }
+}
+
+TEST(PackageSave, ContentTypesListExactlyTheWrittenParts) {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    pkg->AddPartWithUniqueName("/ppt/media/image", "gif", contenttype::kGif, {'G', 'I', 'F'});
+    pkg->AddRelationship("/ppt/slides/slide1.xml", reltype::kImage, "/ppt/media/image2.gif");
+    // A part whose content type disagrees with its extension's default needs an Override.
+    pkg->AddPart("/ppt/embeddings/data.png", "application/x-odd", {1});
+    pkg->AddRelationship("/ppt/slides/slide1.xml", reltype::kOleObject, "/ppt/embeddings/data.png");
+    auto entries = testzip::ReadZip(pkg->SaveToBytes());
+    ASSERT_EQ(entries.front().name, "[Content_Types].xml");
+    pugi::xml_document types;
+    ASSERT_TRUE(types.load_string(entries.front().data.c_str()));
+    auto root = types.document_element();
+    EXPECT_FALSE(root.find_child_by_attribute("Override", "PartName", "/ppt/slides/slide9.xml"))
+        << "Override kept for a part that is not written";
+    EXPECT_TRUE(root.find_child_by_attribute("Default", "Extension", "gif"));
+    EXPECT_TRUE(root.find_child_by_attribute("Override", "PartName", "/ppt/embeddings/data.png"));
+    EXPECT_FALSE(root.find_child_by_attribute("Override", "PartName", "/ppt/media/image1.png"));
+    int overrides = 0;
+    for (auto node : root.children("Override")) {
+        ++overrides;
+        std::string part = node.attribute("PartName").value();
+        EXPECT_TRUE(FindEntry(entries, part.substr(1))) << "Override for missing " << part;
+    }
+    EXPECT_EQ(overrides, 6); // presentation, slide, layout, master, core properties, the odd part
+    // Every written part is covered by a Default or an Override.
+    auto copy = Package::OpenFromBytes(pkg->SaveToBytes());
+    for (const auto& name : copy->PartNames())
+        EXPECT_FALSE(copy->ContentType(name).empty()) << name;
+}
+
+TEST(PackageSave, NewPicturesAreStoredAndNewXmlIsDeflated) {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    std::string png = pkg->AddPartWithUniqueName("/ppt/media/image", "png", contenttype::kPng,
+                                                 testzip::ToBytes(testzip::FakePng(20000, 5)));
+    pkg->AddRelationship("/ppt/slides/slide1.xml", reltype::kImage, png);
+    pkg->XmlForEdit("/ppt/slides/slide1.xml");
+    auto entries = testzip::ReadZip(pkg->SaveToBytes());
+    EXPECT_EQ(FindEntry(entries, png.substr(1))->method, 0);
+    EXPECT_EQ(FindEntry(entries, "ppt/slides/slide1.xml")->method, 8);
+    EXPECT_EQ(FindEntry(entries, "ppt/slides/_rels/slide1.xml.rels")->method, 8);
+    EXPECT_LT(FindEntry(entries, "[Content_Types].xml")->stored.size(),
+              FindEntry(entries, "[Content_Types].xml")->data.size());
+}
+
+TEST(PackageSave, SaveAsWritesAtomicallyAndNeverTheInput) {
+    TempDir dir;
+    const fs::path input = dir.path() / "in.pptx";
+    auto bytes = testzip::SmallDeck();
+    testzip::WriteFile(input, bytes);
+    auto pkg = Package::Open(input.string());
+    pkg->XmlForEdit("/ppt/slides/slide1.xml");
+
+    const fs::path output = dir.path() / "out.pptx";
+    pkg->SaveAs(output.string());
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.pptx", "out.pptx"})) << "temporary file left behind";
+    roundtrip::ExpectFaithfulCopy(*pkg, testzip::ReadFile(output));
+
+    // Saving again replaces the earlier output.
+    pkg->SetPartBytes("/ppt/media/image1.png", {9, 9});
+    pkg->SaveAs(output.string());
+    EXPECT_EQ(Package::Open(output.string())->PartBytes("/ppt/media/image1.png"), (Bytes{9, 9}));
+
+    try {
+        pkg->SaveAs(input.string(), "Presentation.SaveAs");
+        FAIL() << "overwriting the opened file must be refused";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.member(), "Presentation.SaveAs");
+    }
+    EXPECT_EQ(testzip::ReadFile(input), bytes);
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.pptx", "out.pptx"}));
+}
+
+TEST(PackageSave, FailedSaveLeavesNothingBehind) {
+    TempDir dir;
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    EXPECT_THROW(pkg->SaveAs((dir.path() / "missing" / "out.pptx").string()), AutomationError);
+    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
+    fs::create_directory(dir.path() / "folder.pptx");
+    EXPECT_THROW(pkg->SaveAs((dir.path() / "folder.pptx").string()), AutomationError);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder.pptx"));
+
+    // A save that fails while building the archive (malformed rels reached on the way) writes nothing.
+    auto items = testzip::SmallDeckItems();
+    for (auto& item : items) {
+        if (item.name == "ppt/slides/_rels/slide1.xml.rels")
+            item.data = "<Relationships><broken";
+    }
+    auto broken = Package::OpenFromBytes(testzip::BuildZip(items));
+    EXPECT_THROW(broken->SaveAs((dir.path() / "out.pptx").string()), AutomationError);
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"folder.pptx"}));
+
+    // A folder nobody can create files in, root included.
+    EXPECT_THROW(pkg->SaveAs("/proc/quarnel-package-test.pptx"), AutomationError);
+    EXPECT_FALSE(fs::exists("/proc/quarnel-package-test.pptx"));
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    const fs::path locked = dir.path() / "locked";
+    fs::create_directory(locked);
+    testzip::WriteFile(locked / "out.pptx", {1, 2, 3});
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(pkg->SaveAs((locked / "out.pptx").string()), AutomationError);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(testzip::ReadFile(locked / "out.pptx"), (Bytes{1, 2, 3})) << "existing file damaged";
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(locked))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"out.pptx"});
+}
