@@ -1,0 +1,115 @@
+// The main window as the engine's host: log pane, status line, message and input boxes.
+
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace app {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(engine::MessageIcon icon) {
+    switch (icon) {
+    case engine::MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case engine::MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case engine::MessageIcon::Information:
+        return QMessageBox::Information;
+    case engine::MessageIcon::Question:
+        return QMessageBox::Question;
+    case engine::MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void frmMain::AppendLogRaw(const std::string& text) {
+    QTextCursor cursor = txtLog->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString::fromStdString(text));
+    txtLog->setTextCursor(cursor);
+    txtLog->ensureCursorVisible();
+}
+
+void frmMain::AppendLog(const std::string& text) {
+    AppendLogRaw(text + "\r\n");
+}
+
+void frmMain::ClearLog() {
+    txtLog->clear();
+}
+
+void frmMain::SetStatus(const std::string& text) {
+    lblMsg->setText(QString::fromStdString(text));
+}
+
+std::string frmMain::Status() const {
+    return lblMsg->text().toStdString();
+}
+
+engine::MessageResult frmMain::MessageBox(const std::string& text, engine::MessageIcon icon,
+                                          engine::MessageButtons buttons) {
+    if (hooks_.messageBox) {
+        return hooks_.messageBox(text, icon, buttons);
+    }
+    const bool question = buttons == engine::MessageButtons::YesNoCancel;
+    QMessageBox box(ToQtIcon(icon), QString::fromUtf8(engine::kAppTitle), QString::fromStdString(text),
+                    question ? (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) : QMessageBox::Ok,
+                    isVisible() ? this : nullptr);
+    box.setWindowIcon(windowIcon());
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return engine::MessageResult::Yes;
+    case QMessageBox::No:
+        return engine::MessageResult::No;
+    case QMessageBox::Cancel:
+        return engine::MessageResult::Cancel;
+    default:
+        // A question box closed with its close box counts as Cancel.
+        return question ? engine::MessageResult::Cancel : engine::MessageResult::Ok;
+    }
+}
+
+std::optional<std::string> frmMain::InputBox(const std::string& prompt, const std::string& title,
+                                             const std::string& defaultText) {
+    if (hooks_.inputBox) {
+        return hooks_.inputBox(prompt, title, defaultText);
+    }
+    bool ok = false;
+    const QString text = QInputDialog::getText(isVisible() ? this : nullptr, QString::fromStdString(title),
+                                               QString::fromStdString(prompt), QLineEdit::Normal,
+                                               QString::fromStdString(defaultText), &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text.toStdString();
+}
+
+void frmMain::DoEvents() {
+    QCoreApplication::processEvents();
+}
+
+void frmMain::Beep() {
+    QApplication::beep();
+}
+
+void frmMain::SetRunning(bool running) {
+    btnStart->setEnabled(!running);
+    btnStop->setEnabled(running);
+}
+
+void frmMain::SetCaptionSuffix(const std::string& suffix) {
+    setWindowTitle(QString::fromUtf8(engine::kAppTitle) + QString::fromStdString(suffix));
+}
+
+} // namespace app

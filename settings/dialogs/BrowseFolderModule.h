@@ -1,0 +1,20 @@
+#pragma once
+
+// The folder picker behind the output options' browse buttons.
+
+#include <functional>
+#include <string>
+
+namespace settings::dialogs {
+
+// Opens the picker on startFolder (the root when it is empty or missing). The chosen folder without a
+// trailing separator (the root stays "/"), or empty text when cancelled.
+std::string BrowseForFolder(const std::string& startFolder, const std::string& title);
+
+// The picker as the dialogs call it; tests replace it.
+using FolderPicker = std::function<std::string(const std::string& startFolder, const std::string& title)>;
+
+// The folder with exactly one trailing "/".
+std::string WithTrailingSeparator(const std::string& folder);
+
+} // namespace settings::dialogs

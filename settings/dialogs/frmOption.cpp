@@ -1,0 +1,211 @@
+#include "settings/dialogs/frmOption.h"
+
+#include "settings/Settings.h"
+#include "settings/dialogs/frmMovieOption.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace settings::dialogs {
+
+namespace {
+
+constexpr const char* kBrowseTip = "ﾀﾞｲｱﾛｸﾞを開く";
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+int CheckState(const QCheckBox& box) {
+    return box.isChecked() ? 1 : 0;
+}
+
+// A folder group: two option buttons, the path box and its browse button.
+QGroupBox* FolderGroup(QWidget* parent, const char* title, const char* sameFolderText,
+                       QRadioButton* (&options)[2], QLineEdit*& box, QToolButton*& browse) {
+    auto* group = new QGroupBox(U(title), parent);
+    options[0] = new QRadioButton(U(sameFolderText), group);
+    options[1] = new QRadioButton(U("指定ﾌｫﾙﾀﾞ"), group);
+    auto* buttons = new QButtonGroup(group);
+    buttons->addButton(options[0], 0);
+    buttons->addButton(options[1], 1);
+    box = new QLineEdit(group);
+    browse = new QToolButton(group);
+    browse->setIcon(group->style()->standardIcon(QStyle::SP_DirOpenIcon));
+    browse->setToolTip(U(kBrowseTip));
+    auto* layout = new QGridLayout(group);
+    layout->addWidget(options[0], 0, 0, 1, 3);
+    layout->addWidget(options[1], 1, 0);
+    layout->addWidget(box, 1, 1);
+    layout->addWidget(browse, 1, 2);
+    layout->setColumnStretch(1, 1);
+    return group;
+}
+
+} // namespace
+
+frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOption& movieOption,
+                     QWidget* parent)
+    : QDialog(parent), settings_(settings), desktopFolder_(std::move(desktopFolder)),
+      movieOption_(movieOption) {
+    setObjectName(QStringLiteral("frmOption"));
+    setModal(true);
+
+    chkMovie = new QCheckBox(U("埋め込み動画を圧縮対象に含める"), this);
+    chkMovie->setToolTip(
+        U("ﾊﾟﾜｰﾎﾟｲﾝﾄに埋め込まれている動画を圧縮対象に含めます (長時間かかることがあります)"));
+    btnMovie = new QPushButton(U("埋め込み動画の圧縮方法を指定"), this);
+    btnMovie->setToolTip(U("埋め込み動画の圧縮方法を指定します"));
+    Label1 = new QLabel(U("同一出力ﾌｧｲﾙが存在する際の処理"), this);
+    combSameFilename = new QComboBox(this);
+    chkKeepFileDate = new QCheckBox(U("圧縮前ﾌｧｲﾙのﾌｧｲﾙ作成・更新日時を継承"), this);
+    chkFileSize = new QCheckBox(U("圧縮前ﾌｧｲﾙｻｲｽﾞを出力ﾌｧｲﾙ名に表記"), this);
+    Frame1 = FolderGroup(this, "ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙの出力先ﾌｫﾙﾀﾞ", "元ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optPPTFolder,
+                         txtPPTFolder, cmdBrowseFolderPPT);
+    Frame2 = FolderGroup(this, "動画ﾌｧｲﾙ単体圧縮時の動画出力先ﾌｫﾙﾀﾞ", "元動画ﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optMovieFolder,
+                         txtMovieFolder, cmdBrowseFolderMovie);
+    btnOK = new QPushButton(U("閉じる"), this);
+    btnReset = new QPushButton(U("リセット"), this);
+
+    auto* movieRow = new QHBoxLayout;
+    movieRow->addWidget(chkMovie);
+    movieRow->addStretch();
+    movieRow->addWidget(btnMovie);
+    auto* sameRow = new QHBoxLayout;
+    sameRow->addWidget(Label1);
+    sameRow->addWidget(combSameFilename, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnReset);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(movieRow);
+    layout->addLayout(sameRow);
+    layout->addWidget(chkKeepFileDate);
+    layout->addWidget(chkFileSize);
+    layout->addWidget(Frame1);
+    layout->addWidget(Frame2);
+    layout->addLayout(buttons);
+    setMinimumWidth(480);
+
+    connect(chkMovie, &QCheckBox::toggled, this, [this] {
+        settings_.Movie = CheckState(*chkMovie);
+        chkMovie_Click();
+    });
+    connect(combSameFilename, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            settings_.SameFilename = index;
+        }
+    });
+    connect(chkKeepFileDate, &QCheckBox::toggled, this,
+            [this] { settings_.KeepFileDate = CheckState(*chkKeepFileDate); });
+    connect(chkFileSize, &QCheckBox::toggled, this,
+            [this] { settings_.ShowFileSize = CheckState(*chkFileSize); });
+    connect(optPPTFolder[1], &QRadioButton::toggled, this,
+            [this](bool on) { settings_.optPPTFolder = on ? 1 : 0; });
+    connect(optMovieFolder[1], &QRadioButton::toggled, this,
+            [this](bool on) { settings_.optMovieFolder = on ? 1 : 0; });
+    connect(txtPPTFolder, &QLineEdit::textChanged, this,
+            [this](const QString& text) { settings_.PPTFolder = text.toStdString(); });
+    connect(txtMovieFolder, &QLineEdit::textChanged, this,
+            [this](const QString& text) { settings_.MovieFolder = text.toStdString(); });
+    connect(btnMovie, &QPushButton::clicked, this, [this] { btnMovie_Click(); });
+    connect(cmdBrowseFolderPPT, &QToolButton::clicked, this, [this] { cmdBrowseFolderPPT_Click(); });
+    connect(cmdBrowseFolderMovie, &QToolButton::clicked, this, [this] { cmdBrowseFolderMovie_Click(); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
+    connect(btnReset, &QPushButton::clicked, this, [this] { btnReset_Click(); });
+
+    Form_Load();
+    ShowSettings();
+}
+
+void frmOption::FillSameFilenameList() {
+    const QSignalBlocker block(combSameFilename);
+    combSameFilename->clear();
+    combSameFilename->addItem(U("ﾀﾞｲｱﾛｸﾞを表示"));
+    combSameFilename->addItem(U("常に上書き"));
+}
+
+void frmOption::ShowSettings() {
+    // Copy first: each control writes its field back as soon as it changes.
+    const Settings shown = settings_;
+    chkMovie->setChecked(shown.Movie == 1);
+    const int same = shown.SameFilename;
+    combSameFilename->setCurrentIndex(same >= 0 && same < combSameFilename->count() ? same : 0);
+    chkKeepFileDate->setChecked(shown.KeepFileDate == 1);
+    chkFileSize->setChecked(shown.ShowFileSize == 1);
+    optPPTFolder[shown.optPPTFolder == 0 ? 0 : 1]->setChecked(true);
+    optMovieFolder[shown.optMovieFolder == 0 ? 0 : 1]->setChecked(true);
+    txtPPTFolder->setText(QString::fromStdString(shown.PPTFolder));
+    txtMovieFolder->setText(QString::fromStdString(shown.MovieFolder));
+    chkMovie_Click();
+}
+
+void frmOption::Form_Load() {
+    setWindowTitle(U("オプション設定"));
+    if (parentWidget() != nullptr) {
+        setWindowIcon(parentWidget()->windowIcon());
+    }
+}
+
+void frmOption::chkMovie_Click() {
+    btnMovie->setVisible(chkMovie->isChecked());
+}
+
+void frmOption::btnMovie_Click() {
+    movieOption_.exec();
+}
+
+void frmOption::Browse(QLineEdit& box, const QToolButton& button) {
+    try {
+        const std::string chosen =
+            picker_ ? picker_(box.text().toStdString(), button.toolTip().toStdString()) : std::string();
+        if (!chosen.empty()) {
+            box.setText(QString::fromStdString(WithTrailingSeparator(chosen)));
+        }
+    } catch (...) {
+        // The box keeps its text when the picker fails.
+    }
+}
+
+void frmOption::cmdBrowseFolderPPT_Click() {
+    Browse(*txtPPTFolder, *cmdBrowseFolderPPT);
+}
+
+void frmOption::cmdBrowseFolderMovie_Click() {
+    Browse(*txtMovieFolder, *cmdBrowseFolderMovie);
+}
+
+void frmOption::btnOK_Click() {
+    hide();
+}
+
+void frmOption::btnReset_Click() {
+    optPPTFolder[0]->setChecked(true);
+    optMovieFolder[0]->setChecked(true);
+    txtPPTFolder->setText(QString::fromStdString(desktopFolder_));
+    txtMovieFolder->setText(QString::fromStdString(desktopFolder_));
+    chkFileSize->setChecked(true);
+    chkKeepFileDate->setChecked(false);
+    combSameFilename->setCurrentIndex(1);
+}
+
+void frmOption::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
+}
+
+} // namespace settings::dialogs

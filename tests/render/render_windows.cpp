@@ -1,0 +1,100 @@
+// Renders the main window and the three settings windows to PNG files so that their layout can be
+// looked at without a display, then reads the files back and fails when one is missing or blank.
+//
+//   render_windows <output folder>
+
+#include "app/Main.h"
+#include "app/frmMain.h"
+#include "settings/ExceptionList.h"
+#include "settings/Settings.h"
+#include "settings/basIniFile.h"
+#include "settings/dialogs/frmMovieOption.h"
+#include "settings/dialogs/frmObject.h"
+#include "settings/dialogs/frmOption.h"
+#include "settings/modRegAccess.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+bool Save(QWidget& window, const QString& folder, const char* name) {
+    window.show();
+    QCoreApplication::processEvents();
+    const QString path = folder + "/" + QString::fromUtf8(name) + ".png";
+    const bool saved = window.grab().save(path, "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+    return saved;
+}
+
+// A rendering with text on it has many colours (anti-aliased glyphs); a blank one has one or two.
+bool LooksRendered(const QString& path) {
+    QImage image(path);
+    if (image.isNull() || image.width() < 100 || image.height() < 80) {
+        return false;
+    }
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2) {
+            colours.insert(image.pixel(x, y));
+        }
+    }
+    return colours.size() > 20;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QTemporaryDir store;
+    qputenv("QUARNEL_REGISTRY_DIR", store.path().toUtf8()); // never the person's own settings
+    QApplication application(argc, argv);
+    app::ApplyWindowFont(application);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("windows");
+    QDir().mkpath(folder);
+
+    settings::Settings record;
+    record.PPTFolder = "/home/user/Desktop";
+    record.MovieFolder = "/home/user/Desktop";
+    settings::RegistryStore registry(store.path().toStdString());
+    settings::IniFile ini;
+    settings::ExceptionList exceptions;
+    engine::EngineState state;
+    app::MainWindowHooks hooks;
+    hooks.quitApplication = [] {};
+    app::frmMain window(app::MainWindowServices{record, registry, ini, exceptions, state, nullptr,
+                                                (store.path() + "/ole.ini").toStdString(),
+                                                "/home/user/Desktop"},
+                        std::move(hooks));
+    window.Form_Load();
+    window.SetSourceText("/home/user/資料/提案書.pptx\r\n/home/user/資料/会議 2026.pptx\r\n");
+    window.AppendLog("▼/home/user/資料/提案書.pptx");
+    window.AppendLog("   ﾍﾟｰｼﾞ 1/3");
+    window.chkObject->setChecked(true);
+    window.SetCaptionSuffix(" [Office XP/2003/2007モード]");
+
+    bool ok = Save(window, folder, "frmMain");
+    window.OptionDialog().chkMovie->setChecked(true);
+    ok = Save(window.OptionDialog(), folder, "frmOption") && ok;
+    ok = Save(window.MovieOptionDialog(), folder, "frmMovieOption") && ok;
+    window.ObjectDialog().lstException->setCurrentRow(0);
+    ok = Save(window.ObjectDialog(), folder, "frmObject") && ok;
+
+    for (const char* name : {"frmMain", "frmOption", "frmMovieOption", "frmObject"}) {
+        const QString path = folder + "/" + QString::fromUtf8(name) + ".png";
+        if (!LooksRendered(path)) {
+            std::printf("blank or missing: %s\n", path.toUtf8().constData());
+            ok = false;
+        }
+    }
+    window.Form_Unload();
+    return ok ? 0 : 1;
+}
