@@ -52,11 +52,11 @@ public:
         });
     }
 
-    double Duration() override { return MsToSeconds(EstimateDurationMs(CTn("Duration"))); }
+    double Duration() override { return MsToSeconds(EstimateDurationMs(CTn("Duration"), false)); }
     void SetDuration(double seconds) override {
         if (!(seconds > 0))
             throw AutomationError("Duration", "the duration must be positive");
-        if (std::fabs(SecondsToMs(seconds) - EstimateDurationMs(CTn("Duration"))) < 0.5)
+        if (std::fabs(SecondsToMs(seconds) - EstimateDurationMs(CTn("Duration"), false)) < 0.5)
             return;
         Edit("Duration", [seconds](pugi::xml_node cTn) { ScaleDuration(cTn, SecondsToMs(seconds)); });
     }
@@ -221,7 +221,7 @@ private:
             xml::SetAttr(cTn, "dur", xml::FormatNumber(std::round(targetMs)));
             return;
         }
-        double current = EstimateDurationMs(cTn);
+        double current = EstimateDurationMs(cTn, false);
         for (pugi::xml_node behavior : cTn.child("p:childTnLst").children()) {
             pugi::xml_node inner = BehaviorCTn(behavior);
             if (!inner)

@@ -218,9 +218,9 @@ void SetStartDelayMs(pugi::xml_node cTn, double ms) {
     SetAttr(cond, "delay", xml::FormatNumber(ms));
 }
 
-double EstimateDurationMs(pugi::xml_node cTn) {
+double EstimateDurationMs(pugi::xml_node cTn, bool withRepeats) {
     double repeat = 1.0;
-    if (auto count = xml::NumberAttr(cTn, "repeatCount"))
+    if (auto count = xml::NumberAttr(cTn, "repeatCount"); count && withRepeats)
         repeat = *count / 1000.0;
     if (auto dur = xml::NumberAttr(cTn, "dur"))
         return *dur * repeat;
@@ -339,17 +339,10 @@ void Regroup(pugi::xml_node timing) {
 
 void HandOverGroupStart(pugi::xml_node timing, pugi::xml_node effectPar) {
     std::vector<EffectPlace> places = MainEffects(timing);
-    for (std::size_t i = 0; i + 1 < places.size(); ++i) {
-        if (places[i].effect != effectPar)
-            continue;
-        const EffectPlace& gone = places[i];
-        const EffectPlace& next = places[i + 1];
-        bool sameClick = next.clickGroup == gone.clickGroup;
-        bool sameSub = next.subGroup == gone.subGroup;
-        if ((gone.firstInClickGroup && sameClick) || (gone.firstInSubGroup && sameSub))
-            SetAttr(EffectCTn(next.effect), "nodeType", TriggerNodeType(gone.trigger));
+    if (places.size() < 2 || places[0].effect != effectPar || places[0].trigger != Trigger::OnClick)
         return;
-    }
+    if (places[1].clickGroup == places[0].clickGroup)
+        SetAttr(EffectCTn(places[1].effect), "nodeType", TriggerNodeType(Trigger::OnClick));
 }
 
 std::vector<pugi::xml_node> BuildEntries(pugi::xml_node timing, std::uint32_t shapeId) {

@@ -49,8 +49,9 @@ std::optional<Trigger> TriggerFromNodeType(const std::string& nodeType);
 // Rebuilds click groups and sub-groups from the effects' own triggers, keeping every group whose
 // first effect is unchanged (ids, conditions, delays) and dropping groups left empty.
 void Regroup(pugi::xml_node timing);
-// Before an effect is removed: the effect after it inherits its place as a group opener, so that
-// removing a click effect does not merge the next effects into the previous click.
+// Before an effect is removed. Every effect keeps its own trigger, so an effect "with" or "after" the
+// removed one joins the effect before it. Only the sequence's first click effect hands its click to the
+// effect after it, which would otherwise start by itself with the slide.
 void HandOverGroupStart(pugi::xml_node timing, pugi::xml_node effectPar);
 
 std::uint32_t MaxTimeNodeId(pugi::xml_node timing);
@@ -58,8 +59,8 @@ std::uint32_t MaxTimeNodeId(pugi::xml_node timing);
 void RenumberTimeNodes(pugi::xml_node subtree, std::uint32_t& nextId);
 
 // Milliseconds a time node runs, estimated from its own dur or its children (used for the delay of
-// a sub-group that had to be made).
-double EstimateDurationMs(pugi::xml_node cTn);
+// a sub-group that had to be made); without its own repeats, one run.
+double EstimateDurationMs(pugi::xml_node cTn, bool withRepeats = true);
 // The delay of the first start condition in milliseconds (0 when none or not a number).
 double StartDelayMs(pugi::xml_node cTn);
 void SetStartDelayMs(pugi::xml_node cTn, double ms);
