@@ -1,9 +1,6 @@
 #include "office/excel/SheetPicture.h"
 
-#if __has_include("office/model/PictureClip.h")
 #include "office/model/PictureClip.h"
-#define QUARNEL_HAVE_PICTURE_CLIP 1
-#endif
 
 #include <stdexcept>
 
@@ -91,9 +88,7 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
 
 ClipboardContents ClipboardFor(const SheetPicture& picture) {
     ClipboardContents contents;
-#ifdef QUARNEL_HAVE_PICTURE_CLIP
     contents.shape = MakePictureClip(picture.bytes, picture.kind, picture.widthPt, picture.heightPt);
-#endif
     contents.raster = picture.raster;
     contents.metafile =
         imaging::IsMetafile(picture.kind) ? picture.bytes : imaging::WrapInEmf(picture.raster);

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <emf2svg.h>
+#include <filesystem>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
 
 namespace office::imaging {
 
@@ -72,12 +74,62 @@ struct WmfApi {
 };
 
 constexpr unsigned long kWmfFlags =
-    WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    WMF_OPT_FUNCTION | WMF_OPT_GS_FONTMAP | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+
+// libwmf refuses to play anything unless it can load fonts for the standard PostScript names, which
+// it looks for as Type 1 files we do not install. A font map in Ghostscript's format points those
+// names at the DejaVu faces instead; the SVG it writes names the families and librsvg draws them.
+const std::string& WmfFontMap() {
+    static const std::string path = [] {
+        const char* faces[][2] = {{"Times-Roman", "DejaVuSerif"},
+                                  {"Times-Italic", "DejaVuSerif-Italic"},
+                                  {"Times-Bold", "DejaVuSerif-Bold"},
+                                  {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
+                                  {"Helvetica", "DejaVuSans"},
+                                  {"Helvetica-Oblique", "DejaVuSans-Oblique"},
+                                  {"Helvetica-Bold", "DejaVuSans-Bold"},
+                                  {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
+                                  {"Courier", "DejaVuSansMono"},
+                                  {"Courier-Oblique", "DejaVuSansMono-Oblique"},
+                                  {"Courier-Bold", "DejaVuSansMono-Bold"},
+                                  {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
+                                  {"Symbol", "DejaVuSans"},
+                                  {"ZapfDingbats", "DejaVuSans"}};
+        std::string text;
+        for (const auto& face : faces) {
+            text +=
+                std::string("/") + face[0] + " (/usr/share/fonts/truetype/dejavu/" + face[1] + ".ttf) ;\n";
+        }
+        std::error_code ec;
+        const auto dir = std::filesystem::temp_directory_path(ec);
+        std::string file = (dir / "quarnel-wmf-XXXXXX").string();
+        const int fd = mkstemp(file.data());
+        if (fd < 0) {
+            return std::string();
+        }
+        const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        close(fd);
+        return written ? file : std::string();
+    }();
+    return path;
+}
+
+// libwmf leaves out the SVG namespace, without which librsvg draws nothing.
+std::string WithSvgNamespace(std::string svg) {
+    const auto open = svg.find("<svg");
+    if (open != std::string::npos && svg.find("xmlns=\"http://www.w3.org/2000/svg\"") == std::string::npos) {
+        svg.insert(open + 4,
+                   " xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\"");
+    }
+    return svg;
+}
 
 std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
     std::lock_guard lock(WmfMutex());
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
+    std::string fontMap = WmfFontMap();
+    options.gs_fontmap_file = fontMap.data();
     WmfApi holder;
     if (wmf_api_create(&holder.api, kWmfFlags, &options) != wmf_E_None) {
         throw ImagingError("the metafile reader could not start");
@@ -115,7 +167,7 @@ std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
     if (played != wmf_E_None || buffer == nullptr || length == 0) {
         throw ImagingError("metafile cannot be drawn");
     }
-    return std::string(buffer, length); // the buffer belongs to the reader and goes with it
+    return WithSvgNamespace(std::string(buffer, length)); // the buffer belongs to the reader
 }
 
 std::string EmfToSvg(std::span<const std::uint8_t> emf) {

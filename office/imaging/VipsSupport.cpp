@@ -68,11 +68,13 @@ void CheckRaster(const Raster& raster, const char* what) {
 
 vips::VImage FromRaster(const Raster& raster) {
     CheckRaster(raster, "raster");
-    vips::VImage view =
-        vips::VImage::new_from_memory(const_cast<std::uint8_t*>(raster.rgba.data()), raster.rgba.size(),
-                                      raster.width, raster.height, 4, VIPS_FORMAT_UCHAR);
-    // new_from_memory does not copy; give the result its own pixels so it may outlive the raster.
-    return view.copy_memory().copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    // A copy: the image is often used after the raster it came from is gone.
+    VipsImage* image = vips_image_new_from_memory_copy(raster.rgba.data(), raster.rgba.size(), raster.width,
+                                                       raster.height, 4, VIPS_FORMAT_UCHAR);
+    if (image == nullptr) {
+        throw ImagingError("out of memory for the picture");
+    }
+    return vips::VImage(image).copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 } // namespace office::imaging::detail

@@ -1,0 +1,89 @@
+#include "PictureFixtures.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+using namespace fixtures;
+using office::imaging::CropRect;
+using office::imaging::ImagingError;
+using office::imaging::MeasurePicture;
+using office::imaging::RenderPicture;
+
+namespace {
+
+void PutBe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v >> 24);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 16);
+    b[at + 2] = static_cast<std::uint8_t>(v >> 8);
+    b[at + 3] = static_cast<std::uint8_t>(v);
+}
+
+void ExpectRejected(const std::vector<std::uint8_t>& bytes, const char* what) {
+    EXPECT_THROW(RenderPicture(bytes, {}, false, false, 50, 50), ImagingError) << what;
+}
+
+} // namespace
+
+TEST(HostileInput, AbsurdDimensionsAreRejectedBeforeDecoding) {
+    auto png = SaveWithVips(ToVips(Solid(4, 4, kRed)), ".png");
+    PutBe32(png, 16, 100000);
+    PutBe32(png, 20, 100000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(MeasurePicture(png), ImagingError);
+    ExpectRejected(png, "png 100000x100000");
+    // Failing must not mean decoding first: 10^10 pixels would take minutes and 40 GB.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    auto bmp = MakeBmp(Solid(4, 4, kRed), 24);
+    for (std::size_t i = 0; i < 4; ++i) {
+        bmp[18 + i] = i == 2 ? 0x01 : 0x00; // width 65536
+    }
+    EXPECT_THROW(MeasurePicture(bmp), ImagingError);
+    ExpectRejected(bmp, "bmp");
+
+    auto gif =
+        SaveWithVips(ToVips(Solid(4, 4, kRed)).extract_band(0, vips::VImage::option()->set("n", 3)), ".gif");
+    gif[6] = gif[7] = gif[8] = gif[9] = 0xFF; // 65535 x 65535
+    ExpectRejected(gif, "gif");
+}
+
+TEST(HostileInput, TargetSizesAndCropsOutOfRangeAreRefused) {
+    const auto png = SaveWithVips(ToVips(Solid(4, 4, kRed)), ".png");
+    EXPECT_THROW(RenderPicture(png, {}, false, false, 0, 10), ImagingError);
+    EXPECT_THROW(RenderPicture(png, {}, false, false, 10, -1), ImagingError);
+    EXPECT_THROW(RenderPicture(png, {}, false, false, 40000, 10), ImagingError);
+    EXPECT_THROW(RenderPicture(png, CropRect{0.6, 0, 0.6, 0}, false, false, 10, 10), ImagingError);
+    EXPECT_THROW(RenderPicture(png, CropRect{-1e9, 0, 0, 0}, false, false, 10, 10), ImagingError);
+}
+
+TEST(HostileInput, TruncatedAndGarbageInputFailCleanly) {
+    const vips::VImage rgb =
+        ToVips(Gradient(300, 200, false)).extract_band(0, vips::VImage::option()->set("n", 3));
+    for (const char* suffix : {".jpg", ".png", ".gif", ".tif", ".webp"}) {
+        const auto whole = SaveWithVips(rgb, suffix);
+        const std::vector<std::uint8_t> half(whole.begin(),
+                                             whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2));
+        ExpectRejected(half, suffix);
+        const std::vector<std::uint8_t> headerOnly(whole.begin(), whole.begin() + 12);
+        ExpectRejected(headerOnly, suffix);
+    }
+    const auto bmp = MakeBmp(Gradient(30, 20, false), 24);
+    ExpectRejected({bmp.begin(), bmp.begin() + 200}, "bmp");
+    ExpectRejected({}, "empty");
+    std::vector<std::uint8_t> noise(4096);
+    std::uint32_t seed = 12345;
+    for (auto& b : noise) {
+        seed = seed * 1664525 + 1013904223;
+        b = static_cast<std::uint8_t>(seed >> 24);
+    }
+    ExpectRejected(noise, "noise");
+    // Right magic, random rest.
+    for (std::vector<std::uint8_t> magic : {std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF},
+                                            {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
+                                            {'G', 'I', 'F', '8', '9', 'a'},
+                                            {0xD7, 0xCD, 0xC6, 0x9A}}) {
+        std::vector<std::uint8_t> bytes = noise;
+        std::copy(magic.begin(), magic.end(), bytes.begin());
+        ExpectRejected(bytes, "magic + noise");
+    }
+}

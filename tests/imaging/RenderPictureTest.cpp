@@ -1,0 +1,156 @@
+#include "PictureFixtures.h"
+
+#include <gtest/gtest.h>
+
+using namespace fixtures;
+using office::imaging::CropRect;
+using office::imaging::ImagingError;
+using office::imaging::MeasurePicture;
+using office::imaging::RenderPicture;
+
+namespace {
+
+std::vector<std::uint8_t> QuadrantsPng(int w, int h) {
+    return SaveWithVips(ToVips(Quadrants(w, h)), ".png");
+}
+
+// The colour in the middle of each quarter of a rendering.
+void ExpectQuarters(const Raster& r, Rgba topLeft, Rgba topRight, Rgba bottomLeft, Rgba bottomRight) {
+    const int qx = r.width / 4, qy = r.height / 4;
+    EXPECT_TRUE(Near(At(r, qx, qy), topLeft, 2)) << Text(At(r, qx, qy));
+    EXPECT_TRUE(Near(At(r, 3 * qx, qy), topRight, 2)) << Text(At(r, 3 * qx, qy));
+    EXPECT_TRUE(Near(At(r, qx, 3 * qy), bottomLeft, 2)) << Text(At(r, qx, 3 * qy));
+    EXPECT_TRUE(Near(At(r, 3 * qx, 3 * qy), bottomRight, 2)) << Text(At(r, 3 * qx, 3 * qy));
+}
+
+} // namespace
+
+TEST(RenderPicture, LargeJpegComesOutAtExactlyTheRequestedSize) {
+    const auto jpeg = SaveWithVips(
+        ToVips(Quadrants(4000, 3000)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg[Q=90]");
+    const auto size = MeasurePicture(jpeg);
+    EXPECT_EQ(size.width, 4000);
+    EXPECT_EQ(size.height, 3000);
+    const Raster r = RenderPicture(jpeg, {}, false, false, 672, 504);
+    ASSERT_EQ(r.width, 672);
+    ASSERT_EQ(r.height, 504);
+    ASSERT_EQ(r.rgba.size(), 672u * 504u * 4u);
+    EXPECT_FALSE(r.HasTransparency());
+    ExpectQuarters(r, kRed, kGreen, kBlue, kYellow);
+}
+
+TEST(RenderPicture, OddAndNonUniformTargetSizesAreExact) {
+    const auto png = QuadrantsPng(200, 120);
+    for (auto [w, h] : {std::pair{37, 91}, {1, 1}, {401, 3}, {200, 120}, {999, 555}}) {
+        const Raster r = RenderPicture(png, {}, false, false, w, h);
+        EXPECT_EQ(r.width, w);
+        EXPECT_EQ(r.height, h);
+        EXPECT_EQ(r.rgba.size(), static_cast<std::size_t>(w) * h * 4);
+    }
+}
+
+TEST(RenderPicture, CropKeepsOnlyTheVisiblePart) {
+    const auto png = QuadrantsPng(200, 200);
+    // Only the top-right quadrant.
+    CropRect topRight;
+    topRight.left = 0.5;
+    topRight.bottom = 0.5;
+    const Raster green = RenderPicture(png, topRight, false, false, 60, 40);
+    for (int y = 0; y < green.height; ++y) {
+        for (int x = 0; x < green.width; ++x) {
+            ASSERT_TRUE(Near(At(green, x, y), kGreen, 2)) << x << "," << y;
+        }
+    }
+    // A quarter cut from every side keeps all four colours, one in each corner.
+    CropRect middle{0.25, 0.25, 0.25, 0.25};
+    const Raster centre = RenderPicture(png, middle, false, false, 100, 100);
+    EXPECT_TRUE(Near(At(centre, 5, 5), kRed, 2));
+    EXPECT_TRUE(Near(At(centre, 94, 5), kGreen, 2));
+    EXPECT_TRUE(Near(At(centre, 5, 94), kBlue, 2));
+    EXPECT_TRUE(Near(At(centre, 94, 94), kYellow, 2));
+}
+
+TEST(RenderPicture, NegativeCropPadsWithTransparency) {
+    const auto png = SaveWithVips(ToVips(Solid(100, 100, kBlue)), ".png");
+    CropRect pad;
+    pad.left = -1.0; // as much empty space again on the left
+    const Raster r = RenderPicture(png, pad, false, false, 200, 100);
+    EXPECT_TRUE(r.HasTransparency());
+    EXPECT_EQ(At(r, 10, 50)[3], 0);
+    EXPECT_TRUE(Near(At(r, 190, 50), kBlue, 2));
+}
+
+TEST(RenderPicture, FlipsMirrorThePicture) {
+    const auto png = QuadrantsPng(100, 100);
+    ExpectQuarters(RenderPicture(png, {}, true, false, 80, 80), kGreen, kRed, kYellow, kBlue);
+    ExpectQuarters(RenderPicture(png, {}, false, true, 80, 80), kBlue, kYellow, kRed, kGreen);
+    ExpectQuarters(RenderPicture(png, {}, true, true, 80, 80), kYellow, kBlue, kGreen, kRed);
+    // The crop is taken from the unflipped picture, then the result is mirrored.
+    CropRect leftHalf;
+    leftHalf.right = 0.5;
+    const Raster r = RenderPicture(png, leftHalf, true, false, 50, 100);
+    EXPECT_TRUE(Near(At(r, 25, 25), kRed, 2));
+    EXPECT_TRUE(Near(At(r, 25, 75), kBlue, 2));
+}
+
+TEST(RenderPicture, TransparencyIsKeptAndEdgesDoNotDarken) {
+    const auto png = SaveWithVips(ToVips(DiscOnClear(200)), ".png");
+    const Raster r = RenderPicture(png, {}, false, false, 67, 67);
+    EXPECT_TRUE(r.HasTransparency());
+    EXPECT_EQ(At(r, 0, 0)[3], 0);
+    EXPECT_TRUE(Near(At(r, 33, 33), kRed, 2));
+    // Resampled edge pixels keep the disc's colour (straight alpha), not a blend towards black.
+    for (int x = 0; x < r.width; ++x) {
+        const Rgba p = At(r, x, 33);
+        if (p[3] > 16) {
+            EXPECT_GT(p[0], 200) << x;
+        }
+    }
+}
+
+TEST(RenderPicture, EveryRasterFormatDecodes) {
+    const vips::VImage rgb = ToVips(Quadrants(64, 48)).extract_band(0, vips::VImage::option()->set("n", 3));
+    for (const char* suffix : {".jpg[Q=95]", ".png", ".gif", ".tif", ".webp[lossless]"}) {
+        const auto bytes = SaveWithVips(rgb, suffix);
+        const Raster r = RenderPicture(bytes, {}, false, false, 64, 48);
+        SCOPED_TRACE(suffix);
+        ExpectQuarters(r, kRed, kGreen, kBlue, kYellow);
+    }
+}
+
+TEST(RenderPicture, GreyAndSixteenBitPicturesBecomeRgba) {
+    const vips::VImage grey =
+        vips::VImage::black(10, 10).new_from_image(std::vector<double>{128}).cast(VIPS_FORMAT_UCHAR);
+    const Raster g = RenderPicture(SaveWithVips(grey, ".png"), {}, false, false, 10, 10);
+    EXPECT_TRUE(Near(At(g, 5, 5), Rgba{128, 128, 128, 255}, 1));
+
+    const vips::VImage deep =
+        vips::VImage::black(10, 10)
+            .cast(VIPS_FORMAT_USHORT)
+            .new_from_image(std::vector<double>{65535, 0, 0})
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    const Raster d = RenderPicture(SaveWithVips(deep, ".png"), {}, false, false, 10, 10);
+    EXPECT_TRUE(Near(At(d, 5, 5), kRed, 1)) << Text(At(d, 5, 5));
+}
+
+TEST(RenderPicture, BitmapsOfEveryCommonDepthDecode) {
+    const Raster source = Quadrants(21, 10); // odd width: rows need padding
+    for (int bpp : {8, 24, 32}) {
+        for (bool topDown : {false, true}) {
+            const auto bmp = MakeBmp(source, bpp, topDown);
+            const auto size = MeasurePicture(bmp);
+            EXPECT_EQ(size.width, 21);
+            EXPECT_EQ(size.height, 10);
+            const Raster r = RenderPicture(bmp, {}, false, false, 21, 10);
+            EXPECT_EQ(r.rgba, source.rgba) << "bpp " << bpp << " topDown " << topDown;
+        }
+    }
+    // A 32-bit bitmap with a real alpha byte keeps it.
+    Raster half = Solid(4, 4, kGreen);
+    for (int i = 0; i < 8; ++i) {
+        half.rgba[static_cast<std::size_t>(i) * 4 + 3] = 0;
+    }
+    const Raster alpha = RenderPicture(MakeBmp(half, 32), {}, false, false, 4, 4);
+    EXPECT_EQ(At(alpha, 0, 0)[3], 0);
+    EXPECT_EQ(At(alpha, 0, 3)[3], 255);
+}
