@@ -1,0 +1,209 @@
+#include "cli/CliOptions.h"
+
+#include "settings/Settings.h"
+
+#include <array>
+#include <cstdlib>
+
+namespace cli {
+namespace {
+
+constexpr std::array<const char*, 5> kFormats{"recommended", "jpeg", "png", "gif", "metafile"};
+
+// A whole number within [low, high], written in plain decimal digits.
+std::optional<long> WholeNumber(const std::string& text, long low, long high) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    CliOptions& o = result.options;
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (onlyFiles || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (arg.empty()) {
+                result.error = "空のファイル名は指定できません / an empty file name was given";
+                return result;
+            }
+            o.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string::npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < args.size()) {
+                return args[++i];
+            }
+            return std::nullopt;
+        };
+        auto flag = [&](std::optional<int>& field, int v) {
+            if (inlineValue) {
+                result.error = arg + " は値をとりません / takes no value";
+                return;
+            }
+            field = v;
+        };
+        if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--objects") {
+            flag(o.objects, 1);
+        } else if (arg == "--no-objects") {
+            flag(o.objects, 0);
+        } else if (arg == "--twice") {
+            flag(o.twice, 1);
+        } else if (arg == "--no-twice") {
+            flag(o.twice, 0);
+        } else if (arg == "--size-in-name") {
+            flag(o.sizeInName, 1);
+        } else if (arg == "--no-size-in-name") {
+            flag(o.sizeInName, 0);
+        } else if (arg == "--overwrite") {
+            o.overwrite = true;
+        } else if (arg == "--keep-dates") {
+            o.keepDates = true;
+        } else if (arg == "--format" || arg == "--quality" || arg == "--file-size" ||
+                   arg == "--expect-rate" || arg == "--group-size" || arg == "--output-dir" ||
+                   arg == "--report") {
+            const auto v = value();
+            if (!v) {
+                result.error = arg + " には値が必要です / needs a value";
+                return result;
+            }
+            bool ok = true;
+            if (arg == "--format") {
+                ok = false;
+                for (std::size_t f = 0; f < kFormats.size(); ++f) {
+                    if (*v == kFormats[f]) {
+                        o.format = static_cast<int>(f);
+                        ok = true;
+                    }
+                }
+            } else if (arg == "--quality") {
+                const auto q = WholeNumber(*v, 0, 4);
+                ok = q.has_value();
+                o.quality = static_cast<int>(q.value_or(0));
+            } else if (arg == "--file-size") {
+                ok = WholeNumber(*v, 0, 999999999).has_value();
+                o.fileSize = *v;
+            } else if (arg == "--expect-rate") {
+                ok = WholeNumber(*v, 1, 100).has_value();
+                o.expectRate = *v;
+            } else if (arg == "--group-size") {
+                ok = WholeNumber(*v, 0, 999999999).has_value();
+                o.groupSize = *v;
+            } else if (arg == "--output-dir") {
+                ok = !v->empty();
+                o.outputDir = *v;
+            } else {
+                ok = !v->empty();
+                o.reportPath = *v;
+            }
+            if (!ok) {
+                result.error = arg + " の値が正しくありません / bad value: " + *v;
+                return result;
+            }
+        } else {
+            result.error = "不明なオプションです / unknown option: " + args[i];
+            return result;
+        }
+        if (!result.error.empty()) {
+            return result;
+        }
+    }
+    if (!o.help && !o.version && o.files.empty()) {
+        result.error = "ファイルを指定してください / no file given";
+    }
+    return result;
+}
+
+void ApplyOptions(const CliOptions& o, settings::Settings& s) {
+    if (o.format) {
+        s.Format = *o.format;
+    }
+    if (o.quality) {
+        s.Ratio = *o.quality;
+    }
+    if (o.fileSize) {
+        s.FileSize = *o.fileSize;
+    }
+    if (o.expectRate) {
+        s.ExpectRate = *o.expectRate;
+    }
+    if (o.groupSize) {
+        s.PixelSize = *o.groupSize;
+    }
+    if (o.objects) {
+        s.OLE = *o.objects;
+    }
+    if (o.twice) {
+        s.Twice = *o.twice;
+    }
+    if (o.outputDir) {
+        s.optPPTFolder = 1;
+        s.PPTFolder = *o.outputDir;
+    }
+    if (o.sizeInName) {
+        s.ShowFileSize = *o.sizeInName;
+    }
+    if (o.overwrite) {
+        s.SameFilename = 1;
+    }
+    if (o.keepDates) {
+        s.KeepFileDate = 1;
+    }
+}
+
+std::string UsageText() {
+    return "使い方 / usage: quarnel-cli [オプション / options] FILE...\n"
+           "\n"
+           "パワーポイントファイル (.pptx) の画像を圧縮し、別名で保存します。入力ファイルは書き換えません。\n"
+           "Compresses the pictures of presentations and saves them under a new name; inputs are never "
+           "written.\n"
+           "既定値は保存された設定です。オプションはこの実行だけに効き、保存されません。\n"
+           "Defaults come from the stored settings; options apply to this run only and are never saved.\n"
+           "\n"
+           "  --format recommended|jpeg|png|gif|metafile   変換形式 / picture format\n"
+           "  --quality 0..4                 画質 (0 サイズ最優先 … 4 画質最優先) / quality preset\n"
+           "  --file-size KB                 この大きさ以上の画像だけ変換 / smallest picture to convert\n"
+           "  --expect-rate PERCENT          この割合以下に減らせる画像だけ変換 / keep only below this "
+           "share\n"
+           "  --group-size PT                これより大きいグループだけ分解 / open groups larger than this\n"
+           "  --objects, --no-objects        ｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換する / convert application "
+           "objects\n"
+           "  --twice, --no-twice            変換したｵﾌﾞｼﾞｪｸﾄを再圧縮 / recompress converted objects\n"
+           "  --output-dir DIR               出力フォルダ / output folder\n"
+           "  --size-in-name, --no-size-in-name  元のサイズを名前に入れる / old size in the name\n"
+           "  --overwrite                    同名ファイルを常に上書き / always overwrite an existing output\n"
+           "  --keep-dates                   入力の日付を出力に付ける / give outputs the input's dates\n"
+           "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input\n"
+           "  --help, --version\n"
+           "\n"
+           "同名の出力があるとき、端末では問い合わせ、端末がなければ圧縮しません (上書きしません)。\n"
+           "When an output exists: asked on a terminal; without one the file is skipped, never overwritten.\n"
+           "Ctrl-C: 停止 / stop. 終了コード / exit status: 0 ok, 1 a file could not be opened or saved,\n"
+           "2 bad usage or a refused input list, 130 stopped.\n";
+}
+
+} // namespace cli
