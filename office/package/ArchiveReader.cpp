@@ -66,7 +66,7 @@ ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLi
         zip_error_fini(&error);
         throw automation::AutomationError(member, "cannot read the archive");
     }
-    zip_ = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    zip_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (!zip_) {
         int code = zip_error_code_zip(&error);
         zip_error_fini(&error);
@@ -103,6 +103,7 @@ ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLi
             entry.index = static_cast<std::uint64_t>(i);
             entry.size = st.size;
             entry.compSize = st.comp_size;
+            entry.method = st.comp_method;
             if (entry.size > limits_.maxPartBytes)
                 throw automation::AutomationError(member, "zip bomb suspected: entry '" + entry.name +
                                                               "' declares " + std::to_string(entry.size) +

@@ -18,6 +18,7 @@ struct ArchiveEntry {
     std::uint64_t index = 0;
     std::uint64_t size = 0;     // declared inflated size
     std::uint64_t compSize = 0; // stored size
+    std::int32_t method = 0;    // compression method as stored (0 stored, 8 deflate)
 };
 
 class ArchiveReader {

@@ -51,6 +51,9 @@ struct OpenLimits {
 struct SaveOptions {
     // zlib level for parts whose bytes changed or are new; untouched parts are copied compressed.
     int deflateLevel = 1;
+    // fsync the temporary file before the rename. Off by default: the rename is atomic either way,
+    // and a flush costs more than the whole save of a scratch deck. Worth it for the final output.
+    bool flushToDisk = false;
 };
 
 class Package {

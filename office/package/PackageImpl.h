@@ -64,6 +64,9 @@ public:
     std::vector<const PartState*> Live(const std::string& member) const;
 
     Bytes BuildArchive(const std::string& member, const SaveOptions& options) const;
+    // Streams the archive into a sink with Reserve(size) and Append(data, size).
+    template <typename Sink>
+    void WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const;
 };
 
 } // namespace office::package

@@ -49,7 +49,11 @@ public:
 
     void AddBytes(const std::string& partName, Bytes bytes) {
         keep_.push_back(std::move(bytes));
-        const Bytes& data = keep_.back();
+        AddView(partName, keep_.back());
+    }
+
+    // Adds bytes owned by the caller, which must keep them unchanged until Finish returns.
+    void AddView(const std::string& partName, const Bytes& data) {
         zip_source_t* source = zip_source_buffer(zip_, data.data(), data.size(), 0);
         if (!source)
             Fail(partName);
@@ -66,25 +70,39 @@ public:
         zip_source_t* source = zip_source_zip(zip_, from, entry.index, 0, 0, -1);
         if (!source)
             Fail(partName);
-        AddEntry(partName, source);
+        zip_int64_t index = AddEntry(partName, source);
+        // Naming the stored method keeps libzip from deflating entries that were stored.
+        if (zip_set_file_compression(zip_, static_cast<zip_uint64_t>(index), entry.method, 0) != 0)
+            Fail(partName);
     }
 
-    Bytes Finish() {
+    // Closes the archive and hands its bytes to the sink in chunks.
+    template <typename Sink> void Finish(Sink&& sink) {
         if (zip_close(zip_) != 0)
             Fail("the archive");
         zip_ = nullptr;
-        Bytes out;
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_source_stat(buffer_, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
             zip_source_open(buffer_) != 0)
             throw AutomationError(member_, "cannot read back the written archive");
-        out.resize(static_cast<std::size_t>(st.size));
-        zip_int64_t n = out.empty() ? 0 : zip_source_read(buffer_, out.data(), out.size());
+        sink.Reserve(st.size);
+        std::uint8_t chunk[64 * 1024];
+        std::uint64_t total = 0;
+        for (;;) {
+            zip_int64_t n = zip_source_read(buffer_, chunk, sizeof chunk);
+            if (n < 0) {
+                zip_source_close(buffer_);
+                throw AutomationError(member_, "cannot read back the written archive");
+            }
+            if (n == 0)
+                break;
+            sink.Append(chunk, static_cast<std::size_t>(n));
+            total += static_cast<std::uint64_t>(n);
+        }
         zip_source_close(buffer_);
-        if (n < 0 || static_cast<std::uint64_t>(n) != st.size)
+        if (total != st.size)
             throw AutomationError(member_, "cannot read back the written archive");
-        return out;
     }
 
 private:
@@ -141,19 +159,24 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    void Write(const Bytes& data) {
+    void Reserve(std::uint64_t) {}
+
+    void Append(const std::uint8_t* data, std::size_t size) {
         std::size_t done = 0;
-        while (done < data.size()) {
-            ssize_t n = write(fd_, data.data() + done, data.size() - done);
+        while (done < size) {
+            ssize_t n = write(fd_, data + done, size - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 throw AutomationError(member_, "cannot write " + path_ + ": " + ErrnoText());
             done += static_cast<std::size_t>(n);
         }
+    }
+
+    void Close(bool flush) {
         mode_t mask = umask(0);
         umask(mask);
-        if (fchmod(fd_, 0666 & ~mask) != 0 || fsync(fd_) != 0)
+        if (fchmod(fd_, 0666 & ~mask) != 0 || (flush && fsync(fd_) != 0))
             throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
         int fd = fd_;
         fd_ = -1;
@@ -174,9 +197,16 @@ private:
     bool committed_ = false;
 };
 
+struct ByteSink {
+    Bytes& out;
+    void Reserve(std::uint64_t size) { out.reserve(static_cast<std::size_t>(size)); }
+    void Append(const std::uint8_t* data, std::size_t size) { out.insert(out.end(), data, data + size); }
+};
+
 } // namespace
 
-Bytes Package::Impl::BuildArchive(const std::string& member, const SaveOptions& options) const {
+template <typename Sink>
+void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const {
     const int level = std::clamp(options.deflateLevel, 1, 9);
     auto live = Live(member);
 
@@ -204,13 +234,22 @@ Bytes Package::Impl::BuildArchive(const std::string& member, const SaveOptions& 
 
     writeRels("/");
     for (const auto* part : live) {
-        if (part->Modified())
+        if (part->bytes && !part->xmlDirty)
+            writer.AddView(part->name, *part->bytes); // no copy of large new pictures
+        else if (part->Modified())
             writer.AddBytes(part->name, CurrentBytes(*part, member));
         else
             writer.AddRaw(part->name, reader->Handle(), *part->entry);
         writeRels(part->name);
     }
-    return writer.Finish();
+    writer.Finish(sink);
+}
+
+Bytes Package::Impl::BuildArchive(const std::string& member, const SaveOptions& options) const {
+    Bytes out;
+    ByteSink sink{out};
+    WriteArchive(sink, member, options);
+    return out;
 }
 
 void Package::SaveAs(const std::string& path, const std::string& member, const SaveOptions& options) const {
@@ -225,9 +264,9 @@ void Package::SaveAs(const std::string& path, const std::string& member, const S
     if (!impl_->sourcePath.empty() && fs::exists(target, ec) && fs::equivalent(target, impl_->sourcePath, ec))
         throw AutomationError(member, "refusing to overwrite the opened file: " + path);
 
-    Bytes archive = impl_->BuildArchive(member, options);
     TempFile temp(target, member);
-    temp.Write(archive);
+    impl_->WriteArchive(temp, member, options);
+    temp.Close(options.flushToDisk);
     temp.CommitAs(target);
 }
 
