@@ -3,6 +3,7 @@
 
 #include "settings/modRegAccess.h"
 
+#include <cstring>
 #include <windows.h>
 
 namespace settings {
@@ -138,7 +139,7 @@ bool RegistryStore::ReadValue(Hive hive, const std::string& keyPath, const std::
         text = FromAnsi(reinterpret_cast<const char*>(buffer), length);
     } else if (type == REG_DWORD) {
         DWORD number = 0;
-        memcpy(&number, buffer, size < sizeof number ? size : sizeof number);
+        std::memcpy(&number, buffer, size < sizeof number ? size : sizeof number);
         text = std::to_string(static_cast<std::int32_t>(number));
     }
     return true;

@@ -100,7 +100,7 @@ int RunTranscodeCommand(TranscodeEnvironment& env, const std::string& commandTem
     CreateFolderTree(outputFolder, env.fs);
 
     PlaceholderValues values;
-    values.appPath = env.appPath;
+    values.appPath = env.appPath.empty() ? env.fs.ProgramFolder() : env.appPath;
     values.inputFile = inputPath;
     values.outputFile = outputBase;
     values.temporaryFile = outputFolder + ".tmp";

@@ -34,7 +34,7 @@ struct TranscodeEnvironment {
     bool& encoderStopRequested;
     RandomSequence& random;
     ResolveMovieNameFn resolveMovieName;
-    std::string appPath; // the program's folder
+    std::string appPath; // the program's folder; empty: as the file-system object reports it
     const platform::FileSystem& fs = platform::gFSO;
 };
 

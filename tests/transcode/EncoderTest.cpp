@@ -66,6 +66,13 @@ TEST(Encoder, SecondsAdvanceWhileTheProcessRuns) {
     EXPECT_EQ(host.eventRounds, 2);
 }
 
+TEST(Encoder, ProcessKilledBySignalCountsAsFailure) {
+    FakeHost host;
+    bool stop = false;
+    EXPECT_EQ(RunEncoder(R"("/bin/sh" -c "kill -9 $$")", "", host, stop), -1);
+    EXPECT_EQ(host.statuses.size(), 1u);
+}
+
 TEST(Encoder, ProgramThatCannotStartGivesMinusOneWithoutStatus) {
     FakeHost host;
     bool stop = false;

@@ -2,6 +2,7 @@
 
 #include "FakeHost.h"
 
+#include <QDateTime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -77,6 +78,19 @@ TEST(TranscodeTemplate, PlaceholdersAreAllReplacedInTableOrder) {
     // The input path is put in first, so a placeholder inside it is replaced by a later step.
     EXPECT_EQ(filled, "/opt/q/ff /in/a none.mp4 /in/a none.mp4 /out/a.wmv /out.tmp none 2026/12/07 10:00:00 "
                       "12345 <%inputfile%>");
+}
+
+TEST(TranscodeTemplate, TimeStampIsTheLocalDateAndClockTime) {
+    const QDateTime before = QDateTime::currentDateTime();
+    const std::string stamp = CurrentTimeStampText();
+    const QDateTime after = QDateTime::currentDateTime();
+    // Whatever the locale's forms, the year and the minute appear (the minute may turn meanwhile).
+    EXPECT_NE(stamp.find(before.toString(QStringLiteral("yy")).toStdString()), std::string::npos) << stamp;
+    const bool hasMinute =
+        stamp.find(before.toString(QStringLiteral("mm")).toStdString()) != std::string::npos ||
+        stamp.find(after.toString(QStringLiteral("mm")).toStdString()) != std::string::npos;
+    EXPECT_TRUE(hasMinute) << stamp;
+    EXPECT_EQ(stamp.find("<%"), std::string::npos);
 }
 
 TEST(TranscodeTemplate, RandomSequenceRepeatsFromEachStart) {
