@@ -1,0 +1,123 @@
+#pragma once
+
+// The shape walk over real decks of our presentation engine: a blank presentation with one blank
+// slide, pictures generated as files, a scratch presentation measured as the batch run does, and
+// a recording host. The walk's pauses are counted, not slept.
+
+#include "FakeOffice.h"
+#include "engine/EngineState.h"
+#include "office/OfficeProvider.h"
+#include "office/imaging/Imaging.h"
+#include "settings/ExceptionList.h"
+#include "settings/Settings.h"
+#include "settings/modRegAccess.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+
+class DeckFixture : public ::testing::Test {
+protected:
+    explicit DeckFixture(const std::string& version = "12.0")
+        : folder_(MakeFolder()), registry(folder_.string()),
+          provider(version), ctx{host, settings, exceptions, registry, provider, state} {
+        state.appPPT = provider.CreatePowerPoint();
+        state.gOfficeXPMode = version != "9.0";
+        auto presentations = state.appPPT->Presentations();
+        state.SourcePresentation = presentations->Add(true);
+        slide = state.SourcePresentation->Slides()->Add(1, automation::ppLayoutBlank);
+        state.ScratchPresentation = presentations->Add(true);
+        state.ProbePathBefore = Path("probe-before.pptx");
+        state.ProbePathAfter = Path("probe-after.pptx");
+        state.ScratchPresentation->SaveAs(state.ProbePathBefore);
+        state.ProbeBaseSize = static_cast<double>(std::filesystem::file_size(state.ProbePathBefore));
+        state.Wait = [](int) {};
+        settings.Format = 0;
+        settings.Ratio = 2;
+        settings.FileSize = "50";
+        settings.ExpectRate = "75";
+        settings.PixelSize = "50";
+        settings.Twice = 0;
+        if (!state.gOfficeXPMode) {
+            state.appEXCEL = provider.CreateExcel();
+            state.ExcelWorkbook = state.appEXCEL->Workbooks()->Add();
+            state.ExcelSheet = state.ExcelWorkbook->Worksheets(1);
+        }
+    }
+    ~DeckFixture() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+
+    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+    // A photo-like picture: smooth colour fields with grain, so that JPEG pays off against PNG.
+    // transparentLeft makes the left part of the picture fully transparent.
+    std::string WritePicture(const std::string& name, int width, int height, double transparentLeft = 0,
+                             std::uint32_t seed = 1) const {
+        office::imaging::Raster raster;
+        raster.width = width;
+        raster.height = height;
+        raster.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+        std::uint32_t state = seed;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                state = state * 1664525u + 1013904223u;
+                const int grain = static_cast<int>((state >> 24) % 24) - 12;
+                auto* px = &raster.rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+                px[0] = Clamp(60 + 150 * x / width + grain);
+                px[1] = Clamp(40 + 170 * y / height + grain);
+                px[2] = Clamp(200 - 120 * (x + y) / (width + height) + grain);
+                px[3] = x < transparentLeft * width ? 0 : 255;
+            }
+        }
+        const auto bytes = office::imaging::EncodePng(raster);
+        const std::string path = Path(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    automation::ShapePtr AddPicture(const std::string& file, double l, double t, double w, double h) {
+        return slide->Shapes()->AddPicture(file, l, t, w, h);
+    }
+
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        auto shapes = slide->Shapes();
+        for (int i = 1; i <= shapes->Count(); ++i)
+            names.push_back(shapes->Item(i)->Name());
+        return names;
+    }
+
+    automation::ShapePtr Find(const std::string& name) {
+        auto shapes = slide->Shapes();
+        for (int i = 1; i <= shapes->Count(); ++i) {
+            if (shapes->Item(i)->Name() == name)
+                return shapes->Item(i);
+        }
+        return nullptr;
+    }
+
+private:
+    static std::uint8_t Clamp(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+    static std::filesystem::path MakeFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-deck-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        return pattern;
+    }
+    std::filesystem::path folder_;
+
+public:
+    fake::RecordingHost host;
+    settings::Settings settings;
+    settings::ExceptionList exceptions;
+    settings::RegistryStore registry;
+    office::OfficeProvider provider;
+    engine::EngineState state;
+    engine::EngineContext ctx;
+    automation::SlidePtr slide;
+};

@@ -1,0 +1,174 @@
+// The shape walk on decks of our presentation engine: real copies, pastes, encodings and saves.
+
+#include "DeckFixture.h"
+#include "engine/CompressShapes.h"
+
+#include <cmath>
+#include <gmock/gmock.h>
+
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string Walk(DeckFixture& f) {
+    return engine::CompressShapes(f.ctx, f.slide, nullptr, true);
+}
+
+TEST_F(DeckFixture, PhotoIsReplacedInPlaceWithRotationAndStacking) {
+    auto below = slide->Shapes()->AddShape(automation::msoShapeRectangle, 0, 0, 20, 20);
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 33.3, 44.4, 360.6, 270.25);
+    pic->SetRotation(30);
+    auto above = slide->Shapes()->AddShape(automation::msoShapeOval, 0, 0, 20, 20);
+    const std::string oldName = pic->Name();
+    const auto before = Names();
+
+    Walk(*this);
+
+    ASSERT_TRUE(state.PresentationChanged) << (host.log.empty() ? "" : host.log[0]);
+    const auto after = Names();
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0], before[0]);
+    EXPECT_EQ(after[2], before[2]);
+    EXPECT_NE(after[1], oldName);
+    auto replacement = slide->Shapes()->Item(2);
+    EXPECT_NEAR(replacement->Left(), 33.3, 0.01);
+    EXPECT_NEAR(replacement->Top(), 44.4, 0.01);
+    EXPECT_NEAR(replacement->Width(), 360.6, 0.01);
+    EXPECT_NEAR(replacement->Height(), 270.25, 0.01);
+    EXPECT_NEAR(replacement->Rotation(), 30, 1e-6);
+    EXPECT_EQ(replacement->Type(), automation::msoPicture);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_THAT(host.log[0], HasSubstr("\t361x270 ﾋﾟｸｾﾙの画像をJPEGに圧縮 ("));
+    EXPECT_EQ(state.ScratchPresentation->Slides()->Count(), 0);
+}
+
+TEST_F(DeckFixture, SmallPictureIsLeftWithItsRotation) {
+    auto pic = AddPicture(WritePicture("small.png", 40, 30), 10, 10, 30, 22.5);
+    pic->SetRotation(15);
+    const std::string name = pic->Name();
+    Walk(*this);
+    EXPECT_FALSE(state.PresentationChanged);
+    EXPECT_NE(Find(name), nullptr);
+    EXPECT_NEAR(Find(name)->Rotation(), 15, 1e-6);
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(DeckFixture, RenamedPictureIsNotReplaced) {
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
+    pic->SetName("Logo");
+    Walk(*this);
+    EXPECT_FALSE(state.PresentationChanged);
+    EXPECT_NE(Find("Logo"), nullptr);
+}
+
+TEST_F(DeckFixture, TransparentPngBecomesMetafileUnderRecommended) {
+    // A large source shown small, so that even the metafile weighs less than the source.
+    AddPicture(WritePicture("clear.png", 1600, 1200, 0.5), 0, 0, 120, 90);
+    Walk(*this);
+    ASSERT_EQ(host.log.size(), 1u) << "replacement expected";
+    EXPECT_THAT(host.log[0], HasSubstr("画像をﾒﾀﾋﾟｸﾁｬに圧縮"));
+}
+
+TEST_F(DeckFixture, TransparentPngBecomesJpegUnderJpeg) {
+    settings.Format = 1;
+    AddPicture(WritePicture("clear.png", 1600, 1200, 0.5), 0, 0, 120, 90);
+    Walk(*this);
+    ASSERT_EQ(host.log.size(), 1u) << "replacement expected";
+    EXPECT_THAT(host.log[0], HasSubstr("画像をJPEGに圧縮"));
+}
+
+// Measures the share a JPEG replacement of pic takes, the way the walk does.
+double MeasuredShare(DeckFixture& f, const automation::ShapePtr& pic) {
+    auto& state = f.state;
+    auto measure = [&](const std::string& path) {
+        auto slides = state.ScratchPresentation->Slides();
+        slides->Add(1, automation::ppLayoutBlank)->Shapes()->Paste();
+        state.ScratchPresentation->SaveAs(path);
+        slides->Delete(1);
+        return static_cast<double>(std::filesystem::file_size(path)) - state.ProbeBaseSize;
+    };
+    const double w = pic->Width(), h = pic->Height();
+    pic->SetWidth(w * 1.4);
+    pic->SetHeight(h * 1.4);
+    pic->Copy();
+    pic->SetWidth(w);
+    pic->SetHeight(h);
+    const double before = measure(state.ProbePathBefore);
+    auto pasted = f.slide->Shapes()->PasteSpecial(automation::ppPasteJPG)->Item(1);
+    pasted->Copy();
+    pasted->Delete();
+    return measure(state.ProbePathAfter) / before * 100;
+}
+
+TEST_F(DeckFixture, ExpectRateDecidesAroundTheMeasuredShare) {
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
+    const double share = MeasuredShare(*this, pic);
+    ASSERT_GT(share, 1);
+    ASSERT_LT(share, 99);
+    settings.ExpectRate = std::to_string(share - 0.5);
+    Walk(*this);
+    EXPECT_FALSE(state.PresentationChanged) << "share " << share;
+    settings.ExpectRate = std::to_string(share + 0.5);
+    Walk(*this);
+    EXPECT_TRUE(state.PresentationChanged) << "share " << share;
+}
+
+TEST_F(DeckFixture, OpenedGroupIsRebuiltInPlace) {
+    auto first = slide->Shapes()->AddShape(automation::msoShapeRectangle, 0, 0, 20, 20);
+    auto a = AddPicture(WritePicture("a.png", 480, 360, 0, 1), 0, 100, 240, 180);
+    auto b = AddPicture(WritePicture("b.png", 480, 360, 0, 2), 300, 100, 240, 180);
+    auto window = state.SourcePresentation->Windows(1);
+    a->Select(true);
+    b->Select(false);
+    auto group = window->Selection()->ShapeRange()->Group();
+    auto last = slide->Shapes()->AddShape(automation::msoShapeOval, 0, 0, 20, 20);
+    const std::string groupName = group->Name();
+    const std::string aName = a->Name(), bName = b->Name();
+    const auto firstName = first->Name(), lastName = last->Name();
+
+    Walk(*this);
+
+    const auto names = Names();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], firstName);
+    EXPECT_EQ(names[2], lastName);
+    EXPECT_NE(names[1], groupName);
+    auto rebuilt = slide->Shapes()->Item(2);
+    EXPECT_EQ(rebuilt->Type(), automation::msoGroup);
+    auto members = rebuilt->Ungroup();
+    ASSERT_EQ(members->Count(), 2);
+    EXPECT_NE(members->Item(1)->Name(), aName);
+    EXPECT_NE(members->Item(2)->Name(), bName);
+    EXPECT_EQ(host.log.size(), 2u);
+}
+
+TEST_F(DeckFixture, NarrowGroupOrPixelSize9999StaysClosed) {
+    settings.PixelSize = "9999";
+    auto a = AddPicture(WritePicture("a.png", 480, 360, 0, 1), 0, 100, 240, 180);
+    auto b = AddPicture(WritePicture("b.png", 480, 360, 0, 2), 300, 100, 240, 180);
+    a->Select(true);
+    b->Select(false);
+    auto group = state.SourcePresentation->Windows(1)->Selection()->ShapeRange()->Group();
+    const std::string groupName = group->Name();
+    Walk(*this);
+    EXPECT_FALSE(state.PresentationChanged);
+    EXPECT_EQ(Names(), std::vector<std::string>{groupName});
+}
+
+class Office2000Deck : public DeckFixture {
+protected:
+    Office2000Deck() : DeckFixture("9.0") {}
+};
+
+TEST_F(Office2000Deck, PastesThroughTheWorksheetByRotation) {
+    AddPicture(WritePicture("a.png", 1600, 1200, 0, 1), 0, 0, 120, 90);
+    auto rotated = AddPicture(WritePicture("b.png", 1600, 1200, 0, 2), 300, 0, 120, 90);
+    rotated->SetRotation(20);
+    Walk(*this);
+    ASSERT_EQ(host.log.size(), 2u) << ::testing::PrintToString(host.log);
+    EXPECT_THAT(host.log[0], HasSubstr("画像をJPEGに圧縮"));
+    EXPECT_THAT(host.log[1], HasSubstr("画像をﾒﾀﾋﾟｸﾁｬに圧縮"));
+    EXPECT_TRUE(state.ExcelWorkbook->Saved());
+}
+
+} // namespace
