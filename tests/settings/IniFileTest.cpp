@@ -3,6 +3,7 @@
 #include "settings/IniDocument.h"
 #include "settings/basIniFile.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using settings::IniFile;
@@ -94,4 +95,16 @@ TEST(IniDocument, QuotesAndDuplicatesFollowProfileRules) {
     EXPECT_EQ(doc.Find("b", "multi"), "line break");
     EXPECT_EQ(doc.Serialize(),
               "[a]\nk = \"quoted value\" \nk=second\n[A]\nj=other\nnoequals\n[b]\nmulti=line break\n");
+}
+
+TEST(IniFile, UnreadableFileIsNeverReplaced) {
+    TempFolder dir;
+    std::filesystem::create_directory(dir.file("taken.ini")); // a folder where the file should be
+    IniFile ini;
+    ini.IniFilePath = dir.file("taken.ini");
+    EXPECT_EQ(ini.ReadIni("name", "0", "dflt"), "dflt");
+    EXPECT_EQ(ini.WriteIni("name", "0", "excel"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.ini")));
+    ini.IniFilePath = dir.file("no/such/folder/ole.ini");
+    EXPECT_EQ(ini.WriteIni("name", "0", "excel"), 0);
 }

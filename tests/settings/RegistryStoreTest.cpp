@@ -188,6 +188,24 @@ TEST(RegistryStore, NewerFormatIsNeitherReadNorOverwritten) {
     EXPECT_EQ(dir.read("HKEY_CURRENT_USER.reg"), newer);
 }
 
+TEST(RegistryStore, UnreadableHiveIsLeftAloneAndWritesStillReportTrue) {
+    TempFolder dir;
+    std::filesystem::create_directory(dir.file("HKEY_CURRENT_USER.reg"));
+    RegistryStore store(dir.path());
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(store.WriteText(Hive::CurrentUser, "A", "v", "x"));
+    EXPECT_TRUE(store.WriteNumber(Hive::CurrentUser, "A", "n", 1));
+    std::string text = "caller";
+    EXPECT_FALSE(store.ReadValue(Hive::CurrentUser, "A", "v", text));
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(store.DeleteValue(Hive::CurrentUser, "A", "v"), 2);
+    EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("HKEY_CURRENT_USER.reg")));
+    // An unknown hive handle reaches no file at all.
+    EXPECT_TRUE(store.WriteText(static_cast<Hive>(0x80000005u), "A", "v", "x"));
+    EXPECT_FALSE(store.ReadValue(static_cast<Hive>(0x80000005u), "A", "v", text));
+}
+
 TEST(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
     TempFolder dir;
     constexpr int kWrites = 60;
