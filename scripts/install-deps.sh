@@ -10,7 +10,7 @@ packages=(
   fonts-noto-cjk fonts-dejavu-core
   libreoffice-impress-nogui
   ffmpeg python3 python3-pil python3-numpy
-  unzip zip
+  unzip zip poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
