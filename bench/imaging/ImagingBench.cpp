@@ -1,0 +1,310 @@
+// Picture benchmark over the media of the test decks.
+//  1. The copy path (render at a fixed scale, encode JPEG) against a bare libvips
+//     thumbnail-and-save of the same pictures, per source megapixel, as a ratio measured in this run.
+//  2. JPEG size and luma SSIM against the source rendering for a range of encoder settings.
+//  3. PNG size and time for a range of zlib levels and row filters.
+// Usage: bench_imaging [corpus folder] [scale] [max pictures]
+
+#include "Ssim.h"
+#include "office/imaging/EncoderSettings.h"
+#include "office/imaging/Imaging.h"
+#include "office/imaging/VipsSupport.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+#include <zip.h>
+
+namespace {
+
+using office::imaging::PictureKind;
+using office::imaging::Raster;
+using vips::VImage;
+using Clock = std::chrono::steady_clock;
+
+struct Picture {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    PictureKind kind;
+    int width = 0, height = 0;
+    int targetWidth = 0, targetHeight = 0;
+    double megapixels() const { return width * double(height) / 1e6; }
+};
+
+const char* KindName(PictureKind kind) {
+    switch (kind) {
+    case PictureKind::Jpeg:
+        return "JPEG";
+    case PictureKind::Png:
+        return "PNG";
+    case PictureKind::Gif:
+        return "GIF";
+    case PictureKind::Bmp:
+        return "BMP";
+    case PictureKind::Tiff:
+        return "TIFF";
+    default:
+        return "other";
+    }
+}
+
+std::vector<Picture> CollectPictures(const std::filesystem::path& corpus, double scale, std::size_t limit) {
+    std::vector<Picture> pictures;
+    std::set<std::size_t> seen;
+    std::vector<std::filesystem::path> decks;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() == ".pptx") {
+            decks.push_back(entry.path());
+        }
+    }
+    std::sort(decks.begin(), decks.end());
+    for (const auto& deck : decks) {
+        int error = 0;
+        zip_t* zip = zip_open(deck.c_str(), ZIP_RDONLY, &error);
+        if (zip == nullptr) {
+            continue;
+        }
+        for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+                std::string_view(st.name).rfind("ppt/media/", 0) != 0 || st.size > 64u * 1024 * 1024) {
+                continue;
+            }
+            std::vector<std::uint8_t> bytes(st.size);
+            zip_file_t* file = zip_fopen_index(zip, static_cast<zip_uint64_t>(i), 0);
+            if (file == nullptr) {
+                continue;
+            }
+            const bool complete = zip_fread(file, bytes.data(), st.size) == static_cast<zip_int64_t>(st.size);
+            zip_fclose(file);
+            const PictureKind kind = office::imaging::SniffKind(bytes);
+            if (!complete || office::imaging::IsMetafile(kind) || kind == PictureKind::Unknown ||
+                kind == PictureKind::Svg) {
+                continue;
+            }
+            const std::size_t hash = std::hash<std::string_view>{}(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            if (!seen.insert(hash).second) {
+                continue;
+            }
+            try {
+                const auto size = office::imaging::MeasurePicture(bytes);
+                if (double(size.width) * size.height < 100'000) {
+                    continue; // icons and bullets say nothing about throughput
+                }
+                Picture p{deck.filename().string() + ":" + st.name, std::move(bytes), kind, size.width,
+                          size.height};
+                p.targetWidth = std::max(1, int(size.width * scale + 0.5));
+                p.targetHeight = std::max(1, int(size.height * scale + 0.5));
+                pictures.push_back(std::move(p));
+            } catch (const office::imaging::ImagingError&) {
+            }
+        }
+        zip_close(zip);
+    }
+    if (pictures.size() > limit) {
+        pictures.resize(limit);
+    }
+    return pictures;
+}
+
+std::vector<std::uint8_t> Buffer(const VImage& image, const char* suffix, vips::VOption* options) {
+    void* data = nullptr;
+    std::size_t size = 0;
+    image.write_to_buffer(suffix, &data, &size, options);
+    std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+    g_free(data);
+    return out;
+}
+
+vips::VOption* JpegOptions(int quality, bool subsample, bool optimize) {
+    return VImage::option()
+        ->set("Q", quality)
+        ->set("optimize_coding", optimize)
+        ->set("subsample_mode", subsample ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF)
+        ->set("strip", true);
+}
+
+std::size_t OurCopyPath(const Picture& p) {
+    const Raster r = office::imaging::RenderPicture(p.bytes, {}, false, false, p.targetWidth, p.targetHeight);
+    return office::imaging::EncodeJpeg(r).size();
+}
+
+// The physical floor: libvips' own shrink-on-load thumbnailer straight into the JPEG saver.
+std::size_t BareLibvips(const Picture& p) {
+    VipsBlob* blob = vips_blob_new(nullptr, p.bytes.data(), p.bytes.size());
+    VImage t = VImage::thumbnail_buffer(
+        blob, p.targetWidth, VImage::option()->set("height", p.targetHeight)->set("size", VIPS_SIZE_FORCE));
+    vips_area_unref(VIPS_AREA(blob));
+    if (t.has_alpha()) {
+        t = t.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}));
+    }
+    const auto out = Buffer(t.cast(VIPS_FORMAT_UCHAR), ".jpg",
+                            JpegOptions(office::imaging::detail::kJpegQuality,
+                                        office::imaging::detail::kJpegSubsampleChroma,
+                                        office::imaging::detail::kJpegOptimizeCoding));
+    return out.size();
+}
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// Best of several rounds, the two methods alternating so that neither gets a warmer machine.
+std::pair<double, double> TimeBoth(const std::vector<const Picture*>& set, int rounds) {
+    double ours = 1e300, floor = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        for (const Picture* p : set) {
+            OurCopyPath(*p);
+        }
+        ours = std::min(ours, Seconds(Clock::now() - start));
+        start = Clock::now();
+        for (const Picture* p : set) {
+            BareLibvips(*p);
+        }
+        floor = std::min(floor, Seconds(Clock::now() - start));
+    }
+    return {ours, floor};
+}
+
+Raster Flattened(Raster r) {
+    for (std::size_t i = 0; i < r.rgba.size(); i += 4) {
+        const unsigned a = r.rgba[i + 3];
+        for (int c = 0; c < 3; ++c) {
+            r.rgba[i + c] = static_cast<std::uint8_t>((r.rgba[i + c] * a + 127) / 255);
+        }
+        r.rgba[i + 3] = 255;
+    }
+    return r;
+}
+
+Raster Decode(const std::vector<std::uint8_t>& bytes, int w, int h) {
+    return office::imaging::RenderPicture(bytes, {}, false, false, w, h);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path corpus = argc > 1 ? argv[1] : QUARNEL_CORPUS;
+    const double scale = argc > 2 ? std::atof(argv[2]) : 0.5;
+    const std::size_t limit = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 80;
+    if (!std::filesystem::is_directory(corpus)) {
+        std::printf("corpus folder %s not found\n", corpus.c_str());
+        return 1;
+    }
+    office::imaging::detail::EnsureVips();
+    vips_cache_set_max(0);   // every round must really decode
+    vips_concurrency_set(1); // both methods on one thread: the engine copies one picture at a time
+
+    const std::vector<Picture> pictures = CollectPictures(corpus, scale, limit);
+    double totalMp = 0;
+    std::map<PictureKind, std::vector<const Picture*>> byKind;
+    std::vector<const Picture*> all;
+    for (const Picture& p : pictures) {
+        totalMp += p.megapixels();
+        byKind[p.kind].push_back(&p);
+        all.push_back(&p);
+    }
+    std::printf("%zu distinct raster pictures, %.1f source megapixels, rendered at scale %.2f\n\n",
+                pictures.size(), totalMp, scale);
+
+    std::printf("1. Copy path (render + JPEG) against bare libvips thumbnail + JPEG, best of 3\n");
+    std::printf("%-8s %6s %9s %14s %14s %7s\n", "source", "count", "MP", "ours ms/MP", "floor ms/MP",
+                "ratio");
+    auto row = [](const char* label, const std::vector<const Picture*>& set) {
+        double mp = 0;
+        for (const Picture* p : set) {
+            mp += p->megapixels();
+        }
+        const auto [ours, floor] = TimeBoth(set, 3);
+        std::printf("%-8s %6zu %9.1f %14.2f %14.2f %7.2f\n", label, set.size(), mp, ours * 1000 / mp,
+                    floor * 1000 / mp, ours / floor);
+    };
+    for (const auto& [kind, set] : byKind) {
+        row(KindName(kind), set);
+    }
+    row("all", all);
+
+    // Reference renderings at the target size, flattened on black as a JPEG paste flattens them.
+    std::vector<Raster> references;
+    for (const Picture* p : all) {
+        references.push_back(Flattened(Decode(p->bytes, p->targetWidth, p->targetHeight)));
+    }
+    std::printf(
+        "\n2. JPEG settings on the renderings (%zu pictures): total size, mean luma SSIM, encode time\n",
+        references.size());
+    std::printf("%4s %10s %9s %12s %10s %10s\n", "Q", "subsample", "optimize", "total KB", "SSIM", "ms");
+    struct JpegCase {
+        int quality;
+        bool subsample, optimize;
+    };
+    std::vector<JpegCase> cases;
+    for (int q : {70, 75, 80, 85, 90, 95}) {
+        cases.push_back({q, true, true});
+    }
+    cases.push_back({85, false, true});
+    cases.push_back({90, false, true});
+    cases.push_back({85, true, false});
+    for (const JpegCase& c : cases) {
+        std::size_t bytes = 0;
+        double ssim = 0, seconds = 0;
+        for (const Raster& ref : references) {
+            const VImage image =
+                office::imaging::detail::FromRaster(ref).extract_band(0, VImage::option()->set("n", 3));
+            const auto start = Clock::now();
+            const auto jpeg = Buffer(image, ".jpg", JpegOptions(c.quality, c.subsample, c.optimize));
+            seconds += Seconds(Clock::now() - start);
+            bytes += jpeg.size();
+            ssim += bench::LumaSsim(ref, Decode(jpeg, ref.width, ref.height));
+        }
+        std::printf("%4d %10s %9s %12.0f %10.4f %10.1f\n", c.quality, c.subsample ? "4:2:0" : "4:4:4",
+                    c.optimize ? "yes" : "no", bytes / 1024.0, ssim / references.size(), seconds * 1000);
+    }
+
+    std::printf("\n3. PNG settings on the renderings of PNG sources: total size and encode time\n");
+    std::printf("%6s %8s %12s %10s\n", "level", "filter", "total KB", "ms");
+    std::vector<Raster> pngSources;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i]->kind == PictureKind::Png) {
+            pngSources.push_back(Decode(all[i]->bytes, all[i]->targetWidth, all[i]->targetHeight));
+        }
+    }
+    for (int level : {1, 3, 6, 9}) {
+        for (bool adaptive : {false, true}) {
+            std::size_t bytes = 0;
+            double seconds = 0;
+            for (const Raster& r : pngSources) {
+                VImage image = office::imaging::detail::FromRaster(r);
+                if (!r.HasTransparency()) {
+                    image = image.extract_band(0, VImage::option()->set("n", 3));
+                }
+                const auto start = Clock::now();
+                bytes += Buffer(image, ".png",
+                                VImage::option()
+                                    ->set("compression", level)
+                                    ->set("filter", adaptive ? VIPS_FOREIGN_PNG_FILTER_ALL
+                                                             : VIPS_FOREIGN_PNG_FILTER_NONE)
+                                    ->set("strip", true))
+                             .size();
+                seconds += Seconds(Clock::now() - start);
+            }
+            std::printf("%6d %8s %12.0f %10.1f\n", level, adaptive ? "all" : "none", bytes / 1024.0,
+                        seconds * 1000);
+        }
+    }
+    std::size_t ours = 0;
+    const auto start = Clock::now();
+    for (const Raster& r : pngSources) {
+        ours += office::imaging::EncodePng(r).size();
+    }
+    std::printf("EncodePng as configured (palette when it fits): %.0f KB, %.1f ms\n", ours / 1024.0,
+                Seconds(Clock::now() - start) * 1000);
+    return 0;
+}
