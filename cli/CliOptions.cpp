@@ -79,10 +79,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             flag(o.sizeInName, 1);
         } else if (arg == "--no-size-in-name") {
             flag(o.sizeInName, 0);
-        } else if (arg == "--overwrite") {
-            o.overwrite = true;
-        } else if (arg == "--keep-dates") {
-            o.keepDates = true;
+        } else if (arg == "--overwrite" || arg == "--keep-dates") {
+            if (inlineValue) {
+                result.error = arg + " は値をとりません / takes no value";
+                return result;
+            }
+            (arg == "--overwrite" ? o.overwrite : o.keepDates) = true;
         } else if (arg == "--format" || arg == "--quality" || arg == "--file-size" ||
                    arg == "--expect-rate" || arg == "--group-size" || arg == "--output-dir" ||
                    arg == "--report") {

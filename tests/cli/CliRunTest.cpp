@@ -1,0 +1,266 @@
+// Runs the built quarnel-cli as a child process over generated and real decks.
+
+#include "settings/Settings.h"
+#include "settings/modRegAccess.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int CountLinesStartingWith(const std::string& text, char c) {
+    int n = text.empty() || text[0] != c ? 0 : 1;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        n += text[i] == '\n' && text[i + 1] == c ? 1 : 0;
+    }
+    return n;
+}
+
+class CliRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/quarnel-cli-decks-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        decks_ = pattern;
+        for (const auto& [name, slides] : {std::pair<std::string, int>{"two.pptx", 2}, {"many.pptx", 14}}) {
+            QProcess maker;
+            maker.start(QUARNEL_SAMPLE_MAKER,
+                        {QString::fromStdString(decks_ + "/" + name), QString::number(slides)});
+            ASSERT_TRUE(maker.waitForFinished(120000));
+            ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+        }
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        fs::remove_all(decks_, ec);
+    }
+    void SetUp() override {
+        char pattern[] = "/tmp/quarnel-cli-run-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    std::string Deck(const std::string& generated, const std::string& as) {
+        const std::string path = dir + "/" + as;
+        fs::copy_file(decks_ + "/" + generated, path);
+        return path;
+    }
+    QProcessEnvironment Environment() const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
+        return env;
+    }
+    Outcome Run(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(Environment());
+        p.setWorkingDirectory(QString::fromStdString(dir));
+        p.start(QUARNEL_CLI_PATH, args);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(180000));
+        Outcome o;
+        o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        o.out = p.readAllStandardOutput().toStdString();
+        o.err = p.readAllStandardError().toStdString();
+        return o;
+    }
+    static QJsonArray ReadReport(const std::string& path) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(Read(path))).array();
+    }
+
+    std::string dir;
+    static std::string decks_;
+};
+
+std::string CliRun::decks_;
+
+} // namespace
+
+TEST_F(CliRun, CompressesAGeneratedDeckPrintsTheLogAndWritesTheReport) {
+    const std::string deck = Deck("two.pptx", "deck.pptx");
+    const std::string before = Read(deck);
+    const Outcome o = Run({"--report", "r.json", "deck.pptx"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out.rfind("▼" + deck + "\n   ﾍﾟｰｼﾞ 1/2\n", 0), 0u) << o.out;
+    EXPECT_NE(o.out.find("   ﾍﾟｰｼﾞ 2/2\n"), std::string::npos);
+    EXPECT_NE(o.out.find(" に圧縮しました。\n\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("圧縮完了"), std::string::npos);
+    EXPECT_EQ(Read(deck), before);
+
+    const QJsonArray report = ReadReport(dir + "/r.json");
+    ASSERT_EQ(report.size(), 1);
+    const QJsonObject entry = report[0].toObject();
+    EXPECT_EQ(entry["input"].toString().toStdString(), deck);
+    EXPECT_EQ(entry["result"].toString(), "compressed");
+    const std::string output = entry["output"].toString().toStdString();
+    ASSERT_TRUE(fs::exists(output));
+    EXPECT_EQ(fs::path(output).parent_path(), fs::path(dir));
+    EXPECT_EQ(entry["bytes_after"].toInteger(), static_cast<qint64>(fs::file_size(output)));
+    EXPECT_EQ(entry["bytes_before"].toInteger(), static_cast<qint64>(before.size()));
+    EXPECT_LT(entry["bytes_after"].toInteger(), entry["bytes_before"].toInteger());
+    EXPECT_EQ(entry["shapes_replaced"].toInt(), CountLinesStartingWith(o.out, '\t'));
+    EXPECT_GE(entry["shapes_replaced"].toInt(), 1);
+    EXPECT_GE(entry["seconds"].toDouble(), 0.0);
+}
+
+TEST_F(CliRun, CompressesACorpusDeck) {
+    const fs::path corpus = fs::path(QUARNEL_CORPUS) / "markitdown__test.pptx";
+    if (!fs::exists(corpus)) {
+        GTEST_SKIP() << "no corpus";
+    }
+    const std::string deck = dir + "/test.pptx";
+    fs::copy_file(corpus, deck);
+    const Outcome o = Run({"--report", QString::fromStdString(dir + "/r.json"), "--no-size-in-name",
+                           QString::fromStdString(deck)});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("   ﾍﾟｰｼﾞ 6/6\n"), std::string::npos) << o.out;
+    EXPECT_EQ(Read(deck), Read(corpus.string()));
+    const QJsonArray report = ReadReport(dir + "/r.json");
+    ASSERT_EQ(report.size(), 1);
+    const QJsonObject entry = report[0].toObject();
+    if (entry["result"].toString() == "compressed") {
+        EXPECT_EQ(entry["output"].toString().toStdString(), dir + "/test【圧縮】.pptx");
+        EXPECT_TRUE(fs::exists(dir + "/test【圧縮】.pptx"));
+    } else {
+        EXPECT_EQ(entry["result"].toString(), "not-effective");
+        EXPECT_TRUE(entry["output"].isNull());
+    }
+}
+
+TEST_F(CliRun, ADamagedDeckFailsWithItsOwnLineWhileTheOthersRun) {
+    const std::string good = Deck("two.pptx", "good.pptx");
+    const std::string damaged = dir + "/damaged.pptx";
+    {
+        const std::string bytes = Read(good);
+        std::ofstream(damaged, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+    }
+    const std::string damagedBefore = Read(damaged);
+    const Outcome o = Run({"--report", "r.json", "damaged.pptx", "good.pptx"});
+    EXPECT_EQ(o.exitCode, 1) << o.err;
+    EXPECT_NE(o.out.find("▼" + damaged + "\n▲ファイルを開けませんでした。"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("十分な圧縮効果"), std::string::npos);
+    const auto goodAt = o.out.find("▼" + good);
+    ASSERT_NE(goodAt, std::string::npos);
+    EXPECT_NE(o.out.find(" に圧縮しました。", goodAt), std::string::npos);
+    EXPECT_EQ(Read(damaged), damagedBefore);
+    const QJsonArray report = ReadReport(dir + "/r.json");
+    ASSERT_EQ(report.size(), 2);
+    EXPECT_EQ(report[0].toObject()["result"].toString(), "open-failed");
+    EXPECT_EQ(report[1].toObject()["result"].toString(), "compressed");
+}
+
+TEST_F(CliRun, AnExistingOutputIsSkippedWithoutATerminalAndReplacedOnRequest) {
+    Deck("two.pptx", "deck.pptx");
+    const Outcome first = Run({"--no-size-in-name", "deck.pptx"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const std::string output = dir + "/deck【圧縮】.pptx";
+    ASSERT_TRUE(fs::exists(output));
+    std::ofstream(output, std::ios::binary | std::ios::trunc) << "keep me";
+
+    const Outcome second = Run({"--no-size-in-name", "deck.pptx"});
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_NE(second.out.find("▲圧縮を中止しました。\n"), std::string::npos) << second.out;
+    EXPECT_NE(second.err.find("同一出力ﾌｧｲﾙが存在します:" + output), std::string::npos);
+    EXPECT_EQ(Read(output), "keep me");
+
+    const Outcome third = Run({"--no-size-in-name", "--overwrite", "deck.pptx"});
+    EXPECT_EQ(third.exitCode, 0);
+    EXPECT_NE(third.out.find(" に圧縮しました。"), std::string::npos);
+    EXPECT_NE(Read(output), "keep me");
+}
+
+TEST_F(CliRun, OptionsAreNeverSaved) {
+    Deck("two.pptx", "deck.pptx");
+    fs::create_directory(dir + "/out");
+    const Outcome o =
+        Run({"--format", "png", "--quality", "0", "--output-dir", "out", "--keep-dates", "deck.pptx"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_FALSE(fs::is_empty(dir + "/out"));
+    settings::RegistryStore store(dir + "/registry");
+    for (const char* name : {"Format", "Ratio", "PPTFolder", "optPPTFolder", "KeepFileDate"}) {
+        EXPECT_FALSE(store.ValueExists(settings::Hive::LocalMachine, settings::kSettingsKey, name)) << name;
+    }
+}
+
+TEST_F(CliRun, BadUsageAndRefusedListsExitWithTwo) {
+    Deck("two.pptx", "deck.pptx");
+    std::ofstream(dir + "/notes.txt") << "text";
+    EXPECT_EQ(Run({"--quality", "7", "deck.pptx"}).exitCode, 2);
+    EXPECT_EQ(Run({}).exitCode, 2);
+    EXPECT_EQ(Run({"--output-dir", "nowhere", "deck.pptx"}).exitCode, 2);
+    const Outcome missing = Run({"deck.pptx", "missing.pptx"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("入力ファイルが存在しません：" + dir + "/missing.pptx"), std::string::npos);
+    EXPECT_EQ(missing.out, "");
+    const Outcome text = Run({"notes.txt"});
+    EXPECT_EQ(text.exitCode, 2);
+    EXPECT_NE(text.err.find("パワーポイントファイルではありません："), std::string::npos);
+    EXPECT_EQ(fs::directory_iterator(dir) == fs::directory_iterator(), false);
+    EXPECT_FALSE(fs::exists(dir + "/deck-圧縮前"));
+}
+
+TEST_F(CliRun, HelpAndVersion) {
+    const Outcome help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--report FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("使い方"), std::string::npos);
+    const Outcome version = Run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.out.find("1.8.1"), std::string::npos);
+}
+
+TEST_F(CliRun, InterruptStopsAfterTheCurrentSlide) {
+    const std::string deck = Deck("many.pptx", "many.pptx");
+    QProcess p;
+    p.setProcessEnvironment(Environment());
+    p.setWorkingDirectory(QString::fromStdString(dir));
+    p.start(QUARNEL_CLI_PATH, {"--report", "r.json", "many.pptx"});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForStarted());
+    std::string out;
+    while (out.find("ﾍﾟｰｼﾞ 2/") == std::string::npos && p.state() == QProcess::Running) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput().toStdString();
+    }
+    ASSERT_EQ(p.state(), QProcess::Running) << "finished before the interrupt";
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    out += p.readAllStandardOutput().toStdString();
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_NE(err.find("圧縮中断"), std::string::npos) << err;
+    EXPECT_EQ(out.find("ﾍﾟｰｼﾞ 14/14"), std::string::npos);
+    EXPECT_EQ(ReadReport(dir + "/r.json")[0].toObject()["result"].toString(), "stopped");
+    int outputs = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        outputs += e.path().filename().string().find("圧縮前") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(outputs, 0);
+}
