@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
         auto deck = app->Presentations()->Add(true);
         for (int i = 1; i <= slides; ++i) {
             const std::string picture = work + "/photo" + std::to_string(i) + ".png";
-            WritePhotoLikePicture(picture, 1024, 576, i);
+            WritePhotoLikePicture(picture, 640, 360, i);
             auto slide = deck->Slides()->Add(i, automation::ppLayoutBlank);
             auto shape = slide->Shapes()->AddPicture(picture, 80, 45, 800, 450);
             shape->SetName("図 " + std::to_string(i));
