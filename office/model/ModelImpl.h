@@ -117,6 +117,7 @@ public:
     std::optional<int> SlideIndexOfTarget(const std::string& target) override;
     int SlideIdOf(int slideIndex) override;
     void MarkModified() override;
+    std::vector<std::pair<int, std::string>> CustomShows() override;
 
     // Internal.
     PresentationImpl& Pres(const std::string& member);

@@ -288,6 +288,15 @@ int SlideImpl::SlideIdOf(int slideIndex) {
     Fail("Slide", "slide " + std::to_string(slideIndex) + " has no id");
 }
 
+std::vector<std::pair<int, std::string>> SlideImpl::CustomShows() {
+    auto& pres = Pres("Slide");
+    pugi::xml_node root = pres.Pkg("Slide").XmlForRead(pres.MainPart()).document_element();
+    std::vector<std::pair<int, std::string>> shows;
+    for (pugi::xml_node show : root.child("p:custShowLst").children("p:custShow"))
+        shows.emplace_back(show.attribute("id").as_int(), show.attribute("name").value());
+    return shows;
+}
+
 void SlideImpl::MarkModified() {
     EditRoot("Slide");
 }
