@@ -137,6 +137,11 @@ private:
 Application::Application(std::string version, EngineClipboard& clipboard)
     : core_(std::make_shared<AppCore>(std::move(version), clipboard)) {}
 
+Application::~Application() {
+    core_->presentations.clear();
+    core_->alive = false;
+}
+
 std::string Application::Name() {
     core_->RequireAlive("Application.Name");
     return kApplicationName;

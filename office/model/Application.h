@@ -20,6 +20,8 @@ class Application : public automation::IApplication, public std::enable_shared_f
 public:
     // version is the text Version reports ("12.0"); the clipboard must outlive the application.
     Application(std::string version, EngineClipboard& clipboard);
+    // Releases the open presentations (they hold the shared state, which must not hold them back).
+    ~Application() override;
 
     std::string Name() override;
     std::string Version() override;
