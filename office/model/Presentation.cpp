@@ -296,8 +296,19 @@ void PresentationImpl::DeleteSlide(int index, const std::string& member) {
         pkg_->RemoveRelationship(mainPart_, rid);
         break;
     }
-    if (pkg_->RelationshipsTo(slide->PartName()).empty())
+    if (pkg_->RelationshipsTo(slide->PartName()).empty()) {
+        // Parts only this slide reached (pasted pictures of a scratch slide) go now rather than
+        // accumulate until the presentation closes; the save would skip them anyway.
+        std::vector<std::string> targets;
+        for (const auto& rel : pkg_->Relationships(slide->PartName()))
+            if (!rel.external && !rel.targetPart.empty())
+                targets.push_back(rel.targetPart);
         pkg_->RemovePart(slide->PartName());
+        for (const auto& target : targets)
+            if (pkg_->HasPart(target) && pkg_->RelationshipsTo(target).empty() &&
+                pkg_->Relationships(target).empty())
+                pkg_->RemovePart(target);
+    }
     slide->Kill();
     slides_.erase(slides_.begin() + (index - 1));
     if (selectedSlide.lock() == slide) {
