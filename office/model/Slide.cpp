@@ -154,14 +154,31 @@ PresentationImpl& SlideImpl::Pres(const std::string& member) {
     return *p;
 }
 
+namespace {
+
+// A damaged slide part is reported under the member that needed it.
+template <typename F> pugi::xml_node Named(const std::string& member, F&& get) {
+    try {
+        return get();
+    } catch (const automation::AutomationError& e) {
+        if (e.member() == member)
+            throw;
+        throw automation::AutomationError(member, e.what());
+    }
+}
+
+} // namespace
+
 pugi::xml_node SlideImpl::Root(const std::string& member) {
-    return Pkg(member).XmlForRead(part_).document_element();
+    auto& pkg = Pkg(member);
+    return Named(member, [&] { return pkg.XmlForRead(part_).document_element(); });
 }
 
 pugi::xml_node SlideImpl::EditRoot(const std::string& member) {
     auto& pres = Pres(member);
     pres.MarkModified();
-    return pres.Pkg(member).XmlForEdit(part_).document_element();
+    auto& pkg = pres.Pkg(member);
+    return Named(member, [&] { return pkg.XmlForEdit(part_).document_element(); });
 }
 
 ShapeLocation SlideImpl::Locate(std::uint32_t id, const std::string& member) {

@@ -1,6 +1,7 @@
 #include "OfficeTestSupport.h"
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "office/package/Package.h"
 
 #include <cmath>
 #include <cstring>
@@ -83,4 +84,26 @@ TEST(OfficeObjects, LegacyBinaryDecksAreRefusedWithTheMemberNamed) {
         EXPECT_EQ(e.member(), "Presentations.Open");
     }
     EXPECT_EQ(app->Presentations()->Count(), 0);
+}
+
+TEST(OfficeObjects, DamagedSlideIsReportedUnderTheMemberThatReadIt) {
+    TempDir dir;
+    office::OfficeProvider provider;
+    auto app = provider.CreatePowerPoint();
+    auto pres = app->Presentations()->Add(true);
+    pres->Slides()->Add(1, automation::ppLayoutBlank);
+    pres->SaveAs(dir.File("good.pptx"));
+    auto pkg = office::package::Package::Open(dir.File("good.pptx"));
+    std::string text = "<p:sld><p:cSld><p:spTree>";
+    pkg->SetPartBytes("/ppt/slides/slide1.xml", {text.begin(), text.end()});
+    pkg->SaveAs(dir.File("bad.pptx"));
+
+    auto bad = app->Presentations()->Open(dir.File("bad.pptx"), true);
+    ASSERT_EQ(bad->Slides()->Count(), 1);
+    try {
+        bad->Slides()->Item(1)->Shapes()->Count();
+        FAIL() << "malformed slide XML must throw";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.member(), "Shapes.Count");
+    }
 }
