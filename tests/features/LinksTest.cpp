@@ -28,31 +28,6 @@ std::string Slide(const std::string& click, const std::string& hover) {
                            "<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill/><p:spPr/></p:pic>");
 }
 
-// Copies one action setting the way the engine does: hyperlink properties until one fails, then the
-// sound until one fails, then each remaining property on its own.
-void CopyActionSetting(automation::IActionSetting& from, automation::IActionSetting& to) {
-    Attempt([&] {
-        auto a = from.Hyperlink();
-        auto b = to.Hyperlink();
-        b->SetAddress(a->Address());
-        b->SetEmailSubject(a->EmailSubject());
-        b->SetScreenTip(a->ScreenTip());
-        b->SetShowAndReturn(a->ShowAndReturn());
-        b->SetSubAddress(a->SubAddress());
-        b->SetTextToDisplay(a->TextToDisplay());
-    });
-    Attempt([&] {
-        auto a = from.SoundEffect();
-        auto b = to.SoundEffect();
-        b->SetName(a->Name());
-        b->SetType(a->Type());
-    });
-    Attempt([&] { to.SetAction(from.Action()); });
-    Attempt([&] { to.SetAnimateAction(from.AnimateAction()); });
-    Attempt([&] { to.SetRun(from.Run()); });
-    Attempt([&] { to.SetSlideShowName(from.SlideShowName()); });
-}
-
 struct Copied {
     std::shared_ptr<automation::IActionSetting> source, target;
 };

@@ -84,4 +84,51 @@ inline void TransferEffects(automation::ITimeLine& timeline, automation::IShape&
     }
 }
 
+// Copies one action setting the way the engine does: hyperlink properties until one fails, then the
+// sound until one fails, then each remaining property on its own.
+inline void CopyActionSetting(automation::IActionSetting& from, automation::IActionSetting& to) {
+    Attempt([&] {
+        auto a = from.Hyperlink();
+        auto b = to.Hyperlink();
+        b->SetAddress(a->Address());
+        b->SetEmailSubject(a->EmailSubject());
+        b->SetScreenTip(a->ScreenTip());
+        b->SetShowAndReturn(a->ShowAndReturn());
+        b->SetSubAddress(a->SubAddress());
+        b->SetTextToDisplay(a->TextToDisplay());
+    });
+    Attempt([&] {
+        auto a = from.SoundEffect();
+        auto b = to.SoundEffect();
+        b->SetName(a->Name());
+        b->SetType(a->Type());
+    });
+    Attempt([&] { to.SetAction(from.Action()); });
+    Attempt([&] { to.SetAnimateAction(from.AnimateAction()); });
+    Attempt([&] { to.SetRun(from.Run()); });
+    Attempt([&] { to.SetSlideShowName(from.SlideShowName()); });
+}
+
+// Re-glues every connector end that held the old shape (matched by name) to the new one, at its site.
+inline void ReattachConnectors(automation::IShapes& shapes, automation::IShape& oldShape,
+                               const automation::ShapePtr& newShape) {
+    int count = shapes.Count();
+    for (int i = 1; i <= count; ++i) {
+        auto shape = shapes.Item(i);
+        if (!shape->Connector())
+            continue;
+        auto format = shape->ConnectorFormat();
+        if (format->BeginConnected() && format->BeginConnectedShape()->Name() == oldShape.Name()) {
+            int site = format->BeginConnectionSite();
+            format->BeginDisconnect();
+            format->BeginConnect(newShape, site);
+        }
+        if (format->EndConnected() && format->EndConnectedShape()->Name() == oldShape.Name()) {
+            int site = format->EndConnectionSite();
+            format->EndDisconnect();
+            format->EndConnect(newShape, site);
+        }
+    }
+}
+
 } // namespace features_test
