@@ -2,7 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/frmMain.h"
+#include "batch/BatchRun.h"
 #include "engine/EngineState.h"
+#include "engine/OfficeConnection.h"
+#include "office/OfficeProvider.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "settings/ExceptionList.h"
@@ -16,6 +19,22 @@
 #include <memory>
 
 namespace app {
+
+namespace {
+
+OfficeCheckResult ToCheckResult(engine::OfficeCheck check) {
+    switch (check) {
+    case engine::OfficeCheck::Busy:
+        return OfficeCheckResult::Busy;
+    case engine::OfficeCheck::MustExit:
+        return OfficeCheckResult::MustExit;
+    case engine::OfficeCheck::Ok:
+        break;
+    }
+    return OfficeCheckResult::Ok;
+}
+
+} // namespace
 
 std::vector<std::string> FileArguments(const QStringList& argumentsAfterProgram) {
     std::vector<std::string> arguments;
@@ -34,6 +53,19 @@ void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& argu
     window.btnStart_Click();
 }
 
+void ConnectBatchRun(frmMain& window, engine::EngineContext& context, batch::BatchRun& run) {
+    MainWindowHooks& wired = window.Hooks();
+    wired.checkOfficeEnvironment = [&context] {
+        return ToCheckResult(engine::CheckOfficeEnvironment(context));
+    };
+    wired.startRun = [&run, &window](const std::string& inputText) {
+        if (run.btnStart_Click(inputText).outcome == batch::RunOutcome::MustExit) {
+            window.EndWithoutSaving(); // no office application could be started
+        }
+    };
+    wired.stopRun = [&run] { run.btnStop_Click(); };
+}
+
 void ApplyWindowFont(QApplication& application) {
     QFont font = application.font();
     for (const char* family : {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "VL PGothic"}) {
@@ -46,14 +78,6 @@ void ApplyWindowFont(QApplication& application) {
     application.setFont(font);
 }
 
-namespace {
-
-// Office backend, batch run and office check are connected here once they exist; until then the
-// window starts without them (Start does nothing and the check is skipped).
-void ConnectOfficeAndBatch(frmMain& /*window*/) {}
-
-} // namespace
-
 int Main(int argc, char** argv) {
     QApplication application(argc, argv);
     ApplyWindowFont(application);
@@ -65,6 +89,7 @@ int Main(int argc, char** argv) {
     settings::IniFile ini;
     settings::ExceptionList exceptions;
     engine::EngineState state;
+    office::OfficeProvider office;
     std::string oleIniPath;
     std::string desktopFolder;
     try {
@@ -87,9 +112,12 @@ int Main(int argc, char** argv) {
     };
     hooks.folders = FolderAccessFrom(gFSO);
     frmMain window(
-        MainWindowServices{record, registry, ini, exceptions, state, nullptr, oleIniPath, desktopFolder},
+        MainWindowServices{record, registry, ini, exceptions, state, &office, oleIniPath, desktopFolder},
         std::move(hooks));
-    ConnectOfficeAndBatch(window);
+
+    engine::EngineContext context = window.Context();
+    batch::BatchRun run(context);
+    ConnectBatchRun(window, context, run);
 
     if (!window.Form_Load()) {
         return 1;
@@ -98,7 +126,7 @@ int Main(int argc, char** argv) {
         ListArgumentsAndStart(window, arguments);
     }
     if (window.Unloaded()) {
-        return 0; // closed during the command-line run
+        return window.EndedWithoutSaving() ? 1 : 0; // ended during the command-line run
     }
     return application.exec();
 }

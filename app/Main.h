@@ -8,6 +8,13 @@
 
 class QApplication;
 
+namespace batch {
+class BatchRun;
+}
+namespace engine {
+struct EngineContext;
+}
+
 namespace app {
 
 class frmMain;
@@ -18,6 +25,10 @@ std::vector<std::string> FileArguments(const QStringList& argumentsAfterProgram)
 
 // Lists the arguments in the input list (each followed by CR LF) and starts a run as Start would.
 void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& arguments);
+
+// Wires the batch run to Start and Stop and the office check to the load sequence. A run that finds
+// no usable office application ends the program without the closing sequence.
+void ConnectBatchRun(frmMain& window, engine::EngineContext& context, batch::BatchRun& run);
 
 // The window font: 9 points, a Japanese face when one is installed.
 void ApplyWindowFont(QApplication& application);

@@ -102,6 +102,9 @@ public:
     // The closing sequence, once: empty the engine clipboard, save settings and "ole.ini", quit.
     void Form_Unload();
     bool Unloaded() const { return unloaded_; }
+    // Ends the program at once without the closing sequence (no office application could be started).
+    void EndWithoutSaving();
+    bool EndedWithoutSaving() const { return endedAtStart_; }
     // The hooks may be completed after construction (before Form_Load).
     MainWindowHooks& Hooks() { return hooks_; }
 

@@ -54,6 +54,7 @@ bool frmMain::Form_Load() {
     picCheck->hide();
     picCompare->hide();
     show();
+    txtSource->setFocus();
     btnStart->setEnabled(true);
     btnStop->setEnabled(false);
     lblMsg->clear();
@@ -75,9 +76,7 @@ bool frmMain::Form_Load() {
         }
         if (result == OfficeCheckResult::MustExit) {
             // The check has told the person already; the program ends without saving anything.
-            endedAtStart_ = true;
-            unloaded_ = true;
-            hide();
+            EndWithoutSaving();
             return false;
         }
         if (result == OfficeCheckResult::Busy) {
@@ -87,6 +86,23 @@ bool frmMain::Form_Load() {
     }
     lblMsg->setText(QStringLiteral("OK"));
     return true;
+}
+
+void frmMain::EndWithoutSaving() {
+    if (unloaded_) {
+        return;
+    }
+    endedAtStart_ = true;
+    unloaded_ = true;
+    if (versionBox_ != nullptr) {
+        versionBox_->close();
+    }
+    hide();
+    if (hooks_.quitApplication) {
+        hooks_.quitApplication();
+    } else {
+        QCoreApplication::quit();
+    }
 }
 
 void frmMain::Form_Unload() {

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 
+// Windows builds use the shell's picker (BrowseFolderModule_win.cpp).
+#ifndef _WIN32
+
 namespace settings::dialogs {
 
 std::string BrowseForFolder(const std::string& startFolder, const std::string& title) {
@@ -27,3 +30,5 @@ std::string WithTrailingSeparator(const std::string& folder) {
 }
 
 } // namespace settings::dialogs
+
+#endif

@@ -202,6 +202,7 @@ TEST_F(WindowFixture, ClosingSavesOnceWhicheverWay) {
     window->Form_Unload();
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(quits, 1);
+    EXPECT_EQ(office.clears, 1); // the engine's clipboard is left empty
     EXPECT_FALSE(window->isVisible());
     // What was saved is what the next start reads.
     settings::Settings next;
@@ -252,6 +253,19 @@ TEST_F(WindowFixture, OfficeCheckOutcomes) {
     EXPECT_NE(window->lblMsg->text(), QStringLiteral("OK"));
     window->close();
     EXPECT_EQ(saves, 0);
+}
+
+TEST_F(WindowFixture, RunThatCannotStartTheOfficeEndsWithoutSaving) {
+    app::MainWindowHooks hooks = RecordingHooks();
+    hooks.startRun = [this](const std::string&) { window->EndWithoutSaving(); };
+    MakeWindow(hooks);
+    ASSERT_TRUE(window->Form_Load());
+    window->btnStart->click();
+    EXPECT_TRUE(window->Unloaded());
+    EXPECT_TRUE(window->EndedWithoutSaving());
+    window->close();
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(quits, 1);
 }
 
 TEST_F(WindowFixture, CommandLineFilesFillTheListAndStartARun) {

@@ -13,6 +13,19 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// An office backend that only has a clipboard; it counts how often it is emptied.
+class ClipboardOnlyOffice : public automation::IOfficeProvider, public automation::IClipboard {
+public:
+    int clears = 0;
+    automation::ApplicationPtr GetActivePowerPoint() override { return nullptr; }
+    automation::ApplicationPtr CreatePowerPoint() override { return nullptr; }
+    automation::ExcelApplicationPtr CreateExcel() override { return nullptr; }
+    automation::IClipboard& Clipboard() override { return *this; }
+    void Clear() override { ++clears; }
+    bool ContainsMetafile() override { return false; }
+    std::optional<automation::ColorBox> RenderMetafile(int, int) override { return std::nullopt; }
+};
+
 class WindowFixture : public testing::Test {
 protected:
     struct Box {
@@ -27,6 +40,7 @@ protected:
     settings::IniFile ini;
     settings::ExceptionList exceptions;
     engine::EngineState state;
+    ClipboardOnlyOffice office;
     std::vector<std::string> started;
     std::vector<Box> boxes;
     int saves = 0;
@@ -62,7 +76,7 @@ protected:
 
     void MakeWindow(app::MainWindowHooks hooks) {
         window = std::make_unique<app::frmMain>(
-            app::MainWindowServices{record, *registry, ini, exceptions, state, nullptr, OleIni(), desktop},
+            app::MainWindowServices{record, *registry, ini, exceptions, state, &office, OleIni(), desktop},
             std::move(hooks));
     }
 
