@@ -216,6 +216,12 @@ public:
                 RenumberTimeNodes(EffectCTn(effect), nextId);
                 Retarget(effect, shapeId, hasText);
                 pugi::xml_node cTn = EffectCTn(effect);
+                // A pattern taken from elsewhere brings only the effect itself: a new effect starts on a
+                // click. The effect it replaces passes on its place in the sequence as well.
+                if (pattern != position) {
+                    xml::SetAttr(cTn, "nodeType", TriggerNodeType(Trigger::OnClick));
+                    SetStartDelayMs(cTn, 0);
+                }
                 if (pugi::xml_attribute grp = cTn.attribute("grpId")) {
                     buildPattern = BuildEntry(timing, EffectTarget(source), grp.value());
                     addBuild = static_cast<bool>(buildPattern);

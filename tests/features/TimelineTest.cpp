@@ -265,6 +265,30 @@ TEST(Timeline, AddEffectWithoutPatternBuildsAnAppearEffect) {
     EXPECT_THROW(sequence->AddEffect(other.ShapeById(4), 1, -1), AutomationError);
 }
 
+TEST(Timeline, AddEffectFromAnotherShapesPatternStartsOnAClick) {
+    FakeSlide slide(FakeSlide::Wrap(ThreeShapes(), AbcdTiming()));
+    auto context = std::shared_ptr<FakeSlide>(&slide, [](FakeSlide*) {});
+    auto sequence = office::MakeTimeLine(context)->MainSequence();
+    // The only appear effect is B, "with" A on the text box; the new one is the picture's own click.
+    auto effect = sequence->AddEffect(slide.ShapeById(6), 1, -1);
+    ASSERT_EQ(sequence->Count(), 5);
+    EXPECT_EQ(effect->Index(), 5);
+    EXPECT_EQ(effect->Shape()->Name(), "Picture 5");
+    EXPECT_EQ(effect->Timing()->TriggerType(), automation::msoAnimTriggerOnPageClick);
+    pugi::xml_node timing = office::timing::TimingBranches(slide.SlideRoot())[0];
+    EXPECT_EQ(office::timing::ClickGroupCount(timing), 3);
+    std::set<std::string> targets;
+    for (pugi::xml_node target :
+         office::xml::Descendants(office::timing::MainEffectNodes(timing)[4], "p:spTgt"))
+        targets.insert(target.attribute("spid").value());
+    EXPECT_EQ(targets, (std::set<std::string>{"6"}));
+    // The text box's paragraph build does not carry over to a picture.
+    pugi::xml_node build = office::timing::BuildEntry(timing, 6, "0");
+    ASSERT_TRUE(build);
+    EXPECT_FALSE(build.attribute("build"));
+    ExpectUniqueTimeNodeIds(timing);
+}
+
 TEST(EffectCatalog, EveryEffectTypeRebuildsItsPreset) {
     int named = 0;
     for (int type = 0; type < 200; ++type) {
