@@ -50,7 +50,9 @@ struct OpenLimits {
 
 struct SaveOptions {
     // zlib level for parts whose bytes changed or are new; untouched parts are copied compressed.
-    int deflateLevel = 1;
+    // Over the corpus, editing every XML part and saving cost 3 % more processor time at level 6
+    // than at 1 and gave 1.4 % smaller files, so 6 it is; new pictures are stored, not deflated.
+    int deflateLevel = 6;
     // fsync the temporary file before the rename. Off by default: the rename is atomic either way,
     // and a flush costs more than the whole save of a scratch deck. Worth it for the final output.
     bool flushToDisk = false;
