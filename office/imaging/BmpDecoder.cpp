@@ -78,9 +78,9 @@ std::uint8_t MaskedChannel(std::uint32_t pixel, std::uint32_t mask) {
         return 0;
     }
     const int shift = std::countr_zero(mask);
-    const std::uint32_t max = mask >> shift;
-    const std::uint32_t value = (pixel & mask) >> shift;
-    return static_cast<std::uint8_t>((value * 255 + max / 2) / max);
+    const std::uint64_t max = mask >> shift;
+    const std::uint64_t value = (pixel & mask) >> shift;
+    return static_cast<std::uint8_t>(std::min<std::uint64_t>(255, (value * 255 + max / 2) / max));
 }
 
 } // namespace

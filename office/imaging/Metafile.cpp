@@ -124,6 +124,38 @@ std::string WithSvgNamespace(std::string svg) {
     return svg;
 }
 
+constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7u;
+
+// The frame a placeable metafile declares, in the points (1/72 inch) libwmf measures in.
+std::optional<wmfD_Rect> PlaceableFrameInPoints(std::span<const std::uint8_t> wmf) {
+    if (wmf.size() < 22 || ReadU32(wmf, 0) != kPlaceableKey) {
+        return std::nullopt;
+    }
+    const double unitsPerInch = static_cast<std::uint16_t>(ReadI16(wmf, 14));
+    if (unitsPerInch == 0) {
+        return std::nullopt;
+    }
+    const double left = ReadI16(wmf, 6), top = ReadI16(wmf, 8), right = ReadI16(wmf, 10),
+                 bottom = ReadI16(wmf, 12);
+    wmfD_Rect frame{};
+    frame.TL.x = static_cast<float>(std::min(left, right) * 72.0 / unitsPerInch);
+    frame.TL.y = static_cast<float>(std::min(top, bottom) * 72.0 / unitsPerInch);
+    frame.BR.x = static_cast<float>(std::max(left, right) * 72.0 / unitsPerInch);
+    frame.BR.y = static_cast<float>(std::max(top, bottom) * 72.0 / unitsPerInch);
+    if (frame.BR.x <= frame.TL.x || frame.BR.y <= frame.TL.y) {
+        return std::nullopt;
+    }
+    return frame;
+}
+
+// Whether the drawing lies inside the frame (with a point of slack for pen widths). When it does
+// not, the frame and the drawing disagree about the origin, and the drawing's own extent is safer.
+bool Contains(const wmfD_Rect& frame, const wmfD_Rect& drawing) {
+    constexpr float slack = 1.0f;
+    return drawing.TL.x >= frame.TL.x - slack && drawing.TL.y >= frame.TL.y - slack &&
+           drawing.BR.x <= frame.BR.x + slack && drawing.BR.y <= frame.BR.y + slack;
+}
+
 std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
     std::lock_guard lock(WmfMutex());
     wmfAPI_Options options{};
@@ -153,6 +185,14 @@ std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
         *sizeOnly = {static_cast<int>(width), static_cast<int>(height)};
         return {};
     }
+    if (auto frame = PlaceableFrameInPoints(wmf); frame && Contains(*frame, bbox)) {
+        // libwmf frames the drawing by what it draws; a placeable file says its own frame, and
+        // margins around the drawing are part of the picture.
+        bbox = *frame;
+        width = static_cast<unsigned>(std::lround((bbox.BR.x - bbox.TL.x) * kScreenDpi / 72.0));
+        height = static_cast<unsigned>(std::lround((bbox.BR.y - bbox.TL.y) * kScreenDpi / 72.0));
+        CheckDimensions(width, height);
+    }
     wmf_svg_t* svg = WMF_SVG_GetData(api);
     svg->out = wmf_stream_create(api, nullptr);
     svg->Description = nullptr;
@@ -178,6 +218,9 @@ std::string EmfToSvg(std::span<const std::uint8_t> emf) {
     options.emfplus = true;
     options.svgDelimiter = true;
     std::vector<char> copy(emf.begin(), emf.end());
+    // The converter was written for one file per process run; keep it to one call at a time.
+    static std::mutex converterMutex;
+    std::lock_guard lock(converterMutex);
     char* out = nullptr;
     std::size_t length = 0;
     const int ok = emf2svg(copy.data(), copy.size(), &out, &length, &options);
@@ -299,7 +342,7 @@ PixelSize MetafileSize(std::span<const std::uint8_t> metafile) {
         return detail::EmfSize(metafile);
     }
     if (kind == PictureKind::Wmf) {
-        if (metafile.size() >= 22 && detail::ReadU32(metafile, 0) == 0x9AC6CDD7u) {
+        if (metafile.size() >= 22 && detail::ReadU32(metafile, 0) == detail::kPlaceableKey) {
             const int left = detail::ReadI16(metafile, 6), top = detail::ReadI16(metafile, 8);
             const int right = detail::ReadI16(metafile, 10), bottom = detail::ReadI16(metafile, 12);
             const int unitsPerInch = static_cast<std::uint16_t>(detail::ReadI16(metafile, 14));

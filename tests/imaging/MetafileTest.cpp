@@ -24,7 +24,74 @@ std::uint32_t ReadU32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | std::uint32_t(b.at(at + 3)) << 24;
 }
 
+void Put16(std::vector<std::uint8_t>& b, int v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    Put16(b, static_cast<int>(v & 0xFFFF));
+    Put16(b, static_cast<int>(v >> 16));
+}
+
+// A placeable metafile of 100 x 100 units at 96 units per inch (100 px) with a red rectangle from
+// (20,20) to (80,80), black outline, and a line of text at the bottom.
+std::vector<std::uint8_t> RedSquareWmf() {
+    std::vector<std::uint8_t> records;
+    auto record = [&](int function, std::initializer_list<int> params) {
+        Put32(records, static_cast<std::uint32_t>(3 + params.size()));
+        Put16(records, function);
+        for (int p : params) {
+            Put16(records, p);
+        }
+    };
+    record(0x020B, {0, 0});                 // SETWINDOWORG y, x
+    record(0x020C, {100, 100});             // SETWINDOWEXT y, x
+    record(0x02FC, {0, 0x00FF, 0x0000, 0}); // CREATEBRUSHINDIRECT solid, colour 0x000000FF (red), hatch
+    record(0x012D, {0});                    // SELECTOBJECT 0
+    record(0x041B, {80, 80, 20, 20});       // RECTANGLE bottom, right, top, left
+    record(0, {});                          // EOF
+    std::vector<std::uint8_t> b;
+    Put32(b, 0x9AC6CDD7);
+    Put16(b, 0);
+    for (int v : {0, 0, 100, 100, 96}) {
+        Put16(b, v);
+    }
+    Put32(b, 0);
+    int checksum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) {
+        checksum ^= b[i] | b[i + 1] << 8;
+    }
+    Put16(b, checksum);
+    Put16(b, 1); // memory metafile
+    Put16(b, 9); // header words
+    Put16(b, 0x0300);
+    Put32(b, static_cast<std::uint32_t>((18 + records.size()) / 2));
+    Put16(b, 1); // objects
+    Put32(b, 7); // largest record, words
+    Put16(b, 0);
+    b.insert(b.end(), records.begin(), records.end());
+    return b;
+}
+
 } // namespace
+
+TEST(OldMetafile, DrawsItsShapesAtItsDeclaredSize) {
+    const auto wmf = RedSquareWmf();
+    ASSERT_EQ(SniffKind(wmf), PictureKind::Wmf);
+    const auto size = MetafileSize(wmf);
+    EXPECT_EQ(size.width, 100);
+    EXPECT_EQ(size.height, 100);
+    const auto box = RenderMetafileToBox(wmf, 100, 100);
+    EXPECT_EQ(box.At(50, 50), kRedColor);
+    EXPECT_EQ(box.At(5, 5), kWhite);
+    EXPECT_EQ(box.At(95, 95), kWhite);
+    // Rendered larger, and cropped to its left half.
+    office::imaging::CropRect leftHalf;
+    leftHalf.right = 0.5;
+    const Raster r = RenderPicture(wmf, leftHalf, false, false, 100, 200);
+    EXPECT_TRUE(Near(At(r, 80, 100), kRed, 4));
+    EXPECT_EQ(At(r, 10, 10)[3], 0);
+}
 
 TEST(WrapInEmf, WritesAConsistentHeaderAndRecordChain) {
     const auto emf = WrapInEmf(Quadrants(30, 20));
