@@ -8,7 +8,6 @@
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace engine {
@@ -85,34 +84,25 @@ std::optional<OpenedGroup> OpenGroup(EngineContext& ctx, const SlidePtr& slide, 
 }
 
 // Groups the handled shapes again, hands them the animation parked on the placeholder and removes
-// the placeholder. Returns the new group's name (empty when grouping failed).
-std::string RebuildGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr& placeholder,
-                         const std::vector<std::string>& doneNames) {
+// the placeholder. Returns the new group (nothing when grouping failed).
+ShapePtr RebuildGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr& placeholder,
+                      const std::vector<ShapePtr>& doneShapes) {
     Attempt([&] { WindowSelection(ctx)->Unselect(); });
-    const std::string placeholderName = AttemptValue([&] { return placeholder->Name(); }).value_or("");
-    Attempt([&] {
-        auto shapes = Need(slide->Shapes(), "Shapes");
-        const int count = shapes->Count();
-        for (int i = 1; i <= count; ++i) {
-            Attempt([&] {
-                auto shape = Need(shapes->Item(i), "Item");
-                const std::string name = shape->Name();
-                if (name != placeholderName &&
-                    std::find(doneNames.begin(), doneNames.end(), name) != doneNames.end())
-                    shape->Select(false);
-            });
-        }
-    });
+    for (const auto& shape : doneShapes) {
+        if (shape && shape != placeholder)
+            Attempt([&] { shape->Select(false); });
+    }
     const auto rebuilt = AttemptValue(
         [&] { return Need(Need(WindowSelection(ctx)->ShapeRange(), "ShapeRange")->Group(), "Group"); });
     if (rebuilt)
         MoveAnimation(ctx, *slide, placeholder, *rebuilt);
     // The placeholder is visible on the slide; it goes even when the regrouping failed.
     Attempt([&] { placeholder->Delete(); });
-    if (!rebuilt)
-        return {};
-    return AttemptValue([&] { return (*rebuilt)->Name(); }).value_or("");
+    return rebuilt.value_or(nullptr);
 }
+
+// The walk proper; hands back the rebuilt group itself besides its name.
+ShapePtr Walk(EngineContext& ctx, const SlidePtr& container, const ShapePtr& group, bool topLevel);
 
 // Reads what the walk needs of a shape before it changes anything; nothing when its name or
 // geometry cannot be read (such a shape is left alone).
@@ -143,17 +133,16 @@ void WalkShape(WalkScope& scope, const ShapePtr& shape) {
 
     const auto facts = ReadFacts(ctx, *shape);
     if (!facts) {
-        if (const auto name = AttemptValue([&] { return shape->Name(); }))
-            scope.doneNames.push_back(*name);
+        scope.doneShapes.push_back(shape);
         return;
     }
 
     if (facts->type == automation::msoGroup) {
         const int pixelSize = SettingWholeNumber(ctx.settings.PixelSize);
         if (facts->width > pixelSize && facts->height > pixelSize)
-            scope.doneNames.push_back(CompressShapes(ctx, scope.slide, shape, false));
+            scope.doneShapes.push_back(Walk(ctx, scope.slide, shape, false));
         else
-            scope.doneNames.push_back(facts->name);
+            scope.doneShapes.push_back(shape);
         return;
     }
 
@@ -163,15 +152,13 @@ void WalkShape(WalkScope& scope, const ShapePtr& shape) {
         (facts->treatAsPicture ||
          (isObject && ObjectQualifies(facts->type, facts->kind, ctx.settings, ctx.exceptions)));
     if (!candidate) {
-        scope.doneNames.push_back(facts->name);
+        scope.doneShapes.push_back(shape);
         return;
     }
     RunReplacementCycle(scope, shape, *facts);
 }
 
-} // namespace
-
-std::string CompressShapes(EngineContext& ctx, SlidePtr container, ShapePtr group, bool topLevel) {
+ShapePtr Walk(EngineContext& ctx, const SlidePtr& container, const ShapePtr& group, bool topLevel) {
     if (!container)
         return {};
     const auto shapeCount = AttemptValue([&] { return Need(container->Shapes(), "Shapes")->Count(); });
@@ -187,16 +174,14 @@ std::string CompressShapes(EngineContext& ctx, SlidePtr container, ShapePtr grou
         if (!group)
             return {};
         const auto opened = OpenGroup(ctx, container, group);
-        if (!opened) {
-            // The group stays as it was; the caller counts it under its own name.
-            return AttemptValue([&] { return group->Name(); }).value_or("");
-        }
+        if (!opened)
+            return group; // left as it was; the caller counts it as handled
         placeholder = opened->placeholder;
         range = opened->members;
     }
 
-    std::vector<std::string> doneNames;
-    WalkScope scope{ctx, container, topLevel, doneNames};
+    std::vector<ShapePtr> doneShapes;
+    WalkScope scope{ctx, container, topLevel, doneShapes};
     const int count = range ? AttemptValue([&] { return range->Count(); }).value_or(0) : 0;
     for (int i = 1; i <= count; ++i) {
         const auto shape = AttemptValue([&] { return Need(range->Item(i), "Item"); });
@@ -206,7 +191,16 @@ std::string CompressShapes(EngineContext& ctx, SlidePtr container, ShapePtr grou
 
     if (topLevel)
         return {};
-    return RebuildGroup(ctx, container, placeholder, doneNames);
+    return RebuildGroup(ctx, container, placeholder, doneShapes);
+}
+
+} // namespace
+
+std::string CompressShapes(EngineContext& ctx, SlidePtr container, ShapePtr group, bool topLevel) {
+    const ShapePtr rebuilt = Walk(ctx, container, group, topLevel);
+    if (topLevel || !rebuilt)
+        return {};
+    return AttemptValue([&] { return rebuilt->Name(); }).value_or("");
 }
 
 } // namespace engine

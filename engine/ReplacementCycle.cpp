@@ -242,8 +242,7 @@ private:
         ctx_.host.AppendLog(LogLine());
         Pause(ctx_, kPauseMs);
         state_.PresentationChanged = true;
-        if (const auto name = AttemptValue([&] { return replacement->Name(); }))
-            scope_.doneNames.push_back(*name);
+        scope_.doneShapes.push_back(replacement);
     }
 
     std::string LogLine() const {
@@ -259,7 +258,7 @@ private:
 
     void LeaveUnchanged() {
         RestoreRotation();
-        scope_.doneNames.push_back(facts_.name);
+        scope_.doneShapes.push_back(shp_);
     }
 
     void Abandon() {

@@ -25,16 +25,18 @@ struct ShapeFacts {
 };
 
 // One call of the walk: the slide, whether it is the slide itself or an opened group, and the
-// names of the shapes handled so far.
+// shapes handled so far (the source, its replacement, or the rebuilt group), which an opened group
+// is rebuilt from. They are kept as objects, not names: a member may share its name with a shape
+// outside the group, which must not be pulled into the rebuilt group.
 struct WalkScope {
     EngineContext& ctx;
     automation::SlidePtr slide;
     bool topLevel = true;
-    std::vector<std::string>& doneNames;
+    std::vector<automation::ShapePtr>& doneShapes;
 };
 
 // Runs the cycle for shp. It never throws: a failure leaves the source as it was (rotation
-// restored, a replacement pasted for it deleted), and its name goes into doneNames.
+// restored, a replacement pasted for it deleted), and it goes into doneShapes.
 void RunReplacementCycle(WalkScope& scope, const automation::ShapePtr& shp, const ShapeFacts& facts);
 
 // Moves from's animation to `to` by the mode's model: the main sequence in the newer mode, the

@@ -379,3 +379,18 @@ TEST_F(WalkFixture, EmptySlideReturnsAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WalkFixture, RebuiltGroupTakesNoOutsideShapeOfTheSameName) {
+    auto outside = slide->Add("Rectangle 6", automation::msoAutoShape, 0, 0, 10, 10);
+    auto a = AddPicture("Picture 2", 0, 0, 400, 300, 200 * KB);
+    auto b = slide->Add("Rectangle 6", automation::msoAutoShape, 450, 0, 100, 40);
+    AddGroup({a, b});
+    Walk();
+    ASSERT_EQ(slide->shapes.size(), 2u);
+    EXPECT_EQ(slide->shapes[0], outside);
+    EXPECT_EQ(slide->shapes[1]->members.size(), 2u);
+}
+
+} // namespace
