@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Compression benchmark over the .pptx decks of a corpus folder.
+
+Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save and the npm
+package pptx-image-compressor (max size 1600, quality 75) on the same files, and prints one table:
+bytes in/out, ratio, files changed, median seconds per file, per-slide SSIM of the 96 dpi page
+renderings against the input (mean and minimum), and structural regressions of animation, build
+list, picture hyperlinks and connector glue. Inputs are copied; nothing in the corpus is written.
+
+    python3 bench/compress/run_bench.py [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N]
+"""
+
+import argparse
+import glob
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import fidelity  # noqa: E402
+import structure  # noqa: E402
+
+REPO = os.path.dirname(os.path.dirname(HERE))
+NPM_PACKAGE = "pptx-image-compressor"
+
+
+def find_cli(explicit):
+    if explicit:
+        return os.path.abspath(explicit)
+    found = sorted(glob.glob(os.path.join(REPO, "build*", "cli", "quarnel-cli")), key=os.path.getmtime)
+    if not found:
+        sys.exit("quarnel-cli not found; build it or pass --cli")
+    return found[-1]
+
+
+def ensure_npm_tool():
+    main = os.path.join(HERE, "node_modules", NPM_PACKAGE, "main.js")
+    if not os.path.exists(main):
+        subprocess.run(["npm", "install", "--no-save", "--no-audit", "--no-fund", "--prefix", HERE, NPM_PACKAGE],
+                       check=True, stdout=subprocess.DEVNULL)
+    return main
+
+
+def timed(cmd, timeout, **kw):
+    start = time.monotonic()
+    try:
+        proc = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout, **kw)
+        ok = proc.returncode == 0
+    except subprocess.TimeoutExpired:
+        ok = False
+    return ok, time.monotonic() - start
+
+
+def run_quarnel(cli, src, outdir, env):
+    os.makedirs(outdir, exist_ok=True)
+    ok, secs = timed([cli, "--overwrite", "--output-dir", outdir, src], 900, env=env)
+    outputs = [p for p in glob.glob(os.path.join(outdir, "*")) if p.lower().endswith((".pptx", ".pptm"))]
+    return (outputs[0] if outputs else None), secs
+
+
+def run_libreoffice(src, outdir, profile):
+    os.makedirs(outdir, exist_ok=True)
+    ok, secs = timed(["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to", "pptx",
+                      "--outdir", outdir, src], 600)
+    out = os.path.join(outdir, os.path.splitext(os.path.basename(src))[0] + ".pptx")
+    return (out if os.path.exists(out) else None), secs
+
+
+def run_npm(main_js, src, workdir):
+    os.makedirs(workdir, exist_ok=True)
+    copy = os.path.join(workdir, os.path.basename(src))
+    shutil.copy2(src, copy)
+    ok, secs = timed(["node", main_js, copy, "1600", "75"], 600, cwd=workdir)
+    base, ext = os.path.splitext(copy)
+    out = base + "_compressed" + ext
+    return (out if os.path.exists(out) else None), secs
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli")
+    ap.add_argument("--corpus", default=os.path.join(os.path.dirname(REPO), "shared", "corpus"))
+    ap.add_argument("--limit", type=int, default=0)
+    ap.add_argument("--no-fidelity", action="store_true")
+    ap.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    args = ap.parse_args()
+
+    cli = find_cli(args.cli)
+    files = sorted(p for p in glob.glob(os.path.join(args.corpus, "*.pptx")))
+    if args.limit:
+        files = files[: args.limit]
+    if not files:
+        sys.exit("no .pptx files in " + args.corpus)
+    npm_main = ensure_npm_tool()
+
+    tmp = tempfile.mkdtemp(prefix="quarnel-bench-")
+    profile = os.path.join(tmp, "lo-profile")
+    env = dict(os.environ, QUARNEL_REGISTRY_DIR=os.path.join(tmp, "registry"), XDG_CONFIG_HOME=os.path.join(tmp, "cfg"))
+    tools = ["quarnel", "libreoffice", "npm"]
+    stats = {t: {"in": 0, "out": 0, "changed": 0, "secs": [], "ssim": [], "issues": {}, "failed": 0} for t in tools}
+
+    for n, src_orig in enumerate(files, 1):
+        name = os.path.basename(src_orig)
+        src = os.path.join(tmp, "in", "%03d" % n, name)
+        os.makedirs(os.path.dirname(src))
+        shutil.copy2(src_orig, src)
+        size_in = os.path.getsize(src)
+        outs = {
+            "quarnel": run_quarnel(cli, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
+            "libreoffice": run_libreoffice(src, os.path.join(tmp, "lo", "%03d" % n), profile),
+            "npm": run_npm(npm_main, src, os.path.join(tmp, "npm", "%03d" % n)),
+        }
+        pages_in = [] if args.no_fidelity else fidelity.render(src, os.path.join(tmp, "png", "%03d-in" % n), profile)
+        line = ["%-60s %9d" % (name[:60], size_in)]
+        for tool in tools:
+            out, secs = outs[tool]
+            s = stats[tool]
+            s["in"] += size_in
+            s["secs"].append(secs)
+            if tool == "quarnel" and out is None:
+                out = src  # nothing replaced: the deck stays as it is
+            elif out is None:
+                s["failed"] += 1
+                s["out"] += size_in
+                line.append("%s: failed" % tool)
+                continue
+            size_out = os.path.getsize(out)
+            s["out"] += size_out
+            changed = out != src
+            s["changed"] += changed
+            if changed:
+                for key, value in structure.regressions(src, out).items():
+                    s["issues"][key] = s["issues"].get(key, 0) + value
+            if pages_in:
+                if changed:
+                    pages_out = fidelity.render(out, os.path.join(tmp, "png", "%03d-%s" % (n, tool)), profile)
+                    s["ssim"].extend(fidelity.deck_ssim(pages_in, pages_out))
+                else:
+                    s["ssim"].extend([1.0] * len(pages_in))
+            line.append("%s %d (%.1fs)" % (tool, size_out, secs))
+        print("  ".join(line), flush=True)
+        fidelity.cleanup(os.path.join(tmp, "png"))
+
+    print()
+    print("Decks: %d (.pptx of %s)" % (len(files), args.corpus))
+    header = ("tool", "bytes in", "bytes out", "out/in", "changed", "failed", "median s", "SSIM mean", "SSIM min",
+              "struct regressions")
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for tool in tools:
+        s = stats[tool]
+        ratio = s["out"] / s["in"] if s["in"] else 0
+        mean = "%.4f" % statistics.mean(s["ssim"]) if s["ssim"] else "-"
+        low = "%.4f" % min(s["ssim"]) if s["ssim"] else "-"
+        issues = ", ".join("%s %d" % (k, v) for k, v in sorted(s["issues"].items()) if v) or "none"
+        print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s |" % (
+            tool, s["in"], s["out"], ratio, s["changed"], s["failed"], statistics.median(s["secs"]), mean, low,
+            issues))
+    if args.keep:
+        print("kept", tmp)
+    else:
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
