@@ -190,9 +190,12 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
         state.ScratchPresentation->SetSaved(true);
     });
     RunStep([&] {
+        // The engine writes only the package formats, so a .ppt entry is measured in .pptx probes;
+        // otherwise the probe save would fail before the entry's own pass could report anything.
+        const std::string probeExtension = extension == "ppt" ? "pptx" : extension;
         const std::string temp = platform::gFSO.GetTempFolder();
-        state.ProbePathBefore = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + extension);
-        state.ProbePathAfter = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + extension);
+        state.ProbePathBefore = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
+        state.ProbePathAfter = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
     });
     RunStep([&] {
         state.ScratchPresentation->SaveAs(state.ProbePathBefore);
