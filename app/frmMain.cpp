@@ -8,6 +8,7 @@
 #include "settings/dialogs/frmOption.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -91,6 +92,8 @@ frmMain::frmMain(MainWindowServices services, MainWindowHooks hooks)
     frmObject_ = new frmObject(services_.settings, services_.exceptions, services_.registry, services_.ini,
                                services_.oleIniPath, this);
     ConnectControls();
+    // The application being told to quit (not through the window) closes the same way.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { Form_Unload(); });
 
     const double dpi = Dpi();
     const MainWindowLayout layout = ResizeRule(services_.settings.FormHeight);
@@ -150,7 +153,7 @@ void frmMain::CreateControls() {
     txtSource = new SourceEdit(client);
     txtSource->setObjectName(QStringLiteral("txtSource"));
     txtSource->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtSource->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtSource->setLineWrapMode(QPlainTextEdit::WidgetWidth); // vertical scroll bar only: long lines wrap
     txtSource->setAcceptDrops(true);
     place(txtSource, 120, 600, 7095, 1395, false);
 
@@ -205,7 +208,7 @@ void frmMain::CreateControls() {
     txtLog->setObjectName(QStringLiteral("txtLog"));
     txtLog->setReadOnly(true);
     txtLog->setUndoRedoEnabled(false);
-    txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtLog->setLineWrapMode(QPlainTextEdit::WidgetWidth); // vertical scroll bar only: long lines wrap
     txtLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette logPalette = txtLog->palette();
     logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Button));

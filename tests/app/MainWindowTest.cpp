@@ -7,13 +7,19 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 
 using settings::Hive;
 
@@ -219,6 +225,16 @@ TEST_F(WindowFixture, ClosingSavesOnceWhicheverWay) {
     EXPECT_EQ(reader.ReadIni("name", "0", ""), "excel");
 }
 
+TEST_F(WindowFixture, ApplicationQuitRunsTheClosingSequenceOnce) {
+    LoadWindow();
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    EXPECT_TRUE(window->Unloaded());
+    EXPECT_EQ(saves, 1);
+    window->close();
+    EXPECT_EQ(saves, 1);
+}
+
 TEST_F(WindowFixture, QuitMenuAloneRunsTheClosingSequence) {
     LoadWindow();
     window->mnuQuit->trigger();
@@ -297,6 +313,30 @@ TEST_F(WindowFixture, LogReadsBackInOrderAndClearEmptiesBoth) {
     window->btnClear->click();
     EXPECT_EQ(window->SourceText(), "");
     EXPECT_EQ(window->LogText(), "");
+}
+
+TEST_F(WindowFixture, DropOnTheListInsertsAtTheCaretNotAtTheMouse) {
+    app::MainWindowHooks hooks = RecordingHooks();
+    hooks.folders =
+        app::FolderAccess{[](const std::string&) { return false; }, [](const std::string&) { return true; },
+                          [](const std::string&) { return std::vector<std::string>{}; }};
+    MakeWindow(hooks);
+    ASSERT_TRUE(window->Form_Load());
+    window->SetSourceText("first line\r\nsecond line\r\n");
+    QTextCursor caret = window->txtSource->textCursor();
+    caret.setPosition(5);
+    window->txtSource->setTextCursor(caret);
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/drop/a.pptx")),
+                  QUrl::fromLocalFile(QStringLiteral("/drop/b.ppt"))});
+    const QPointF farBelow(10, window->txtSource->viewport()->height() - 2);
+    QDragEnterEvent enter(farBelow.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->txtSource->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(farBelow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->txtSource->viewport(), &drop);
+    EXPECT_EQ(window->SourceText(), "first/drop/a.pptx\r\n/drop/b.ppt\r\n line\r\nsecond line\r\n");
 }
 
 TEST_F(WindowFixture, OpenDialogThroughTheWindow) {
