@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Compression benchmark over the .pptx decks of a corpus folder.
 
 Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save and the npm
@@ -7,7 +7,8 @@ bytes in/out, ratio, files changed, median seconds per file, per-slide SSIM of t
 renderings against the input (mean and minimum), and structural regressions of animation, build
 list, picture hyperlinks and connector glue. Inputs are copied; nothing in the corpus is written.
 
-    python3 bench/compress/run_bench.py [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N]
+    /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
+    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N]
 """
 
 import argparse
@@ -88,6 +89,7 @@ def main():
     ap.add_argument("--corpus", default=os.path.join(os.path.dirname(REPO), "shared", "corpus"))
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--no-fidelity", action="store_true")
+    ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     ap.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = ap.parse_args()
 
@@ -105,7 +107,13 @@ def main():
     tools = ["quarnel", "libreoffice", "npm"]
     stats = {t: {"in": 0, "out": 0, "changed": 0, "secs": [], "ssim": [], "issues": {}, "failed": 0} for t in tools}
 
+    started = time.monotonic()
+    done = 0
     for n, src_orig in enumerate(files, 1):
+        if args.max_minutes and time.monotonic() - started > args.max_minutes * 60:
+            print("time budget spent; %d of %d decks measured" % (done, len(files)))
+            break
+        done += 1
         name = os.path.basename(src_orig)
         src = os.path.join(tmp, "in", "%03d" % n, name)
         os.makedirs(os.path.dirname(src))
@@ -148,7 +156,7 @@ def main():
         fidelity.cleanup(os.path.join(tmp, "png"))
 
     print()
-    print("Decks: %d (.pptx of %s)" % (len(files), args.corpus))
+    print("Decks: %d (.pptx of %s)" % (done, args.corpus))
     header = ("tool", "bytes in", "bytes out", "out/in", "changed", "failed", "median s", "SSIM mean", "SSIM min",
               "struct regressions")
     print("| " + " | ".join(header) + " |")
