@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -196,12 +197,17 @@ TEST_F(CliRun, AnExistingOutputIsSkippedWithoutATerminalAndReplacedOnRequest) {
 }
 
 TEST_F(CliRun, OptionsAreNeverSaved) {
-    Deck("two.pptx", "deck.pptx");
+    const std::string deck = Deck("two.pptx", "deck.pptx");
+    fs::last_write_time(deck, fs::last_write_time(deck) - std::chrono::hours(24 * 400));
     fs::create_directory(dir + "/out");
     const Outcome o =
-        Run({"--format", "png", "--quality", "0", "--output-dir", "out", "--keep-dates", "deck.pptx"});
+        Run({"--format", "jpeg", "--quality", "1", "--output-dir", "out", "--keep-dates", "deck.pptx"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_FALSE(fs::is_empty(dir + "/out"));
+    ASSERT_FALSE(fs::is_empty(dir + "/out"));
+    // --keep-dates: the output carries the input's modification date.
+    const fs::path output = fs::directory_iterator(dir + "/out")->path();
+    EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(fs::last_write_time(output)),
+              std::chrono::floor<std::chrono::seconds>(fs::last_write_time(dir + "/deck.pptx")));
     settings::RegistryStore store(dir + "/registry");
     for (const char* name : {"Format", "Ratio", "PPTFolder", "optPPTFolder", "KeepFileDate"}) {
         EXPECT_FALSE(store.ValueExists(settings::Hive::LocalMachine, settings::kSettingsKey, name)) << name;
