@@ -4,8 +4,12 @@
 #include "features/TransferHelper.h"
 #include "office/OfficeProvider.h"
 
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <set>
+#include <zip.h>
 
 using namespace features_test;
 
@@ -41,6 +45,67 @@ void ExpectSame(const std::vector<Seen>& a, const std::vector<Seen>& b) {
         EXPECT_NEAR(a[i].duration, b[i].duration, 1e-6) << i;
         EXPECT_EQ(a[i].exit, b[i].exit) << i;
     }
+}
+
+std::string ReadEntry(zip_t* archive, const std::string& name) {
+    zip_stat_t stat;
+    if (zip_stat(archive, name.c_str(), 0, &stat) != 0)
+        return "";
+    std::string data(static_cast<std::size_t>(stat.size), '\0');
+    zip_file_t* file = zip_fopen(archive, name.c_str(), 0);
+    if (!file)
+        return "";
+    zip_fread(file, data.data(), stat.size);
+    zip_fclose(file);
+    return data;
+}
+
+void Collect(pugi::xml_node node, const char* element, const char* attr, std::vector<std::string>& out) {
+    for (pugi::xpath_node found : node.select_nodes((std::string("//") + element).c_str()))
+        out.push_back(found.node().attribute(attr).value());
+}
+
+// What makes the office application ask for a repair: a timing, build or glue reference to a shape the
+// slide does not have, duplicate time node ids, or an r:* value without a relationship.
+void ExpectReferencesResolve(const std::string& path) {
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    ASSERT_TRUE(archive);
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        std::string name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
+        if (name.rfind("ppt/slides/slide", 0) != 0 || name.find("_rels") != std::string::npos)
+            continue;
+        SCOPED_TRACE(name);
+        pugi::xml_document slide, rels;
+        ASSERT_TRUE(slide.load_string(ReadEntry(archive, name).c_str()));
+        std::string relsName = "ppt/slides/_rels/" + name.substr(11) + ".rels";
+        rels.load_string(ReadEntry(archive, relsName).c_str());
+        std::set<std::string> shapeIds, relIds, timeIds;
+        std::vector<std::string> ids;
+        Collect(slide, "p:cNvPr", "id", ids);
+        shapeIds.insert(ids.begin(), ids.end());
+        for (pugi::xml_node rel : rels.child("Relationships").children("Relationship"))
+            relIds.insert(rel.attribute("Id").value());
+        std::vector<std::string> refs;
+        Collect(slide, "p:spTgt", "spid", refs);
+        Collect(slide, "p:bldP", "spid", refs);
+        Collect(slide, "a:stCxn", "id", refs);
+        Collect(slide, "a:endCxn", "id", refs);
+        for (const std::string& ref : refs)
+            EXPECT_TRUE(shapeIds.count(ref)) << "dangling shape reference " << ref;
+        std::vector<std::string> times;
+        Collect(slide, "p:cTn", "id", times);
+        for (const std::string& id : times)
+            EXPECT_TRUE(timeIds.insert(id).second) << "duplicate time node " << id;
+        for (pugi::xpath_node attr : slide.select_nodes("//@*")) {
+            const char* attrName = attr.attribute().name();
+            if (std::strncmp(attrName, "r:", 2) == 0 && *attr.attribute().value()) {
+                EXPECT_TRUE(relIds.count(attr.attribute().value()))
+                    << attrName << "=" << attr.attribute().value();
+            }
+        }
+    }
+    zip_close(archive);
 }
 
 class TempFolder {
@@ -103,6 +168,7 @@ TEST(DeckFeatures, ReplacedShapesKeepEffectsActionsAndGlue) {
         std::string saved = temp.File(std::string("out-") + name);
         pres->SaveAs(saved);
         pres->Close();
+        ExpectReferencesResolve(saved);
         auto reopened = app->Presentations()->Open(saved, true);
         ASSERT_EQ(reopened->Slides()->Count(), static_cast<int>(expected.size()));
         for (int s = 1; s <= reopened->Slides()->Count(); ++s) {
