@@ -143,3 +143,17 @@ TEST(PackageRead, OpensFromDiskWithoutTouchingTheFile) {
     }
     EXPECT_THROW(Package::Open("/tmp"), automation::AutomationError);
 }
+
+TEST(PackageRead, StrictConformanceMainRelationshipIsFound) {
+    auto items = testzip::SmallDeckItems();
+    for (auto& item : items) {
+        if (item.name == "_rels/.rels") {
+            const std::string transitional = reltype::kOfficeDocument;
+            item.data.replace(item.data.find(transitional), transitional.size(),
+                              reltype::kOfficeDocumentStrict);
+        }
+    }
+    auto pkg = Package::OpenFromBytes(testzip::BuildZip(items));
+    EXPECT_EQ(pkg->MainPartName(), "/ppt/presentation.xml");
+    EXPECT_EQ(pkg->LiveParts().size(), 6u);
+}

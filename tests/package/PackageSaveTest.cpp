@@ -163,9 +163,13 @@ TEST(PackageSave, FailedSaveLeavesNothingBehind) {
     // A folder nobody can create files in, root included.
     EXPECT_THROW(pkg->SaveAs("/proc/quarnel-package-test.pptx"), AutomationError);
     EXPECT_FALSE(fs::exists("/proc/quarnel-package-test.pptx"));
+}
 
+TEST(PackageSave, ReadOnlyFolderLeavesTheExistingFileAlone) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root ignores folder permissions";
+    TempDir dir;
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
     const fs::path locked = dir.path() / "locked";
     fs::create_directory(locked);
     testzip::WriteFile(locked / "out.pptx", {1, 2, 3});
@@ -177,4 +181,44 @@ TEST(PackageSave, FailedSaveLeavesNothingBehind) {
     for (const auto& e : fs::directory_iterator(locked))
         left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"out.pptx"});
+}
+
+TEST(PackageSave, PartsWithoutAContentTypeGetOneOnSave) {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck(
+        {{"ppt/media/extra.jpg", "\xFF\xD8\xFF", false}, {"ppt/media/blob.weird", "?", false}}));
+    // Neither has a Default or an Override in the original [Content_Types].xml.
+    EXPECT_EQ(pkg->ContentType("/ppt/media/extra.jpg"), "");
+    pkg->AddRelationship("/ppt/slides/slide1.xml", reltype::kImage, "/ppt/media/extra.jpg");
+    pkg->AddRelationship("/ppt/slides/slide1.xml", reltype::kOleObject, "/ppt/media/blob.weird");
+    auto copy = Package::OpenFromBytes(pkg->SaveToBytes());
+    EXPECT_EQ(copy->ContentType("/ppt/media/extra.jpg"), "image/jpeg");
+    EXPECT_EQ(copy->ContentType("/ppt/media/blob.weird"), contenttype::kOctetStream);
+}
+
+TEST(PackageSave, EditedUtf16PartIsWrittenAsDeclaredUtf8) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"yes\"?><p:sld "
+                      "xmlns:p=\"urn:p\" xmlns:a=\"urn:a\"><a:t>\xE3\x82\xAF x</a:t></p:sld>";
+    // UTF-8 -> UTF-16LE for the characters used here (ASCII and U+30AF).
+    std::string utf16 = "\xFF\xFE";
+    for (std::size_t i = 0; i < xml.size(); ++i) {
+        if (static_cast<unsigned char>(xml[i]) == 0xE3) {
+            utf16 += "\xAF\x30";
+            i += 2;
+        } else {
+            utf16 += xml[i];
+            utf16 += '\0';
+        }
+    }
+    auto items = testzip::SmallDeckItems();
+    for (auto& item : items) {
+        if (item.name == "ppt/slides/slide1.xml")
+            item.data = utf16;
+    }
+    auto pkg = Package::OpenFromBytes(testzip::BuildZip(items));
+    EXPECT_STREQ(pkg->XmlForRead("/ppt/slides/slide1.xml").select_node("//a:t").node().text().get(),
+                 "\xE3\x82\xAF x");
+    pkg->XmlForEdit("/ppt/slides/slide1.xml");
+    std::string saved = testzip::ToString(pkg->PartBytes("/ppt/slides/slide1.xml"));
+    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << saved;
+    EXPECT_NE(saved.find("<a:t>\xE3\x82\xAF x</a:t>"), std::string::npos) << saved;
 }
