@@ -6,7 +6,9 @@
 #include "batch/BatchRun.h"
 #include "office/OfficeProvider.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -85,5 +87,27 @@ TEST_F(BatchWiring, DeckRunsThroughTheWindowAndItsLog) {
     EXPECT_TRUE(window->btnStart->isEnabled());
     EXPECT_FALSE(window->btnStop->isEnabled());
     EXPECT_EQ(ReadAll(deck), before); // the input is never written
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(BatchWiring, CorpusDeckIsCompressedThroughTheWindow) {
+    const QString source = QStringLiteral(QUARNEL_CORPUS "/markitdown__test.pptx");
+    if (!QFile::exists(source)) {
+        GTEST_SKIP() << "no corpus deck at " << source.toStdString();
+    }
+    LoadWiredWindow();
+    const QString deck = dir.path() + "/deck.pptx";
+    ASSERT_TRUE(QFile::copy(source, deck));
+    const QByteArray before = ReadAll(deck);
+
+    window->SetSourceText(deck.toStdString() + "\r\n");
+    window->btnStart->click();
+    const std::string log = window->LogText();
+    EXPECT_NE(log.find("に圧縮しました。"), std::string::npos) << log;
+    EXPECT_EQ(window->Status(), "圧縮完了");
+    EXPECT_EQ(ReadAll(deck), before);
+    const QStringList outputs = QDir(dir.path()).entryList({QStringLiteral("deck-*.pptx")}, QDir::Files);
+    ASSERT_EQ(outputs.size(), 1) << log;
+    EXPECT_LT(QFileInfo(dir.path() + "/" + outputs[0]).size(), before.size());
     EXPECT_TRUE(boxes.empty());
 }

@@ -5,6 +5,8 @@
 
 #include "app/Main.h"
 #include "app/frmMain.h"
+#include "batch/BatchRun.h"
+#include "office/OfficeProvider.h"
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 #include "settings/basIniFile.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -96,5 +99,26 @@ int main(int argc, char** argv) {
         }
     }
     window.Form_Unload();
+
+    // The main window after a real run over a corpus deck, when the corpus is there.
+    const QString deck = QStringLiteral(QUARNEL_CORPUS "/markitdown__test.pptx");
+    if (QFile::exists(deck) && QFile::copy(deck, store.path() + "/会議資料.pptx")) {
+        office::OfficeProvider office;
+        settings::Settings runRecord;
+        app::MainWindowHooks runHooks;
+        runHooks.quitApplication = [] {};
+        app::frmMain runWindow(app::MainWindowServices{runRecord, registry, ini, exceptions, state, &office,
+                                                       (store.path() + "/ole.ini").toStdString(),
+                                                       store.path().toStdString()},
+                               std::move(runHooks));
+        engine::EngineContext context = runWindow.Context();
+        batch::BatchRun run(context);
+        app::ConnectBatchRun(runWindow, context, run);
+        runWindow.Form_Load();
+        runWindow.SetSourceText((store.path() + "/会議資料.pptx\r\n").toStdString());
+        runWindow.btnStart_Click();
+        ok = Save(runWindow, folder, "frmMain-run") && LooksRendered(folder + "/frmMain-run.png") && ok;
+        runWindow.Form_Unload();
+    }
     return ok ? 0 : 1;
 }
