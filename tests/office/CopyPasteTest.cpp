@@ -265,3 +265,24 @@ TEST(OfficeCopyPaste, PastedGroupsGetFreshUniqueIds) {
     auto again = app->Presentations()->Open(dir.File("pasted.pptx"), true);
     EXPECT_EQ(again->Slides()->Item(1)->Shapes()->Count(), slide->Shapes()->Count());
 }
+
+TEST(OfficeCopyPaste, WorksheetRoundTripBringsThePictureBackToTheSlide) {
+    Fixture f;
+    auto pic = f.slide->Shapes()->AddPicture(f.WritePicture("w.png", imaging::EncodePng(Noise(60, 40, 7))), 0,
+                                             0, 45, 30);
+    auto excel = f.provider.CreateExcel();
+    ASSERT_TRUE(excel);
+    auto sheet = excel->Workbooks()->Add()->Worksheets(1);
+    pic->Copy();
+    sheet->PasteSpecial("図 (PNG)", false, false);
+    sheet->Shapes(1)->Copy();
+    sheet->Shapes(1)->Delete();
+    auto back = f.slide->Shapes()->Paste()->Item(1);
+    EXPECT_EQ(back->Type(), automation::msoPicture);
+    EXPECT_NEAR(back->Width(), 45, 0.75);
+    EXPECT_NEAR(back->Height(), 30, 0.75);
+    f.pres->SaveAs(f.dir.File("sheet.pptx"));
+    auto saved = office::package::Package::Open(f.dir.File("sheet.pptx"));
+    EXPECT_EQ(imaging::SniffKind(ImageBytesOf(f.slide, back, saved.get())), imaging::PictureKind::Png);
+    excel->Quit();
+}
