@@ -223,3 +223,21 @@ INSTANTIATE_TEST_SUITE_P(Decks, CorpusGeometry,
                          testing::Values("poi__54542_cropped_bitmap.pptx", "pypptx__shp-common-props.pptx",
                                          "webpptx__031_images_crop_rotate_author.pptx",
                                          "shapecrawler__pictures-case001.pptx"));
+
+TEST(OfficeShapes, PlaceholderWithoutFrameTakesItsLayoutFrame) {
+    REQUIRE_CORPUS_DECK(path, "pypptx__ph-populated-placeholders.pptx");
+    office::OfficeProvider provider;
+    auto pres = provider.CreatePowerPoint()->Presentations()->Open(path, true);
+    auto shapes = pres->Slides()->Item(1)->Shapes();
+    ASSERT_GE(shapes->Count(), 1);
+    auto ph = shapes->Item(1);
+    EXPECT_EQ(ph->Type(), automation::msoPlaceholder);
+    // The layout's picture placeholder (idx 10) sits at 2743200, 2057400 EMU, 3657600 x 2743200.
+    ExpectSameGeometry(GeometryOf(ph), {216, 162, 288, 216, 0}, 1e-9, "inherited frame");
+    ph->SetLeft(100);
+    ExpectSameGeometry(GeometryOf(ph), {100, 162, 288, 216, 0}, 1e-6, "own frame after a move");
+    ph->Copy();
+    auto pasted = shapes->PasteSpecial(automation::ppPastePNG)->Item(1);
+    EXPECT_NEAR(pasted->Width(), 288, 0.75);
+    EXPECT_NEAR(pasted->Left(), 100, 1e-3);
+}
