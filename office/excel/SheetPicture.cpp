@@ -65,7 +65,10 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
         if (!imaging::IsMetafile(picture.kind)) {
             throw imaging::ImagingError("the clipboard metafile is not a metafile");
         }
-        const imaging::PixelSize size = imaging::MetafileSize(picture.bytes);
+        // Pasted at the size it was copied at, like any other format; a bare metafile at its own.
+        const imaging::PixelSize size =
+            clipboard.raster ? imaging::PixelSize{clipboard.raster->width, clipboard.raster->height}
+                             : imaging::MetafileSize(picture.bytes);
         picture.raster = clipboard.raster ? *clipboard.raster
                                           : imaging::RenderPicture(picture.bytes, {}, false, false,
                                                                    size.width, size.height);

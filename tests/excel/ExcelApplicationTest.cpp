@@ -101,6 +101,17 @@ TEST_F(ExcelTest, MetafileCaptionKeepsAMetafileSourceAsItIs) {
     EXPECT_EQ(ClipboardPictureBytes(), source);
     EXPECT_EQ(clipboard.Contents().metafile, source);
     EXPECT_TRUE(Near(At(*clipboard.Contents().raster, 5, 5), kGreen, 0));
+    // Alone it takes its own size (20 x 10 px = 15 pt wide)...
+    EXPECT_NE(clipboard.Contents().shape->xml.find("cx=\"190500\""), std::string::npos);
+
+    // ...beside a rendering it takes the size it was copied at (40 px = 30 pt wide).
+    contents.raster = Solid(40, 20, kGreen);
+    clipboard.Set(contents);
+    sheet->Shapes(1)->Delete();
+    sheet->PasteSpecial("図 (拡張メタファイル)", false, false);
+    sheet->Shapes(1)->Copy();
+    EXPECT_EQ(ClipboardPictureBytes(), source);
+    EXPECT_NE(clipboard.Contents().shape->xml.find("cx=\"381000\""), std::string::npos);
 }
 
 TEST_F(ExcelTest, RefusesWhatItCannotPaste) {
