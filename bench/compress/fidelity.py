@@ -9,27 +9,36 @@ import numpy as np
 from PIL import Image
 
 
-def render(pptx, workdir, profile, timeout=240):
-    """PNG paths of the pages of pptx, in order; empty when rendering failed."""
+def render_many(named, workdir, profile, timeout=600):
+    """Renders several decks in one office start. named maps a distinct stem to a .pptx path;
+    returns stem -> PNG pages (empty when rendering failed)."""
     os.makedirs(workdir, exist_ok=True)
-    name = os.path.splitext(os.path.basename(pptx))[0]
+    staged = []
+    for stem, path in named.items():
+        target = os.path.join(workdir, stem + os.path.splitext(path)[1])
+        shutil.copy2(path, target)
+        staged.append(target)
     cmd = ["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to", "pdf",
-           "--outdir", workdir, pptx]
+           "--outdir", workdir] + staged
     try:
         subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout, check=False)
     except subprocess.TimeoutExpired:
-        return []
-    pdf = os.path.join(workdir, name + ".pdf")
-    if not os.path.exists(pdf):
-        return []
-    prefix = os.path.join(workdir, name)
-    try:
-        subprocess.run(["pdftoppm", "-r", "96", "-png", pdf, prefix], timeout=timeout, check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    except subprocess.TimeoutExpired:
-        return []
-    pages = glob.glob(glob.escape(prefix) + "-*.png")
-    return sorted(pages, key=lambda p: int(p.rsplit("-", 1)[1].split(".")[0]))
+        pass
+    pages = {}
+    for stem in named:
+        pdf = os.path.join(workdir, stem + ".pdf")
+        pages[stem] = []
+        if not os.path.exists(pdf):
+            continue
+        prefix = os.path.join(workdir, stem)
+        try:
+            subprocess.run(["pdftoppm", "-r", "96", "-png", pdf, prefix], timeout=timeout, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            continue
+        found = glob.glob(glob.escape(prefix) + "-*.png")
+        pages[stem] = sorted(found, key=lambda p: int(p.rsplit("-", 1)[1].split(".")[0]))
+    return pages
 
 
 def _box_mean(x, k):
