@@ -309,3 +309,48 @@ TEST(ShapeReferences, RenumberFollowsOnlyWhereTheOldIdIsGone) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ActionSettings, ActionsMadeFromNothing) {
+    FakeSlide slide(Slide("", ""));
+    slide.customShows = {{3, "Extra"}};
+    auto context = std::shared_ptr<FakeSlide>(&slide, [](FakeSlide*) {});
+    auto click = office::MakeActionSetting(context, 6, automation::ppMouseClick);
+    EXPECT_EQ(click->Action(), automation::ppActionNone);
+    EXPECT_THROW(click->SetAction(automation::ppActionHyperlink), AutomationError);
+    EXPECT_THROW(click->SetAction(automation::ppActionOLEVerb), AutomationError); // pictures have no verbs
+
+    // A program waits for its path; the path becomes an external relationship.
+    click->SetAction(automation::ppActionRunProgram);
+    EXPECT_FALSE(CNvPr6(slide).child("a:hlinkClick"));
+    click->SetRun("/usr/bin/true");
+    pugi::xml_node element = CNvPr6(slide).child("a:hlinkClick");
+    EXPECT_STREQ(element.attribute("action").value(), "ppaction://program");
+    auto rel = slide.FindRelationship(element.attribute("r:id").value());
+    ASSERT_TRUE(rel);
+    EXPECT_TRUE(rel->external);
+    EXPECT_EQ(click->Run(), "/usr/bin/true");
+
+    // Switching to a custom show drops the program's relationship.
+    click->Hyperlink()->SetShowAndReturn(true);
+    click->SetAction(automation::ppActionNamedSlideShow);
+    click->SetSlideShowName("Extra");
+    EXPECT_STREQ(element.attribute("action").value(), "ppaction://customshow?id=3&return=true");
+    EXPECT_TRUE(slide.relationships.empty());
+    EXPECT_THROW(click->SetSlideShowName("Missing"), AutomationError);
+
+    // A slide jump named by slide id finds the slide's index.
+    click->Hyperlink()->SetSubAddress("259,,Title");
+    EXPECT_STREQ(element.attribute("action").value(), "ppaction://hlinksldjump");
+    EXPECT_EQ(click->Hyperlink()->SubAddress(), "259,4,");
+    EXPECT_THROW(click->Hyperlink()->SetSubAddress("0,9,"), AutomationError);
+
+    click->SetAction(automation::ppActionEndShow);
+    EXPECT_STREQ(element.attribute("action").value(), "ppaction://hlinkshowjump?jump=endshow");
+    EXPECT_TRUE(slide.relationships.empty());
+    click->SetAction(automation::ppActionNone);
+    EXPECT_FALSE(CNvPr6(slide).child("a:hlinkClick"));
+}
+
+} // namespace
