@@ -154,3 +154,27 @@ TEST(RenderPicture, BitmapsOfEveryCommonDepthDecode) {
     EXPECT_EQ(At(alpha, 0, 0)[3], 0);
     EXPECT_EQ(At(alpha, 0, 3)[3], 255);
 }
+
+TEST(RenderPicture, VectorAndPrintPicturesDecode) {
+    // SVG: drawn at the requested size, not scaled up from its own.
+    const std::string svg =
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20">)"
+        R"(<rect width="20" height="20" fill="#f00"/><rect x="20" width="20" height="20" fill="#00f"/></svg>)";
+    const std::vector<std::uint8_t> svgBytes(svg.begin(), svg.end());
+    const Raster s = RenderPicture(svgBytes, {}, false, false, 400, 200);
+    EXPECT_TRUE(Near(At(s, 100, 100), kRed, 2)) << Text(At(s, 100, 100));
+    EXPECT_TRUE(Near(At(s, 300, 100), kBlue, 2)) << Text(At(s, 300, 100));
+
+    // A CMYK JPEG, as print workflows leave them, comes back as RGB with its hues.
+    const vips::VImage cmyk = ToVips(Quadrants(64, 64))
+                                  .extract_band(0, vips::VImage::option()->set("n", 3))
+                                  .colourspace(VIPS_INTERPRETATION_CMYK);
+    ASSERT_EQ(cmyk.bands(), 4);
+    const Raster c = RenderPicture(SaveWithVips(cmyk, ".jpg[Q=95]"), {}, false, false, 64, 64);
+    const Rgba red = At(c, 16, 16), blue = At(c, 16, 48);
+    EXPECT_GT(red[0], 180) << Text(red);
+    EXPECT_LT(red[2], 90) << Text(red);
+    EXPECT_GT(blue[2], 120) << Text(blue);
+    EXPECT_LT(blue[0], 90) << Text(blue);
+    EXPECT_EQ(red[3], 255);
+}
