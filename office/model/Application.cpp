@@ -38,11 +38,13 @@ public:
         return Register(std::move(pkg), ec ? fileName : full.lexically_normal().string(), readOnly);
     }
 
-    automation::PresentationPtr Add(bool /*withWindow*/) override {
+    automation::PresentationPtr Add(bool withWindow) override {
         const std::string member = "Presentations.Add";
         core_->RequireAlive(member);
         auto pkg = package::Package::OpenFromBytes(model::BlankPresentationArchive(), member);
-        return Register(std::move(pkg), "", false);
+        auto pres = Register(std::move(pkg), "", false);
+        std::static_pointer_cast<PresentationImpl>(pres)->hasWindow = withWindow;
+        return pres;
     }
 
 private:

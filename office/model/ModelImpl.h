@@ -72,7 +72,8 @@ public:
     void DeleteSlide(int index, const std::string& member);
     void MarkModified() { saved_ = false; }
 
-    // Window state.
+    // Window state (a presentation added without a window has none).
+    bool hasWindow = true;
     int viewType = automation::ppViewNormal;
     int paneViewType = automation::ppViewOutline;
     // Selection: shapes (by id) on one slide.

@@ -174,7 +174,7 @@ package::Package& PresentationImpl::Pkg(const std::string& member) {
 
 std::shared_ptr<automation::IDocumentWindow> PresentationImpl::Windows(int index) {
     Require("Presentation.Windows");
-    if (index != 1)
+    if (index != 1 || !hasWindow)
         Fail("Presentation.Windows", "no window " + std::to_string(index));
     return std::make_shared<WindowImpl>(shared_from_this());
 }

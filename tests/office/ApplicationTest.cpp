@@ -54,6 +54,7 @@ TEST(OfficeApplication, WindowsPanesCommandBarsAndStateMembers) {
     control->Delete();
     EXPECT_THROW(control->Execute(), AutomationError);
     EXPECT_THROW(app->CommandBars()->Item("NoSuchBar"), AutomationError);
+    EXPECT_THROW(app->Presentations()->Add(false)->Windows(1), AutomationError) << "added without a window";
 }
 
 TEST(OfficeApplication, ClosedPresentationAndDeletedSlideMembersThrowNamingTheMember) {
