@@ -502,9 +502,12 @@ std::vector<std::pair<std::string, Relationship>>
 Package::RelationshipsTo(std::string_view targetPart) const {
     std::vector<std::pair<std::string, Relationship>> out;
     const std::string key = PartKey(targetPart);
-    for (const auto& [sourceKey, unused] : impl_->rels) {
-        const RelsState* state = impl_->LoadRels(unused.sourceName, kPartMember);
-        if (!state || (sourceKey != RootKey() && !impl_->parts.count(sourceKey)))
+    for (const auto& [sourceKey, entry] : impl_->rels) {
+        // Relationships of parts that no longer exist (or never did) are not parsed at all.
+        if (sourceKey != RootKey() && !impl_->parts.count(sourceKey))
+            continue;
+        const RelsState* state = impl_->LoadRels(entry.sourceName, kPartMember);
+        if (!state)
             continue;
         for (const auto& rel : state->rels) {
             if (!rel.external && PartKey(ResolvePartTarget(state->sourceName, rel.target)) == key)

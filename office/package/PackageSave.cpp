@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -132,6 +133,24 @@ std::string ErrnoText() {
     return std::strerror(errno);
 }
 
+// The process umask without changing it (umask() would, for a moment, for every thread).
+mode_t ProcessUmask() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    mode_t mask = 022;
+    if (!status)
+        return mask;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<mode_t>(value);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
+
 // Creates the temporary file beside the target and removes it unless committed.
 class TempFile {
 public:
@@ -174,9 +193,7 @@ public:
     }
 
     void Close(bool flush) {
-        mode_t mask = umask(0);
-        umask(mask);
-        if (fchmod(fd_, 0666 & ~mask) != 0 || (flush && fsync(fd_) != 0))
+        if (fchmod(fd_, 0666 & ~ProcessUmask()) != 0 || (flush && fsync(fd_) != 0))
             throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
         int fd = fd_;
         fd_ = -1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace office::package;
@@ -221,4 +222,16 @@ TEST(PackageSave, EditedUtf16PartIsWrittenAsDeclaredUtf8) {
     std::string saved = testzip::ToString(pkg->PartBytes("/ppt/slides/slide1.xml"));
     EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << saved;
     EXPECT_NE(saved.find("<a:t>\xE3\x82\xAF x</a:t>"), std::string::npos) << saved;
+}
+
+TEST(PackageSave, OutputFileGetsTheUsualPermissions) {
+    TempDir dir;
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    const fs::path output = dir.path() / "out.pptx";
+    mode_t previous = umask(027);
+    pkg->SaveAs(output.string());
+    umask(previous);
+    // mkstemp would leave 0600; the output must follow the umask like any other new file.
+    EXPECT_EQ(fs::status(output).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
