@@ -158,7 +158,7 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             if (extension == "ppt" || extension == "pptx") {
                 PresentationBranch(ctx, entries[k], extension, report);
             } else {
-                MovieBranch(ctx, entries[k], report);
+                RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
             report.shapesReplaced = host.replacedLines();
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
