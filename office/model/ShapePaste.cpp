@@ -208,7 +208,7 @@ automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard
     std::uint32_t next = MaxShapeId(root) + 1;
     std::map<std::uint32_t, std::uint32_t> renumbered;
     std::vector<pugi::xml_node> cNvPrs;
-    for (pugi::xpath_node n : element.select_nodes(".//p:cNvPr"))
+    for (pugi::xpath_node n : element.select_nodes(".//p:cNvPr | .//p14:cNvPr"))
         cNvPrs.push_back(n.node());
     for (pugi::xml_node c : cNvPrs) {
         std::uint32_t old = static_cast<std::uint32_t>(c.attribute("id").as_uint());

@@ -99,6 +99,9 @@ pugi::xml_node CNvPr(pugi::xml_node shape) {
     for (pugi::xml_node child : shape.children()) {
         if (pugi::xml_node c = child.child("p:cNvPr"))
             return c;
+        // Ink and other content parts keep theirs in the 2010 namespace.
+        if (pugi::xml_node c = child.child("p14:cNvPr"))
+            return c;
     }
     return {};
 }
@@ -129,7 +132,7 @@ std::optional<ShapeLocation> FindShape(pugi::xml_node spTree, std::uint32_t id) 
 
 std::uint32_t MaxShapeId(pugi::xml_node slideRoot) {
     std::uint32_t best = 1; // the shape tree itself takes id 1
-    for (pugi::xpath_node n : slideRoot.select_nodes(".//p:cNvPr")) {
+    for (pugi::xpath_node n : slideRoot.select_nodes(".//p:cNvPr | .//p14:cNvPr")) {
         long long v = ParseInt(n.node().attribute("id").value());
         if (v > best && v <= 0x7fffffff)
             best = static_cast<std::uint32_t>(v);
@@ -152,6 +155,8 @@ pugi::xml_node XfrmOf(pugi::xml_node shape) {
         return shape.child("p:xfrm");
     if (n == "p:grpSp")
         return shape.child("p:grpSpPr").child("a:xfrm");
+    if (n == "p:contentPart")
+        return shape.child("p14:xfrm");
     return shape.child("p:spPr").child("a:xfrm");
 }
 
@@ -177,6 +182,10 @@ pugi::xml_node EnsureXfrm(pugi::xml_node shape) {
     if (pugi::xml_node x = XfrmOf(shape))
         return x;
     std::string n = shape.name();
+    if (n == "p:contentPart") {
+        pugi::xml_node nv = shape.first_child();
+        return nv ? shape.insert_child_after("p14:xfrm", nv) : shape.prepend_child("p14:xfrm");
+    }
     if (n == "p:graphicFrame") {
         pugi::xml_node nv = shape.child("p:nvGraphicFramePr");
         return nv ? shape.insert_child_after("p:xfrm", nv) : shape.prepend_child("p:xfrm");

@@ -154,3 +154,27 @@ TEST(ShapeTree, TypesFollowTheElements) {
     EXPECT_EQ(type(5), automation::msoMedia);
     EXPECT_EQ(type(6), automation::msoTextBox);
 }
+
+TEST(ShapeTree, InkContentPartsAreFoundByTheirNewerNonVisualProperties) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(
+        R"(<p:sld xmlns:p="p" xmlns:a="a" xmlns:p14="p14" xmlns:mc="mc"><p:cSld><p:spTree>)"
+        R"(<mc:AlternateContent><mc:Choice Requires="p14"><p:contentPart><p14:nvContentPartPr>)"
+        R"(<p14:cNvPr id="4" name="Ink 3"/></p14:nvContentPartPr><p14:xfrm><a:off x="10" y="20"/>)"
+        R"(<a:ext cx="30" cy="40"/></p14:xfrm></p:contentPart></mc:Choice><mc:Fallback><p:pic><p:nvPicPr>)"
+        R"(<p:cNvPr id="4" name="Ink 3"/></p:nvPicPr><p:spPr><a:xfrm><a:off x="10" y="20"/><a:ext cx="30" cy="40"/>)"
+        R"(</a:xfrm></p:spPr></p:pic></mc:Fallback></mc:AlternateContent></p:spTree></p:cSld></p:sld>)"));
+    pugi::xml_node tree = SpTree(doc.document_element());
+    auto ink = FindShape(tree, 4);
+    ASSERT_TRUE(ink);
+    EXPECT_STREQ(ink->shape.name(), "p:contentPart");
+    EXPECT_EQ(ShapeTypeOf(ink->shape), automation::msoCanvas);
+    auto f = ReadFrame(ink->shape);
+    ASSERT_TRUE(f);
+    EXPECT_DOUBLE_EQ(f->cy, 40);
+    for (pugi::xml_node branch : ShapeBranches(ink->element))
+        WriteFrame(branch, {1, 2, 3, 4, 0, false, false});
+    EXPECT_EQ(tree.select_node(".//p14:xfrm/a:off").node().attribute("x").as_int(), 1);
+    EXPECT_EQ(tree.select_node(".//p:pic//a:off").node().attribute("x").as_int(), 1);
+    EXPECT_EQ(MaxShapeId(doc.document_element()), 4u);
+}
