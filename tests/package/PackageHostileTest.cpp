@@ -147,9 +147,11 @@ TEST(PackageHostile, MalformedXmlFailsOnlyWhenThePartIsNeeded) {
 }
 
 TEST(PackageHostile, ZipBombsAreRefused) {
-    // An entry that declares a huge inflated size.
+    // Entries that declare huge inflated sizes: 4 GiB, and 10 GB through a zip64 field.
     EXPECT_TRUE(Mentions(OpenError(testzip::SmallDeck({{"ppt/media/big.bin", "abc", true, 0xFFFFFFF0u}})),
                          "zip bomb"));
+    std::string tenGb = OpenError(testzip::SmallDeck({{"ppt/media/big.bin", "abc", true, 10'000'000'000u}}));
+    EXPECT_TRUE(Mentions(tenGb, "zip bomb") && Mentions(tenGb, "10000000000")) << tenGb;
 
     // An honest 600 MiB stream of zeros (about 600 KiB compressed) passes the per-part ceiling.
     const std::size_t big = std::size_t{600} << 20;

@@ -68,7 +68,16 @@ Bytes BuildZip(const std::vector<Item>& items) {
         std::string stored = item.deflate ? RawDeflate(item.data) : item.data;
         auto crc = static_cast<std::uint32_t>(
             crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size())));
-        std::uint32_t size = item.declaredSize.value_or(static_cast<std::uint32_t>(item.data.size()));
+        std::uint64_t fullSize = item.declaredSize.value_or(item.data.size());
+        const bool zip64 = fullSize >= 0xFFFFFFFFu;
+        std::uint32_t size = zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(fullSize);
+        Bytes extra;
+        if (zip64) {
+            Put16(extra, 0x0001);
+            Put16(extra, 8);
+            Put32(extra, static_cast<std::uint32_t>(fullSize));
+            Put32(extra, static_cast<std::uint32_t>(fullSize >> 32));
+        }
         std::uint32_t offset = static_cast<std::uint32_t>(out.size());
         std::uint16_t method = item.deflate ? 8 : 0;
         Put32(out, 0x04034b50);
@@ -81,8 +90,9 @@ Bytes BuildZip(const std::vector<Item>& items) {
         Put32(out, static_cast<std::uint32_t>(stored.size()));
         Put32(out, size);
         Put16(out, static_cast<std::uint32_t>(item.name.size()));
-        Put16(out, 0);
+        Put16(out, static_cast<std::uint32_t>(extra.size()));
         out.insert(out.end(), item.name.begin(), item.name.end());
+        out.insert(out.end(), extra.begin(), extra.end());
         out.insert(out.end(), stored.begin(), stored.end());
 
         Put32(central, 0x02014b50);
@@ -96,13 +106,14 @@ Bytes BuildZip(const std::vector<Item>& items) {
         Put32(central, static_cast<std::uint32_t>(stored.size()));
         Put32(central, size);
         Put16(central, static_cast<std::uint32_t>(item.name.size()));
-        Put16(central, 0);
+        Put16(central, static_cast<std::uint32_t>(extra.size()));
         Put16(central, 0);
         Put16(central, 0);
         Put16(central, 0);
         Put32(central, 0);
         Put32(central, offset);
         central.insert(central.end(), item.name.begin(), item.name.end());
+        central.insert(central.end(), extra.begin(), extra.end());
     }
     std::uint32_t centralOffset = static_cast<std::uint32_t>(out.size());
     out.insert(out.end(), central.begin(), central.end());

@@ -15,14 +15,15 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct Item {
     Item(std::string itemName, std::string itemData, bool deflated = true,
-         std::optional<std::uint32_t> declared = std::nullopt)
+         std::optional<std::uint64_t> declared = std::nullopt)
         : name(std::move(itemName)), data(std::move(itemData)), deflate(deflated), declaredSize(declared) {}
 
     std::string name;
     std::string data;
     bool deflate = true;
     // Sizes written in the headers instead of the real ones (zip-bomb and damage cases).
-    std::optional<std::uint32_t> declaredSize;
+    // Above 4 GiB the size goes into a zip64 extra field.
+    std::optional<std::uint64_t> declaredSize;
 };
 
 Bytes BuildZip(const std::vector<Item>& items);
