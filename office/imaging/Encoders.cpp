@@ -67,7 +67,7 @@ int PaletteBitDepth(std::size_t colours) {
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster) {
     detail::EnsureVips();
     try {
-        VImage image = detail::FromRaster(raster);
+        VImage image = detail::ViewOfRaster(raster); // encoded before returning
         // A copy to JPEG has no alpha: what was transparent turns black.
         image = raster.HasTransparency()
                     ? image.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}))
@@ -93,7 +93,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Raster& raster) {
 std::vector<std::uint8_t> EncodePng(const Raster& raster) {
     detail::EnsureVips();
     try {
-        const VImage image = detail::FromRaster(raster);
+        const VImage image = detail::ViewOfRaster(raster); // encoded before returning
         const bool transparent = raster.HasTransparency();
         void* data = nullptr;
         std::size_t size = 0;
@@ -124,7 +124,7 @@ std::vector<std::uint8_t> EncodePng(const Raster& raster) {
 std::vector<std::uint8_t> EncodeGif(const Raster& raster) {
     detail::EnsureVips();
     try {
-        VImage image = detail::FromRaster(raster);
+        VImage image = detail::ViewOfRaster(raster); // encoded before returning
         if (!raster.HasTransparency()) {
             image = image.extract_band(0, VImage::option()->set("n", 3));
         }

@@ -299,7 +299,7 @@ std::string MetafileToSvg(std::span<const std::uint8_t> metafile, PictureKind ki
 }
 
 vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKind kind, int width,
-                               int height) {
+                               int height, int clipWidth, int clipHeight) {
     EnsureVips();
     CheckDimensions(width, height);
     vips::VImage image;
@@ -327,6 +327,10 @@ vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKi
                         .cast(VIPS_FORMAT_UCHAR);
             image = image.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, width, height,
                                   vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        }
+        if (clipWidth > 0 && clipHeight > 0 && (clipWidth < width || clipHeight < height)) {
+            // The loaders draw on demand, so cutting first leaves the rest undrawn.
+            image = image.extract_area(0, 0, std::min(clipWidth, width), std::min(clipHeight, height));
         }
         return image.copy_memory();
     } catch (const vips::VError& e) {
@@ -375,7 +379,8 @@ automation::ColorBox RenderMetafileToBox(std::span<const std::uint8_t> metafile,
     box.colors.assign(static_cast<std::size_t>(boxWidth) * boxHeight, 0x00FFFFFFu);
     // Only the part inside the box is needed, but the picture is drawn at its own size first so
     // that what shows is exactly what a full rendering would show there.
-    const Raster drawn = detail::ToRaster(detail::RasteriseMetafile(metafile, kind, size.width, size.height));
+    const Raster drawn = detail::ToRaster(
+        detail::RasteriseMetafile(metafile, kind, size.width, size.height, boxWidth, boxHeight));
     const int w = std::min(boxWidth, drawn.width), h = std::min(boxHeight, drawn.height);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {

@@ -18,7 +18,8 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf);
 std::string MetafileToSvg(std::span<const std::uint8_t> metafile, PictureKind kind);
 
 // The metafile rasterised to exactly width x height, straight RGBA, transparent where nothing is drawn.
+// With a clip, only its top-left clipWidth x clipHeight part is drawn and returned.
 vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKind kind, int width,
-                               int height);
+                               int height, int clipWidth = 0, int clipHeight = 0);
 
 } // namespace office::imaging::detail

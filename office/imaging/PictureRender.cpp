@@ -20,8 +20,11 @@ std::uint32_t BigEndian32(std::span<const std::uint8_t> b, std::size_t at) {
 VImage LoadBuffer(std::span<const std::uint8_t> bytes, vips::VOption* options) {
     // The loaders read the caller's bytes lazily; every caller turns the result into pixels before
     // the span goes away.
-    return VImage::new_from_buffer(bytes.data(), bytes.size(), "",
-                                   options->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    // Sequential: every step after decoding reads top to bottom, and libvips then streams the
+    // picture instead of decoding all of it before the first step runs.
+    return VImage::new_from_buffer(
+        bytes.data(), bytes.size(), "",
+        options->set("fail_on", VIPS_FAIL_ON_TRUNCATED)->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
 // The largest JPEG shrink-on-load factor that still decodes at least the needed size, so that the
@@ -175,13 +178,10 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
         image = detail::ToSrgb(image);
         image = ApplyCrop(image, crop);
         image = ResampleExactly(image, pixelWidth, pixelHeight);
-        if (flipH) {
-            image = image.flip(VIPS_DIRECTION_HORIZONTAL);
-        }
-        if (flipV) {
-            image = image.flip(VIPS_DIRECTION_VERTICAL);
-        }
-        return detail::ToRaster(detail::ToSrgbAlpha(image));
+        // Flipped once in memory: a vertical flip would otherwise need the whole picture at random.
+        Raster raster = detail::ToRaster(detail::ToSrgbAlpha(image));
+        detail::FlipRaster(raster, flipH, flipV);
+        return raster;
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
     }

@@ -1,5 +1,6 @@
 #include "office/imaging/VipsSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -75,6 +76,32 @@ vips::VImage FromRaster(const Raster& raster) {
         throw ImagingError("out of memory for the picture");
     }
     return vips::VImage(image).copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+vips::VImage ViewOfRaster(const Raster& raster) {
+    CheckRaster(raster, "raster");
+    return vips::VImage::new_from_memory(const_cast<std::uint8_t*>(raster.rgba.data()), raster.rgba.size(),
+                                         raster.width, raster.height, 4, VIPS_FORMAT_UCHAR)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+void FlipRaster(Raster& raster, bool horizontal, bool vertical) {
+    const std::size_t stride = static_cast<std::size_t>(raster.width) * 4;
+    if (horizontal) {
+        for (int y = 0; y < raster.height; ++y) {
+            std::uint8_t* row = raster.rgba.data() + y * stride;
+            for (int left = 0, right = raster.width - 1; left < right; ++left, --right) {
+                std::swap_ranges(row + left * 4, row + left * 4 + 4, row + right * 4);
+            }
+        }
+    }
+    if (vertical) {
+        for (int top = 0, bottom = raster.height - 1; top < bottom; ++top, --bottom) {
+            std::swap_ranges(raster.rgba.begin() + static_cast<std::ptrdiff_t>(top * stride),
+                             raster.rgba.begin() + static_cast<std::ptrdiff_t>((top + 1) * stride),
+                             raster.rgba.begin() + static_cast<std::ptrdiff_t>(bottom * stride));
+        }
+    }
 }
 
 } // namespace office::imaging::detail

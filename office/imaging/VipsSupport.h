@@ -20,7 +20,13 @@ vips::VImage ToSrgb(vips::VImage image);
 vips::VImage ToSrgbAlpha(vips::VImage image);
 
 Raster ToRaster(const vips::VImage& rgba);
+// An image owning a copy of the raster's pixels.
 vips::VImage FromRaster(const Raster& raster);
+// An image reading the raster's pixels in place: only for work finished while the raster lives.
+vips::VImage ViewOfRaster(const Raster& raster);
+
+// Mirrors the raster in place.
+void FlipRaster(Raster& raster, bool horizontal, bool vertical);
 
 void CheckRaster(const Raster& raster, const char* what);
 
