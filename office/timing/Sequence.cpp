@@ -32,13 +32,13 @@ pugi::xml_node EffectHandle::Primary(const char* member) const {
 }
 
 std::vector<pugi::xml_node> EffectHandle::Branches(const char* member) const {
-    int position = Position(member);
+    std::size_t position = static_cast<std::size_t>(Position(member));
+    std::vector<pugi::xml_node> timings = TimingBranches(slide_->SlideRoot());
+    std::size_t count = MainEffectNodes(timings.front()).size();
     std::vector<pugi::xml_node> out;
-    for (pugi::xml_node timing : TimingBranches(slide_->SlideRoot())) {
-        std::vector<pugi::xml_node> effects = MainEffectNodes(timing);
-        if (position < static_cast<int>(effects.size()))
-            out.push_back(effects[static_cast<std::size_t>(position)]);
-    }
+    for (pugi::xml_node timing : timings)
+        if (pugi::xml_node effect = Counterpart(timing, primary_, position, count))
+            out.push_back(effect);
     return out;
 }
 
@@ -198,20 +198,27 @@ public:
         const bool hasText = xml::HasTextBody(shapeNode);
 
         pugi::xml_node created;
+        const std::size_t primaryCount = primaryEffects.size();
+        auto counterpart = [&](pugi::xml_node timing, int index) {
+            if (index < 0 || index >= count)
+                return pugi::xml_node();
+            return Counterpart(timing, primaryEffects[static_cast<std::size_t>(index)],
+                               static_cast<std::size_t>(index), primaryCount);
+        };
         for (pugi::xml_node timing : timings) {
             std::uint32_t nextId = firstId;
             std::vector<pugi::xml_node> effects = MainEffectNodes(timing);
-            pugi::xml_node before = position < static_cast<int>(effects.size())
-                                        ? effects[static_cast<std::size_t>(position)]
-                                        : pugi::xml_node();
+            pugi::xml_node before = counterpart(timing, position);
+            if (position < count && !before)
+                continue; // this branch has no effect standing for the one at that position
             pugi::xml_node parent =
                 before ? before.parent()
                        : (effects.empty() ? Scaffold(MainSeqCTn(timing), nextId) : effects.back().parent());
             pugi::xml_node effect;
             pugi::xml_node buildPattern;
             bool addBuild = false;
-            if (pattern >= 0 && pattern < static_cast<int>(effects.size())) {
-                pugi::xml_node source = effects[static_cast<std::size_t>(pattern)];
+            pugi::xml_node source = counterpart(timing, pattern);
+            if (source) {
                 effect = before ? parent.insert_copy_before(source, before) : parent.append_copy(source);
                 RenumberTimeNodes(EffectCTn(effect), nextId);
                 Retarget(effect, shapeId, hasText);
@@ -300,12 +307,10 @@ public:
     }
 
     void Delete() override {
-        const std::size_t position = static_cast<std::size_t>(handle_.Position("Delete"));
-        for (pugi::xml_node timing : TimingBranches(handle_.Slide().SlideRoot())) {
-            std::vector<pugi::xml_node> effects = MainEffectNodes(timing);
-            if (position >= effects.size())
-                continue;
-            pugi::xml_node effect = effects[position];
+        for (pugi::xml_node effect : handle_.Branches("Delete")) {
+            pugi::xml_node timing = effect;
+            while (timing && std::strcmp(timing.name(), "p:timing") != 0)
+                timing = timing.parent();
             std::uint32_t target = EffectTarget(effect);
             std::string grpId = EffectCTn(effect).attribute("grpId").value();
             HandOverGroupStart(timing, effect);

@@ -160,6 +160,19 @@ pugi::xml_node EffectCTn(pugi::xml_node effectPar) {
     return effectPar.child("p:cTn");
 }
 
+pugi::xml_node Counterpart(pugi::xml_node timing, pugi::xml_node effect, std::size_t position,
+                           std::size_t count) {
+    std::vector<pugi::xml_node> effects = MainEffectNodes(timing);
+    std::string id = EffectCTn(effect).attribute("id").value();
+    if (!id.empty())
+        for (pugi::xml_node candidate : effects)
+            if (id == EffectCTn(candidate).attribute("id").value())
+                return candidate;
+    if (effects.size() == count && position < count)
+        return effects[position];
+    return {};
+}
+
 std::uint32_t EffectTarget(pugi::xml_node effectPar) {
     for (pugi::xml_node target : xml::Descendants(effectPar, "p:spTgt")) {
         auto id = IntAttr(target, "spid");

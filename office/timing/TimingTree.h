@@ -39,6 +39,11 @@ std::vector<pugi::xml_node> MainEffectNodes(pugi::xml_node timing);
 int ClickGroupCount(pugi::xml_node timing);
 
 pugi::xml_node EffectCTn(pugi::xml_node effectPar);
+// The effect of another timing branch that stands for `effect` of the first branch (at `position` of
+// `count` effects there): the one with the same time node id, else the one at the same position when both
+// branches hold as many effects; null when neither applies.
+pugi::xml_node Counterpart(pugi::xml_node timing, pugi::xml_node effect, std::size_t position,
+                           std::size_t count);
 // The shape the effect animates (the first p:spTgt inside it); 0 when none.
 std::uint32_t EffectTarget(pugi::xml_node effectPar);
 bool EffectTargets(pugi::xml_node node, std::uint32_t shapeId);

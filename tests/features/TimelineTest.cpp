@@ -289,6 +289,37 @@ TEST(Timeline, AddEffectFromAnotherShapesPatternStartsOnAClick) {
     ExpectUniqueTimeNodeIds(timing);
 }
 
+// The fallback branch lacks an effect the first branch has: edits find the same effect by its id.
+TEST(Timeline, BranchesWithDifferentEffectsAreMatchedById) {
+    int id = 3;
+    std::string a = EffectXml(id, {4, "entr", 10, "clickEffect", 0, 500});
+    std::string extra = EffectXml(id, {5, "entr", 1, "withEffect", 0, 1});
+    std::string c = EffectXml(id, {6, "entr", 10, "afterEffect", 0, 500});
+    int groups = 100;
+    std::string choice = Timing(groups, ClickGroup(groups, SubGroup(groups, 0, a + extra + c)), "");
+    std::string fallback = Timing(groups, ClickGroup(groups, SubGroup(groups, 0, a + c)), "");
+    FakeSlide slide(FakeSlide::Wrap(ThreeShapes(), "<mc:AlternateContent><mc:Choice Requires=\"p14\">" +
+                                                       choice + "</mc:Choice><mc:Fallback>" + fallback +
+                                                       "</mc:Fallback></mc:AlternateContent>"));
+    auto context = std::shared_ptr<FakeSlide>(&slide, [](FakeSlide*) {});
+    auto sequence = office::MakeTimeLine(context)->MainSequence();
+    ASSERT_EQ(sequence->Count(), 3);
+    sequence->Item(3)->Timing()->SetDuration(2);
+    auto branches = office::timing::TimingBranches(slide.SlideRoot());
+    auto fallbackEffects = office::timing::MainEffectNodes(branches[1]);
+    ASSERT_EQ(fallbackEffects.size(), 2u);
+    EXPECT_DOUBLE_EQ(office::timing::EstimateDurationMs(fallbackEffects[1].child("p:cTn")), 2000.0);
+    EXPECT_DOUBLE_EQ(office::timing::EstimateDurationMs(fallbackEffects[0].child("p:cTn")), 500.0);
+
+    sequence->AddEffect(slide.ShapeById(6), 10, 3); // before the last effect, in both branches
+    EXPECT_EQ(office::timing::MainEffectNodes(branches[0]).size(), 4u);
+    EXPECT_EQ(office::timing::MainEffectNodes(branches[1]).size(), 3u);
+    sequence->Item(4)->Delete();
+    EXPECT_EQ(office::timing::MainEffectNodes(branches[1]).size(), 2u);
+    EXPECT_EQ(office::timing::EffectTarget(office::timing::MainEffectNodes(branches[1])[1]), 6u);
+    EXPECT_EQ(office::timing::EffectTarget(office::timing::MainEffectNodes(branches[1])[0]), 4u);
+}
+
 TEST(EffectCatalog, EveryEffectTypeRebuildsItsPreset) {
     int named = 0;
     for (int type = 0; type < 200; ++type) {
