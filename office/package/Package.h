@@ -109,7 +109,8 @@ public:
 
     // Adds a part; throws when the name is taken (case-insensitively) or is not a valid part name.
     void AddPart(const std::string& partName, const std::string& contentType, Bytes bytes);
-    // "/ppt/media/image" + ".png" -> "/ppt/media/image7.png": the lowest N >= 1 not taken.
+    // "/ppt/media/image" + ".png" -> "/ppt/media/image7.png": the lowest N >= 1 that no part uses
+    // with any extension (image3.jpeg takes 3 from image3.png too).
     std::string NextFreePartName(std::string_view prefix, std::string_view extension) const;
     // NextFreePartName + AddPart; returns the new name.
     std::string AddPartWithUniqueName(std::string_view prefix, std::string_view extension,
@@ -119,7 +120,8 @@ public:
     void RemovePart(std::string_view partName);
 
     // ---- relationships ---------------------------------------------------------------------
-    // Relationships whose source is the part (or kPackageRoot). Empty when it has none.
+    // Relationships whose source is the part (or kPackageRoot). Empty when it has none; throws when
+    // the part does not exist or its rels part is malformed. Add/SetTarget/Remove throw alike.
     std::vector<Relationship> Relationships(std::string_view sourcePart) const;
     std::optional<Relationship> FindRelationship(std::string_view sourcePart, std::string_view id) const;
     std::vector<Relationship> RelationshipsOfType(std::string_view sourcePart, std::string_view type) const;
