@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <emf2svg.h>
@@ -79,8 +80,25 @@ constexpr unsigned long kWmfFlags =
 // libwmf refuses to play anything unless it can load fonts for the standard PostScript names, which
 // it looks for as Type 1 files we do not install. A font map in Ghostscript's format points those
 // names at the DejaVu faces instead; the SVG it writes names the families and librsvg draws them.
+// The font map file, removed again when the process ends.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            std::remove(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 const std::string& WmfFontMap() {
-    static const std::string path = [] {
+    static const TemporaryFile file([] {
         const char* faces[][2] = {{"Times-Roman", "DejaVuSerif"},
                                   {"Times-Italic", "DejaVuSerif-Italic"},
                                   {"Times-Bold", "DejaVuSerif-Bold"},
@@ -102,16 +120,20 @@ const std::string& WmfFontMap() {
         }
         std::error_code ec;
         const auto dir = std::filesystem::temp_directory_path(ec);
-        std::string file = (dir / "quarnel-wmf-XXXXXX").string();
-        const int fd = mkstemp(file.data());
+        std::string path = (dir / "quarnel-wmf-XXXXXX").string();
+        const int fd = mkstemp(path.data());
         if (fd < 0) {
             return std::string();
         }
         const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         close(fd);
-        return written ? file : std::string();
-    }();
-    return path;
+        if (!written) {
+            std::remove(path.c_str());
+            return std::string();
+        }
+        return path;
+    }());
+    return file.path();
 }
 
 // libwmf leaves out the SVG namespace, without which librsvg draws nothing.
