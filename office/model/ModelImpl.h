@@ -39,6 +39,10 @@ struct AppCore {
     bool visible = true;
     std::vector<std::shared_ptr<PresentationImpl>> presentations;
     std::weak_ptr<PresentationImpl> active;
+    // Which presentation the last shape copy came from (serials are never reused), so that a paste
+    // relinks slide jumps only inside that presentation.
+    std::uint64_t nextSerial = 1;
+    std::uint64_t copySource = 0;
     // Pane view after the thumbnails command ran; applied to the active presentation.
     void RequireAlive(const std::string& member) const;
 };
@@ -64,6 +68,7 @@ public:
     package::Package& Pkg(const std::string& member);
     AppCore& App() { return *app_; }
     std::string MainPart() const { return mainPart_; }
+    std::uint64_t Serial() const { return serial_; }
 
     const std::vector<std::shared_ptr<SlideImpl>>& SlideList() const { return slides_; }
     std::shared_ptr<SlideImpl> SlideAt(int index, const std::string& member);
@@ -90,6 +95,7 @@ private:
     bool saved_ = true;
     bool closed_ = false;
     std::string mainPart_;
+    std::uint64_t serial_ = 0;
     std::vector<std::shared_ptr<SlideImpl>> slides_;
 };
 

@@ -143,6 +143,7 @@ std::string AbsolutePath(const std::string& path) {
 PresentationImpl::PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
                                    std::string fullName, bool readOnly)
     : app_(std::move(app)), pkg_(std::move(pkg)), fullName_(std::move(fullName)), readOnly_(readOnly) {
+    serial_ = app_->nextSerial++;
     mainPart_ = pkg_->MainPartName();
     if (!package::IsPresentationMainContentType(pkg_->ContentType(mainPart_)))
         Fail("Presentations.Open", "the package holds no presentation");

@@ -274,7 +274,9 @@ void ShapeImpl::Select(bool replace) {
 
 void ShapeImpl::Copy() {
     Locate("Shape.Copy");
-    CopyShape(*this, slide_->Pres("Shape.Copy").App().clipboard);
+    auto& pres = slide_->Pres("Shape.Copy");
+    CopyShape(*this, pres.App().clipboard);
+    pres.App().copySource = pres.Serial();
 }
 
 void ShapeImpl::Delete() {

@@ -34,15 +34,15 @@ std::string NamePrefix(const std::string& partName) {
 
 class PartCopier {
 public:
-    explicit PartCopier(package::Package& pkg) : pkg_(pkg) {}
+    PartCopier(package::Package& pkg, bool sameDeck) : pkg_(pkg), sameDeck_(sameDeck) {}
 
     // The relationship id the source gets for the clip part; nullopt when it cannot be relinked.
     std::optional<std::string> Link(const std::string& source, const ClipPart& part) {
         if (part.external)
             return pkg_.AddExternalRelationship(source, part.relType, part.externalTarget);
         if (!part.bytes) {
-            // A structural target (a slide jump): relink only where the same part exists.
-            if (!part.partName.empty() && pkg_.HasPart(part.partName))
+            // A structural target (a slide jump): relinked only within the deck it was copied from.
+            if (sameDeck_ && !part.partName.empty() && pkg_.HasPart(part.partName))
                 return pkg_.AddRelationship(source, part.relType, part.partName);
             return std::nullopt;
         }
@@ -87,6 +87,7 @@ private:
     }
 
     package::Package& pkg_;
+    bool sameDeck_;
     std::map<std::string, std::string> copied_;
 };
 
@@ -193,7 +194,8 @@ automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard
     pugi::xml_node element = doc.document_element();
 
     pugi::xml_node root = slide.EditRoot(member);
-    PartCopier copier(pkg);
+    auto& pres = slide.Pres(member);
+    PartCopier copier(pkg, pres.App().copySource == pres.Serial());
     std::map<std::string, std::string> ids;
     for (const auto& part : contents.shape->parts)
         if (auto id = copier.Link(slide.PartName(), part))
@@ -245,7 +247,6 @@ automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard
         if (from != to && !FindShape(tree, from))
             RenumberShapeOnSlide(slide, from, to);
 
-    auto& pres = slide.Pres(member);
     pres.selectedSlide = slide.shared_from_this();
     pres.selectedIds = {topId};
     return std::make_shared<ShapeRangeImpl>(std::vector<std::shared_ptr<ShapeImpl>>{slide.MakeShape(topId)});

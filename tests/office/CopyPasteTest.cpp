@@ -3,6 +3,7 @@
 #include "automation/Constants.h"
 #include "office/imaging/Imaging.h"
 #include "office/model/PictureClip.h"
+#include "office/model/ShapeTree.h"
 #include "office/package/Package.h"
 
 #include <gtest/gtest.h>
@@ -285,4 +286,40 @@ TEST(OfficeCopyPaste, WorksheetRoundTripBringsThePictureBackToTheSlide) {
     auto saved = office::package::Package::Open(f.dir.File("sheet.pptx"));
     EXPECT_EQ(imaging::SniffKind(ImageBytesOf(f.slide, back, saved.get())), imaging::PictureKind::Png);
     excel->Quit();
+}
+
+TEST(OfficeCopyPaste, SlideJumpsFollowAPasteOnlyWithinTheirOwnPresentation) {
+    Fixture f;
+    auto second = f.pres->Slides()->Add(2, automation::ppLayoutBlank);
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(f.slide);
+    std::string rid =
+        ctx->AddRelationship("http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide",
+                             ctx->SlideTarget(2), false);
+    InjectShapes(
+        f.slide,
+        R"(<p:sp><p:nvSpPr><p:cNvPr id="40" name="Jump"><a:hlinkClick r:id=")" + rid +
+            R"(" action="ppaction://hlinksldjump"/></p:cNvPr><p:cNvSpPr/><p:nvPr/></p:nvSpPr>)"
+            R"(<p:spPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="12700" cy="12700"/></a:xfrm></p:spPr></p:sp>)");
+    auto jump = ctx->ShapeById(40);
+    ASSERT_TRUE(jump);
+    jump->Copy();
+
+    auto hlinkOf = [](const automation::SlidePtr& slide, const automation::ShapePtr& shape) {
+        auto c = std::dynamic_pointer_cast<office::SlideContext>(slide);
+        return std::string(office::model::CNvPr(c->ShapeNode(c->ShapeIdOf(shape)))
+                               .child("a:hlinkClick")
+                               .attribute("r:id")
+                               .value());
+    };
+    auto same = second->Shapes()->Paste()->Item(1);
+    auto secondCtx = std::dynamic_pointer_cast<office::SlideContext>(second);
+    auto rel = secondCtx->FindRelationship(hlinkOf(second, same));
+    ASSERT_TRUE(rel);
+    EXPECT_EQ(secondCtx->SlideIndexOfTarget(rel->target), 2);
+
+    auto elsewhere = f.app->Presentations()->Add(true);
+    elsewhere->Slides()->Add(1, automation::ppLayoutBlank);
+    auto target = elsewhere->Slides()->Add(2, automation::ppLayoutBlank);
+    auto foreign = target->Shapes()->Paste()->Item(1);
+    EXPECT_EQ(hlinkOf(target, foreign), "") << "a jump into another deck's slide would land anywhere";
 }
