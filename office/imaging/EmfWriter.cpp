@@ -72,23 +72,26 @@ void BitmapInfoHeader(Writer& w, const Raster& r, int bpp, std::uint32_t imageSi
 
 void Bits(Writer& w, const Raster& r, int bpp) {
     const std::size_t stride = ((static_cast<std::size_t>(r.width) * bpp + 31) / 32) * 4;
-    for (int y = r.height - 1; y >= 0; --y) {
+    const std::size_t start = w.bytes.size();
+    w.bytes.resize(start + stride * static_cast<std::size_t>(r.height), 0); // padding stays zero
+    for (int y = 0; y < r.height; ++y) {
         const std::uint8_t* src = &r.rgba[static_cast<std::size_t>(y) * r.width * 4];
-        std::size_t written = 0;
-        for (int x = 0; x < r.width; ++x, src += 4) {
-            const unsigned a = bpp == 32 ? src[3] : 255u;
-            // Premultiplied, as the alpha-blend record expects.
-            w.bytes.push_back(static_cast<std::uint8_t>((src[2] * a + 127) / 255));
-            w.bytes.push_back(static_cast<std::uint8_t>((src[1] * a + 127) / 255));
-            w.bytes.push_back(static_cast<std::uint8_t>((src[0] * a + 127) / 255));
-            written += 3;
-            if (bpp == 32) {
-                w.bytes.push_back(static_cast<std::uint8_t>(a));
-                ++written;
+        std::uint8_t* dst = w.bytes.data() + start + static_cast<std::size_t>(r.height - 1 - y) * stride;
+        if (bpp == 24) {
+            for (int x = 0; x < r.width; ++x, src += 4, dst += 3) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
             }
-        }
-        for (; written < stride; ++written) {
-            w.bytes.push_back(0);
+        } else {
+            // Premultiplied, as the alpha-blend record expects.
+            for (int x = 0; x < r.width; ++x, src += 4, dst += 4) {
+                const unsigned a = src[3];
+                dst[0] = static_cast<std::uint8_t>((src[2] * a + 127) / 255);
+                dst[1] = static_cast<std::uint8_t>((src[1] * a + 127) / 255);
+                dst[2] = static_cast<std::uint8_t>((src[0] * a + 127) / 255);
+                dst[3] = static_cast<std::uint8_t>(a);
+            }
         }
     }
 }
@@ -109,6 +112,7 @@ std::vector<std::uint8_t> WrapInEmf(const Raster& raster) {
     const auto bitsSize = static_cast<std::uint32_t>(bitsSize64);
 
     Writer out;
+    out.bytes.reserve(256 + bitsSize);
     // Header (108-byte form); sizes and counts are patched at the end.
     out.U32(kEmrHeader);
     out.U32(108);
