@@ -50,6 +50,13 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+// A hidden name in the output's folder that keeps the output's extension, which decides the format.
+std::string StagingPathFor(const std::string& outputPath) {
+    const std::filesystem::path out(outputPath);
+    const std::string name = "." + out.stem().string() + ".saving" + out.extension().string();
+    return (out.parent_path() / name).string();
+}
+
 // Runs one automation step whose failure the pass ignores.
 template <typename Step> void Ignoring(Step&& step) {
     try {
@@ -136,12 +143,23 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
 
     double newSize = 0;
     if (state.PresentationChanged) {
-        // The save replaces any file at outputPath in one step (temporary file, then rename), so an
-        // existing file is not deleted beforehand and survives a failed save.
+        // The deck is saved beside the output first and only takes the output's name when it came out
+        // smaller than the input: shapes are measured one by one, so their sum can still miss (a
+        // picture shared with another shape stays in the deck), and a larger "compressed" file would
+        // be a wrong result. An existing file at outputPath survives a failed or refused save.
+        const std::string staging = StagingPathFor(outputPath);
         try {
-            source->SaveAs(outputPath);
-            newSize = FileSizeOrZero(outputPath);
+            source->SaveAs(staging);
+            newSize = FileSizeOrZero(staging);
+            if (newSize >= outcome.inputSize) {
+                std::filesystem::remove(staging);
+                newSize = 0;
+            } else {
+                std::filesystem::rename(staging, outputPath);
+            }
         } catch (const std::exception& error) {
+            std::error_code ignored;
+            std::filesystem::remove(staging, ignored);
             Ignoring([&] { source->SetSaved(true); });
             ctx.host.AppendLog(std::string(kClose) + kCannotSave + error.what() + kCRLF);
             outcome.result = PassResult::SaveFailed;

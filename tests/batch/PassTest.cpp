@@ -77,6 +77,18 @@ TEST_F(PassTest, FailedSaveKeepsTheExistingOutputAndIsReported) {
     EXPECT_THAT(host.log, HasSubstr("▲ファイルを保存できませんでした。SaveAs: disk full\r\n\r\n"));
 }
 
+TEST_F(PassTest, AnOutputNoSmallerThanItsInputIsNotKept) {
+    // The fake saves 111 bytes: a 64-byte input cannot shrink, whatever the walk replaced.
+    const std::string existing = MakeFile("o.pptx", "earlier output");
+    const auto outcome = Run(MakeDeck("tiny.pptx", 64), existing);
+    EXPECT_EQ(outcome.result, engine::PassResult::NotEnoughEffect);
+    EXPECT_EQ(Read(existing), "earlier output");
+    EXPECT_THAT(host.log, HasSubstr("▲十分な圧縮効果が得られなかったため圧縮を中止しました。\r\n\r\n"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        EXPECT_EQ(entry.path().filename().string().find(".saving"), std::string::npos) << entry.path();
+    }
+}
+
 TEST_F(PassTest, CancelledNameAndTheInputItselfAreNeverWritten) {
     const std::string in = MakeDeck("deck.pptx");
     EXPECT_EQ(Run(in, "").result, engine::PassResult::Cancelled);
