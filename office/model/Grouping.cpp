@@ -1,6 +1,7 @@
 #include "office/model/ModelImpl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -68,11 +69,35 @@ automation::ShapePtr ShapeRangeImpl::Group() {
     return slide->MakeShape(id);
 }
 
+namespace {
+
+bool ScalesItsChildren(const GroupFrame& g) {
+    auto differs = [](double ext, double chExt) {
+        return chExt > 0 && std::abs(ext - chExt) > 1e-6 * std::max(ext, chExt);
+    };
+    return differs(g.outer.cx, g.chCx) || differs(g.outer.cy, g.chCy);
+}
+
+// Diagrams, tables and charts keep drawings or row sizes of their own that a renderer fits to the
+// group's scale but not to a new frame; embedded objects are drawn from their preview like pictures.
+bool HoldsFrameWithOwnContent(pugi::xml_node group) {
+    for (pugi::xpath_node n : group.select_nodes(".//p:graphicFrame")) {
+        if (!n.node().select_node(".//p:oleObj"))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 automation::ShapeRangePtr ShapeImpl::Ungroup() {
     const std::string member = "Shape.Ungroup";
     ShapeLocation loc = Locate(member);
     if (std::strcmp(loc.shape.name(), "p:grpSp") != 0)
         Fail(member, "the shape is not a group");
+    // Taking such a group apart would change how its frames draw, so it stays whole.
+    if (ScalesItsChildren(ReadGroupFrame(loc.shape)) && HoldsFrameWithOwnContent(loc.shape))
+        Fail(member, "a scaled group holding a diagram, table or chart cannot be taken apart faithfully");
     // The group's own animation and glue go with it; its members keep theirs.
     ForgetShapeIds(*slide_, {id_});
     slide_->EditRoot(member);

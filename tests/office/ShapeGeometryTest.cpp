@@ -5,6 +5,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <set>
+#include <sstream>
 
 using automation::AutomationError;
 using namespace officetest;
@@ -163,6 +164,33 @@ TEST(OfficeShapes, UngroupThenGroupKeepsSlideGeometry) {
     EXPECT_THROW(d.pres->Windows(1)->Selection()->ShapeRange(), AutomationError);
     b->Select();
     EXPECT_THROW(d.pres->Windows(1)->Selection()->ShapeRange()->Group(), AutomationError);
+}
+
+TEST(OfficeShapes, ScaledGroupHoldingATableStaysWholeWhileAScaledGroupOfShapesComesApart) {
+    // Same scaled group as above, with a table frame beside the rectangle: the table's rows keep their
+    // own heights, so giving the table a slide frame of its own would draw it at another size.
+    std::string withTable = kScaledGroup;
+    const std::string table =
+        R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="12" name="Table 11"/><p:cNvGraphicFramePr/>)"
+        R"(<p:nvPr/></p:nvGraphicFramePr><p:xfrm><a:off x="0" y="635000"/><a:ext cx="635000" cy="254000"/>)"
+        R"(</p:xfrm><a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/table">)"
+        R"(<a:tbl><a:tblGrid><a:gridCol w="635000"/></a:tblGrid><a:tr h="254000"><a:tc><a:txBody><a:bodyPr/>)"
+        R"(<a:p/></a:txBody></a:tc></a:tr></a:tbl></a:graphicData></a:graphic></p:graphicFrame>)";
+    withTable.insert(withTable.find("</p:grpSp>"), table);
+    Deck d;
+    InjectShapes(d.slide, withTable.c_str());
+    auto shapes = d.slide->Shapes();
+    auto scaledWithTable = shapes->Item(1);
+    std::ostringstream before;
+    SlideXml(d.slide).print(before);
+    EXPECT_THROW(scaledWithTable->Ungroup(), AutomationError);
+    std::ostringstream after;
+    SlideXml(d.slide).print(after);
+    EXPECT_EQ(before.str(), after.str()) << "a refused ungroup leaves the slide as it was";
+    EXPECT_EQ(scaledWithTable->Type(), automation::msoGroup);
+
+    // The unscaled (turned and flipped) group holds only shapes and comes apart as usual.
+    EXPECT_EQ(shapes->Item(2)->Ungroup()->Count(), 1);
 }
 
 // Top-level shapes report what their xfrm says; group members survive an ungroup/regroup unmoved.
