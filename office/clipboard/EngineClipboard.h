@@ -4,6 +4,7 @@
 // a plain paste), a raster rendering at the shape's displayed size, and a metafile.
 
 #include "automation/Clipboard.h"
+#include "office/clipboard/ClipPicture.h"
 #include "office/imaging/Imaging.h"
 
 #include <cstdint>
@@ -34,8 +35,13 @@ struct ShapeClip {
 
 struct ClipboardContents {
     std::optional<ShapeClip> shape;
-    std::optional<imaging::Raster> raster;
-    std::vector<std::uint8_t> metafile; // EMF or WMF bytes; empty when there is none
+    // The rendering at the copied size.
+    std::optional<ClipPicture> picture;
+    // A metafile as copied (EMF or WMF bytes). When empty, the metafile form is the picture wrapped.
+    std::vector<std::uint8_t> metafile;
+
+    // The metafile form: the copied metafile, or the picture wrapped in an EMF; empty when neither.
+    std::vector<std::uint8_t> MetafileForm() const;
 };
 
 class EngineClipboard : public automation::IClipboard {

@@ -10,16 +10,16 @@ namespace {
 
 constexpr double kPointsPerPixel = 0.75; // 96 dpi
 
-std::vector<std::uint8_t> Encode(const imaging::Raster& raster, PictureFormat format) {
+std::vector<std::uint8_t> Encode(const ClipPicture& source, PictureFormat format) {
     switch (format) {
     case PictureFormat::Jpeg:
-        return imaging::EncodeJpeg(raster);
+        return source.Jpeg();
     case PictureFormat::Png:
-        return imaging::EncodePng(raster);
+        return source.Png();
     case PictureFormat::Gif:
-        return imaging::EncodeGif(raster);
+        return source.Gif();
     case PictureFormat::Metafile:
-        return imaging::WrapInEmf(raster);
+        return source.WrappedInEmf();
     }
     throw std::invalid_argument("unknown picture format");
 }
@@ -66,35 +66,36 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
             throw imaging::ImagingError("the clipboard metafile is not a metafile");
         }
         // Pasted at the size it was copied at, like any other format; a bare metafile at its own.
-        const imaging::PixelSize size =
-            clipboard.raster ? imaging::PixelSize{clipboard.raster->width, clipboard.raster->height}
-                             : imaging::MetafileSize(picture.bytes);
-        picture.raster = clipboard.raster ? *clipboard.raster
-                                          : imaging::RenderPicture(picture.bytes, {}, false, false,
-                                                                   size.width, size.height);
-        picture.widthPt = size.width * kPointsPerPixel;
-        picture.heightPt = size.height * kPointsPerPixel;
+        if (clipboard.picture) {
+            picture.raster = clipboard.picture->Pixels();
+        } else {
+            const imaging::PixelSize size = imaging::MetafileSize(picture.bytes);
+            picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, size.width, size.height);
+        }
+        picture.widthPt = picture.raster.width * kPointsPerPixel;
+        picture.heightPt = picture.raster.height * kPointsPerPixel;
         return picture;
     }
-    if (!clipboard.raster) {
+    if (!clipboard.picture) {
         throw std::invalid_argument("the clipboard holds no picture");
     }
-    const imaging::Raster& source = *clipboard.raster;
+    const ClipPicture& source = *clipboard.picture;
     picture.bytes = Encode(source, format);
     picture.kind = KindOfFormat(format);
     // The sheet shows the encoded picture, so decode it again rather than keep the source pixels.
-    picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, source.width, source.height);
-    picture.widthPt = source.width * kPointsPerPixel;
-    picture.heightPt = source.height * kPointsPerPixel;
+    picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, source.Width(), source.Height());
+    picture.widthPt = source.Width() * kPointsPerPixel;
+    picture.heightPt = source.Height() * kPointsPerPixel;
     return picture;
 }
 
 ClipboardContents ClipboardFor(const SheetPicture& picture) {
     ClipboardContents contents;
     contents.shape = MakePictureClip(picture.bytes, picture.kind, picture.widthPt, picture.heightPt);
-    contents.raster = picture.raster;
-    contents.metafile =
-        imaging::IsMetafile(picture.kind) ? picture.bytes : imaging::WrapInEmf(picture.raster);
+    contents.picture.emplace(picture.raster);
+    if (imaging::IsMetafile(picture.kind)) {
+        contents.metafile = picture.bytes;
+    }
     return contents;
 }
 

@@ -64,27 +64,35 @@ int PaletteBitDepth(std::size_t colours) {
 
 } // namespace
 
+namespace detail {
+
+std::vector<std::uint8_t> EncodeJpegImage(VImage image) {
+    // A copy to JPEG has no alpha: what was transparent turns black.
+    if (image.bands() == 4) {
+        image = image.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}))
+                    .cast(VIPS_FORMAT_UCHAR);
+    }
+    image = image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    void* data = nullptr;
+    std::size_t size = 0;
+    image.write_to_buffer(".jpg", &data, &size,
+                          VImage::option()
+                              ->set("Q", kJpegQuality)
+                              ->set("optimize_coding", kJpegOptimizeCoding)
+                              ->set("subsample_mode", kJpegSubsampleChroma ? VIPS_FOREIGN_SUBSAMPLE_ON
+                                                                           : VIPS_FOREIGN_SUBSAMPLE_OFF)
+                              ->set("strip", true));
+    return TakeBuffer(data, size);
+}
+
+} // namespace detail
+
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster) {
     detail::EnsureVips();
     try {
-        VImage image = detail::ViewOfRaster(raster); // encoded before returning
-        // A copy to JPEG has no alpha: what was transparent turns black.
-        image = raster.HasTransparency()
-                    ? image.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}))
-                          .cast(VIPS_FORMAT_UCHAR)
-                    : image.extract_band(0, VImage::option()->set("n", 3));
-        image = image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-        void* data = nullptr;
-        std::size_t size = 0;
-        image.write_to_buffer(".jpg", &data, &size,
-                              VImage::option()
-                                  ->set("Q", detail::kJpegQuality)
-                                  ->set("optimize_coding", detail::kJpegOptimizeCoding)
-                                  ->set("subsample_mode", detail::kJpegSubsampleChroma
-                                                              ? VIPS_FOREIGN_SUBSAMPLE_ON
-                                                              : VIPS_FOREIGN_SUBSAMPLE_OFF)
-                                  ->set("strip", true));
-        return TakeBuffer(data, size);
+        const VImage image = detail::ViewOfRaster(raster); // encoded before returning
+        return detail::EncodeJpegImage(
+            raster.HasTransparency() ? image : image.extract_band(0, VImage::option()->set("n", 3)));
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("JPEG encoding failed: ") + e.what());
     }

@@ -54,6 +54,18 @@ PixelSize MeasurePicture(std::span<const std::uint8_t> bytes);
 Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
                      int pixelWidth, int pixelHeight);
 
+// RenderPicture followed by EncodeJpeg in one pass, without holding the whole raster.
+std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
+                                              bool flipH, bool flipV, int pixelWidth, int pixelHeight);
+
+// The top-left corner, at most cornerWidth x cornerHeight, of what RenderPicture gives; an unflipped
+// picture is decoded only as far down as the corner reaches.
+Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
+                           int pixelWidth, int pixelHeight, int cornerWidth, int cornerHeight);
+
+// The top-left corner of a raster, at most width x height.
+Raster CornerOf(const Raster& raster, int width, int height);
+
 // Paste encodings. JPEG flattens transparent pixels onto black; PNG is lossless with alpha;
 // GIF has at most 256 colours with one transparent index.
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster);
@@ -65,6 +77,10 @@ std::vector<std::uint8_t> WrapInEmf(const Raster& raster);
 // The metafile drawn from the top-left at its own size (96 dpi) into a white box of the given
 // pixel size, clipped to it, as colour numbers.
 automation::ColorBox RenderMetafileToBox(std::span<const std::uint8_t> metafile, int boxWidth, int boxHeight);
+
+// A raster drawn from the top-left onto a white box of the given size, clipped to it, as colour
+// numbers (0 black, 16777215 white).
+automation::ColorBox BoxOnWhite(const Raster& drawn, int boxWidth, int boxHeight);
 
 // The size a metafile declares, in pixels at 96 dpi.
 PixelSize MetafileSize(std::span<const std::uint8_t> metafile);

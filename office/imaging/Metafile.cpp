@@ -395,14 +395,20 @@ automation::ColorBox RenderMetafileToBox(std::span<const std::uint8_t> metafile,
         throw ImagingError("not a metafile");
     }
     const PixelSize size = MetafileSize(metafile);
+    // Only the part inside the box is needed, but the picture is drawn at its own size first so
+    // that what shows is exactly what a full rendering would show there.
+    return BoxOnWhite(detail::ToRaster(detail::RasteriseMetafile(metafile, kind, size.width, size.height,
+                                                                 boxWidth, boxHeight)),
+                      boxWidth, boxHeight);
+}
+
+automation::ColorBox BoxOnWhite(const Raster& drawn, int boxWidth, int boxHeight) {
+    detail::CheckDimensions(boxWidth, boxHeight);
+    detail::CheckRaster(drawn, "raster");
     automation::ColorBox box;
     box.width = boxWidth;
     box.height = boxHeight;
     box.colors.assign(static_cast<std::size_t>(boxWidth) * boxHeight, 0x00FFFFFFu);
-    // Only the part inside the box is needed, but the picture is drawn at its own size first so
-    // that what shows is exactly what a full rendering would show there.
-    const Raster drawn = detail::ToRaster(
-        detail::RasteriseMetafile(metafile, kind, size.width, size.height, boxWidth, boxHeight));
     const int w = std::min(boxWidth, drawn.width), h = std::min(boxHeight, drawn.height);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {

@@ -162,22 +162,35 @@ PixelSize MeasurePicture(std::span<const std::uint8_t> bytes) {
     }
 }
 
-Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
-                     int pixelWidth, int pixelHeight) {
-    detail::CheckDimensions(pixelWidth, pixelHeight);
+namespace detail {
+
+VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
+                        int pixelHeight) {
+    CheckDimensions(pixelWidth, pixelHeight);
     const PictureKind kind = SniffKind(bytes);
     const PixelSize natural = MeasurePicture(bytes);
     const double visibleW = 1.0 - crop.left - crop.right, visibleH = 1.0 - crop.top - crop.bottom;
     if (!(visibleW > 0 && visibleH > 0) || !std::isfinite(visibleW) || !std::isfinite(visibleH)) {
         throw ImagingError("the crop leaves nothing visible");
     }
-    detail::EnsureVips();
+    EnsureVips();
     try {
         VImage image = Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
-        detail::CheckDimensions(image.width(), image.height());
-        image = detail::ToSrgb(image);
+        CheckDimensions(image.width(), image.height());
+        image = ToSrgb(image);
         image = ApplyCrop(image, crop);
-        image = ResampleExactly(image, pixelWidth, pixelHeight);
+        return ResampleExactly(image, pixelWidth, pixelHeight);
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+} // namespace detail
+
+Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
+                     int pixelWidth, int pixelHeight) {
+    const VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
+    try {
         // Flipped once in memory: a vertical flip would otherwise need the whole picture at random.
         Raster raster = detail::ToRaster(detail::ToSrgbAlpha(image));
         detail::FlipRaster(raster, flipH, flipV);
@@ -185,6 +198,55 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
     }
+}
+
+std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
+                                              bool flipH, bool flipV, int pixelWidth, int pixelHeight) {
+    if (flipV) {
+        return EncodeJpeg(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight));
+    }
+    VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
+    try {
+        if (flipH) {
+            image = image.flip(VIPS_DIRECTION_HORIZONTAL);
+        }
+        return detail::EncodeJpegImage(image);
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
+                           int pixelWidth, int pixelHeight, int cornerWidth, int cornerHeight) {
+    detail::CheckDimensions(cornerWidth, cornerHeight);
+    const int w = std::min(cornerWidth, pixelWidth), h = std::min(cornerHeight, pixelHeight);
+    if (flipH || flipV) {
+        // The corner of a mirrored picture comes from the far side of the source.
+        return CornerOf(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight), w, h);
+    }
+    const VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
+    try {
+        // Read in sequence, only the rows above the corner's bottom are decoded.
+        return detail::ToRaster(detail::ToSrgbAlpha(image.extract_area(0, 0, w, h)));
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+Raster CornerOf(const Raster& raster, int width, int height) {
+    detail::CheckRaster(raster, "raster");
+    Raster out;
+    out.width = std::min(width, raster.width);
+    out.height = std::min(height, raster.height);
+    const std::size_t row = static_cast<std::size_t>(out.width) * 4;
+    out.rgba.resize(row * static_cast<std::size_t>(out.height));
+    for (int y = 0; y < out.height; ++y) {
+        const auto from =
+            raster.rgba.begin() + static_cast<std::ptrdiff_t>(y * static_cast<std::size_t>(raster.width) * 4);
+        std::copy(from, from + static_cast<std::ptrdiff_t>(row),
+                  out.rgba.begin() + static_cast<std::ptrdiff_t>(y * row));
+    }
+    return out;
 }
 
 } // namespace office::imaging

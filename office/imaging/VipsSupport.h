@@ -30,4 +30,12 @@ void FlipRaster(Raster& raster, bool horizontal, bool vertical);
 
 void CheckRaster(const Raster& raster, const char* what);
 
+// The picture decoded, converted to sRGB, cropped and resampled to exactly the given size, not yet
+// evaluated: libvips computes only what the caller then reads. Three bands, or four with alpha.
+vips::VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
+                              int pixelHeight);
+
+// JPEG of an sRGB image of three or four bands; a fourth (alpha) band is flattened onto black.
+std::vector<std::uint8_t> EncodeJpegImage(vips::VImage image);
+
 } // namespace office::imaging::detail

@@ -139,7 +139,7 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
     }
     contents.shape = std::move(clip);
 
-    // The picture (or an object's preview) rendered as displayed at 96 dpi.
+    // The picture (or an object's preview) as displayed at 96 dpi; rendered when a paste needs it.
     std::vector<std::uint8_t> image;
     imaging::CropRect crop;
     if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
@@ -152,23 +152,16 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
             image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);
     }
     if (!image.empty()) {
-        const int pw = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
-        const int ph = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
-        try {
-            contents.raster = imaging::RenderPicture(image, crop, onSlide.flipH, onSlide.flipV, pw, ph);
-        } catch (const std::exception&) {
-            // Undecodable picture: the copy carries no raster, and a picture paste will refuse.
-        }
-        imaging::PictureKind kind = imaging::SniffKind(image);
-        if (imaging::IsMetafile(kind))
-            contents.metafile = std::move(image);
-        else if (contents.raster) {
-            try {
-                contents.metafile = imaging::WrapInEmf(*contents.raster);
-            } catch (const std::exception&) {
-                // No metafile form then; the other two forms stand.
-            }
-        }
+        if (imaging::IsMetafile(imaging::SniffKind(image)))
+            contents.metafile = image;
+        PictureSource source;
+        source.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
+        source.crop = crop;
+        source.flipH = onSlide.flipH;
+        source.flipV = onSlide.flipV;
+        source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
+        source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
+        contents.picture.emplace(std::move(source));
     }
     clipboard.Set(std::move(contents));
 }

@@ -183,7 +183,7 @@ automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard
     const std::string member = "Shapes.Paste";
     const ClipboardContents& contents = clipboard.Contents();
     if (!contents.shape) {
-        if (contents.raster)
+        if (contents.picture)
             return PasteAsPicture(slide, clipboard, automation::ppPastePNG);
         Fail(member, "the clipboard holds nothing to paste");
     }
@@ -267,26 +267,23 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
         case ppPastePNG:
         case ppPasteBitmap:
         case ppPasteGIF:
-            if (!contents.raster)
+            if (!contents.picture)
                 Fail(member, "the clipboard holds no picture");
             if (dataType == ppPasteJPG) {
-                bytes = imaging::EncodeJpeg(*contents.raster);
+                bytes = contents.picture->Jpeg();
                 kind = imaging::PictureKind::Jpeg;
             } else if (dataType == ppPasteGIF) {
-                bytes = imaging::EncodeGif(*contents.raster);
+                bytes = contents.picture->Gif();
                 kind = imaging::PictureKind::Gif;
             } else {
-                bytes = imaging::EncodePng(*contents.raster);
+                bytes = contents.picture->Png();
                 kind = imaging::PictureKind::Png;
             }
             break;
         case ppPasteMetafilePicture:
         case ppPasteEnhancedMetafile:
-            if (!contents.metafile.empty())
-                bytes = contents.metafile;
-            else if (contents.raster)
-                bytes = imaging::WrapInEmf(*contents.raster);
-            else
+            bytes = contents.MetafileForm();
+            if (bytes.empty())
                 Fail(member, "the clipboard holds no picture");
             kind = imaging::SniffKind(bytes) == imaging::PictureKind::Wmf ? imaging::PictureKind::Wmf
                                                                           : imaging::PictureKind::Emf;
@@ -295,9 +292,9 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
             Fail(member, "unsupported data type " + std::to_string(dataType));
         }
         std::tie(f.x, f.y) = LandingPoint(contents);
-        if (contents.raster) {
-            f.cx = contents.raster->width * 0.75;
-            f.cy = contents.raster->height * 0.75;
+        if (contents.picture) {
+            f.cx = contents.picture->Width() * 0.75;
+            f.cy = contents.picture->Height() * 0.75;
         } else {
             imaging::PixelSize size = imaging::MetafileSize(bytes);
             f.cx = size.width * 0.75;

@@ -25,8 +25,7 @@ protected:
     // What a copied slide picture leaves: its rendering and that rendering as a metafile.
     void CopySource(const Raster& raster) {
         office::ClipboardContents contents;
-        contents.raster = raster;
-        contents.metafile = office::imaging::WrapInEmf(raster);
+        contents.picture.emplace(raster);
         clipboard.Set(contents);
     }
 
@@ -67,9 +66,9 @@ TEST_F(ExcelTest, EachCaptionPastesItsFormatAndCopiesBack) {
         EXPECT_EQ(clipboard.Contents().shape->parts.front().contentType, c.contentType);
         // The shape is as large as the picture at 96 dpi: 40 x 30 px = 30 x 22.5 pt.
         EXPECT_NE(clipboard.Contents().shape->xml.find("cx=\"381000\""), std::string::npos) << c.caption;
-        ASSERT_TRUE(clipboard.Contents().raster.has_value());
-        EXPECT_EQ(clipboard.Contents().raster->width, 40);
-        EXPECT_TRUE(Near(At(*clipboard.Contents().raster, 30, 25), kYellow, 12)) << c.caption;
+        ASSERT_TRUE(clipboard.Contents().picture.has_value());
+        EXPECT_EQ(clipboard.Contents().picture->Width(), 40);
+        EXPECT_TRUE(Near(At(clipboard.Contents().picture->Pixels(), 30, 25), kYellow, 12)) << c.caption;
         EXPECT_TRUE(clipboard.ContainsMetafile());
         sheet->Shapes(1)->Delete();
         EXPECT_THROW(sheet->Shapes(1), AutomationError);
@@ -87,7 +86,7 @@ TEST_F(ExcelTest, JpegPasteLosesTransparencyAndTheCopiedMetafileShowsIt) {
     const auto after = clipboard.RenderMetafile(100, 100);
     ASSERT_TRUE(after.has_value());
     EXPECT_LT(after->At(2, 2) & 0xFF, 8u); // black where it was clear
-    EXPECT_FALSE(clipboard.Contents().raster->HasTransparency());
+    EXPECT_FALSE(clipboard.Contents().picture->Pixels().HasTransparency());
 }
 
 TEST_F(ExcelTest, MetafileCaptionKeepsAMetafileSourceAsItIs) {
@@ -100,12 +99,12 @@ TEST_F(ExcelTest, MetafileCaptionKeepsAMetafileSourceAsItIs) {
     sheet->Shapes(1)->Copy();
     EXPECT_EQ(ClipboardPictureBytes(), source);
     EXPECT_EQ(clipboard.Contents().metafile, source);
-    EXPECT_TRUE(Near(At(*clipboard.Contents().raster, 5, 5), kGreen, 0));
+    EXPECT_TRUE(Near(At(clipboard.Contents().picture->Pixels(), 5, 5), kGreen, 0));
     // Alone it takes its own size (20 x 10 px = 15 pt wide)...
     EXPECT_NE(clipboard.Contents().shape->xml.find("cx=\"190500\""), std::string::npos);
 
     // ...beside a rendering it takes the size it was copied at (40 px = 30 pt wide).
-    contents.raster = Solid(40, 20, kGreen);
+    contents.picture.emplace(Solid(40, 20, kGreen));
     clipboard.Set(contents);
     sheet->Shapes(1)->Delete();
     sheet->PasteSpecial("図 (拡張メタファイル)", false, false);

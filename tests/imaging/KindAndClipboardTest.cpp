@@ -48,11 +48,17 @@ TEST(EngineClipboard, HoldsClearsAndDrawsItsMetafile) {
     EXPECT_FALSE(clipboard.ContainsMetafile());
     EXPECT_FALSE(clipboard.RenderMetafile(100, 100).has_value());
 
+    // A rendering alone has its wrapping EMF as the metafile form, drawn one to one.
     office::ClipboardContents contents;
-    contents.raster = Quadrants(20, 20);
+    contents.picture.emplace(Quadrants(20, 20));
     clipboard.Set(contents);
     EXPECT_FALSE(clipboard.IsEmpty());
-    EXPECT_FALSE(clipboard.ContainsMetafile());
+    EXPECT_TRUE(clipboard.ContainsMetafile());
+    const auto wrapped = clipboard.RenderMetafile(100, 100);
+    ASSERT_TRUE(wrapped.has_value());
+    EXPECT_EQ(
+        wrapped->colors,
+        office::imaging::RenderMetafileToBox(office::imaging::WrapInEmf(Quadrants(20, 20)), 100, 100).colors);
 
     contents.metafile = office::imaging::WrapInEmf(Solid(50, 50, kBlue));
     clipboard.Set(contents);
@@ -65,7 +71,7 @@ TEST(EngineClipboard, HoldsClearsAndDrawsItsMetafile) {
     clipboard.Clear();
     EXPECT_TRUE(clipboard.IsEmpty());
     EXPECT_FALSE(clipboard.ContainsMetafile());
-    EXPECT_FALSE(clipboard.Contents().raster.has_value());
+    EXPECT_FALSE(clipboard.Contents().picture.has_value());
 }
 
 TEST(EngineClipboard, AnUndrawableMetafileIsAnErrorNotAnEmptyClipboard) {

@@ -61,7 +61,7 @@ TEST(OfficeCorpusWalk, EveryDeckReadsCopiesPastesAndSavesBack) {
                 if (s->Type() != automation::msoPicture)
                     continue;
                 s->Copy();
-                if (!provider.Engine().Contents().raster)
+                if (!provider.Engine().Contents().picture)
                     continue;
                 auto copy = shapes->PasteSpecial(automation::ppPasteJPG)->Item(1);
                 ++pasted;

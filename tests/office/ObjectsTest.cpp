@@ -43,10 +43,10 @@ TEST(OfficeObjects, EmbeddedObjectsReportTypeAndProgIdAndCopyTheirPreview) {
             ++objects;
             EXPECT_FALSE(shape->OLEFormat()->ProgID().empty()) << shape->Name();
             shape->Copy();
-            if (!provider.Engine().Contents().raster)
+            if (!provider.Engine().Contents().picture)
                 continue;
-            const auto& raster = *provider.Engine().Contents().raster;
-            EXPECT_EQ(raster.width, std::max(1L, std::lround(shape->Width() * 4 / 3)));
+            EXPECT_EQ(provider.Engine().Contents().picture->Width(),
+                      std::max(1L, std::lround(shape->Width() * 4 / 3)));
             auto pic = shapes->PasteSpecial(automation::ppPasteJPG)->Item(1);
             ++pastedPictures;
             EXPECT_EQ(pic->Type(), automation::msoPicture);

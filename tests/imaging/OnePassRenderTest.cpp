@@ -1,0 +1,102 @@
+// The one-pass JPEG and the corner rendering must give exactly what the whole rendering gives: the
+// engine compares and measures against them.
+
+#include "PictureFixtures.h"
+#include "office/clipboard/ClipPicture.h"
+
+#include <gtest/gtest.h>
+
+using namespace fixtures;
+using office::imaging::CropRect;
+
+namespace {
+
+struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    CropRect crop;
+    bool flipH, flipV;
+    int width, height;
+};
+
+std::vector<Case> Cases() {
+    const auto opaqueJpeg = SaveWithVips(
+        ToVips(Gradient(900, 600, false)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg[Q=90]");
+    const auto clearPng = SaveWithVips(ToVips(Gradient(300, 200, true)), ".png");
+    CropRect inset{0.1, 0.2, 0.05, 0.15};
+    CropRect padded{-0.1, 0.0, 0.2, -0.05};
+    return {
+        {"JPEG reduced on load", opaqueJpeg, {}, false, false, 200, 130},
+        {"JPEG at its own size", opaqueJpeg, {}, false, false, 900, 600},
+        {"JPEG enlarged, cropped", opaqueJpeg, inset, false, false, 1300, 700},
+        {"PNG with alpha, mirrored", clearPng, {}, true, false, 150, 90},
+        {"PNG with alpha, upside down", clearPng, inset, false, true, 170, 120},
+        {"PNG padded by a negative crop, both flips", clearPng, padded, true, true, 240, 180},
+    };
+}
+
+} // namespace
+
+TEST(OnePassRender, JpegAndCornerMatchTheWholeRendering) {
+    for (const auto& c : Cases()) {
+        const Raster whole =
+            office::imaging::RenderPicture(c.bytes, c.crop, c.flipH, c.flipV, c.width, c.height);
+        EXPECT_EQ(office::imaging::RenderPictureAsJpeg(c.bytes, c.crop, c.flipH, c.flipV, c.width, c.height),
+                  office::imaging::EncodeJpeg(whole))
+            << c.name;
+        const Raster corner = office::imaging::RenderPictureCorner(c.bytes, c.crop, c.flipH, c.flipV, c.width,
+                                                                   c.height, 100, 100);
+        const Raster expected = office::imaging::CornerOf(whole, 100, 100);
+        EXPECT_EQ(corner.width, std::min(100, c.width)) << c.name;
+        EXPECT_EQ(corner.height, std::min(100, c.height)) << c.name;
+        EXPECT_EQ(corner.rgba, expected.rgba) << c.name;
+    }
+}
+
+TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
+    for (const auto& c : Cases()) {
+        office::PictureSource source;
+        source.bytes = std::make_shared<const std::vector<std::uint8_t>>(c.bytes);
+        source.crop = c.crop;
+        source.flipH = c.flipH;
+        source.flipV = c.flipV;
+        source.pixelWidth = c.width;
+        source.pixelHeight = c.height;
+        const office::ClipPicture lazy(source);
+        const office::ClipPicture rendered(
+            office::imaging::RenderPicture(c.bytes, c.crop, c.flipH, c.flipV, c.width, c.height));
+        EXPECT_TRUE(lazy.Readable());
+        EXPECT_EQ(lazy.Width(), c.width);
+        EXPECT_EQ(lazy.Height(), c.height);
+        // The picture check reads the wrapping metafile; the lazy form must draw it the same.
+        EXPECT_EQ(lazy.BoxOnWhite(100, 100).colors,
+                  office::imaging::RenderMetafileToBox(rendered.WrappedInEmf(), 100, 100).colors)
+            << c.name;
+        EXPECT_EQ(lazy.Jpeg(), rendered.Jpeg()) << c.name;
+        // Once the pixels are made, every form comes from them.
+        EXPECT_EQ(lazy.Pixels().rgba, rendered.Pixels().rgba) << c.name;
+        EXPECT_EQ(lazy.Png(), rendered.Png()) << c.name;
+        EXPECT_EQ(lazy.Jpeg(), rendered.Jpeg()) << c.name;
+    }
+}
+
+TEST(ClipPicture, AnUnreadableSourceSaysSoAndFailsOnlyWhenPixelsAreAsked) {
+    office::PictureSource source;
+    source.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{1, 2, 3, 4});
+    source.pixelWidth = 10;
+    source.pixelHeight = 10;
+    const office::ClipPicture picture(source);
+    EXPECT_FALSE(picture.Readable());
+    EXPECT_THROW(picture.Jpeg(), office::imaging::ImagingError);
+    EXPECT_THROW(picture.Pixels(), office::imaging::ImagingError);
+    EXPECT_THROW(picture.BoxOnWhite(100, 100), office::imaging::ImagingError);
+
+    // A truncated JPEG reads its header but not its pixels.
+    auto jpeg = SaveWithVips(
+        ToVips(Gradient(400, 300, false)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg");
+    jpeg.resize(jpeg.size() / 2);
+    source.bytes = std::make_shared<const std::vector<std::uint8_t>>(jpeg);
+    const office::ClipPicture truncated(source);
+    EXPECT_TRUE(truncated.Readable());
+    EXPECT_THROW(truncated.Jpeg(), office::imaging::ImagingError);
+}
