@@ -1,7 +1,10 @@
 // Shape.Copy followed by Shapes.PasteSpecial(JPEG) in the presentation engine, per source
 // megapixel, against the bare imaging copy path and a bare libvips thumbnail + JPEG of the same
 // pictures, all measured in this run.
-// Usage: bench_imaging_model [corpus folder] [scale] [max pictures]
+// Usage: bench_imaging_model [--as-shown] [corpus folder] [scale] [max pictures]
+// Without --as-shown every distinct picture is shown at scale times its own pixel size and copied
+// as shown; with it, the pictures are shown at the size their slides give them and copied at scale
+// times that size (the engine's copy: 1.4 by default), as the engine does.
 
 #include "BenchPictures.h"
 #include "automation/Constants.h"
@@ -51,9 +54,14 @@ void BareLibvips(const bench::Picture& p) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::filesystem::path corpus = argc > 1 ? argv[1] : QUARNEL_CORPUS;
-    const double scale = argc > 2 ? std::atof(argv[2]) : 0.5;
-    const std::size_t limit = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 40;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool asShown = !args.empty() && args.front() == "--as-shown";
+    if (asShown) {
+        args.erase(args.begin());
+    }
+    const std::filesystem::path corpus = args.size() > 0 ? args[0] : QUARNEL_CORPUS;
+    const double scale = args.size() > 1 ? std::atof(args[1].c_str()) : asShown ? 1.4 : 0.5;
+    const std::size_t limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 40;
     if (!std::filesystem::is_directory(corpus)) {
         std::printf("corpus folder %s not found\n", corpus.c_str());
         return 1;
@@ -61,9 +69,14 @@ int main(int argc, char** argv) {
     office::imaging::detail::EnsureVips();
     vips_cache_set_max(0);
     vips_concurrency_set(1);
-    const auto pictures = bench::CollectPictures(corpus, scale, limit);
+    const auto pictures = asShown ? bench::CollectShownPictures(corpus, scale, limit)
+                                  : bench::CollectPictures(corpus, scale, limit);
+    if (pictures.empty()) {
+        std::printf("no pictures found\n");
+        return 1;
+    }
 
-    // One blank deck with each picture inserted at its target size (96 dpi), ready to be copied.
+    // One blank deck with each picture inserted at its shown size, ready to be copied.
     const auto dir = std::filesystem::temp_directory_path() / ("quarnel-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     office::EngineClipboard clipboard;
@@ -79,16 +92,25 @@ int main(int argc, char** argv) {
         std::ofstream(file, std::ios::binary)
             .write(reinterpret_cast<const char*>(p.bytes.data()),
                    static_cast<std::streamsize>(p.bytes.size()));
-        shapes.push_back(
-            slide->Shapes()->AddPicture(file.string(), 0, 0, p.targetWidth * 0.75, p.targetHeight * 0.75));
+        shapes.push_back(slide->Shapes()->AddPicture(file.string(), 0, 0, p.shownWidthPt, p.shownHeightPt));
         mp += p.megapixels();
     }
 
     double model = 1e300, imaging = 1e300, floor = 1e300;
     for (int round = 0; round < 3; ++round) {
         auto start = Clock::now();
-        for (auto& shape : shapes) {
+        for (std::size_t i = 0; i < shapes.size(); ++i) {
+            auto& shape = shapes[i];
+            const auto& p = pictures[i];
+            if (p.copyScale != 1) {
+                shape->SetWidth(p.shownWidthPt * p.copyScale);
+                shape->SetHeight(p.shownHeightPt * p.copyScale);
+            }
             shape->Copy();
+            if (p.copyScale != 1) {
+                shape->SetWidth(p.shownWidthPt);
+                shape->SetHeight(p.shownHeightPt);
+            }
             auto pasted = slide->Shapes()->PasteSpecial(5);
             pasted->Item(1)->Delete();
         }
@@ -104,7 +126,9 @@ int main(int argc, char** argv) {
         }
         floor = std::min(floor, Seconds(Clock::now() - start));
     }
-    std::printf("%zu pictures, %.1f source MP, scale %.2f, best of 3\n", pictures.size(), mp, scale);
+    std::printf("%zu pictures, %.1f source MP, %s %.2f, best of 3\n", pictures.size(), mp,
+                asShown ? "copied at their shown size times" : "shown and copied at their pixel size times",
+                scale);
     std::printf("%-34s %10s %8s\n", "path", "ms/MP", "ratio");
     std::printf("%-34s %10.2f %8.2f\n", "Shape.Copy + PasteSpecial(5)", model * 1000 / mp, model / floor);
     std::printf("%-34s %10.2f %8.2f\n", "RenderPicture + EncodeJpeg", imaging * 1000 / mp, imaging / floor);
