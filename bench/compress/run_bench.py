@@ -8,7 +8,7 @@ renderings against the input (mean and minimum), and structural regressions of a
 list, picture hyperlinks and connector glue. Inputs are copied; nothing in the corpus is written.
 
     /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
-    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N]
+    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,npm] [--slides-csv FILE]
 """
 
 import argparse
@@ -90,7 +90,9 @@ def main():
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--no-fidelity", action="store_true")
     ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
-    ap.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    ap.add_argument("--keep", action="store_true", help="keep the temporary folder, page renderings included")
+    ap.add_argument("--tools", default="quarnel,libreoffice,npm", help="comma-separated subset of the tools")
+    ap.add_argument("--slides-csv", help="write deck, slide, tool and SSIM of every rendered slide here")
     args = ap.parse_args()
 
     cli = find_cli(args.cli)
@@ -99,12 +101,15 @@ def main():
         files = files[: args.limit]
     if not files:
         sys.exit("no .pptx files in " + args.corpus)
-    npm_main = ensure_npm_tool()
+    tools = [t for t in ["quarnel", "libreoffice", "npm"] if t in args.tools.split(",")]
+    if not tools:
+        sys.exit("--tools names none of quarnel, libreoffice, npm")
+    npm_main = ensure_npm_tool() if "npm" in tools else None
+    slides_csv = open(args.slides_csv, "w") if args.slides_csv else None
 
     tmp = tempfile.mkdtemp(prefix="quarnel-bench-")
     profile = os.path.join(tmp, "lo-profile")
     env = dict(os.environ, QUARNEL_REGISTRY_DIR=os.path.join(tmp, "registry"), XDG_CONFIG_HOME=os.path.join(tmp, "cfg"))
-    tools = ["quarnel", "libreoffice", "npm"]
     stats = {t: {"in": 0, "out": 0, "changed": 0, "secs": [], "ssim": [], "issues": {}, "failed": 0} for t in tools}
 
     started = time.monotonic()
@@ -119,11 +124,12 @@ def main():
         os.makedirs(os.path.dirname(src))
         shutil.copy2(src_orig, src)
         size_in = os.path.getsize(src)
-        outs = {
-            "quarnel": run_quarnel(cli, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
-            "libreoffice": run_libreoffice(src, os.path.join(tmp, "lo", "%03d" % n), profile),
-            "npm": run_npm(npm_main, src, os.path.join(tmp, "npm", "%03d" % n)),
+        runners = {
+            "quarnel": lambda: run_quarnel(cli, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
+            "libreoffice": lambda: run_libreoffice(src, os.path.join(tmp, "lo", "%03d" % n), profile),
+            "npm": lambda: run_npm(npm_main, src, os.path.join(tmp, "npm", "%03d" % n)),
         }
+        outs = {tool: runners[tool]() for tool in tools}
         resolved = {}
         line = ["%-60s %9d" % (name[:60], size_in)]
         for tool in tools:
@@ -153,11 +159,17 @@ def main():
             if pages["input"]:
                 for tool in tools:
                     if tool in resolved:
-                        stats[tool]["ssim"].extend(fidelity.deck_ssim(pages["input"], pages[tool]))
+                        values = fidelity.deck_ssim(pages["input"], pages[tool])
+                        stats[tool]["ssim"].extend(values)
+                        if slides_csv:
+                            for i, v in enumerate(values, 1):
+                                slides_csv.write("%03d,%s,%d,%s,%.5f\n" % (n, name, i, tool, v))
+                            slides_csv.flush()
                     elif outs[tool][0] is not None or tool == "quarnel":
                         stats[tool]["ssim"].extend([1.0] * len(pages["input"]))
         print("  ".join(line), flush=True)
-        fidelity.cleanup(os.path.join(tmp, "png"))
+        if not args.keep:
+            fidelity.cleanup(os.path.join(tmp, "png"))
 
     print()
     print("Decks: %d (.pptx of %s)" % (done, args.corpus))
