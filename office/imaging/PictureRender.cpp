@@ -102,6 +102,21 @@ VImage ApplyCrop(VImage image, const CropRect& crop) {
                               static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
 }
 
+// Enlarges each axis by exactly its factor with pixel centres kept aligned (libvips's resize puts
+// an enlargement half an output pixel off). The caller has premultiplied any alpha.
+VImage EnlargeAligned(VImage image, int width, int height) {
+    const double sx = static_cast<double>(width) / image.width();
+    const double sy = static_cast<double>(height) / image.height();
+    // Output centre X + 0.5 maps to input centre (X + 0.5) / s, i.e. X = s * x + (s - 1) / 2.
+    return image.affine({sx, 0, 0, sy}, VImage::option()
+                                            ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
+                                            ->set("oarea", std::vector<int>{0, 0, width, height})
+                                            ->set("odx", (sx - 1) / 2)
+                                            ->set("ody", (sy - 1) / 2)
+                                            ->set("extend", VIPS_EXTEND_COPY)
+                                            ->set("premultiplied", true));
+}
+
 VImage ResampleExactly(VImage image, int width, int height) {
     if (image.width() == width && image.height() == height) {
         return image;
@@ -111,17 +126,25 @@ VImage ResampleExactly(VImage image, int width, int height) {
     const double vscale = static_cast<double>(height) / image.height();
     // Resample premultiplied so that transparent pixels do not bleed their colour into the edges.
     VImage work = alpha ? image.premultiply() : image;
-    work = work.resize(hscale, VImage::option()->set("vscale", vscale)->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (hscale < 1 || vscale < 1) {
+        // Reductions through the resizer's adaptive kernel, which keeps centres in place.
+        work = work.resize(
+            std::min(hscale, 1.0),
+            VImage::option()->set("vscale", std::min(vscale, 1.0))->set("kernel", VIPS_KERNEL_LANCZOS3));
+    }
+    const int reducedW = hscale < 1 ? width : work.width(), reducedH = vscale < 1 ? height : work.height();
+    if (work.width() != reducedW || work.height() != reducedH) {
+        // Rounding inside the resampler may leave a pixel too many or too few.
+        work = work.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, reducedW, reducedH,
+                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    }
+    if (hscale > 1 || vscale > 1) {
+        work = EnlargeAligned(work, width, height);
+    }
     if (alpha) {
         work = work.unpremultiply();
     }
-    work = work.cast(VIPS_FORMAT_UCHAR);
-    if (work.width() != width || work.height() != height) {
-        // Rounding inside the resampler may leave a pixel too many or too few.
-        work = work.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, width, height,
-                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
-    }
-    return work;
+    return work.cast(VIPS_FORMAT_UCHAR);
 }
 
 } // namespace

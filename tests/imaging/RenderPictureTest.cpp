@@ -178,3 +178,49 @@ TEST(RenderPicture, VectorAndPrintPicturesDecode) {
     EXPECT_LT(blue[0], 90) << Text(blue);
     EXPECT_EQ(red[3], 255);
 }
+
+namespace {
+
+// A picture dark on the left and top, light on the right and bottom, with its edges at edgeX, edgeY.
+std::vector<std::uint8_t> StepPng(int w, int h, int edgeX, int edgeY) {
+    Raster r = Solid(w, h, kClear);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+            p[0] = x < edgeX ? 64 : 192; // mid-range levels: overshoot is not clipped away
+            p[1] = y < edgeY ? 64 : 192;
+            p[2] = 128;
+            p[3] = 255;
+        }
+    }
+    return SaveWithVips(ToVips(r).extract_band(0, vips::VImage::option()->set("n", 3)), ".png");
+}
+
+// Where a rendered step lies, in output pixels from the left (or top) edge: the dark share summed
+// along one line through the middle. A symmetric kernel keeps this sum.
+double EdgeAt(const Raster& r, bool horizontal) {
+    double dark = 0;
+    const int n = horizontal ? r.width : r.height;
+    for (int i = 0; i < n; ++i) {
+        const Rgba p = horizontal ? At(r, i, r.height / 2) : At(r, r.width / 2, i);
+        dark += (192.0 - (horizontal ? p[0] : p[1])) / 128.0;
+    }
+    return dark;
+}
+
+} // namespace
+
+// An enlarged or reduced picture must stay where it was: a shift of half a pixel shows on every
+// sharp edge of a screenshot.
+TEST(RenderPicture, ResamplingKeepsEdgesInPlace) {
+    const auto png = StepPng(120, 80, 50, 30);
+    struct Target {
+        int w, h;
+    };
+    for (Target t : {Target{240, 160}, Target{168, 112}, Target{84, 56}, Target{96, 104}, Target{157, 61},
+                     Target{121, 81}}) {
+        const Raster r = RenderPicture(png, {}, false, false, t.w, t.h);
+        EXPECT_NEAR(EdgeAt(r, true), 50.0 * t.w / 120, 0.1) << t.w << "x" << t.h;
+        EXPECT_NEAR(EdgeAt(r, false), 30.0 * t.h / 80, 0.1) << t.w << "x" << t.h;
+    }
+}
