@@ -46,6 +46,11 @@ public:
     virtual void SetHeight(double points) = 0;
     virtual double Rotation() = 0;
     virtual void SetRotation(double degrees) = 0;
+    // The description and its title that screen readers announce for the shape; empty when none.
+    virtual std::string AlternativeText() = 0;
+    virtual void SetAlternativeText(const std::string& text) = 0;
+    virtual std::string Title() = 0;
+    virtual void SetTitle(const std::string& text) = 0;
 
     // 1-based position among the shapes of the slide, back to front.
     virtual int ZOrderPosition() = 0;

@@ -34,6 +34,13 @@ std::string TrimmedLower(const std::string& text) {
     return out;
 }
 
+void CarryDescription(automation::IShape& from, automation::IShape& to) {
+    if (const std::string text = from.AlternativeText(); !text.empty())
+        to.SetAlternativeText(text);
+    if (const std::string title = from.Title(); !title.empty())
+        to.SetTitle(title);
+}
+
 class Cycle {
 public:
     Cycle(WalkScope& scope, const automation::ShapePtr& shp, const ShapeFacts& facts)
@@ -234,6 +241,8 @@ private:
             });
         }
         Attempt([&] { ReattachConnectors(*Need(scope_.slide->Shapes(), "Shapes"), *shp_, newShape_); });
+        // A pasted picture carries no description; the one the user wrote must not go with the source.
+        Attempt([&] { CarryDescription(*shp_, newShape); });
 
         shp_->Delete();
         // From here the replacement stands for the source: nothing may take it away again.

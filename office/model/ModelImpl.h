@@ -153,6 +153,10 @@ public:
 
     std::string Name() override;
     void SetName(const std::string& name) override;
+    std::string AlternativeText() override;
+    void SetAlternativeText(const std::string& text) override;
+    std::string Title() override;
+    void SetTitle(const std::string& text) override;
     int Type() override;
     double Left() override;
     void SetLeft(double points) override;

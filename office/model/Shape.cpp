@@ -169,6 +169,42 @@ void ShapeImpl::SetName(const std::string& name) {
     }
 }
 
+namespace {
+
+// One attribute of every branch's cNvPr; an empty value removes it.
+void SetCNvPrAttribute(pugi::xml_node element, const char* attribute, const std::string& value) {
+    for (pugi::xml_node branch : ShapeBranches(element)) {
+        pugi::xml_node c = CNvPr(branch);
+        if (value.empty()) {
+            c.remove_attribute(attribute);
+            continue;
+        }
+        if (!c.attribute(attribute))
+            c.append_attribute(attribute);
+        c.attribute(attribute).set_value(value.c_str());
+    }
+}
+
+} // namespace
+
+std::string ShapeImpl::AlternativeText() {
+    return CNvPr(Locate("Shape.AlternativeText").shape).attribute("descr").value();
+}
+
+void ShapeImpl::SetAlternativeText(const std::string& text) {
+    slide_->EditRoot("Shape.AlternativeText");
+    SetCNvPrAttribute(Locate("Shape.AlternativeText").element, "descr", text);
+}
+
+std::string ShapeImpl::Title() {
+    return CNvPr(Locate("Shape.Title").shape).attribute("title").value();
+}
+
+void ShapeImpl::SetTitle(const std::string& text) {
+    slide_->EditRoot("Shape.Title");
+    SetCNvPrAttribute(Locate("Shape.Title").element, "title", text);
+}
+
 int ShapeImpl::Type() {
     return ShapeTypeOf(Locate("Shape.Type").shape);
 }

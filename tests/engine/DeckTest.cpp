@@ -18,6 +18,8 @@ TEST_F(DeckFixture, PhotoIsReplacedInPlaceWithRotationAndStacking) {
     auto below = slide->Shapes()->AddShape(automation::msoShapeRectangle, 0, 0, 20, 20);
     auto pic = AddPicture(WritePicture("photo.png", 480, 360), 33.3, 44.4, 360.6, 270.25);
     pic->SetRotation(30);
+    pic->SetAlternativeText("港の夕景 & <boats>");
+    pic->SetTitle("Harbour");
     auto above = slide->Shapes()->AddShape(automation::msoShapeOval, 0, 0, 20, 20);
     const std::string oldName = pic->Name();
     const auto before = Names();
@@ -37,6 +39,8 @@ TEST_F(DeckFixture, PhotoIsReplacedInPlaceWithRotationAndStacking) {
     EXPECT_NEAR(replacement->Height(), 270.25, 0.01);
     EXPECT_NEAR(replacement->Rotation(), 30, 1e-6);
     EXPECT_EQ(replacement->Type(), automation::msoPicture);
+    EXPECT_EQ(replacement->AlternativeText(), "港の夕景 & <boats>");
+    EXPECT_EQ(replacement->Title(), "Harbour");
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_THAT(host.log[0], HasSubstr("\t361x270 ﾋﾟｸｾﾙの画像をJPEGに圧縮 ("));
     EXPECT_EQ(state.ScratchPresentation->Slides()->Count(), 0);

@@ -189,6 +189,10 @@ public:
         return rotation;
     }
     void SetRotation(double v) override { rotation = v; }
+    std::string AlternativeText() override { return altText; }
+    void SetAlternativeText(const std::string& v) override { altText = v; }
+    std::string Title() override { return title; }
+    void SetTitle(const std::string& v) override { title = v; }
     int ZOrderPosition() override;
     void ZOrder(int command) override;
     void Select(bool replace) override;
@@ -207,6 +211,7 @@ public:
     std::string name;
     int type;
     double left = 0, top = 0, width = 0, height = 0, rotation = 0;
+    std::string altText, title;
     double weight = 0;           // bytes stored for this shape
     double transparentShare = 0; // of a picture with transparent pixels
     bool flattened = false;

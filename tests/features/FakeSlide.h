@@ -37,6 +37,10 @@ public:
     void SetHeight(double) override { Refuse("Height"); }
     double Rotation() override { return 0; }
     void SetRotation(double) override { Refuse("Rotation"); }
+    std::string AlternativeText() override { return {}; }
+    void SetAlternativeText(const std::string&) override { Refuse("AlternativeText"); }
+    std::string Title() override { return {}; }
+    void SetTitle(const std::string&) override { Refuse("Title"); }
     int ZOrderPosition() override { return 0; }
     void ZOrder(int) override { Refuse("ZOrder"); }
     void Select(bool) override { Refuse("Select"); }

@@ -98,6 +98,10 @@ TEST(OfficeApplication, BlankDeckRoundTripKeepsShapesNamesAndGeometry) {
     EXPECT_NEAR(oval->Rotation(), 330, 1e-9);
     rect->SetWidth(123.25);
     EXPECT_NEAR(rect->Width(), 123.25, 1e-4);
+    rect->SetAlternativeText("説明 \"quoted\" & <tagged>");
+    rect->SetTitle("Box");
+    oval->SetAlternativeText("gone");
+    oval->SetAlternativeText("");
     EXPECT_NEAR(rect->Left(), 10.5, 1e-4) << "a width change keeps the left edge";
     EXPECT_FALSE(pres->Saved());
 
@@ -111,6 +115,9 @@ TEST(OfficeApplication, BlankDeckRoundTripKeepsShapesNamesAndGeometry) {
     auto s2 = again->Slides()->Item(1)->Shapes();
     ASSERT_EQ(s2->Count(), 2);
     EXPECT_EQ(s2->Item(1)->Name(), "Rectangle 1");
+    EXPECT_EQ(s2->Item(1)->AlternativeText(), "説明 \"quoted\" & <tagged>");
+    EXPECT_EQ(s2->Item(1)->Title(), "Box");
+    EXPECT_EQ(s2->Item(2)->AlternativeText(), "") << "an emptied description is removed";
     ExpectSameGeometry(GeometryOf(s2->Item(1)), {10.5, 20.25, 123.25, 50, 0}, 1e-4, "rectangle");
     ExpectSameGeometry(GeometryOf(s2->Item(2)), {200, 100, 30, 40, 330}, 1e-4, "oval");
     EXPECT_EQ(s2->Item(2)->ZOrderPosition(), 2);
