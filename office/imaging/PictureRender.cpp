@@ -27,6 +27,39 @@ VImage LoadBuffer(std::span<const std::uint8_t> bytes, vips::VOption* options) {
         options->set("fail_on", VIPS_FAIL_ON_TRUNCATED)->set("access", VIPS_ACCESS_SEQUENTIAL));
 }
 
+// Whether the JPEG's data runs on to its end-of-image marker after the first scan. The decoder
+// reports a truncated file only as a warning, which reaches us or not depending on how far its
+// threads had read when it came, so an incomplete file is refused here, before decoding.
+bool JpegReachesItsEnd(std::span<const std::uint8_t> b) {
+    std::size_t at = 2; // after SOI
+    while (at + 4 <= b.size()) {
+        if (b[at] != 0xFF) {
+            ++at; // stray bytes between segments: the decoder skips them too
+            continue;
+        }
+        const std::uint8_t marker = b[at + 1];
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker == 0xDA) {
+            break; // start of scan: entropy-coded data follows
+        }
+        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            at += 2; // markers without a length
+            continue;
+        }
+        at += 2 + (static_cast<std::size_t>(b[at + 2]) << 8 | b[at + 3]);
+    }
+    // In scan data 0xFF is followed only by 0x00 or a restart marker, so FF D9 ends the image.
+    for (std::size_t i = b.size(); i-- > at + 1;) {
+        if (b[i - 1] == 0xFF && b[i] == 0xD9) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The largest JPEG shrink-on-load factor that still decodes at least the needed size, so that the
 // final resample always reduces and never enlarges.
 int JpegShrinkFor(int width, int height, double neededWidth, double neededHeight) {
@@ -53,6 +86,9 @@ VImage Decode(std::span<const std::uint8_t> bytes, PictureKind kind, PixelSize n
         return detail::RasteriseMetafile(bytes, kind, static_cast<int>(w), static_cast<int>(h));
     }
     case PictureKind::Jpeg: {
+        if (!JpegReachesItsEnd(bytes)) {
+            throw ImagingError("the JPEG data ends before the picture does");
+        }
         const int shrink = JpegShrinkFor(natural.width, natural.height, neededWidth, neededHeight);
         return LoadBuffer(bytes, VImage::option()->set("shrink", shrink));
     }

@@ -87,3 +87,38 @@ TEST(HostileInput, TruncatedAndGarbageInputFailCleanly) {
         ExpectRejected(bytes, "magic + noise");
     }
 }
+
+// The decoder reports a truncated JPEG only as a warning that may or may not arrive; the refusal must
+// not depend on it, whatever size is asked and whichever path renders.
+TEST(HostileInput, TruncatedJpegIsRefusedEveryTimeOnEveryPath) {
+    const vips::VImage rgb =
+        ToVips(Gradient(400, 300, false)).extract_band(0, vips::VImage::option()->set("n", 3));
+    const auto whole = SaveWithVips(rgb, ".jpg");
+    // A thumbnail segment carrying its own end-of-image marker must not pass for the picture's.
+    std::vector<std::uint8_t> withThumbnail{0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x08,
+                                            'E',  'x',  'i',  'f',  0xFF, 0xD9};
+    withThumbnail.insert(withThumbnail.end(), whole.begin() + 2, whole.end());
+    EXPECT_NO_THROW(RenderPicture(withThumbnail, {}, false, false, 40, 30));
+    std::vector<std::uint8_t> trailing = whole;
+    trailing.insert(trailing.end(), 64, 0x00);
+    EXPECT_NO_THROW(RenderPicture(trailing, {}, false, false, 40, 30)) << "padding after the end is harmless";
+
+    for (const auto& source : {whole, withThumbnail}) {
+        for (std::size_t keep : {source.size() / 2, source.size() - 3}) {
+            const std::vector<std::uint8_t> cut(source.begin(),
+                                                source.begin() + static_cast<std::ptrdiff_t>(keep));
+            for (int round = 0; round < 5; ++round) {
+                for (auto [w, h] : {std::pair{10, 10}, {50, 40}, {400, 300}, {600, 450}}) {
+                    EXPECT_THROW(RenderPicture(cut, {}, false, false, w, h), ImagingError)
+                        << keep << " " << w;
+                    EXPECT_THROW(office::imaging::RenderPictureAsJpeg(cut, {}, false, false, w, h),
+                                 ImagingError)
+                        << keep << " " << w;
+                    EXPECT_THROW(office::imaging::RenderPictureCorner(cut, {}, false, false, w, h, 100, 100),
+                                 ImagingError)
+                        << keep << " " << w;
+                }
+            }
+        }
+    }
+}
