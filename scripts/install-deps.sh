@@ -6,11 +6,14 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libzip-dev zipcmp zipmerge ziptool libpugixml-dev
   libvips-dev librsvg2-dev libwmf-dev libemf2svg-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev ccache
+  libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev
+  libeot-dev libharfbuzz-dev libfreetype-dev
+  qt6-translations-l10n
   fonts-noto-cjk fonts-dejavu-core
   libreoffice-impress-nogui
   ffmpeg python3 python3-pil python3-numpy
-  unzip zip poppler-utils
+  unzip zip poppler-utils jpegoptim optipng xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do
