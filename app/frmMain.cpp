@@ -79,6 +79,9 @@ frmMain::frmMain(MainWindowServices services, MainWindowHooks hooks)
     if (!hooks_.urlOpener) {
         hooks_.urlOpener = DefaultUrlOpener();
     }
+    if (!hooks_.pages) {
+        hooks_.pages = DefaultPageSource();
+    }
     if (!hooks_.openFileDialog) {
         hooks_.openFileDialog = DefaultOpenFileDialog(this);
     }

@@ -68,6 +68,7 @@ struct MainWindowHooks {
     OpenFileDialog openFileDialog;                // default: QFileDialog
     FolderAccess folders;                         // needed for dropped folders
     UrlOpener urlOpener;                          // default: the desktop's browser
+    std::optional<PageSource> pages;              // default: DefaultPageSource
     settings::dialogs::FolderPicker folderPicker; // default: BrowseForFolder
     std::function<engine::MessageResult(const std::string&, engine::MessageIcon, engine::MessageButtons)>
         messageBox; // default: QMessageBox

@@ -39,6 +39,8 @@ const char* ResultText(engine::PassResult result) {
         return "compressed";
     case engine::PassResult::NotEnoughEffect:
         return "not-effective";
+    case engine::PassResult::NotSmaller:
+        return "not-smaller";
     case engine::PassResult::Cancelled:
         return "cancelled";
     case engine::PassResult::Refused:
@@ -62,12 +64,23 @@ double SizeOrZero(const std::string& path) {
 } // namespace
 
 bool RunSummary::anyFailed() const {
+    return failedCount() != 0;
+}
+
+int RunSummary::failedCount() const {
+    int failed = 0;
     for (const auto& entry : entries) {
-        if (entry.failed) {
-            return true;
-        }
+        failed += entry.failed ? 1 : 0;
     }
-    return false;
+    return failed;
+}
+
+std::string RunEndStatus(bool finished, int failedEntries) {
+    std::string status = finished ? kStatusFinished : kStatusInterrupted;
+    if (failedEntries > 0) {
+        status += " (失敗 " + std::to_string(failedEntries) + " 件)";
+    }
+    return status;
 }
 
 BatchRun::BatchRun(engine::EngineContext& ctx, SlideWalker walk) : ctx_(ctx), walk_(std::move(walk)) {}
@@ -93,8 +106,10 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
     engine::EngineState& state = ctx.state;
 
     // Step A: the entries. A text of line breaks alone counts as empty as well.
-    const std::vector<std::string> entries =
-        IsBlankText(inputText) ? std::vector<std::string>{} : ParseInputList(inputText);
+    // Relative entries are taken against the working folder before anything looks at them: a bare
+    // name has no parent folder, and the output would otherwise go to the root.
+    const std::vector<std::string> entries = AbsoluteEntries(
+        IsBlankText(inputText) ? std::vector<std::string>{} : ParseInputList(inputText), WorkingFolder());
     if (entries.empty()) {
         host.MessageBox(kMsgNoInput, engine::MessageIcon::Exclamation, engine::MessageButtons::Ok);
         return summary;
@@ -160,7 +175,8 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
-            report.shapesReplaced = host.replacedLines();
+            // Replacements count only in a deck that was kept.
+            report.shapesReplaced = report.output.empty() ? 0 : host.replacedLines();
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (!continueBatch_) {
                 break;
@@ -338,7 +354,7 @@ void BatchRun::EndOfRun(engine::EngineContext& ctx, RunSummary& summary) {
     }
     ctx.host.Beep();
     ctx.host.SetRunning(false);
-    ctx.host.SetStatus(continueBatch_ ? kStatusFinished : kStatusInterrupted);
+    ctx.host.SetStatus(RunEndStatus(continueBatch_, summary.failedCount()));
     ctx.host.Beep();
     summary.outcome = continueBatch_ ? RunOutcome::Finished : RunOutcome::Interrupted;
 }

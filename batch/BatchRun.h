@@ -42,10 +42,10 @@ struct EntryReport {
     std::string output; // empty when nothing was written
     double bytesBefore = 0;
     double bytesAfter = 0;
-    int shapesReplaced = 0; // the replaced-shape lines the walk logged
+    int shapesReplaced = 0; // the replaced-shape lines the walk logged; 0 when the deck was not kept
     double seconds = 0;
-    std::string result;  // "compressed", "not-effective", "cancelled", "refused", "open-failed",
-                         // "save-failed", "stopped", "not-started"
+    std::string result;  // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
+                         // "open-failed", "save-failed", "stopped", "not-started"
     bool failed = false; // could not be opened or saved
 };
 
@@ -53,7 +53,12 @@ struct RunSummary {
     RunOutcome outcome = RunOutcome::Refused;
     std::vector<EntryReport> entries;
     bool anyFailed() const;
+    int failedCount() const;
 };
+
+// The status at the end of a run: "圧縮完了" or "圧縮中断", followed by " (失敗 N 件)" when entries
+// could not be opened or saved.
+std::string RunEndStatus(bool finished, int failedEntries);
 
 // The encoder profiles of the movie branch. Nothing fills them yet: the entry check admits only
 // presentations, so the branch is not reached.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace batch {
 namespace {
@@ -41,6 +43,25 @@ std::vector<std::string> ParseInputList(const std::string& text) {
         entries.pop_back();
     }
     return entries;
+}
+
+std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const std::string& workingFolder) {
+    if (workingFolder.empty()) {
+        return entries;
+    }
+    for (std::string& entry : entries) {
+        const std::filesystem::path path(entry);
+        if (!entry.empty() && path.is_relative()) {
+            entry = (std::filesystem::path(workingFolder) / path).lexically_normal().string();
+        }
+    }
+    return entries;
+}
+
+std::string WorkingFolder() {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    return ec ? std::string() : folder.string();
 }
 
 std::string LowerExtension(const std::string& path) {

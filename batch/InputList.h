@@ -21,6 +21,12 @@ bool IsBlankText(const std::string& text);
 // A carriage return ends an entry; so does a line feed that follows text (the line end here).
 std::vector<std::string> ParseInputList(const std::string& text);
 
+// Every relative entry joined to the working folder ("m.pptx" in /home/u is /home/u/m.pptx);
+// absolute entries stay as they are.
+std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const std::string& workingFolder);
+// The process's working folder ("" when it cannot be read).
+std::string WorkingFolder();
+
 // The message for the first entry that is a folder, is missing or is not .ppt/.pptx; nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);

@@ -14,6 +14,8 @@
 #include "settings/modRegAccess.h"
 
 #include <filesystem>
+#include <optional>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -25,13 +27,52 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : absolute.lexically_normal().string();
 }
 
+bool WritableFolder(const std::string& folder) {
+    return platform::gFSO.FolderExists(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace
+
+std::optional<std::string> OutputFolderProblem(const settings::Settings& config, bool given) {
+    if (config.optPPTFolder != 1) {
+        return std::nullopt;
+    }
+    const std::string origin = given ? "" : " (保存された設定 / stored setting)";
+    if (!platform::gFSO.FolderExists(config.PPTFolder)) {
+        return "出力フォルダがありません / no such output folder: " + config.PPTFolder + origin;
+    }
+    if (!WritableFolder(config.PPTFolder)) {
+        return "出力フォルダに書き込めません / cannot write into the output folder: " + config.PPTFolder +
+               origin;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReportPathProblem(const std::string& reportPath) {
+    const std::filesystem::path path = AbsolutePath(reportPath);
+    if (platform::gFSO.FolderExists(path.string())) {
+        return "レポートの名前がフォルダです / the report names a folder: " + reportPath;
+    }
+    // The report is written through a temporary file beside it, so its folder must take new files.
+    const std::string folder = path.parent_path().string();
+    if (!platform::gFSO.FolderExists(folder)) {
+        return "レポートのフォルダがありません / no such folder for the report: " + reportPath;
+    }
+    if (!WritableFolder(folder) ||
+        (platform::gFSO.FileExists(path.string()) && ::access(path.c_str(), W_OK) != 0)) {
+        return "レポートを書けません / cannot write the report: " + reportPath;
+    }
+    return std::nullopt;
+}
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in,
            bool interactive) {
     const ParseResult parsed = ParseCommandLine(args);
+    settings::RegistryStore registry;
     if (parsed.options.help) {
-        out << UsageText();
+        settings::Settings stored;
+        settings::LoadSettings(stored, registry, platform::DesktopFolder());
+        out << UsageText(stored);
         return kExitOk;
     }
     if (parsed.options.version) {
@@ -44,16 +85,19 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitUsage;
     }
     const CliOptions& options = parsed.options;
-    if (options.outputDir && !platform::gFSO.FolderExists(*options.outputDir)) {
-        err << "quarnel-cli: 出力フォルダがありません / no such output folder: " << *options.outputDir
-            << "\n";
-        return kExitUsage;
-    }
-
-    settings::RegistryStore registry;
     settings::Settings config;
     settings::LoadSettings(config, registry, platform::DesktopFolder());
     ApplyOptions(options, config);
+    // Both are checked before the first deck: a missing folder would otherwise fail every save, and
+    // an unwritable report would be found only after the whole run.
+    std::optional<std::string> problem = OutputFolderProblem(config, options.outputDir.has_value());
+    if (!problem && options.reportPath) {
+        problem = ReportPathProblem(*options.reportPath);
+    }
+    if (problem) {
+        err << "quarnel-cli: " << *problem << "\n";
+        return kExitUsage;
+    }
     // The object list is read like the window reads it; this command never writes it back.
     settings::ExceptionList exceptions;
     settings::IniFile ini;

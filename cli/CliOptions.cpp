@@ -2,7 +2,9 @@
 
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 
 namespace cli {
@@ -22,6 +24,13 @@ std::optional<long> WholeNumber(const std::string& text, long low, long high) {
     return value;
 }
 
+// Option values are taken without regard to case ("--format JPEG").
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 } // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -30,6 +39,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     bool onlyFiles = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
+        if (!onlyFiles && arg == "-h") {
+            o.help = true;
+            continue;
+        }
         if (onlyFiles || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (arg.empty()) {
                 result.error = "空のファイル名は指定できません / an empty file name was given";
@@ -97,7 +110,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (arg == "--format") {
                 ok = false;
                 for (std::size_t f = 0; f < kFormats.size(); ++f) {
-                    if (*v == kFormats[f]) {
+                    if (Lower(*v) == kFormats[f]) {
                         o.format = static_cast<int>(f);
                         ok = true;
                     }
@@ -177,33 +190,80 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     }
 }
 
-std::string UsageText() {
+namespace {
+
+std::string OnOff(int value) {
+    return value == 1 ? "する / on" : "しない / off";
+}
+
+std::string Quoted(const std::string& text) {
+    return text.empty() ? std::string("(なし / none)") : text;
+}
+
+} // namespace
+
+std::string UsageText(const settings::Settings& d) {
+    const std::string format =
+        d.Format >= 0 && d.Format < static_cast<int>(kFormats.size()) ? kFormats[d.Format] : kFormats[0];
+    const std::string folder =
+        d.optPPTFolder == 1 ? Quoted(d.PPTFolder) : std::string("入力と同じフォルダ / the input's folder");
     return "使い方 / usage: quarnel-cli [オプション / options] FILE...\n"
            "\n"
            "パワーポイントファイル (.pptx) の画像を圧縮し、別名で保存します。入力ファイルは書き換えません。\n"
            "Compresses the pictures of presentations and saves them under a new name; inputs are never "
            "written.\n"
-           "既定値は保存された設定です。オプションはこの実行だけに効き、保存されません。\n"
-           "Defaults come from the stored settings; options apply to this run only and are never saved.\n"
+           "既定値は保存された設定です ([ ] 内)。オプションはこの実行だけに効き、保存されません。\n"
+           "Defaults (in [ ]) come from the stored settings; options apply to this run only and are never "
+           "saved.\n"
+           "値の大文字と小文字は区別しません / option values are case-insensitive.\n"
            "\n"
-           "  --format recommended|jpeg|png|gif|metafile   変換形式 / picture format\n"
-           "  --quality 0..4                 画質 (0 サイズ最優先 … 4 画質最優先) / quality preset\n"
-           "  --file-size KB                 この大きさ以上の画像だけ変換 / smallest picture to convert\n"
-           "  --expect-rate PERCENT          この割合以下に減らせる画像だけ変換 / keep only below this "
-           "share\n"
-           "  --group-size PT                これより大きいグループだけ分解 / open groups larger than this\n"
-           "  --objects, --no-objects        ｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換する / convert application "
-           "objects\n"
-           "  --twice, --no-twice            変換したｵﾌﾞｼﾞｪｸﾄを再圧縮 / recompress converted objects\n"
-           "  --output-dir DIR               出力フォルダ / output folder\n"
-           "  --size-in-name, --no-size-in-name  元のサイズを名前に入れる / old size in the name\n"
-           "  --overwrite                    同名ファイルを常に上書き / always overwrite an existing output\n"
-           "  --keep-dates                   入力の日付を出力に付ける / give outputs the input's dates\n"
-           "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input\n"
-           "  --help, --version\n"
+           "  --format recommended|jpeg|png|gif|metafile   変換形式 / picture format [" +
+           format +
+           "]\n"
+           "  --quality 0..4                 画質 (0 サイズ最優先 … 4 画質最優先) / quality preset [" +
+           std::to_string(d.Ratio) +
+           "]\n"
+           "  --file-size KB                 この大きさ以上の画像だけ変換 / smallest picture to convert [" +
+           Quoted(d.FileSize) +
+           "]\n"
+           "  --expect-rate PERCENT          この割合以下に減らせる画像だけ変換 / keep only below this share "
+           "[" +
+           Quoted(d.ExpectRate) +
+           "]\n"
+           "  --group-size PT                これより大きいグループだけ分解 / open groups larger than this "
+           "[" +
+           Quoted(d.PixelSize) +
+           "]\n"
+           "  --objects, --no-objects        ｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換する / convert application objects "
+           "[" +
+           OnOff(d.OLE) +
+           "]\n"
+           "  --twice, --no-twice            変換したｵﾌﾞｼﾞｪｸﾄを再圧縮 / recompress converted objects [" +
+           OnOff(d.Twice) +
+           "]\n"
+           "  --output-dir DIR               出力フォルダ / output folder [" +
+           folder +
+           "]\n"
+           "  --size-in-name, --no-size-in-name  元のサイズを名前に入れる / old size in the name [" +
+           OnOff(d.ShowFileSize) +
+           "]\n"
+           "  --overwrite                    同名ファイルを常に上書き / always overwrite an existing output "
+           "[" +
+           std::string(d.SameFilename == 1 ? "常に上書き / always" : "問い合わせ / ask") +
+           "]\n"
+           "  --keep-dates                   入力の日付を出力に付ける / give outputs the input's dates [" +
+           OnOff(d.KeepFileDate) +
+           "]\n"
+           "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input "
+           "[(なし / none)]\n"
+           "  -h, --help                     この説明 / this help\n"
+           "  --version                      版数 / version\n"
+           "  --                             以降はすべてファイル名 / only file names follow\n"
            "\n"
            "同名の出力があるとき、端末では問い合わせ、端末がなければ圧縮しません (上書きしません)。\n"
            "When an output exists: asked on a terminal; without one the file is skipped, never overwritten.\n"
+           "出力が元のファイルより小さくならないときは保存しません。\n"
+           "An output that would not be smaller than its input is not kept.\n"
            "Ctrl-C: 停止 / stop. 終了コード / exit status: 0 ok, 1 a file could not be opened or saved,\n"
            "2 bad usage or a refused input list, 130 stopped.\n";
 }

@@ -39,6 +39,7 @@ struct ParseResult {
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // Lays the options over the loaded settings.
 void ApplyOptions(const CliOptions& options, settings::Settings& settings);
-std::string UsageText();
+// The help text; every option shows the value that applies when it is not given (defaults).
+std::string UsageText(const settings::Settings& defaults);
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "engine/CompressPresentation.h"
 
 #include "automation/Constants.h"
+#include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
@@ -21,6 +22,12 @@ constexpr const char* kPptxNeeds2007 = "pptx形式の圧縮にはﾊﾟﾜｰﾎ
 constexpr const char* kCancelled = "圧縮を中止しました。";
 constexpr const char* kNotEffective = "十分な圧縮効果が得られなかったため圧縮を中止しました。";
 constexpr const char* kCompressedTo = " に圧縮しました。";
+constexpr const char* kOutputFile = "   出力ﾌｧｲﾙ: ";
+constexpr const char* kStopped = "停止したため保存しませんでした。";
+constexpr const char* kNotSmallerOutput = "圧縮後のファイル (";
+constexpr const char* kNotSmallerInput = ") が元のファイル (";
+constexpr const char* kNotSmallerEnd =
+    ") より小さくならないため保存しませんでした。上記の画像の置き換えは破棄しました。";
 constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
 constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
 constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
@@ -90,7 +97,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         state.SourcePresentation = state.appPPT->Presentations()->Open(inputPath, true);
     } catch (const std::exception& error) {
         state.SourcePresentation.reset();
-        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + error.what() + kCRLF);
+        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + FailureDetail(error) + kCRLF);
         outcome.result = PassResult::OpenFailed;
         continueBatch = !state.StopRequested;
         return outcome;
@@ -123,6 +130,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     state.PresentationChanged = false;
+    bool stopped = false;
     int slideCount = 0;
     Ignoring([&] { slideCount = source->Slides()->Count(); });
     for (int i = 1; i <= slideCount; ++i) {
@@ -135,6 +143,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         Ignoring([&] { source->SetSaved(true); });
         if (state.StopRequested) {
             state.PresentationChanged = false;
+            stopped = true;
             break;
         }
     }
@@ -142,6 +151,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
     double newSize = 0;
+    double discardedSize = 0; // a saved deck that came out no smaller than the input
     if (state.PresentationChanged) {
         // The deck is saved beside the output first and only takes the output's name when it came out
         // smaller than the input: shapes are measured one by one, so their sum can still miss (a
@@ -153,6 +163,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             newSize = FileSizeOrZero(staging);
             if (newSize >= outcome.inputSize) {
                 std::filesystem::remove(staging);
+                discardedSize = newSize;
                 newSize = 0;
             } else {
                 std::filesystem::rename(staging, outputPath);
@@ -161,7 +172,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             std::error_code ignored;
             std::filesystem::remove(staging, ignored);
             Ignoring([&] { source->SetSaved(true); });
-            ctx.host.AppendLog(std::string(kClose) + kCannotSave + error.what() + kCRLF);
+            ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureDetail(error) + kCRLF);
             outcome.result = PassResult::SaveFailed;
             continueBatch = !state.StopRequested;
             return outcome;
@@ -172,9 +183,17 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
 
     if (newSize != 0) {
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
-                           kCompressedTo + kCRLF);
+                           kCompressedTo);
+        ctx.host.AppendLog(kOutputFile + outputPath + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;
+    } else if (discardedSize != 0) {
+        ctx.host.AppendLog(std::string(kClose) + kNotSmallerOutput + SizeTextKB(discardedSize) +
+                           kNotSmallerInput + SizeTextKB(outcome.inputSize) + kNotSmallerEnd + kCRLF);
+        outcome.result = PassResult::NotSmaller;
+    } else if (stopped) {
+        ctx.host.AppendLog(std::string(kClose) + kStopped + kCRLF);
+        outcome.result = PassResult::NotEnoughEffect;
     } else {
         ctx.host.AppendLog(std::string(kClose) + kNotEffective + kCRLF);
         outcome.result = PassResult::NotEnoughEffect;

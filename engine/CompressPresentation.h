@@ -14,6 +14,7 @@ namespace engine {
 enum class PassResult {
     Compressed,      // an output was written
     NotEnoughEffect, // nothing replaced (also after a stop): no output
+    NotSmaller,      // shapes were replaced but the saved deck was no smaller: not kept
     Cancelled,       // the same-name question said skip
     Refused,         // .pptx on an application older than version 12
     OpenFailed,      // the presentation could not be opened

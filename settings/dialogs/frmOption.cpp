@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -69,6 +70,12 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
         U("ﾊﾟﾜｰﾎﾟｲﾝﾄに埋め込まれている動画を圧縮対象に含めます (長時間かかることがあります)"));
     btnMovie = new QPushButton(U("埋め込み動画の圧縮方法を指定"), this);
     btnMovie->setToolTip(U("埋め込み動画の圧縮方法を指定します"));
+    {
+        // The style's own margin is a few pixels; a long caption needs room around it to read as a button.
+        const QFontMetrics metrics(btnMovie->font());
+        btnMovie->setMinimumSize(metrics.horizontalAdvance(btnMovie->text()) + 3 * metrics.height(),
+                                 btnMovie->sizeHint().height() + metrics.height() / 2);
+    }
     Label1 = new QLabel(U("同一出力ﾌｧｲﾙが存在する際の処理"), this);
     combSameFilename = new QComboBox(this);
     chkKeepFileDate = new QCheckBox(U("圧縮前ﾌｧｲﾙのﾌｧｲﾙ作成・更新日時を継承"), this);

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -355,10 +356,45 @@ TEST_F(WindowFixture, OpenDialogThroughTheWindow) {
 TEST_F(WindowFixture, FailingBrowserShowsTheMessageFromTheMenu) {
     app::MainWindowHooks hooks = RecordingHooks();
     hooks.urlOpener = [](const QUrl&) { return false; };
+    hooks.pages = app::PageSource{"https://www.vodrik.example", ""};
     MakeWindow(hooks);
     ASSERT_TRUE(window->Form_Load());
     window->mnuSupport->trigger();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, engine::MessageIcon::None);
     EXPECT_NE(boxes[0].text.find("ネットワークの状態を確認して下さい。"), std::string::npos);
+}
+
+TEST_F(WindowFixture, HelpMenuOpensTheShippedPagesBesideTheProgram) {
+    app::MainWindowHooks hooks = RecordingHooks();
+    std::vector<QUrl> opened;
+    hooks.urlOpener = [&opened](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
+    hooks.pages = app::PageSource{"", QUARNEL_HELP_SOURCE};
+    MakeWindow(hooks);
+    ASSERT_TRUE(window->Form_Load());
+    window->mnuSupport->trigger();
+    window->mnuUpdate->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral(QUARNEL_HELP_SOURCE "/support.html")));
+    EXPECT_EQ(opened[1], QUrl::fromLocalFile(QStringLiteral(QUARNEL_HELP_SOURCE "/update.html")));
+    EXPECT_TRUE(boxes.empty());
+    // The built program finds the copies beside it.
+    EXPECT_FALSE(app::FindHelpFolder(QFileInfo(QStringLiteral(QUARNEL_GUI_PATH)).absolutePath().toStdString())
+                     .empty());
+}
+
+TEST_F(WindowFixture, StopDisablesItselfAndLeavesStartToTheRun) {
+    LoadWindow();
+    window->SetRunning(true);
+    window->btnStop->click();
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(window->btnStop->isEnabled());
+    EXPECT_FALSE(window->btnStart->isEnabled()); // the run enables it when it has stopped
+    window->btnStop->click();                    // a disabled button takes no second click
+    EXPECT_EQ(stops, 1);
+    window->SetRunning(false);
+    EXPECT_TRUE(window->btnStart->isEnabled());
 }

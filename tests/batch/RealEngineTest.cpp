@@ -111,7 +111,7 @@ TEST_F(RealEngine, Version9GoesThroughTheWorksheetAndQuitsIt) {
     // The engine writes package formats only: the .ppt output cannot be written, and says so.
     EXPECT_EQ(summary.entries[0].result, "save-failed") << host.log;
     EXPECT_TRUE(summary.anyFailed());
-    EXPECT_THAT(host.log, HasSubstr("▲ファイルを保存できませんでした。"));
+    EXPECT_THAT(host.log, HasSubstr("▲ファイルを保存できませんでした。この形式では保存できません。("));
     int oldFiles = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir)) {
         oldFiles += e.path().filename().string().rfind("old", 0) == 0 ? 1 : 0;
