@@ -5,7 +5,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -184,4 +186,17 @@ TEST_F(WindowFixture, ObjectDialogResetReturnsToTheDefaults) {
     EXPECT_EQ(exceptions.entries().size(), 13u);
     EXPECT_EQ(objects.lstException->item(12)->text(), QStringLiteral("midfile"));
     EXPECT_EQ(exceptions.ObjToImage("custom"), "変換する"); // gone from the list
+}
+
+TEST_F(WindowFixture, MovieOptionsButtonHasRoomAroundItsCaption) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    options.chkMovie->setChecked(true);
+    options.show();
+    QCoreApplication::processEvents();
+    const QFontMetrics metrics(options.btnMovie->font());
+    const int caption = metrics.horizontalAdvance(options.btnMovie->text());
+    EXPECT_GE(options.btnMovie->width() - caption, 2 * metrics.height()) << options.btnMovie->width();
+    EXPECT_GE(options.btnMovie->height(), metrics.height() * 3 / 2);
+    options.hide();
 }

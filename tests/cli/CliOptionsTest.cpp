@@ -74,3 +74,43 @@ TEST(CliOptions, BadUsageIsRefused) {
     EXPECT_EQ(cli::ParseCommandLine({"--help"}).error, "");
     EXPECT_TRUE(cli::ParseCommandLine({"--help"}).options.help);
 }
+
+TEST(CliOptions, ShortHelpAndValuesInAnyCase) {
+    const auto help = cli::ParseCommandLine({"-h"});
+    EXPECT_EQ(help.error, "");
+    EXPECT_TRUE(help.options.help);
+    EXPECT_TRUE(help.options.files.empty());
+    // After "--" it is a file name like any other.
+    EXPECT_EQ(cli::ParseCommandLine({"--", "-h"}).options.files, std::vector<std::string>{"-h"});
+
+    for (const char* jpeg : {"JPEG", "Jpeg", "jpeg"}) {
+        const auto parsed = cli::ParseCommandLine({"--format", jpeg, "a.pptx"});
+        ASSERT_EQ(parsed.error, "") << jpeg;
+        EXPECT_EQ(parsed.options.format, 1) << jpeg;
+    }
+    EXPECT_EQ(cli::ParseCommandLine({"--format=MetaFile", "a.pptx"}).options.format, 4);
+}
+
+TEST(CliOptions, HelpListsEveryOptionWithTheValueThatApplies) {
+    settings::Settings stored;
+    stored.Format = 2;
+    stored.Ratio = 3;
+    stored.ExpectRate = "60";
+    stored.optPPTFolder = 1;
+    stored.PPTFolder = "/srv/out";
+    stored.SameFilename = 1;
+    const std::string text = cli::UsageText(stored);
+    for (const char* option :
+         {"--format", "--quality", "--file-size", "--expect-rate", "--group-size", "--objects",
+          "--no-objects", "--twice", "--no-twice", "--output-dir", "--size-in-name", "--no-size-in-name",
+          "--overwrite", "--keep-dates", "--report", "-h, --help", "--version"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+    EXPECT_NE(text.find("picture format [png]"), std::string::npos) << text;
+    EXPECT_NE(text.find("quality preset [3]"), std::string::npos);
+    EXPECT_NE(text.find("share [60]"), std::string::npos);
+    EXPECT_NE(text.find("output folder [/srv/out]"), std::string::npos);
+    EXPECT_NE(text.find("[常に上書き / always]"), std::string::npos);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("output folder [入力と同じフォルダ"),
+              std::string::npos);
+}

@@ -237,6 +237,13 @@ TEST_F(CliRun, HelpAndVersion) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--report FILE"), std::string::npos);
     EXPECT_NE(help.out.find("使い方"), std::string::npos);
+    // -h is the same help, never a file name; the defaults shown are the stored settings.
+    settings::RegistryStore(dir + "/registry")
+        .WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "Format", "3");
+    const Outcome shortHelp = Run({"-h"});
+    EXPECT_EQ(shortHelp.exitCode, 0);
+    EXPECT_NE(shortHelp.out.find("picture format [gif]"), std::string::npos) << shortHelp.out;
+    EXPECT_EQ(shortHelp.err, "");
     const Outcome version = Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_NE(version.out.find("1.8.1"), std::string::npos);
@@ -270,4 +277,60 @@ TEST_F(CliRun, InterruptStopsAfterTheCurrentSlide) {
         outputs += e.path().filename().string().find("圧縮前") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(outputs, 0);
+}
+
+// Where the run would fail only at its end, it is refused before the first deck is opened.
+TEST_F(CliRun, AMissingStoredFolderAndAnUnwritableReportAreRefusedBeforeTheFirstDeck) {
+    const std::string deck = Deck("two.pptx", "deck.pptx");
+    {
+        settings::RegistryStore store(dir + "/registry");
+        store.WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "optPPTFolder", "1");
+        store.WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "PPTFolder", dir + "/gone");
+    }
+    const Outcome stored = Run({"deck.pptx"});
+    EXPECT_EQ(stored.exitCode, 2);
+    EXPECT_NE(stored.err.find("出力フォルダがありません / no such output folder: " + dir + "/gone"),
+              std::string::npos)
+        << stored.err;
+    EXPECT_NE(stored.err.find("保存された設定 / stored setting"), std::string::npos);
+    EXPECT_EQ(stored.out, ""); // no deck was opened
+
+    // The folder given for this run wins over the stored one.
+    fs::create_directory(dir + "/out");
+    EXPECT_EQ(Run({"--output-dir", "out", "deck.pptx"}).exitCode, 0);
+
+    for (const std::string& report : {dir + "/no/such/folder/r.json", dir + "/out"}) {
+        const Outcome bad = Run(
+            {"--output-dir", "out", "--overwrite", "--report", QString::fromStdString(report), "deck.pptx"});
+        EXPECT_EQ(bad.exitCode, 2) << report;
+        EXPECT_NE(bad.err.find("レポート"), std::string::npos) << bad.err;
+        EXPECT_EQ(bad.out, "") << report;
+    }
+    if (::geteuid() != 0) { // root writes anywhere
+        fs::create_directory(dir + "/locked");
+        fs::permissions(dir + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
+        const Outcome locked = Run({"--output-dir", "out", "--report", "locked/r.json", "deck.pptx"});
+        EXPECT_EQ(locked.exitCode, 2);
+        EXPECT_NE(locked.err.find("レポートを書けません / cannot write the report"), std::string::npos);
+        fs::permissions(dir + "/locked", fs::perms::owner_all);
+    }
+}
+
+TEST_F(CliRun, AFailedDeckShowsInTheClosingStatus) {
+    Deck("two.pptx", "good.pptx");
+    std::ofstream(dir + "/empty.pptx", std::ios::binary).flush();
+    const Outcome o = Run({"empty.pptx", "good.pptx"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(
+        o.out.find("▲ファイルを開けませんでした。ファイルが空です。(Presentations.Open: the file is empty)"),
+        std::string::npos)
+        << o.out;
+    EXPECT_NE(o.err.find("圧縮完了 (失敗 1 件)"), std::string::npos) << o.err;
+}
+
+TEST_F(CliRun, ValuesAreTakenInAnyCase) {
+    Deck("two.pptx", "deck.pptx");
+    const Outcome o = Run({"--format", "JPEG", "--no-size-in-name", "deck.pptx"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(fs::exists(dir + "/deck【圧縮】.pptx"));
 }
