@@ -1,22 +1,30 @@
 #include "settings/dialogs/JapaneseDialogs.h"
 
 #include <QAbstractButton>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSplitter>
 #include <QTreeView>
 #include <algorithm>
 
 namespace settings::dialogs {
 
 namespace {
+
+constexpr int kTypeColumn = 2; // name, size, type, date
+constexpr int kDateColumn = 3;
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
@@ -27,6 +35,24 @@ void Name(QMessageBox& box, QMessageBox::StandardButton which, const char* text)
         button->setText(U(text));
     }
 }
+
+// The file model writes dates in the system's locale, which is not the program's language; the
+// proxy writes them the Japanese way ("2026/12/08 10:50").
+class JapaneseDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (files != nullptr && role == Qt::DisplayRole && index.column() == kDateColumn) {
+            const QDateTime modified = files->lastModified(mapToSource(index));
+            return modified.isValid() ? QLocale(QLocale::Japanese, QLocale::Japan)
+                                            .toString(modified, QStringLiteral("yyyy/MM/dd HH:mm"))
+                                      : QString();
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 } // namespace
 
@@ -80,16 +106,28 @@ void PrepareFileDialog(QFileDialog& dialog) {
     dialog.setLabelText(QFileDialog::Accept,
                         dialog.fileMode() == QFileDialog::Directory ? U("選択") : U("開く"));
     dialog.setLabelText(QFileDialog::Reject, U(kButtonCancel));
+    dialog.setProxyModel(new JapaneseDates(&dialog));
     const QFontMetrics metrics(dialog.font());
     dialog.resize(
         std::min(std::max(dialog.width(), 90 * metrics.averageCharWidth()), UsableScreenWidth(dialog)),
         std::max(dialog.height(), 26 * metrics.height()));
+    // The side bar holds names such as "コンピュータ"; its default width cuts them.
+    if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"));
+        splitter && splitter->count() == 2) {
+        const int side = metrics.horizontalAdvance(U("コンピュータ")) + 4 * metrics.height();
+        splitter->setSizes({side, std::max(dialog.width() - side, side)});
+    }
     if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = view->header();
         header->setStretchLastSection(false);
         header->setSectionResizeMode(0, QHeaderView::Stretch);
         for (int column = 1; column < header->count(); ++column) {
             header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        // Choosing files of one filter, the type column repeats one long name on every row and takes
+        // the room the names need.
+        if (dialog.fileMode() != QFileDialog::Directory && header->count() > kTypeColumn) {
+            view->setColumnHidden(kTypeColumn, true);
         }
     }
 }

@@ -29,7 +29,8 @@ void FitMessageWidth(QMessageBox& box);
 void PrepareInputDialog(QInputDialog& dialog, const QString& defaultText);
 
 // Qt's own file dialog rather than the desktop's, so that it follows the program's language; the
-// detail view with its size, type and date columns sized to their contents, and Japanese labels.
+// detail view with its size and date columns sized to their contents (the type column hidden when
+// choosing files: one filter gives one type), the side bar wide enough for its names, Japanese labels.
 // Call it after the file mode is set.
 void PrepareFileDialog(QFileDialog& dialog);
 

@@ -231,6 +231,7 @@ TEST_F(HostDialogs, OpenFileDialogIsJapaneseWithFittedColumns) {
     QStringList headers;
     std::vector<QHeaderView::ResizeMode> modes;
     QFileDialog::Options options;
+    bool typeHidden = false;
     AnswerNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
@@ -239,7 +240,9 @@ TEST_F(HostDialogs, OpenFileDialogIsJapaneseWithFittedColumns) {
         reject = dialog->labelText(QFileDialog::Reject);
         options = dialog->options();
         headers = Headers(dialog);
-        auto* header = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))->header();
+        auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        typeHidden = view->isColumnHidden(2);
+        auto* header = view->header();
         for (int c = 0; c < header->count(); ++c) {
             modes.push_back(header->sectionResizeMode(c));
         }
@@ -259,6 +262,7 @@ TEST_F(HostDialogs, OpenFileDialogIsJapaneseWithFittedColumns) {
     for (std::size_t c = 1; c < modes.size(); ++c) {
         EXPECT_EQ(modes[c], QHeaderView::ResizeToContents) << c;
     }
+    EXPECT_TRUE(typeHidden);                   // one filter, one type: its room goes to the names
     EXPECT_TRUE(window->SourceText().empty()); // cancelled: nothing added
 }
 
