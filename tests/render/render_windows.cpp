@@ -69,15 +69,20 @@ void SaveNextModal(const QString& folder, const char* name, bool& ok) {
             return;
         }
         // A file dialog fills its list in the background: give it a moment.
-        for (QElapsedTimer waited; !waited.isValid() || waited.elapsed() < 600;) {
-            if (!waited.isValid()) {
-                waited.start();
+        const auto wait = [](qint64 milliseconds) {
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < milliseconds) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
+        };
+        wait(600);
         const QString path = folder + "/" + QString::fromUtf8(name) + ".png";
         const bool saved = modal->grab().save(path, "PNG") && LooksRendered(path);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toUtf8().constData());
+        std::fflush(stdout);
+        // QUARNEL_RENDER_HOLD_MS keeps the dialog on screen, so that a screen capture can take it.
+        wait(qEnvironmentVariableIntValue("QUARNEL_RENDER_HOLD_MS"));
         ok = saved && ok;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             box->button(box->buttons().contains(box->button(QMessageBox::Cancel)) ? QMessageBox::Cancel
