@@ -265,7 +265,8 @@ std::string UsageText(const settings::Settings& d) {
            "出力が元のファイルより小さくならないときは保存しません。\n"
            "An output that would not be smaller than its input is not kept.\n"
            "Ctrl-C: 停止 / stop. 終了コード / exit status: 0 ok, 1 a file could not be opened or saved,\n"
-           "2 bad usage or a refused input list, 130 stopped.\n";
+           "2 bad usage, a refused input list, a missing output folder or an unwritable report (checked\n"
+           "before the first file), 130 stopped.\n";
 }
 
 } // namespace cli
