@@ -21,7 +21,8 @@ bool IsBlankText(const std::string& text);
 // A carriage return ends an entry; so does a line feed that follows text (the line end here).
 std::vector<std::string> ParseInputList(const std::string& text);
 
-// The message for the first entry that is a folder, is missing or is not .ppt/.pptx; nullopt when
+// The message for the first entry that is a folder, is missing or is neither .ppt/.pptx nor a movie or
+// sound file (IsMediaEntryExtension); nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
 

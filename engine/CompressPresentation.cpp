@@ -1,6 +1,7 @@
 #include "engine/CompressPresentation.h"
 
 #include "automation/Constants.h"
+#include "engine/CompressMedia.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
@@ -136,6 +137,13 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         if (state.StopRequested) {
             state.PresentationChanged = false;
             break;
+        }
+    }
+
+    if (state.Media && !state.StopRequested) {
+        CompressEmbeddedMedia(ctx, *state.Media);
+        if (state.StopRequested) {
+            state.PresentationChanged = false;
         }
     }
 
