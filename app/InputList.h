@@ -31,7 +31,13 @@ FolderAccess FolderAccessFrom(const platform::FileSystem& fileSystem);
 // The open-file dialog: the chosen files as full paths in the dialog's order, nullopt when cancelled.
 using OpenFileDialog = std::function<std::optional<std::vector<std::string>>()>;
 inline constexpr const char* kOpenDialogTitle = "ファイルを開く";
-inline constexpr const char* kOpenDialogFilter = "パワーポイントファイル (*.ppt *.pptx)";
+// Presentations and the movie and sound files a run takes (batch::IsMediaEntryExtension).
+inline constexpr const char* kOpenDialogFilter =
+    "パワーポイントファイルまたは動画ファイル (*.ppt *.pptx *.mp4 *.m4v *.mov *.avi *.wmv *.asf *.mpg *.mpeg "
+    "*.mkv *.webm *.flv *.3gp *.ts *.m2ts *.wav *.mp3 *.m4a *.wma);;"
+    "パワーポイントファイル (*.ppt *.pptx);;"
+    "動画・音声ファイル (*.mp4 *.m4v *.mov *.avi *.wmv *.asf *.mpg *.mpeg *.mkv *.webm *.flv *.3gp *.ts "
+    "*.m2ts *.wav *.mp3 *.m4a *.wma)";
 OpenFileDialog DefaultOpenFileDialog(QWidget* parent);
 
 // folder + exactly one separator + name ("/" at the root stays single).

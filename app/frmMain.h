@@ -94,6 +94,9 @@ std::string VersionText();
 
 class frmMain : public QMainWindow, public engine::Host {
 public:
+    // The movie profiles' names from the profile file, showing the record's choice; disabled when the
+    // file cannot be used.
+    void FillProfileList(const std::string& profileFile);
     frmMain(MainWindowServices services, MainWindowHooks hooks);
     ~frmMain() override;
 
@@ -177,6 +180,7 @@ public:
     QPushButton* btnStart = nullptr;
     QPushButton* btnStop = nullptr;
     QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr; // "動画：" before combType
     QPlainTextEdit* txtLog = nullptr;
     QLabel* lblMsg = nullptr;
     QLabel* picCheck = nullptr;

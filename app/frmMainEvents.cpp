@@ -38,6 +38,7 @@ void frmMain::ShowSettings() {
     combFileSize->setEditText(QString::fromStdString(shown.FileSize));
     combExpectRate->setEditText(QString::fromStdString(shown.ExpectRate));
     combPixelSize->setEditText(QString::fromStdString(shown.PixelSize));
+    SelectIndex(*combType, shown.Encode, 0);
     frmObject_->Refresh(); // Twice
 }
 

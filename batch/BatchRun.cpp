@@ -13,8 +13,12 @@
 #include "settings/modRegAccess.h"
 #include "transcode/TranscodeCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace batch {
@@ -25,6 +29,20 @@ constexpr const char* kMovieFailed = "▲動画ﾌｧｲﾙの圧縮に失敗し
 constexpr const char* kMovieCompressed = "▲動画ﾌｧｲﾙを";
 constexpr const char* kCompressedTo = " に圧縮しました。";
 constexpr const char* kCreated = " を作成";
+constexpr const char* kProfilesUnusable = "動画圧縮の設定ﾌｧｲﾙを読み込めませんでした：";
+constexpr const char* kNoSuchProfile = "選択された動画圧縮の設定がありません。";
+
+// The chosen profile's position in a table; the first profile when none was ever chosen.
+std::optional<std::size_t> ProfileIndex(int encode, std::size_t tableSize) {
+    if (tableSize == 0) {
+        return std::nullopt;
+    }
+    if (encode < 0) {
+        return 0;
+    }
+    const auto index = static_cast<std::size_t>(encode);
+    return index < tableSize ? std::optional<std::size_t>(index) : std::nullopt;
+}
 
 template <typename Step> void Ignoring(Step&& step) {
     try {
@@ -128,6 +146,7 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
 
     continueBatch_ = false;
     firstPassReturned_ = false;
+    profilesTried_ = false; // the profile file is read again by every run that needs it
     registryValueWritten_ = false;
     try {
         // Step C: the environment.
@@ -175,8 +194,12 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
-            // Replacements count only in a deck that was kept.
-            report.shapesReplaced = report.output.empty() ? 0 : host.replacedLines();
+            // Media lines are TAB-indented like replaced shapes but are reported on their own; replacements
+            // count only in a deck that was kept.
+            const auto mediaReplaced = std::count_if(report.media.begin(), report.media.end(),
+                                                     [](const auto& m) { return m.result == "compressed"; });
+            report.shapesReplaced =
+                report.output.empty() ? 0 : host.replacedLines() - static_cast<int>(mediaReplaced);
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (!continueBatch_) {
                 break;
@@ -230,9 +253,14 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
                                        platform::gFSO.GetBaseName(input), size, "KB");
         return ResolvePresentationName(ctx, base, extension);
     };
+    PrepareMediaPass(ctx);
     const engine::PassOutcome outcome =
         engine::CompressPresentation(ctx, entry, choose, outputPath, continueBatch_, walk_);
     firstPassReturned_ = true;
+    if (state.Media) {
+        report.media = state.Media->reports;
+        state.Media.reset();
+    }
 
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;
@@ -280,6 +308,50 @@ void BatchRun::CleanUpEntry(engine::EngineContext& ctx) {
     }
 }
 
+bool BatchRun::EnsureProfiles(engine::EngineContext&) {
+    if (!profilesTried_) {
+        profilesTried_ = true;
+        const std::string path =
+            transcodingIni_.empty() ? TranscodingIniPath(platform::gFSO.ProgramFolder()) : transcodingIni_;
+        const auto error = LoadTranscodingProfiles(path, movie_);
+        profilesLoaded_ = !error.has_value();
+        profilesError_ = error ? std::string(kProfilesUnusable) + path + " (" + *error + ")" : std::string();
+    }
+    return profilesLoaded_;
+}
+
+void BatchRun::PrepareMediaPass(engine::EngineContext& ctx) {
+    ctx.state.Media.reset();
+    // Movie options: "linked movies only" leaves the embedded ones; "half or less" asks for half.
+    if (ctx.settings.MediaInDeck != 1 || ctx.settings.MovieTarget == 2) {
+        return;
+    }
+    auto pass = std::make_shared<engine::MediaPass>();
+    pass->keepBelowShare = ctx.settings.MovieCond == 2 ? 0.5 : 1.0;
+    if (!EnsureProfiles(ctx)) {
+        pass->unavailable = profilesError_;
+    }
+    pass->encode = [this, &ctx](const std::string& input, bool video, const std::string& outputBase,
+                                std::string& written) {
+        const auto& table = video ? movie_.MovieProfileTable : movie_.GeneralProfileTable;
+        const auto index = ProfileIndex(ctx.settings.Encode, table.size());
+        if (!index) {
+            return -1;
+        }
+        // Inside a deck only the profile's first command applies: one part has one result.
+        transcode::TranscodeEnvironment env{ctx.host, ctx.state.EncoderStopRequested, random_,
+                                            [](std::string base, std::string) { return base; },
+                                            platform::gFSO.ProgramFolder()};
+        std::string extension;
+        std::string used;
+        const int result = transcode::RunTranscodeCommand(env, table[*index].Commands.front(), input,
+                                                          outputBase, extension, &used);
+        written = used + "." + extension;
+        return result;
+    };
+    ctx.state.Media = pass;
+}
+
 void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry, EntryReport& report) {
     const double inputSize = static_cast<double>(platform::gFSO.FileSize(entry));
     const std::string folder = platform::gFSO.GetParentFolderName(entry);
@@ -289,9 +361,24 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
     report.bytesBefore = inputSize;
     ctx.host.AppendLogRaw("▼" + entry + kCRLF);
 
+    // A missing or damaged profile file, or a profile the file no longer has, is said in the log.
+    const auto fail = [&](const std::string& why) {
+        ctx.host.AppendLogRaw("▲" + why + kCRLF + kCRLF);
+        report.result = "failed";
+        report.failed = true;
+    };
+    if (!EnsureProfiles(ctx)) {
+        fail(profilesError_);
+        return;
+    }
     const auto& table = IsMovieExtension(movie_.MovieExtensions, extension) ? movie_.MovieProfileTable
                                                                             : movie_.GeneralProfileTable;
-    const auto& commands = table.at(static_cast<std::size_t>(ctx.settings.Encode)).Commands;
+    const auto index = ProfileIndex(ctx.settings.Encode, table.size());
+    if (!index) {
+        fail(kNoSuchProfile);
+        return;
+    }
+    const auto& commands = table[*index].Commands;
     transcode::TranscodeEnvironment env{
         ctx.host, ctx.state.EncoderStopRequested, random_,
         [&ctx](std::string base, std::string ext) { return ResolveMovieName(ctx, base, ext); },
@@ -308,10 +395,8 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
             ctx.host.DoEvents();
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             ctx.host.DoEvents();
-            // Only an output this command wrote is removed; a file the person declined to overwrite stays.
-            if (result != 2 && !chosenBase.empty()) {
-                Ignoring([&] { platform::gFSO.DeleteFile(chosenBase + "." + outputExtension); });
-            }
+            // The encoder wrote under a staging name that the command removed already: the output's
+            // own name, which may hold a file the person agreed to overwrite, was never touched.
             ctx.host.AppendLogRaw(std::string(kMovieFailed) + kCRLF + kCRLF);
             report.result = "failed";
             report.failed = true;
@@ -322,8 +407,8 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
         if (ctx.settings.KeepFileDate == 1) {
             CopyFileDates(entry, output);
         }
-        ctx.host.AppendLogRaw("\t" + platform::gFSO.GetBaseName(chosenBase) + "." + outputExtension +
-                              kCreated + kCRLF);
+        // The file's own name: a base name such as "clip【圧縮前0.5MB】" holds a dot of its own.
+        ctx.host.AppendLogRaw("\t" + std::filesystem::path(output).filename().string() + kCreated + kCRLF);
         ctx.host.AppendLogRaw(std::string(kMovieCompressed) + engine::SizeTextMB(inputSize) + "→" +
                               engine::SizeTextMB(outputSize) + kCompressedTo + kCRLF + kCRLF);
         report.output = output;

@@ -6,6 +6,8 @@
 // The window and the command line call btnStart_Click and btnStop_Click; nothing here ends the
 // process: a MustExit outcome asks the caller to.
 
+#include "batch/TranscodingProfiles.h"
+#include "engine/CompressMedia.h"
 #include "engine/CompressPresentation.h"
 #include "engine/EngineState.h"
 #include "transcode/TranscodeCommand.h"
@@ -47,6 +49,7 @@ struct EntryReport {
     std::string result;  // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
                          // "open-failed", "save-failed", "stopped", "not-started"
     bool failed = false; // could not be opened or saved
+    std::vector<engine::MediaPartReport> media; // movies and sound inside the deck, when re-encoded
 };
 
 struct RunSummary {
@@ -60,18 +63,6 @@ struct RunSummary {
 // could not be opened or saved.
 std::string RunEndStatus(bool finished, int failedEntries);
 
-// The encoder profiles of the movie branch. Nothing fills them yet: the entry check admits only
-// presentations, so the branch is not reached.
-struct EncoderProfile {
-    std::string Name;
-    std::vector<std::string> Commands; // indices 0..10 consulted; a blank template ends the list
-};
-struct MovieProfiles {
-    std::vector<std::string> MovieExtensions;
-    std::vector<EncoderProfile> MovieProfileTable;
-    std::vector<EncoderProfile> GeneralProfileTable;
-};
-
 class BatchRun {
 public:
     // With the engine's own shape walk.
@@ -84,6 +75,8 @@ public:
     void btnStop_Click();
 
     MovieProfiles& movieProfiles() { return movie_; }
+    // Where the profiles are read from when a run first needs them (default: beside the program).
+    void setTranscodingIniPath(std::string path) { transcodingIni_ = std::move(path); }
 
 private:
     void PresentationBranch(engine::EngineContext& ctx, const std::string& entry,
@@ -98,7 +91,16 @@ private:
 
     engine::EngineContext& ctx_;
     SlideWalker walk_;
+    // Reads the profile file once per run; false (after a log line) when it is missing or damaged.
+    bool EnsureProfiles(engine::EngineContext& ctx);
+    // Sets up the media pass of a presentation when the settings ask for it.
+    void PrepareMediaPass(engine::EngineContext& ctx);
+
     MovieProfiles movie_;
+    std::string transcodingIni_;
+    bool profilesTried_ = false;
+    bool profilesLoaded_ = false;
+    std::string profilesError_; // the log text when the file could not be used
     transcode::RandomSequence random_;
     bool continueBatch_ = false;
     bool firstPassReturned_ = false;

@@ -1,5 +1,6 @@
 #include "batch/InputList.h"
 
+#include "batch/TranscodingProfiles.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -80,7 +81,7 @@ std::optional<std::string> CheckEntries(const std::vector<std::string>& entries)
             return kMsgMissingInput + entry;
         }
         const std::string ext = LowerExtension(entry);
-        if (ext != "ppt" && ext != "pptx") {
+        if (ext != "ppt" && ext != "pptx" && !IsMediaEntryExtension(ext)) {
             return kMsgNotPresentation + entry;
         }
     }

@@ -27,7 +27,8 @@ std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const
 // The process's working folder ("" when it cannot be read).
 std::string WorkingFolder();
 
-// The message for the first entry that is a folder, is missing or is not .ppt/.pptx; nullopt when
+// The message for the first entry that is a folder, is missing or is neither .ppt/.pptx nor a movie or
+// sound file (IsMediaEntryExtension); nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
 

@@ -98,6 +98,26 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "quarnel-cli: " << *problem << "\n";
         return kExitUsage;
     }
+    if (options.movieProfile) {
+        batch::MovieProfiles profiles;
+        const std::string iniPath = batch::TranscodingIniPath(platform::gFSO.ProgramFolder());
+        if (const auto error = batch::LoadTranscodingProfiles(iniPath, profiles)) {
+            err << "quarnel-cli: 動画圧縮の設定ﾌｧｲﾙを読み込めません / cannot read " << iniPath << " ("
+                << *error << ")\n";
+            return kExitUsage;
+        }
+        const auto index = batch::FindProfile(profiles, *options.movieProfile);
+        if (!index) {
+            err << "quarnel-cli: その動画圧縮の設定はありません / no such movie profile: "
+                << *options.movieProfile << "\n";
+            const auto names = batch::ProfileNames(profiles);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                err << "  " << i << ": " << names[i] << "\n";
+            }
+            return kExitUsage;
+        }
+        config.Encode = *index;
+    }
     // The object list is read like the window reads it; this command never writes it back.
     settings::ExceptionList exceptions;
     settings::IniFile ini;

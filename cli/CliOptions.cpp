@@ -88,6 +88,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             flag(o.twice, 1);
         } else if (arg == "--no-twice") {
             flag(o.twice, 0);
+        } else if (arg == "--media") {
+            flag(o.media, 1);
+        } else if (arg == "--no-media") {
+            flag(o.media, 0);
         } else if (arg == "--size-in-name") {
             flag(o.sizeInName, 1);
         } else if (arg == "--no-size-in-name") {
@@ -100,7 +104,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             (arg == "--overwrite" ? o.overwrite : o.keepDates) = true;
         } else if (arg == "--format" || arg == "--quality" || arg == "--file-size" ||
                    arg == "--expect-rate" || arg == "--group-size" || arg == "--output-dir" ||
-                   arg == "--report") {
+                   arg == "--report" || arg == "--movie-profile") {
             const auto v = value();
             if (!v) {
                 result.error = arg + " には値が必要です / needs a value";
@@ -128,6 +132,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             } else if (arg == "--group-size") {
                 ok = WholeNumber(*v, 0, 999999999).has_value();
                 o.groupSize = *v;
+            } else if (arg == "--movie-profile") {
+                ok = !v->empty();
+                o.movieProfile = *v;
             } else if (arg == "--output-dir") {
                 ok = !v->empty();
                 o.outputDir = *v;
@@ -178,6 +185,8 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     if (o.outputDir) {
         s.optPPTFolder = 1;
         s.PPTFolder = *o.outputDir;
+        s.optMovieFolder = 1; // movie and sound outputs go there too
+        s.MovieFolder = *o.outputDir;
     }
     if (o.sizeInName) {
         s.ShowFileSize = *o.sizeInName;
@@ -187,6 +196,9 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     }
     if (o.keepDates) {
         s.KeepFileDate = 1;
+    }
+    if (o.media) {
+        s.MediaInDeck = *o.media;
     }
 }
 
@@ -212,6 +224,8 @@ std::string UsageText(const settings::Settings& d) {
            "パワーポイントファイル (.pptx) の画像を圧縮し、別名で保存します。入力ファイルは書き換えません。\n"
            "Compresses the pictures of presentations and saves them under a new name; inputs are never "
            "written.\n"
+           "動画 (mp4 mov avi wmv mkv ...) と音声 (wav mp3 m4a wma) のファイルも指定できます。\n"
+           "Movie and sound files are accepted too; they are re-encoded with the movie profile.\n"
            "既定値は保存された設定です ([ ] 内)。オプションはこの実行だけに効き、保存されません。\n"
            "Defaults (in [ ]) come from the stored settings; options apply to this run only and are never "
            "saved.\n"
@@ -256,6 +270,14 @@ std::string UsageText(const settings::Settings& d) {
            "]\n"
            "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input "
            "[(なし / none)]\n"
+           "  --movie-profile NAME|INDEX     動画圧縮の設定 (cores/Transcoding.ini の名前か番号) / movie\n"
+           "                                 profile by name or position (0 = first) [" +
+           (d.Encode < 0 ? std::string("0") : std::to_string(d.Encode)) +
+           "]\n"
+           "  --media, --no-media            ﾌﾟﾚｾﾞﾝﾃｰｼｮﾝ内の動画・音声も圧縮する / re-encode the movies and\n"
+           "                                 sound inside presentations with the movie profile [" +
+           OnOff(d.MediaInDeck) +
+           "]\n"
            "  -h, --help                     この説明 / this help\n"
            "  --version                      版数 / version\n"
            "  --                             以降はすべてファイル名 / only file names follow\n"

@@ -26,6 +26,8 @@ struct CliOptions {
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;
+    std::optional<std::string> movieProfile; // a profile name or position of Transcoding.ini
+    std::optional<int> media;                // re-encode the movies and sound inside presentations
     bool help = false;
     bool version = false;
     std::vector<std::string> files;

@@ -1,6 +1,7 @@
 #include "engine/CompressPresentation.h"
 
 #include "automation/Constants.h"
+#include "engine/CompressMedia.h"
 #include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
@@ -145,6 +146,13 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             state.PresentationChanged = false;
             stopped = true;
             break;
+        }
+    }
+
+    if (state.Media && !state.StopRequested) {
+        CompressEmbeddedMedia(ctx, *state.Media);
+        if (state.StopRequested) {
+            state.PresentationChanged = false;
         }
     }
 

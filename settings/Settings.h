@@ -29,7 +29,8 @@ struct Settings {
     int FormHeight = 6000; // twips
     int MovieTarget = 0;
     int MovieCond = 0;
-    int Encode = -1; // combType list index; the list is never filled
+    int Encode = -1;     // combType list index: the profile of Transcoding.ini (-1: the first)
+    int MediaInDeck = 0; // frmMovieOption: re-encode the movies and sound inside presentations too
 };
 
 } // namespace settings

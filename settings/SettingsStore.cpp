@@ -15,6 +15,7 @@ constexpr int kRatioCount = 5;
 constexpr int kSameFilenameCount = 2;
 constexpr int kMovieTargetCount = 3;
 constexpr int kMovieCondCount = 3;
+constexpr int kEncodeLimit = 100;
 
 class SettingReader {
 public:
@@ -90,8 +91,9 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     r.Height("FormHeight", s.FormHeight, defaults.FormHeight);
     r.Index("MovieTarget", s.MovieTarget, kMovieTargetCount, defaults.MovieTarget);
     r.Index("MovieCond", s.MovieCond, kMovieCondCount, defaults.MovieCond);
-    // Encode is written but never read: its list is always empty.
-    s.Encode = defaults.Encode;
+    // The profile list is filled from the profile file later; an index it does not have selects the first.
+    r.Index("Encode", s.Encode, kEncodeLimit, defaults.Encode);
+    r.Check("MediaInDeck", s.MediaInDeck, defaults.MediaInDeck);
 }
 
 void SaveSettings(const Settings& s, RegistryStore& registry) {
@@ -120,6 +122,7 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));
+    put("MediaInDeck", std::to_string(s.MediaInDeck));
 }
 
 } // namespace settings

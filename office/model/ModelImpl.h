@@ -6,6 +6,7 @@
 
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "automation/EmbeddedMedia.h"
 #include "automation/PowerPoint.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
@@ -48,6 +49,7 @@ struct AppCore {
 };
 
 class PresentationImpl : public automation::IPresentation,
+                         public automation::IEmbeddedMedia,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -60,6 +62,11 @@ public:
     void SaveAs(const std::string& fileName) override;
     void Close() override;
     std::string FullName() override;
+
+    // IEmbeddedMedia (PresentationMedia.cpp)
+    std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
+    void ExportMedia(const std::string& partName, const std::string& path) override;
+    std::string ReplaceMedia(const std::string& partName, const std::string& path) override;
 
     // Reads the slide list; called once right after construction.
     void LoadSlides();

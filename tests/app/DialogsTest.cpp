@@ -110,8 +110,11 @@ TEST_F(WindowFixture, BrowseButtonsPutTheChosenFolderWithOneSeparator) {
 TEST_F(WindowFixture, MovieOptionsListsResetAndHide) {
     registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MovieTarget", "2");
     registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MovieCond", "1");
+    registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MediaInDeck", "1");
     LoadWindow();
     frmMovieOption& movies = window->MovieOptionDialog();
+    EXPECT_TRUE(movies.chkMedia->isChecked());
+    EXPECT_EQ(movies.chkMedia->text(), QStringLiteral("ﾌﾟﾚｾﾞﾝﾃｰｼｮﾝ内の動画・音声も圧縮する"));
     ASSERT_EQ(movies.combTarget->count(), 3);
     ASSERT_EQ(movies.combCond->count(), 3);
     EXPECT_EQ(movies.combTarget->itemText(2), QStringLiteral("ﾘﾝｸ先動画(ﾒﾃﾞｨｱﾌﾟﾚｰﾔｰ再生動画)のみ圧縮"));
@@ -127,6 +130,10 @@ TEST_F(WindowFixture, MovieOptionsListsResetAndHide) {
     EXPECT_EQ(movies.combCond->currentIndex(), 0);
     EXPECT_EQ(record.MovieTarget, 0);
     EXPECT_EQ(record.MovieCond, 0);
+    EXPECT_FALSE(movies.chkMedia->isChecked());
+    EXPECT_EQ(record.MediaInDeck, 0);
+    movies.chkMedia->setChecked(true);
+    EXPECT_EQ(record.MediaInDeck, 1);
     EXPECT_EQ(movies.windowTitle(), QStringLiteral("詳細設定"));
 }
 

@@ -42,9 +42,13 @@ TEST_F(WindowFixture, FirstStartShowsTheDefaultsAndIsReady) {
     for (QWidget* hidden :
          {static_cast<QWidget*>(window->picCheck), static_cast<QWidget*>(window->picCompare),
           static_cast<QWidget*>(window->combFileSize), static_cast<QWidget*>(window->combPixelSize),
-          static_cast<QWidget*>(window->combType), static_cast<QWidget*>(window->btnOption)}) {
+          static_cast<QWidget*>(window->btnOption)}) {
         EXPECT_FALSE(hidden->isVisible());
     }
+    // The movie profile list is shown; no profile file sits beside the test program, so it is empty
+    // and disabled.
+    EXPECT_TRUE(window->combType->isVisible());
+    EXPECT_FALSE(window->combType->isEnabled());
     EXPECT_EQ(window->combType->currentIndex(), -1);
     // The stored height of 6000 is below the floor and snaps up to it.
     EXPECT_EQ(record.FormHeight, 7310);
@@ -397,4 +401,20 @@ TEST_F(WindowFixture, StopDisablesItselfAndLeavesStartToTheRun) {
     EXPECT_EQ(stops, 1);
     window->SetRunning(false);
     EXPECT_TRUE(window->btnStart->isEnabled());
+}
+
+TEST_F(WindowFixture, ProfileListShowsTheProfileFileAndKeepsTheChoiceAsEncode) {
+    registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "Encode", "2");
+    LoadWindow();
+    window->FillProfileList(std::string(QUARNEL_TEST_DATA) + "/../../cores/Transcoding.ini");
+    ASSERT_EQ(window->combType->count(), 3);
+    EXPECT_TRUE(window->combType->isEnabled());
+    EXPECT_EQ(window->combType->itemText(0), QStringLiteral("標準 (720p)"));
+    EXPECT_EQ(window->combType->currentIndex(), 2);
+    window->combType->setCurrentIndex(1);
+    EXPECT_EQ(record.Encode, 1);
+    window->Form_Unload();
+    std::string stored;
+    ASSERT_TRUE(registry->ReadValue(Hive::LocalMachine, settings::kSettingsKey, "Encode", stored));
+    EXPECT_EQ(stored, "1");
 }

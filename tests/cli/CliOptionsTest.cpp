@@ -114,3 +114,27 @@ TEST(CliOptions, HelpListsEveryOptionWithTheValueThatApplies) {
     EXPECT_NE(cli::UsageText(settings::Settings{}).find("output folder [入力と同じフォルダ"),
               std::string::npos);
 }
+
+TEST(CliOptions, MovieProfileAndMediaInDecks) {
+    const auto parsed = cli::ParseCommandLine({"--movie-profile", "軽量 (480p・30fps)", "--media", "a.mp4"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.movieProfile, "軽量 (480p・30fps)");
+    settings::Settings s;
+    s.optMovieFolder = 0;
+    cli::ApplyOptions(parsed.options, s);
+    EXPECT_EQ(s.MediaInDeck, 1);
+    EXPECT_EQ(s.Encode, -1); // the name is looked up in the profile file by the run itself
+
+    settings::Settings on;
+    on.MediaInDeck = 1;
+    cli::ApplyOptions(cli::ParseCommandLine({"--no-media", "--output-dir=/out", "a.pptx"}).options, on);
+    EXPECT_EQ(on.MediaInDeck, 0);
+    EXPECT_EQ(on.optMovieFolder, 1); // movie outputs follow the output folder too
+    EXPECT_EQ(on.MovieFolder, "/out");
+
+    EXPECT_NE(cli::ParseCommandLine({"--movie-profile"}).error, "");
+    EXPECT_NE(cli::ParseCommandLine({"--movie-profile=", "a.mp4"}).error, "");
+    EXPECT_NE(cli::ParseCommandLine({"--media=1", "a.pptx"}).error, "");
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--movie-profile NAME|INDEX"), std::string::npos);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--media"), std::string::npos);
+}

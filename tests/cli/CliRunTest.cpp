@@ -334,3 +334,32 @@ TEST_F(CliRun, ValuesAreTakenInAnyCase) {
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(fs::exists(dir + "/deck【圧縮】.pptx"));
 }
+
+TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
+    if (!fs::exists("/usr/bin/ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    QProcess maker;
+    maker.start("/usr/bin/ffmpeg",
+                {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=1", "-c:v",
+                 "mpeg4", QString::fromStdString(dir + "/clip.avi")});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0);
+
+    const Outcome unknown = Run({"--movie-profile", "超高画質", "clip.avi"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("0: 標準 (720p)"), std::string::npos) << unknown.err;
+
+    const Outcome run = Run({"--movie-profile", "2", "--no-size-in-name", "--report", "r.json", "clip.avi"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\tclip【圧縮】.mp4 を作成"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(dir + "/clip【圧縮】.mp4"));
+    const auto report = QJsonDocument::fromJson(QByteArray::fromStdString(Read(dir + "/r.json"))).array();
+    ASSERT_EQ(report.size(), 1);
+    EXPECT_EQ(report[0].toObject()["result"].toString().toStdString(), "compressed");
+    EXPECT_EQ(report[0].toObject()["output"].toString().toStdString(), dir + "/clip【圧縮】.mp4");
+
+    const Outcome help = Run({"--help"});
+    EXPECT_NE(help.out.find("--movie-profile NAME|INDEX"), std::string::npos);
+    EXPECT_NE(help.out.find("--media"), std::string::npos);
+}

@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -123,6 +124,8 @@ int main(int argc, char** argv) {
                                                 "/home/user/Desktop"},
                         std::move(hooks));
     window.Form_Load();
+    // This program does not sit beside a profile file; the shipped one fills the movie profile list.
+    window.FillProfileList(QUARNEL_PROFILE_FILE);
     window.SetSourceText("/home/user/資料/提案書.pptx\r\n/home/user/資料/会議 2026.pptx\r\n");
     window.AppendLog("▼/home/user/資料/提案書.pptx");
     window.AppendLog("   ﾍﾟｰｼﾞ 1/3");
@@ -132,9 +135,14 @@ int main(int argc, char** argv) {
     window.chkObject->setChecked(true);
     window.SetCaptionSuffix(" [Office XP/2003/2007モード]");
 
-    bool ok = Save(window, folder, "frmMain");
+    bool ok = window.combType->count() > 0 && window.combType->isVisible();
+    if (!ok) {
+        std::printf("the movie profile list is empty or hidden\n");
+    }
+    ok = Save(window, folder, "frmMain") && ok;
     window.OptionDialog().chkMovie->setChecked(true);
     ok = Save(window.OptionDialog(), folder, "frmOption") && ok;
+    window.MovieOptionDialog().chkMedia->setChecked(true);
     ok = Save(window.MovieOptionDialog(), folder, "frmMovieOption") && ok;
     window.ObjectDialog().lstException->setCurrentRow(0);
     ok = Save(window.ObjectDialog(), folder, "frmObject") && ok;

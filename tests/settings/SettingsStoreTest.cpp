@@ -141,6 +141,8 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     s.FormHeight = 9000;
     s.MovieTarget = 2;
     s.MovieCond = 1;
+    s.Encode = 2;
+    s.MediaInDeck = 1;
     s.Movie = 1;
     s.optMovieFolder = 1;
     s.MovieFolder = "/movies";
@@ -155,7 +157,8 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(Stored(store, "OLE"), "1");
     EXPECT_EQ(Stored(store, "Twice"), "0");
     EXPECT_EQ(Stored(store, "FormHeight"), "9000");
-    EXPECT_EQ(Stored(store, "Encode"), "-1");
+    EXPECT_EQ(Stored(store, "Encode"), "2");
+    EXPECT_EQ(Stored(store, "MediaInDeck"), "1");
     EXPECT_EQ(Stored(store, "MovieTarget"), "2");
     EXPECT_EQ(Stored(store, "MovieCond"), "1");
     EXPECT_EQ(Stored(store, "Movie"), std::nullopt);
@@ -174,6 +177,8 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(again.FormHeight, 9000);
     EXPECT_EQ(again.MovieTarget, 2);
     EXPECT_EQ(again.MovieCond, 1);
+    EXPECT_EQ(again.Encode, 2); // the profile list's choice comes back now that the list has profiles
+    EXPECT_EQ(again.MediaInDeck, 1);
     EXPECT_EQ(again.Movie, 0);
     EXPECT_EQ(again.optMovieFolder, 0);
     EXPECT_EQ(again.MovieFolder, kDesktop);
