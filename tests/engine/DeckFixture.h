@@ -51,8 +51,10 @@ protected:
         std::filesystem::remove_all(folder_, ec);
     }
 
+public:
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
 
+protected:
     // A photo-like picture: smooth colour fields with grain, so that JPEG pays off against PNG.
     // transparentLeft makes the left part of the picture fully transparent.
     std::string WritePicture(const std::string& name, int width, int height, double transparentLeft = 0,
