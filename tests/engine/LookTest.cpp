@@ -8,6 +8,7 @@
 #include "office/package/Package.h"
 
 #include <cmath>
+#include <functional>
 #include <gmock/gmock.h>
 #include <sstream>
 
@@ -265,6 +266,64 @@ TEST_F(DeckFixture, ACropBetweenSourcePixelsLinesUpWithinAQuarterPixel) {
     const double expected = (200 - 480 * 0.02187) * size.width / visible;
     EXPECT_NEAR(EdgeOf(office::imaging::RenderPicture(bytes, {}, false, false, size.width, size.height)),
                 expected, 0.25);
+}
+
+// A photo-like picture (it compresses well as JPEG) that is transparent where `clear` says.
+std::string WriteClipArt(DeckFixture& f, const std::string& name, int width, int height,
+                         const std::function<bool(int, int)>& clear) {
+    office::imaging::Raster r;
+    r.width = width;
+    r.height = height;
+    r.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    std::uint32_t state = 3;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = static_cast<int>((state >> 24) % 24);
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+            p[0] = static_cast<std::uint8_t>(60 + 150 * x / width + grain);
+            p[1] = static_cast<std::uint8_t>(40 + 170 * y / height + grain);
+            p[2] = static_cast<std::uint8_t>(120 + grain);
+            p[3] = clear(x, y) ? 0 : 255;
+        }
+    const auto bytes = office::imaging::EncodePng(r);
+    const std::string path = f.Path(name);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// Transparency that a JPEG would fill black, though far below 5 % of the picture or away from its
+// top-left corner, sends the picture to a metafile, which keeps it.
+TEST_F(DeckFixture, TransparentCornersAndClipArtBackgroundsStayTransparent) {
+    const int w = 1600, h = 1200, radius = 190;
+    auto corner = [&](int x, int y) {
+        const int cx = x < radius ? radius : x >= w - radius ? w - radius - 1 : x;
+        const int cy = y < radius ? radius : y >= h - radius ? h - radius - 1 : y;
+        return (x - cx) * (x - cx) + (y - cy) * (y - cy) > radius * radius;
+    };
+    auto clipArt = [&](int x, int y) { return x > w * 45 / 100 || y > h * 60 / 100; };
+    struct Case {
+        const char* name;
+        std::function<bool(int, int)> clear;
+    };
+    for (const Case& c : {Case{"rounded.png", corner}, Case{"clipart.png", clipArt}}) {
+        host.log.clear();
+        auto pic = AddPicture(WriteClipArt(*this, c.name, w, h, c.clear), 0, 0, 120, 90);
+        Walk(*this);
+        ASSERT_EQ(host.log.size(), 1u) << c.name;
+        EXPECT_THAT(host.log[0], ::testing::HasSubstr("画像をﾒﾀﾋﾟｸﾁｬに圧縮")) << c.name;
+        auto replacement = OnlyPicture(*this);
+        ASSERT_TRUE(replacement);
+        const auto emf = SavedImage(*this, replacement);
+        ASSERT_EQ(office::imaging::SniffKind(emf), office::imaging::PictureKind::Emf) << c.name;
+        const auto size = office::imaging::MetafileSize(emf);
+        const auto shown = office::imaging::RenderPicture(emf, {}, false, false, size.width, size.height);
+        EXPECT_EQ(shown.rgba[3], c.clear(0, 0) ? 0 : 255) << c.name << ": the top-left corner as it was";
+        EXPECT_EQ(shown.rgba[(static_cast<std::size_t>(size.height) * size.width - 1) * 4 + 3], 0)
+            << c.name << ": so does the bottom-right one";
+        replacement->Delete();
+    }
 }
 
 } // namespace
