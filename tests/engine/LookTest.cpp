@@ -268,31 +268,6 @@ TEST_F(DeckFixture, ACropBetweenSourcePixelsLinesUpWithinAQuarterPixel) {
                 expected, 0.25);
 }
 
-// A photo-like picture (it compresses well as JPEG) that is transparent where `clear` says.
-std::string WriteClipArt(DeckFixture& f, const std::string& name, int width, int height,
-                         const std::function<bool(int, int)>& clear) {
-    office::imaging::Raster r;
-    r.width = width;
-    r.height = height;
-    r.rgba.resize(static_cast<std::size_t>(width) * height * 4);
-    std::uint32_t state = 3;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            const int grain = static_cast<int>((state >> 24) % 24);
-            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * width + x) * 4];
-            p[0] = static_cast<std::uint8_t>(60 + 150 * x / width + grain);
-            p[1] = static_cast<std::uint8_t>(40 + 170 * y / height + grain);
-            p[2] = static_cast<std::uint8_t>(120 + grain);
-            p[3] = clear(x, y) ? 0 : 255;
-        }
-    const auto bytes = office::imaging::EncodePng(r);
-    const std::string path = f.Path(name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
 // Transparency that a JPEG would fill black, though far below 5 % of the picture or away from its
 // top-left corner, sends the picture to a metafile, which keeps it.
 TEST_F(DeckFixture, TransparentCornersAndClipArtBackgroundsStayTransparent) {
@@ -309,7 +284,7 @@ TEST_F(DeckFixture, TransparentCornersAndClipArtBackgroundsStayTransparent) {
     };
     for (const Case& c : {Case{"rounded.png", corner}, Case{"clipart.png", clipArt}}) {
         host.log.clear();
-        auto pic = AddPicture(WriteClipArt(*this, c.name, w, h, c.clear), 0, 0, 120, 90);
+        auto pic = AddPicture(WriteClipArt(c.name, w, h, c.clear), 0, 0, 120, 90);
         Walk(*this);
         ASSERT_EQ(host.log.size(), 1u) << c.name;
         EXPECT_THAT(host.log[0], ::testing::HasSubstr("画像をﾒﾀﾋﾟｸﾁｬに圧縮")) << c.name;
