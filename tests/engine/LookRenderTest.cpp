@@ -68,7 +68,7 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
     };
     const Case cases[] = {
         {"outline", R"(<a:ln w="57150"><a:solidFill><a:srgbClr val="000000"/></a:solidFill></a:ln>)", "",
-         false},
+         false, 6},
         {"shadow",
          R"(<a:effectLst><a:outerShdw blurRad="63500" dist="190500" dir="2700000" algn="tl" rotWithShape="0">)"
          R"(<a:srgbClr val="000000"><a:alpha val="60000"/></a:srgbClr></a:outerShdw></a:effectLst>)",
