@@ -107,6 +107,30 @@ TEST_F(DeckFixture, ShapesSharingAPictureShareItsReplacementAtTheSameSize) {
     EXPECT_EQ(LiveMedia(*saved).size(), 2u);
 }
 
+TEST_F(DeckFixture, CorpusDeckWithPhotosShownTwiceStoresEachReplacementOnce) {
+    const std::string input =
+        std::string(QUARNEL_CORPUS) + "/poi__ca.ubc.cs.people__emhill_presentations_HowWeRefactor.pptx";
+    if (!std::filesystem::exists(input))
+        GTEST_SKIP() << "corpus deck not available";
+    settings.Ratio = 2;
+    settings.FileSize = "100";
+    settings.ExpectRate = "95";
+    const std::string output = Path("refactor-out.pptx");
+    std::string outputPath;
+    bool continueBatch = true;
+    const auto outcome = engine::CompressPresentation(
+        ctx, input, [&](const std::string&, double) { return output; }, outputPath, continueBatch,
+        engine::CompressShapes);
+    ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
+
+    auto saved = Package::Open(output);
+    std::map<std::vector<std::uint8_t>, std::vector<std::string>> byBytes;
+    for (const auto& part : LiveMedia(*saved))
+        byBytes[saved->PartBytes(part)].push_back(part);
+    for (const auto& [bytes, parts] : byBytes)
+        EXPECT_EQ(parts.size(), 1u) << "stored twice: " << ::testing::PrintToString(parts);
+}
+
 TEST_F(DeckFixture, ScratchDeckMeasuresARepeatedPictureInFullEveryTime) {
     AddPicture(WritePicture("photo.png", 640, 480), 0, 0, 480, 360)->Copy();
     auto slides = state.ScratchPresentation->Slides();
