@@ -27,6 +27,16 @@ std::string Text(pugi::xml_node node) {
     return out.str();
 }
 
+// The slide's timing with the time nodes' own ids left out: moving an effect away and back renumbers
+// them, which changes nothing that plays.
+std::string TimingWithoutNodeIds(const automation::SlidePtr& slide) {
+    pugi::xml_document copy;
+    copy.append_copy(SlideRoot(slide).child("p:timing"));
+    for (pugi::xpath_node n : copy.select_nodes("//p:cTn"))
+        n.node().remove_attribute("id");
+    return Text(copy.document_element());
+}
+
 TEST_F(DeckFixture, GroupLockedAgainstUngroupingIsLeftWholeByTheWalk) {
     auto a = AddPicture(WritePicture("a.png", 640, 480, 0, 1), 0, 100, 240, 180);
     auto b = AddPicture(WritePicture("b.png", 640, 480, 0, 2), 300, 100, 240, 180);
@@ -38,10 +48,17 @@ TEST_F(DeckFixture, GroupLockedAgainstUngroupingIsLeftWholeByTheWalk) {
     pugi::xml_node locks = SlideRoot(slide).select_node("//p:grpSp/p:nvGrpSpPr/p:cNvGrpSpPr").node();
     locks.append_child("a:grpSpLocks").append_attribute("noUngrp").set_value("1");
     ctx->MarkModified();
+    slide->TimeLine()->MainSequence()->AddEffect(group, 10, -1);
     const std::string before = Text(LockedGroup(slide));
+    const std::string timingBefore = TimingWithoutNodeIds(slide);
     ASSERT_FALSE(before.empty());
 
     engine::CompressShapes(this->ctx, slide, nullptr, true);
+
+    auto sequence = slide->TimeLine()->MainSequence();
+    ASSERT_EQ(sequence->Count(), 1) << "the group's animation came back from the placeholder";
+    EXPECT_EQ(sequence->Item(1)->Shape()->Name(), groupName);
+    EXPECT_EQ(TimingWithoutNodeIds(slide), timingBefore);
 
     EXPECT_FALSE(state.PresentationChanged);
     EXPECT_TRUE(host.log.empty());
