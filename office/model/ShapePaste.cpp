@@ -61,7 +61,11 @@ private:
         std::string prefix = NamePrefix(part.partName);
         if (prefix.empty() || prefix == "/")
             prefix = "/ppt/media/item";
-        std::string name = pkg_.AddPartWithUniqueName(prefix, ext, part.contentType, *part.bytes);
+        // A picture the deck already holds is linked, not stored again; a part with relationships of its
+        // own is always a fresh copy, since those relationships are added to it below.
+        std::string name = part.children.empty()
+                               ? pkg_.AddPictureOnce(prefix, ext, part.contentType, *part.bytes)
+                               : pkg_.AddPartWithUniqueName(prefix, ext, part.contentType, *part.bytes);
         copied_[part.partName] = name;
         std::map<std::string, std::string> ids;
         for (const auto& child : part.children)
@@ -145,8 +149,7 @@ std::shared_ptr<ShapeImpl> InsertPicture(SlideImpl& slide, const std::vector<std
     auto& pkg = slide.Pkg(member);
     slide.EditRoot(member);
     PictureFileType type = FileTypeOf(kind);
-    std::string part =
-        pkg.AddPartWithUniqueName("/ppt/media/image", "." + type.extension, type.contentType, bytes);
+    std::string part = pkg.AddPictureOnce("/ppt/media/image", "." + type.extension, type.contentType, bytes);
     std::string rid = pkg.AddRelationship(slide.PartName(), package::reltype::kImage, part);
     std::uint32_t id = slide.NextShapeId(member);
     std::string name = slide.FreeName("Picture", id, member);

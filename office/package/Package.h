@@ -115,6 +115,14 @@ public:
     // NextFreePartName + AddPart; returns the new name.
     std::string AddPartWithUniqueName(std::string_view prefix, std::string_view extension,
                                       const std::string& contentType, Bytes bytes);
+    // A picture part under /ppt/ ("image/..." content type, no relationships of its own) holding exactly
+    // these bytes, or nullopt. A part no relationship reaches counts too: linking it makes it live again.
+    std::optional<std::string> FindIdenticalPicture(std::string_view contentType,
+                                                    std::span<const std::uint8_t> bytes) const;
+    // The identical picture part when there is one (a picture is stored once however often it is
+    // shown), else AddPartWithUniqueName. Parts of other content types are always added.
+    std::string AddPictureOnce(std::string_view prefix, std::string_view extension,
+                               const std::string& contentType, Bytes bytes);
     // Removes the part and its own relationships. Relationships pointing at it are left alone (they
     // dangle until the caller removes them); a part no relationship reaches is dropped on save anyway.
     void RemovePart(std::string_view partName);
