@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/BatchScaleOptions.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
+        if (!onlyFiles && arg == "-0") {
+            o.nulSeparated = true;
+            continue;
+        }
         if (onlyFiles || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (arg.empty()) {
                 result.error = "空のファイル名は指定できません / an empty file name was given";
@@ -55,6 +60,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             onlyFiles = true;
             continue;
         }
+        const std::size_t optionStart = i;
         std::optional<std::string> inlineValue;
         if (const auto eq = arg.find('='); eq != std::string::npos) {
             inlineValue = arg.substr(eq + 1);
@@ -76,6 +82,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             field = v;
         };
+        if (IsBatchScaleOption(arg)) {
+            if (auto problem = ParseBatchScaleOption(arg, inlineValue, value, o)) {
+                result.error = *problem;
+                return result;
+            }
+            continue;
+        }
         if (arg == "--help") {
             o.help = true;
         } else if (arg == "--version") {
@@ -146,8 +159,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (!result.error.empty()) {
             return result;
         }
+        if (arg != "--help" && arg != "--version" && arg != "--report") {
+            o.forwarded.insert(o.forwarded.end(), args.begin() + static_cast<std::ptrdiff_t>(optionStart),
+                               args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
     }
-    if (!o.help && !o.version && o.files.empty()) {
+    if (!o.help && !o.version && o.files.empty() && !o.filesFrom) {
         result.error = "ファイルを指定してください / no file given";
     }
     return result;
