@@ -67,6 +67,13 @@ BatchInputs CollectInputs(const CliOptions& options, const settings::Settings& c
             walked.push_back(false);
         }
     }
+    // The batch takes its entries as lines of text, so a name with a line break would be torn apart.
+    for (const auto& path : listed) {
+        if (path.find_first_of("\r\n") != std::string::npos) {
+            result.problem = "改行を含むファイル名は扱えません / a file name with a line break: " + path;
+            return result;
+        }
+    }
     // A folder walked a second time holds the outputs of the first run; they are not inputs.
     std::set<std::string> outputs;
     for (const auto& path : listed) {
