@@ -14,14 +14,14 @@ dir=${1:-"$root/build-package"}
 bash "$root/scripts/build.sh" "$dir" -DQUARNEL_BUILD_GUI=ON -DCMAKE_INSTALL_PREFIX=/usr
 rm -f "$dir"/quarnel_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
-deb=$(ls "$dir"/quarnel_*.deb)
+deb=$(realpath "$dir"/quarnel_*.deb)
 echo "package: $deb"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage"
-desktop-file-validate "$stage/usr/share/applications/jp.vodrik.Quarnel.desktop"
-appstreamcli validate --no-net --pedantic "$stage/usr/share/metainfo/jp.vodrik.Quarnel.metainfo.xml"
+desktop-file-validate "$stage/usr/share/applications/jp.vodrik.quarnel.desktop"
+appstreamcli validate --no-net --pedantic "$stage/usr/share/metainfo/jp.vodrik.quarnel.metainfo.xml"
 # Findings we keep on purpose are listed with their reason in packaging/lintian-explained.
 lintian --fail-on error,warning --suppress-tags-from-file "$root/packaging/lintian-explained" "$deb"
 echo "validators: ok"
