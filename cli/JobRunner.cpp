@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -63,6 +64,8 @@ pid_t Launch(const std::string& program, const std::vector<std::string>& argumen
     }
     ::setpgid(0, 0);
     std::signal(SIGINT, SIG_DFL);
+    // Should the batch itself end, its workers stop as after Ctrl-C rather than run on unseen.
+    ::prctl(PR_SET_PDEATHSIG, SIGINT);
     const int in = ::open("/dev/null", O_RDONLY);
     const int out = ::open(w.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = ::open(w.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
