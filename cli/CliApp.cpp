@@ -17,7 +17,6 @@
 #include "settings/modRegAccess.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <unistd.h>
@@ -136,9 +135,6 @@ int RunParallel(const std::vector<std::string>& inputs, const CliOptions& option
         failed += e.failed ? 1 : 0;
     }
     err << batch::RunEndStatus(!outcome.stopped, failed) << "\n";
-    if (std::getenv("QUARNEL_REPORT_WORKER_MEMORY") != nullptr) {
-        err << "worker peak RSS: " << outcome.peakWorkerKiB << " KiB\n";
-    }
     if (outcome.stopped) {
         return kExitStopped;
     }

@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -205,14 +204,12 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
                 continue;
             }
             int status = 0;
-            struct rusage usage {};
-            if (::wait4(workers[k].pid, &status, WNOHANG, &usage) != workers[k].pid) {
+            if (::waitpid(workers[k].pid, &status, WNOHANG) != workers[k].pid) {
                 continue;
             }
             reaped = true;
             done[k] = true;
             --running;
-            outcome.peakWorkerKiB = std::max(outcome.peakWorkerKiB, static_cast<long>(usage.ru_maxrss));
             outcome.entries[k] = ReadWorkerReport(workers[k].report, entries[k]);
             if (WIFEXITED(status) && WEXITSTATUS(status) == 130) {
                 outcome.stopped = true;

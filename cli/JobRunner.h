@@ -20,7 +20,6 @@ namespace cli {
 struct JobsOutcome {
     std::vector<batch::EntryReport> entries; // in input order
     bool stopped = false;                    // Ctrl-C: running decks were stopped, no new one started
-    long peakWorkerKiB = 0;                  // the largest worker's peak resident memory
 };
 
 // The number of cores, or 1 when a same-name question could be asked (a terminal and the ask policy).
