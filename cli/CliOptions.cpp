@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/BatchScaleOptions.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
+        if (!onlyFiles && arg == "-0") {
+            o.nulSeparated = true;
+            continue;
+        }
         if (onlyFiles || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (arg.empty()) {
                 result.error = "空のファイル名は指定できません / an empty file name was given";
@@ -55,6 +60,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             onlyFiles = true;
             continue;
         }
+        const std::size_t optionStart = i;
         std::optional<std::string> inlineValue;
         if (const auto eq = arg.find('='); eq != std::string::npos) {
             inlineValue = arg.substr(eq + 1);
@@ -76,6 +82,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             field = v;
         };
+        if (IsBatchScaleOption(arg)) {
+            if (auto problem = ParseBatchScaleOption(arg, inlineValue, value, o)) {
+                result.error = *problem;
+                return result;
+            }
+            continue;
+        }
         if (arg == "--help") {
             o.help = true;
         } else if (arg == "--version") {
@@ -153,8 +166,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (!result.error.empty()) {
             return result;
         }
+        if (arg != "--help" && arg != "--version" && arg != "--report") {
+            o.forwarded.insert(o.forwarded.end(), args.begin() + static_cast<std::ptrdiff_t>(optionStart),
+                               args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
     }
-    if (!o.help && !o.version && o.files.empty()) {
+    if (!o.help && !o.version && o.files.empty() && !o.filesFrom) {
         result.error = "ファイルを指定してください / no file given";
     }
     return result;
@@ -278,6 +295,14 @@ std::string UsageText(const settings::Settings& d) {
            "                                 sound inside presentations with the movie profile [" +
            OnOff(d.MediaInDeck) +
            "]\n"
+           "  --jobs N                       同時に圧縮するファイル数 / decks at once [コア数 / cores; "
+           "端末で問い合わせのときは / 1 on a terminal with ask]\n"
+           "  --recursive                    フォルダの下のファイルをすべて圧縮 / walk folders\n"
+           "  --files-from LIST, -0          一覧のファイルを圧縮 (- 標準入力, -0 NUL 区切り) / read paths "
+           "from LIST\n"
+           "  --skip-existing                出力が既にあるファイルは圧縮しない / leave decks whose output "
+           "exists\n"
+           "  --shard K/N                    N 分割した一覧の K 番目だけ / only the K-th of N shards\n"
            "  -h, --help                     この説明 / this help\n"
            "  --version                      版数 / version\n"
            "  --                             以降はすべてファイル名 / only file names follow\n"

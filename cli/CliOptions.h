@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace settings {
@@ -31,6 +32,16 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::vector<std::string> files;
+    // Large batches: how many decks at once, where the list comes from, which part of it to run.
+    std::optional<int> jobs;
+    bool recursive = false;
+    std::optional<std::string> filesFrom; // "-" is standard input
+    bool nulSeparated = false;
+    bool skipExisting = false;
+    std::optional<std::pair<int, int>> shard; // K of N, 1-based
+    bool deckChild = false;                   // run by a parallel batch: no status lines
+    // The options that shape the compression, as given, so that a worker process runs the same.
+    std::vector<std::string> forwarded;
 };
 
 struct ParseResult {

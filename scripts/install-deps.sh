@@ -14,6 +14,7 @@ packages=(
   libreoffice-impress-nogui
   ffmpeg python3 python3-pil python3-numpy
   unzip zip poppler-utils jpegoptim optipng xvfb xauth
+  desktop-file-utils appstream lintian man-db
 )
 missing=()
 for p in "${packages[@]}"; do

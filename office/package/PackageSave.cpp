@@ -17,6 +17,8 @@ namespace office::package {
 
 namespace {
 
+constexpr zip_uint16_t kDosDate1980 = (0 << 9) | (1 << 5) | 1; // 1980-01-01
+
 using automation::AutomationError;
 
 // Builds an archive in memory; entries are written in the order they are added.
@@ -112,6 +114,11 @@ private:
         zip_int64_t index = zip_file_add(zip_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
+            Fail(partName);
+        }
+        // Every entry gets the same DOS time (1980-01-01 00:00, as office packages carry), so that a
+        // deck saved twice from the same content is the same file byte for byte.
+        if (zip_file_set_dostime(zip_, static_cast<zip_uint64_t>(index), 0, kDosDate1980, 0) < 0) {
             Fail(partName);
         }
         return index;
