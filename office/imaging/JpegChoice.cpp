@@ -192,8 +192,11 @@ JpegChoice ChooseAndEncodeJpeg(const VImage& rgb) {
     const JpegTarget target = JpegTargetFor(reference.SourceBusyShare());
     TrialCodec codec;
     std::map<std::pair<int, bool>, Similarity> trials;
-    const int steps = (target.maxQuality - kJpegMinQuality) / kJpegQualityStep;
-    auto quality = [](int step) { return kJpegMinQuality + step * kJpegQualityStep; };
+    // Steps from the lowest quality; the last one is the highest quality itself.
+    const int steps = (target.maxQuality - kJpegMinQuality + kJpegQualityStep - 1) / kJpegQualityStep;
+    auto quality = [&](int step) {
+        return std::min(target.maxQuality, kJpegMinQuality + step * kJpegQualityStep);
+    };
     auto stepOf = [](double q) {
         return static_cast<int>(std::lround((q - kJpegMinQuality) / kJpegQualityStep));
     };
