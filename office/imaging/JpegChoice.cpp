@@ -187,6 +187,11 @@ bool Reaches(const Similarity& s, const JpegTarget& target) {
 }
 
 JpegChoice ChooseAndEncodeJpeg(const VImage& rgb) {
+    if (rgb.width() < 8 || rgb.height() < 8) {
+        // Too small for a single window to judge, and too small for any setting to cost bytes.
+        const JpegSettings best{kJpegFlatMaxQuality, false, false};
+        return {best, Encode(rgb, best)};
+    }
     const Sample sample = SampleOf(rgb);
     const SimilarityReference reference(sample.pixels, sample.width, sample.height, 3, sample.tile);
     const JpegTarget target = JpegTargetFor(reference.SourceBusyShare());

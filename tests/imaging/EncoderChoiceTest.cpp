@@ -150,6 +150,12 @@ TEST(JpegChoice, TextKeepsFullChromaAndEndsSharperThanTheFormerSetting) {
     }
 }
 
+TEST(JpegChoice, APictureTooSmallToJudgeGetsTheBestSetting) {
+    const JpegChoice choice = Choose(TextLike(7, 30));
+    EXPECT_EQ(choice.settings.quality, kJpegFlatMaxQuality);
+    EXPECT_FALSE(choice.settings.subsampleChroma);
+}
+
 TEST(JpegChoice, ALargePictureJudgedOnSamplesReachesTheTargetAsAWhole) {
     // Over a megapixel: the search sees only a mosaic of tiles.
     const Raster photo = PhotoLike(1280, 960);
