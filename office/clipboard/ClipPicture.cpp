@@ -5,6 +5,15 @@
 
 namespace office {
 
+namespace {
+
+// A paste carries the stored picture's colour profile, as long as its pixels are still in it.
+std::vector<std::uint8_t> ProfileOf(const std::optional<PictureSource>& source) {
+    return source ? imaging::RgbProfileOf(*source->bytes) : std::vector<std::uint8_t>{};
+}
+
+} // namespace
+
 ClipPicture::ClipPicture(imaging::Raster raster)
     : width_(raster.width), height_(raster.height), pixels_(std::move(raster)) {}
 
@@ -72,13 +81,13 @@ const imaging::Raster& ClipPicture::Pixels() const {
 
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
     if (pixels_)
-        return imaging::EncodeJpeg(*pixels_);
+        return imaging::EncodeJpeg(*pixels_, ProfileOf(source_));
     const PictureSource& s = *source_;
     return imaging::RenderPictureAsJpeg(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight);
 }
 
 std::vector<std::uint8_t> ClipPicture::Png() const {
-    return imaging::EncodePng(Pixels());
+    return imaging::EncodePng(Pixels(), ProfileOf(source_));
 }
 
 std::vector<std::uint8_t> ClipPicture::Gif() const {

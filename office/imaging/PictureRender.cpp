@@ -284,15 +284,16 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
 
 std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
                                               bool flipH, bool flipV, int pixelWidth, int pixelHeight) {
+    const std::vector<std::uint8_t> profile = RgbProfileOf(bytes);
     if (flipV) {
-        return EncodeJpeg(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight));
+        return EncodeJpeg(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight), profile);
     }
     VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
     try {
         if (flipH) {
             image = image.flip(VIPS_DIRECTION_HORIZONTAL);
         }
-        return detail::EncodeJpegImage(image);
+        return detail::EncodeJpegImage(image, profile);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
     }
