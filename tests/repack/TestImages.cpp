@@ -6,6 +6,7 @@
 #include <jpeglib.h>
 #include <png.h>
 #include <stdexcept>
+#include <vips/vips8>
 
 namespace testimages {
 
@@ -209,6 +210,25 @@ std::vector<std::string> PngChunkTypes(const Bytes& png) {
 
 std::pair<int, int> PngDepthAndColorType(const Bytes& png) {
     return {png.at(24), png.at(25)};
+}
+
+bool SamePixels(const Bytes& a, const Bytes& b) {
+    auto isJpeg = [](const Bytes& x) { return x.size() > 2 && x[0] == 0xFF && x[1] == 0xD8; };
+    auto isPng = [](const Bytes& x) { return x.size() > 8 && x[0] == 0x89 && x[1] == 'P'; };
+    if (isJpeg(a) && isJpeg(b))
+        return DecodeJpeg(a) == DecodeJpeg(b);
+    if (isPng(a) && isPng(b)) {
+        const Pixels x = DecodePng(a), y = DecodePng(b);
+        return x.width == y.width && x.height == y.height && x.rgba == y.rgba;
+    }
+    if (VIPS_INIT("test") != 0)
+        return false;
+    vips::VImage x = vips::VImage::new_from_buffer(a.data(), a.size(), "");
+    vips::VImage y = vips::VImage::new_from_buffer(b.data(), b.size(), "");
+    if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands() ||
+        x.format() != y.format())
+        return false;
+    return (x == y).min() == 255;
 }
 
 Bytes Noise(std::size_t size, unsigned seed) {

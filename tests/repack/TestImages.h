@@ -45,6 +45,10 @@ Pixels DecodePng(const Bytes& png, bool eightBit = false);
 std::vector<std::string> PngChunkTypes(const Bytes& png);
 std::pair<int, int> PngDepthAndColorType(const Bytes& png);
 
+// True when both pictures decode to the same pixels: JPEG through libjpeg, PNG through libpng, other
+// kinds (a TIFF against the PNG made of it) through libvips.
+bool SamePixels(const Bytes& a, const Bytes& b);
+
 // Deterministic pseudo-random bytes.
 Bytes Noise(std::size_t size, unsigned seed);
 
