@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <libdeflate.h>
 #include <memory>
-#include <zopfli/zopfli.h>
 
 namespace office::repack {
 
@@ -37,18 +35,6 @@ Bytes Run(std::span<const std::uint8_t> data, int level, Bound bound, Compress c
     return out;
 }
 
-Bytes Zopfli(std::span<const std::uint8_t> data, int iterations, ZopfliFormat format) {
-    ZopfliOptions options;
-    ZopfliInitOptions(&options);
-    options.numiterations = std::max(1, iterations);
-    unsigned char* out = nullptr;
-    std::size_t size = 0;
-    ZopfliCompress(&options, format, data.data(), data.size(), &out, &size);
-    Bytes result(out, out + size);
-    std::free(out);
-    return result;
-}
-
 } // namespace
 
 Bytes DeflateRaw(std::span<const std::uint8_t> data, int level) {
@@ -57,14 +43,6 @@ Bytes DeflateRaw(std::span<const std::uint8_t> data, int level) {
 
 Bytes DeflateZlib(std::span<const std::uint8_t> data, int level) {
     return Run(data, level, libdeflate_zlib_compress_bound, libdeflate_zlib_compress);
-}
-
-Bytes ZopfliRaw(std::span<const std::uint8_t> data, int iterations) {
-    return Zopfli(data, iterations, ZOPFLI_FORMAT_DEFLATE);
-}
-
-Bytes ZopfliZlib(std::span<const std::uint8_t> data, int iterations) {
-    return Zopfli(data, iterations, ZOPFLI_FORMAT_ZLIB);
 }
 
 std::uint32_t Crc32(std::span<const std::uint8_t> data) {

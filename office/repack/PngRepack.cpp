@@ -267,13 +267,13 @@ Bytes Assemble(const ChunkLayout& layout, std::span<const std::uint8_t> idat) {
     return out;
 }
 
-Bytes BestIdat(const Image& image, const PngRepackOptions& options) {
-    // A fast deflate ranks the filter strategies; only the winner gets the slow encoders. Large
-    // images try the adaptive filter alone and a lighter level: their time grows with every pass.
-    constexpr int kRankLevel = 5;
+Bytes BestIdat(const Image& image) {
+    // The fastest deflate ranks the filter strategies; only the winner gets the strong one, and large
+    // images a lighter level: near-optimal parsing costs seconds on megabytes of flat colour.
+    constexpr int kRankLevel = 1;
     constexpr std::size_t kRankAllLimit = 4u << 20;
-    constexpr std::size_t kStrongestLimit = 8u << 20;
-    constexpr int kZopfliIterations = 8;
+    constexpr std::size_t kStrongestLimit = 128u << 10;
+    constexpr std::size_t kStrongLimit = 4u << 20;
     const std::size_t rawSize = (image.rowBytes + 1) * image.height;
     const bool lowDepth = image.colorType == PNG_COLOR_TYPE_PALETTE || image.bitDepth < 8;
     Bytes bestFiltered;
@@ -292,13 +292,7 @@ Bytes BestIdat(const Image& image, const PngRepackOptions& options) {
             bestFiltered = std::move(filtered);
         }
     }
-    Bytes idat = DeflateZlib(bestFiltered, rawSize <= kStrongestLimit ? 12 : 9);
-    if (bestFiltered.size() <= options.zopfliLimit) {
-        Bytes zopfli = ZopfliZlib(bestFiltered, kZopfliIterations);
-        if (!zopfli.empty() && zopfli.size() < idat.size())
-            idat = std::move(zopfli);
-    }
-    return idat;
+    return DeflateZlib(bestFiltered, rawSize <= kStrongestLimit ? 12 : rawSize <= kStrongLimit ? 10 : 9);
 }
 
 bool DecodesTo(std::span<const std::uint8_t> file, const Image& image) {
@@ -315,7 +309,7 @@ std::optional<Bytes> RepackPng(std::span<const std::uint8_t> png, const PngRepac
     Image image;
     if (!ReadLayout(png, options, layout) || !Decode(png, image))
         return std::nullopt;
-    Bytes out = Assemble(layout, BestIdat(image, options));
+    Bytes out = Assemble(layout, BestIdat(image));
     if (out.size() >= png.size() || !DecodesTo(out, image))
         return std::nullopt;
     return out;
@@ -353,7 +347,7 @@ std::optional<Bytes> EncodePng(const PngSamples& samples, const std::vector<Byte
             return std::nullopt;
         layout.before.push_back({std::string_view(reinterpret_cast<const char*>(&chunk[4]), 4), chunk});
     }
-    Bytes out = Assemble(layout, BestIdat(image, options));
+    Bytes out = Assemble(layout, BestIdat(image));
     if (!DecodesTo(out, image))
         return std::nullopt;
     return out;

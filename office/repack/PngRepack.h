@@ -14,8 +14,6 @@ namespace office::repack {
 struct PngRepackOptions {
     // Drops pHYs too: for files whose resolution was made up by the program that wrote them.
     bool dropPhysicalSize = false;
-    // Raw images up to this many bytes (filtered rows) also try zopfli.
-    std::size_t zopfliLimit = 96 * 1024;
 };
 
 // The smaller re-encoding, or nullopt when the input is not a plain PNG this code understands (APNG,
