@@ -98,7 +98,14 @@ void Run(Job& job) {
 }
 
 void RunAll(std::vector<Job>& jobs) {
-    repack::ParallelFor(jobs.size(), kMaxThreads, [&](std::size_t i) {
+    // Threads pay off only for real work: a scratch-deck save has a few small XML parts to deflate,
+    // and a new thread would first have to build its own compressors.
+    constexpr std::size_t kWorthThreads = 512u << 10;
+    std::size_t work = 0;
+    for (const auto& job : jobs)
+        if (job.input && job.action != Action::Store)
+            work += job.input->size();
+    repack::ParallelFor(jobs.size(), work >= kWorthThreads ? kMaxThreads : 1, [&](std::size_t i) {
         try {
             Run(jobs[i]);
         } catch (...) {
