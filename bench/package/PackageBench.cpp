@@ -143,6 +143,7 @@ int RepackTable(const std::vector<fs::path>& decks) {
                         path.filename().string().c_str(), size, a.size(), b.size(),
                         static_cast<double>(b.size()) / size, plainMs.back(), repackMs.back(), againMs.back(),
                         b != c ? "  NOT REPEATABLE" : "");
+            std::printf("    processor ms: plain %.1f, repack %.1f\n", plainCpu.back(), repackCpu.back());
         } catch (const std::exception& e) {
             std::printf("%-70s refused: %s\n", path.filename().string().c_str(), e.what());
         }
@@ -155,9 +156,10 @@ int RepackTable(const std::vector<fs::path>& decks) {
     };
     std::printf(
         "total %.1f MB: plain %.4f, repack %.4f of input; open+save ms median plain %.1f, repack %.1f, "
-        "second save %.1f; total plain %.0f ms, repack %.0f ms\n",
+        "second save %.1f; total plain %.0f ms, repack %.0f ms; processor time (all threads) median plain "
+        "%.1f ms, repack %.1f ms, total plain %.0f ms, repack %.0f ms\n",
         in / 1e6, plainOut / in, repackOut / in, Median(plainMs), Median(repackMs), Median(againMs),
-        sum(plainMs), sum(repackMs));
+        sum(plainMs), sum(repackMs), Median(plainCpu), Median(repackCpu), sum(plainCpu), sum(repackCpu));
     return 0;
 }
 
