@@ -30,6 +30,7 @@ void InstallTrap(ErrorTrap& trap) {
 }
 
 constexpr int kMaxMarker = 0xFFFF;
+constexpr long kMaxMemory = 512L << 20;
 
 // Writes the coefficients of src as a new file; out is malloc'd by libjpeg (caller frees).
 // Every saved marker goes out verbatim in its original order; the library adds none of its own.
@@ -123,6 +124,8 @@ std::optional<Bytes> RepackJpeg(std::span<const std::uint8_t> jpeg) {
         return std::nullopt;
     }
     jpeg_create_decompress(&src);
+    // The coefficients of a whole picture stay in memory; a header declaring gigapixels fails here.
+    src.mem->max_memory_to_use = kMaxMemory;
     jpeg_mem_src(&src, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_save_markers(&src, JPEG_COM, kMaxMarker);
     for (int i = 0; i < 16; ++i)

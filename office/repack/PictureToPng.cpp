@@ -47,6 +47,9 @@ std::optional<Bytes> TiffToPng(std::span<const std::uint8_t> tiff) {
         if (!loader || std::string(loader).find("Tiff") == std::string::npos)
             return std::nullopt;
         VImage image = VImage::new_from_buffer(tiff.data(), tiff.size(), "");
+        constexpr double kMaxSampleBytes = double(1 << 28);
+        if (double(image.width()) * image.height() * image.bands() * 2 > kMaxSampleBytes)
+            return std::nullopt;
         if (image.get_typeof("n-pages") && image.get_int("n-pages") != 1)
             return std::nullopt;
         if (image.get_typeof("orientation") && image.get_int("orientation") != 1)

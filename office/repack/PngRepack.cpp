@@ -12,6 +12,7 @@ namespace office::repack {
 
 namespace {
 
+constexpr std::size_t kMaxSampleBytes = std::size_t(1) << 28;
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 struct Chunk {
@@ -139,7 +140,8 @@ bool Decode(std::span<const std::uint8_t> file, Image& image) {
         png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const std::size_t rowBytes = png_get_rowbytes(png, info);
-    if (rowBytes == 0 || height == 0 || rowBytes > (std::size_t(1) << 31) / height)
+    // A few bytes of file can declare gigapixels; such pictures are copied as they are.
+    if (rowBytes == 0 || height == 0 || rowBytes > kMaxSampleBytes / height)
         png_error(png, "too large");
     image.samples.assign(rowBytes * height, 0);
     rows->resize(height);

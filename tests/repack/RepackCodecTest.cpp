@@ -76,6 +76,16 @@ TEST(RepackJpeg, AnAlreadyOptimalOrDamagedFileIsLeftAlone) {
     EXPECT_FALSE(RepackJpeg(Noise(5000, 3)).has_value());
     Bytes header = {0xFF, 0xD8, 0xFF, 0xE0};
     EXPECT_FALSE(RepackJpeg(header).has_value());
+    // A frame header claiming 60000 x 60000 pixels: refused before gigabytes are allocated.
+    Bytes giant = original;
+    for (std::size_t i = 2; i + 9 < giant.size(); ++i) {
+        if (giant[i] == 0xFF && giant[i + 1] == 0xC0) {
+            giant[i + 5] = giant[i + 7] = 0xEA;
+            giant[i + 6] = giant[i + 8] = 0x60;
+            break;
+        }
+    }
+    EXPECT_FALSE(RepackJpeg(giant).has_value());
 }
 
 TEST(RepackPng, SmallerWithSamePixelsDepthColourTypeAndChunks) {
@@ -137,6 +147,17 @@ TEST(RepackPng, RefusesWhatItDoesNotUnderstand) {
     damaged[damaged.size() - 20] ^= 0xFF;
     EXPECT_FALSE(RepackPng(damaged).has_value());
     EXPECT_FALSE(RepackPng(Bytes(original.begin(), original.begin() + 60)).has_value());
+    // 60000 x 60000 declared in a few hundred bytes.
+    Bytes giant = original;
+    giant[16] = giant[20] = 0;
+    giant[17] = giant[21] = 0;
+    giant[18] = giant[22] = 0xEA;
+    giant[19] = giant[23] = 0x60;
+    const Bytes ihdr(giant.begin() + 12, giant.begin() + 29);
+    const std::uint32_t crc = office::repack::Crc32(ihdr);
+    for (int i = 0; i < 4; ++i)
+        giant[29 + i] = std::uint8_t(crc >> (24 - 8 * i));
+    EXPECT_FALSE(RepackPng(giant).has_value());
 }
 
 TEST(PictureToPng, TiffAndBmpBecomeLosslessPngs) {
