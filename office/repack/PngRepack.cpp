@@ -273,9 +273,9 @@ Bytes BestIdat(const Image& image) {
     // The fastest deflate ranks the filter strategies; only the winner gets the strong one, and large
     // images a lighter level: near-optimal parsing costs seconds on megabytes of flat colour.
     constexpr int kRankLevel = 1;
-    constexpr std::size_t kRankAllLimit = 4u << 20;
+    constexpr std::size_t kRankAllLimit = 32u << 20;
     constexpr std::size_t kStrongestLimit = 128u << 10;
-    constexpr std::size_t kStrongLimit = 4u << 20;
+    constexpr std::size_t kStrongLimit = 32u << 20;
     const std::size_t rawSize = (image.rowBytes + 1) * image.height;
     const bool lowDepth = image.colorType == PNG_COLOR_TYPE_PALETTE || image.bitDepth < 8;
     Bytes bestFiltered;
