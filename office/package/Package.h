@@ -4,7 +4,8 @@
 //
 // Loading is lazy: the archive's bytes stay in memory and a part is inflated only when its bytes or
 // its XML are asked for. Saving writes only the parts reachable from the package relationships,
-// copies untouched parts' compressed data through unchanged and rebuilds [Content_Types].xml.
+// repacks them losslessly (SaveOptions::repack; an untouched part whose stored form is already the
+// smallest is copied compressed as it is) and rebuilds [Content_Types].xml.
 //
 // Part names are absolute ("/ppt/slides/slide1.xml") and compared ASCII case-insensitively; the
 // package relationships belong to the source "/". Every failure throws automation::AutomationError
