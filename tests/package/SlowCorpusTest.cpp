@@ -94,7 +94,8 @@ namespace {
 
 // Page images of a PDF at a low resolution, in page order.
 std::vector<testzip::Bytes> PageImages(const fs::path& pdf, const fs::path& work) {
-    const fs::path out = work / ("pages-" + pdf.parent_path().filename().string() + "-" + pdf.stem().string());
+    const fs::path out =
+        work / ("pages-" + pdf.parent_path().filename().string() + "-" + pdf.stem().string());
     fs::create_directories(out);
     const std::string command =
         "pdftoppm -r 40 -png '" + pdf.string() + "' '" + (out / "p").string() + "' >/dev/null 2>&1";
