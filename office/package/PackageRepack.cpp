@@ -16,7 +16,7 @@ using detail::PackedPart;
 using detail::PartKey;
 using detail::ZipEntry;
 
-enum class Action { Copy, Store, Deflate, Jpeg, Png, Tiff, Bmp };
+enum class Action { Copy, Store, Deflate, Media, Jpeg, Png, Tiff, Bmp };
 
 struct Job {
     std::string source; // the part's name in the package ("/" for the package rels)
@@ -48,11 +48,34 @@ std::shared_ptr<const PackedPart> Packed(std::uint16_t method, std::shared_ptr<c
     return packed;
 }
 
-std::shared_ptr<const PackedPart> StoreNew(std::optional<Bytes> bytes, std::string extension = {}) {
-    if (!bytes)
-        return nullptr;
-    auto data = std::make_shared<const Bytes>(std::move(*bytes));
-    return Packed(0, data, repack::Crc32(*data), data->size(), std::move(extension));
+std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
+                                                      std::string extension = {});
+
+// A re-encoded picture, or the original one, in its smaller ZIP form.
+std::shared_ptr<const PackedPart> PackPicture(std::optional<Bytes> bytes,
+                                              const std::shared_ptr<const Bytes>& original,
+                                              std::string extension = {}) {
+    if (bytes)
+        return StoreOrDeflateMedia(std::make_shared<const Bytes>(std::move(*bytes)), std::move(extension));
+    return StoreOrDeflateMedia(original, {}); // kept as it was, perhaps deflated
+}
+
+// Compressed media rarely deflate, but some carry what does (colour profiles of hundreds of
+// kilobytes, uncompressed audio tracks, thumbnails): the fastest level tells, the strong one follows.
+std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
+                                                      std::string extension) {
+    const std::uint32_t crc = repack::Crc32(*input);
+    const std::uint64_t size = input->size();
+    if (input->size() >= 64) {
+        Bytes quick = repack::DeflateRaw(*input, 1);
+        if (!quick.empty() && quick.size() < input->size() - input->size() / 100) {
+            Bytes strong = repack::DeflateRaw(*input, input->size() <= (1u << 20) ? 12 : 9);
+            auto best = std::make_shared<const Bytes>(
+                !strong.empty() && strong.size() < quick.size() ? std::move(strong) : std::move(quick));
+            return Packed(8, best, crc, size, std::move(extension));
+        }
+    }
+    return Packed(0, std::move(input), crc, size, std::move(extension));
 }
 
 std::shared_ptr<const PackedPart> DeflateOrStore(const std::shared_ptr<const Bytes>& input) {
@@ -79,17 +102,20 @@ void Run(Job& job) {
     case Action::Deflate:
         job.result = DeflateOrStore(input);
         break;
+    case Action::Media:
+        job.result = StoreOrDeflateMedia(input);
+        break;
     case Action::Jpeg:
-        job.result = StoreNew(repack::RepackJpeg(*input));
+        job.result = PackPicture(repack::RepackJpeg(*input), input);
         break;
     case Action::Png:
-        job.result = StoreNew(repack::RepackPng(*input));
+        job.result = PackPicture(repack::RepackPng(*input), input);
         break;
     case Action::Tiff:
-        job.result = StoreNew(repack::TiffToPng(*input), "png");
+        job.result = PackPicture(repack::TiffToPng(*input), input, "png");
         break;
     case Action::Bmp:
-        job.result = StoreNew(repack::BmpToPng(*input), "png");
+        job.result = PackPicture(repack::BmpToPng(*input), input, "png");
         break;
     }
     // A new form of an untouched part must beat what the archive already stores.
@@ -136,7 +162,7 @@ Action ActionForArchivePart(const PartState& part, const std::string& type) {
         return Action::Tiff;
     if (type == "image/bmp")
         return Action::Bmp;
-    return detail::IsAlreadyCompressed(part.name) ? Action::Copy : Action::Deflate;
+    return detail::IsAlreadyCompressed(part.name) ? Action::Media : Action::Deflate;
 }
 
 // Sharing one part between several relationships is what office applications do with pictures and
@@ -238,8 +264,6 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
                 }
             }
             job.action = ActionForArchivePart(*part, type);
-            if (!job.entry && job.action == Action::Copy)
-                job.action = Action::Deflate; // a method office applications do not read: write anew
         } else {
             job.action = detail::IsAlreadyCompressed(part->name) ? Action::Store : Action::Deflate;
         }
