@@ -304,6 +304,97 @@ bool DecodesTo(std::span<const std::uint8_t> file, const Image& image) {
            check.samples == image.samples;
 }
 
+// An 8-bit RGBA image with at most 256 distinct colours as a palette image: every pixel keeps its
+// exact colour and alpha (PLTE + tRNS), so decoders show the same picture in a fraction of the bytes.
+// Chunks whose layout depends on the colour type (bKGD, sBIT) go; the rest apply to palettes alike.
+struct PaletteForm {
+    Image image;
+    ChunkLayout layout;
+    Bytes plte, trns;
+};
+
+std::optional<PaletteForm> AsPalette(const Image& image, const ChunkLayout& layout) {
+    if (image.colorType != PNG_COLOR_TYPE_RGB_ALPHA || image.bitDepth != 8)
+        return std::nullopt;
+    std::vector<std::uint32_t> colours; // RGBA, translucent ones first, then by value
+    {
+        std::vector<std::uint32_t> all;
+        all.reserve(image.samples.size() / 4);
+        for (std::size_t i = 0; i < image.samples.size(); i += 4)
+            all.push_back(ReadBigEndian(&image.samples[i]));
+        std::sort(all.begin(), all.end());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (i == 0 || all[i] != all[i - 1])
+                colours.push_back(all[i]);
+            if (colours.size() > 256)
+                return std::nullopt;
+        }
+    }
+    std::stable_sort(colours.begin(), colours.end(), [](std::uint32_t a, std::uint32_t b) {
+        return (a & 0xFF) != 0xFF && (b & 0xFF) == 0xFF;
+    });
+    PaletteForm form;
+    std::size_t translucent = 0;
+    for (std::uint32_t c : colours) {
+        form.plte.insert(form.plte.end(),
+                         {std::uint8_t(c >> 24), std::uint8_t(c >> 16), std::uint8_t(c >> 8)});
+        if ((c & 0xFF) != 0xFF) {
+            form.trns.push_back(std::uint8_t(c));
+            ++translucent;
+        }
+    }
+    form.image.width = image.width;
+    form.image.height = image.height;
+    form.image.bitDepth = 8;
+    form.image.colorType = PNG_COLOR_TYPE_PALETTE;
+    form.image.rowBytes = image.width;
+    form.image.samples.resize(std::size_t(image.width) * image.height);
+    for (std::size_t i = 0; i < form.image.samples.size(); ++i) {
+        const std::uint32_t c = ReadBigEndian(&image.samples[i * 4]);
+        const bool clear = (c & 0xFF) != 0xFF;
+        auto begin = colours.begin() + (clear ? 0 : long(translucent));
+        auto end = clear ? colours.begin() + long(translucent) : colours.end();
+        form.image.samples[i] = std::uint8_t(std::lower_bound(begin, end, c) - colours.begin());
+    }
+    form.layout.ihdr = layout.ihdr;
+    for (const auto* list : {&layout.before, &layout.after})
+        for (const auto& chunk : *list)
+            if (chunk.type != "bKGD" && chunk.type != "sBIT")
+                (list == &layout.before ? form.layout.before : form.layout.after).push_back(chunk);
+    return form;
+}
+
+std::optional<Bytes> EncodePalette(const Image& image, const ChunkLayout& layout) {
+    auto form = AsPalette(image, layout);
+    if (!form)
+        return std::nullopt;
+    std::array<std::uint8_t, 13> ihdr;
+    std::copy(layout.ihdr.begin(), layout.ihdr.end(), ihdr.begin());
+    ihdr[8] = 8;
+    ihdr[9] = PNG_COLOR_TYPE_PALETTE;
+    form->layout.ihdr = ihdr;
+    const Bytes plte = MakePngChunk("PLTE", form->plte);
+    const Bytes trns = form->trns.empty() ? Bytes() : MakePngChunk("tRNS", form->trns);
+    form->layout.before.push_back({"PLTE", plte}); // after gAMA, cHRM, iCCP, sRGB, as PNG requires
+    if (!trns.empty())
+        form->layout.before.push_back({"tRNS", trns});
+    Bytes out = Assemble(form->layout, BestIdat(form->image));
+    // Back through the decoder and the palette: every pixel must come out as it was.
+    Image check;
+    if (!Decode(out, check) || check.colorType != PNG_COLOR_TYPE_PALETTE ||
+        check.samples != form->image.samples)
+        return std::nullopt;
+    for (std::size_t i = 0; i < check.samples.size(); ++i) {
+        const std::size_t index = check.samples[i];
+        const std::uint8_t alpha = index < form->trns.size() ? form->trns[index] : 255;
+        const std::uint8_t* want = &image.samples[i * 4];
+        if (form->plte[index * 3] != want[0] || form->plte[index * 3 + 1] != want[1] ||
+            form->plte[index * 3 + 2] != want[2] || alpha != want[3])
+            return std::nullopt;
+    }
+    return out;
+}
+
 } // namespace
 
 std::optional<Bytes> RepackPng(std::span<const std::uint8_t> png, const PngRepackOptions& options) {
@@ -311,10 +402,13 @@ std::optional<Bytes> RepackPng(std::span<const std::uint8_t> png, const PngRepac
     Image image;
     if (!ReadLayout(png, options, layout) || !Decode(png, image))
         return std::nullopt;
+    std::optional<Bytes> best = EncodePalette(image, layout);
     Bytes out = Assemble(layout, BestIdat(image));
-    if (out.size() >= png.size() || !DecodesTo(out, image))
+    if ((!best || out.size() < best->size()) && DecodesTo(out, image))
+        best = std::move(out);
+    if (!best || best->size() >= png.size())
         return std::nullopt;
-    return out;
+    return best;
 }
 
 Bytes MakePngChunk(const char* type, std::span<const std::uint8_t> data) {

@@ -128,6 +128,36 @@ TEST(RepackPng, SmallerWithSamePixelsDepthColourTypeAndChunks) {
     }
 }
 
+TEST(RepackPng, FewColoursBecomeAPaletteWithTheSameColoursAndAlpha) {
+    // An RGBA screenshot-like picture: a handful of colours, some translucent.
+    PngSpec spec{120, 90, 6, 8, false, false};
+    Bytes original = MakePng(spec);
+    const Pixels source = DecodePng(original);
+    ASSERT_FALSE(source.rgba.empty());
+    Bytes rows;
+    const std::uint8_t colours[5][4] = {
+        {255, 0, 0, 255}, {0, 0, 0, 0}, {10, 200, 30, 128}, {255, 255, 255, 255}, {10, 200, 30, 255}};
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x)
+            rows.insert(rows.end(), colours[(x / 7 + y / 5) % 5], colours[(x / 7 + y / 5) % 5] + 4);
+    office::repack::PngSamples samples;
+    samples.width = std::uint32_t(spec.width);
+    samples.height = std::uint32_t(spec.height);
+    samples.bitDepth = 8;
+    samples.colorType = 6;
+    samples.rows = rows;
+    const auto rgba = office::repack::EncodePng(samples, {});
+    ASSERT_TRUE(rgba.has_value());
+    const auto repacked = RepackPng(*rgba);
+    ASSERT_TRUE(repacked.has_value());
+    EXPECT_LT(repacked->size(), rgba->size());
+    EXPECT_EQ(PngDepthAndColorType(*repacked), (std::pair<int, int>{8, 3}));
+    const Pixels a = DecodePng(*rgba, true), b = DecodePng(*repacked, true);
+    EXPECT_TRUE(a.rgba == b.rgba) << "every colour and alpha kept";
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(b.rgba[i], rows[i]) << i;
+}
+
 TEST(RepackPng, RefusesWhatItDoesNotUnderstand) {
     Bytes original = MakePng({40, 40, 6, 8, false, false});
     // An animation control chunk after IHDR: an APNG.
