@@ -37,6 +37,32 @@ std::uint32_t LittleEndian32(std::span<const std::uint8_t> b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
 }
 
+// The first page's ExtraSamples value (338): 2 is alpha not premultiplied; 0 when absent.
+int TiffExtraSamples(std::span<const std::uint8_t> tiff) {
+    if (tiff.size() < 8 || (tiff[0] != tiff[1]) || (tiff[0] != 'I' && tiff[0] != 'M'))
+        return 0;
+    const bool little = tiff[0] == 'I';
+    auto u16 = [&](std::size_t at) {
+        if (at + 2 > tiff.size())
+            return 0u;
+        return little ? unsigned(tiff[at] | tiff[at + 1] << 8) : unsigned(tiff[at] << 8 | tiff[at + 1]);
+    };
+    auto u32 = [&](std::size_t at) {
+        return little ? u16(at) | std::uint32_t(u16(at + 2)) << 16
+                      : std::uint32_t(u16(at)) << 16 | u16(at + 2);
+    };
+    const std::size_t ifd = u32(4);
+    const unsigned count = u16(ifd);
+    for (unsigned i = 0; i < count; ++i) {
+        const std::size_t entry = ifd + 2 + std::size_t(i) * 12;
+        if (entry + 12 > tiff.size())
+            return 0;
+        if (u16(entry) == 338)
+            return u32(entry + 4) == 1 ? int(u16(entry + 8)) : -1;
+    }
+    return 0;
+}
+
 } // namespace
 
 std::optional<Bytes> TiffToPng(std::span<const std::uint8_t> tiff) {
@@ -64,6 +90,10 @@ std::optional<Bytes> TiffToPng(std::span<const std::uint8_t> tiff) {
         else if (image.bands() == 3 &&
                  (kind == VIPS_INTERPRETATION_sRGB || kind == VIPS_INTERPRETATION_RGB16))
             samples.colorType = 2;
+        else if (image.bands() == 4 &&
+                 (kind == VIPS_INTERPRETATION_sRGB || kind == VIPS_INTERPRETATION_RGB16) &&
+                 TiffExtraSamples(tiff) == 2)
+            samples.colorType = 6; // straight alpha, as PNG has it; premultiplied alpha stays TIFF
         else
             return std::nullopt;
         samples.width = std::uint32_t(image.width());

@@ -10,7 +10,7 @@
 namespace office::repack {
 
 // nullopt when the picture is of a kind kept as it is: several pages, an orientation other than the
-// default, alpha, CMYK/Lab and other colour spaces PNG cannot hold, or damaged data.
+// default, premultiplied alpha, CMYK/Lab and other colour spaces PNG cannot hold, or damaged data.
 std::optional<Bytes> TiffToPng(std::span<const std::uint8_t> tiff);
 std::optional<Bytes> BmpToPng(std::span<const std::uint8_t> bmp);
 

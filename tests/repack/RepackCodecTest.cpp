@@ -260,6 +260,19 @@ TEST(PictureToPng, TiffAndBmpBecomeLosslessPngs) {
     const auto bmpTypes = PngChunkTypes(*fromBmp);
     EXPECT_EQ(std::find(bmpTypes.begin(), bmpTypes.end(), "pHYs"), bmpTypes.end());
 
+    // With straight alpha: an RGBA PNG of the same pixels.
+    vips::VImage withAlpha = image.bandjoin_const({77});
+    void* rgbaData = nullptr;
+    std::size_t rgbaSize = 0;
+    withAlpha.write_to_buffer(".tif", &rgbaData, &rgbaSize,
+                              vips::VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_NONE));
+    Bytes rgbaTiff(static_cast<std::uint8_t*>(rgbaData), static_cast<std::uint8_t*>(rgbaData) + rgbaSize);
+    g_free(rgbaData);
+    const auto rgbaPng = office::repack::TiffToPng(rgbaTiff);
+    ASSERT_TRUE(rgbaPng.has_value());
+    EXPECT_EQ(PngDepthAndColorType(*rgbaPng), (std::pair<int, int>{8, 6}));
+    EXPECT_TRUE(SamePixels(rgbaTiff, *rgbaPng));
+
     EXPECT_FALSE(office::repack::TiffToPng(Noise(400, 1)).has_value());
     EXPECT_FALSE(office::repack::BmpToPng(Bytes(bmp.begin(), bmp.begin() + 60)).has_value());
 }
