@@ -7,7 +7,7 @@ packages=(
   libzip-dev zipcmp zipmerge ziptool libpugixml-dev
   libvips-dev librsvg2-dev libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev ccache
-  libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev
+  libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev libdeflate-dev libpng-dev
   libeot-dev libharfbuzz-dev libfreetype-dev
   qt6-translations-l10n
   fonts-noto-cjk fonts-dejavu-core

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Compression benchmark over the .pptx decks of a corpus folder.
 
-Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save and the npm
-package pptx-image-compressor (max size 1600, quality 75) on the same files, and prints one table:
+Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save, the npm
+package pptx-image-compressor (max size 1600, quality 75) and a lossless repack (jpegoptim
+--all-progressive and optipng -o2 on the pictures, every entry re-zipped at deflate 9, [Content_Types].xml
+first) on the same files, and prints one table:
 bytes in/out, ratio, files changed, median seconds per file, per-slide SSIM of the 96 dpi page
 renderings against the input (mean and minimum), each slide's worst tile (the mean of the 7-pixel
 SSIM map over 32 x 32 pixel squares, minimum over the slide: page SSIM hides a damaged picture that
@@ -11,7 +13,7 @@ connector glue. The worst slides follow the table with their tile's top-left pix
 copied; nothing in the corpus is written.
 
     /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
-    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,npm] [--slides-csv FILE]
+    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,lossless] [--slides-csv FILE]
     [--quarnel-args "--file-size 10 --expect-rate 95 --group-size 10 --objects"]
 
 The slides CSV has no header; its columns are deck number, deck file, slide, tool, SSIM, worst tile,
@@ -117,6 +119,33 @@ def print_worst_slides(stats, tools, count):
                                                                  by_slide["npm"][(name, i)].tile, name, i))
 
 
+def run_lossless(src, workdir):
+    """The lossless peer: every JPEG and PNG optimised in place by the standard tools, then the package
+    zipped again at the strongest zlib level in its original entry order."""
+    import zipfile
+    start = time.monotonic()
+    unpacked = os.path.join(workdir, "parts")
+    os.makedirs(unpacked, exist_ok=True)
+    with zipfile.ZipFile(src) as z:
+        names = [i.filename for i in z.infolist() if not i.is_dir()]
+        z.extractall(unpacked)
+    jpegs = [os.path.join(unpacked, n) for n in names if n.lower().endswith((".jpg", ".jpeg", ".jpe"))]
+    pngs = [os.path.join(unpacked, n) for n in names if n.lower().endswith(".png")]
+    for batch in range(0, len(jpegs), 50):
+        subprocess.run(["jpegoptim", "-q", "--all-progressive"] + jpegs[batch:batch + 50],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    for batch in range(0, len(pngs), 50):
+        subprocess.run(["optipng", "-quiet", "-o2"] + pngs[batch:batch + 50],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    out = os.path.join(workdir, os.path.basename(src))
+    first = [n for n in names if n == "[Content_Types].xml"]
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        for n in first + [n for n in names if n != "[Content_Types].xml"]:
+            z.write(os.path.join(unpacked, n), n)
+    shutil.rmtree(unpacked, ignore_errors=True)
+    return out, time.monotonic() - start
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
@@ -125,7 +154,7 @@ def main():
     ap.add_argument("--no-fidelity", action="store_true")
     ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     ap.add_argument("--keep", action="store_true", help="keep the temporary folder, page renderings included")
-    ap.add_argument("--tools", default="quarnel,libreoffice,npm", help="comma-separated subset of the tools")
+    ap.add_argument("--tools", default="quarnel,libreoffice,npm,lossless", help="comma-separated subset of the tools")
     ap.add_argument("--slides-csv", help="write every rendered slide's SSIM and worst tile here")
     ap.add_argument("--quarnel-args", default="", help="further quarnel-cli options, one shell-quoted string")
     ap.add_argument("--worst", type=int, default=10, help="how many worst slides to list per tool")
@@ -138,9 +167,9 @@ def main():
         files = files[: args.limit]
     if not files:
         sys.exit("no .pptx files in " + args.corpus)
-    tools = [t for t in ["quarnel", "libreoffice", "npm"] if t in args.tools.split(",")]
+    tools = [t for t in ["quarnel", "libreoffice", "npm", "lossless"] if t in args.tools.split(",")]
     if not tools:
-        sys.exit("--tools names none of quarnel, libreoffice, npm")
+        sys.exit("--tools names none of quarnel, libreoffice, npm, lossless")
     npm_main = ensure_npm_tool() if "npm" in tools else None
     slides_csv = open(args.slides_csv, "w") if args.slides_csv else None
 
@@ -166,6 +195,7 @@ def main():
             "quarnel": lambda: run_quarnel(cli, quarnel_args, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
             "libreoffice": lambda: run_libreoffice(src, os.path.join(tmp, "lo", "%03d" % n), profile),
             "npm": lambda: run_npm(npm_main, src, os.path.join(tmp, "npm", "%03d" % n)),
+            "lossless": lambda: run_lossless(src, os.path.join(tmp, "lossless", "%03d" % n)),
         }
         outs = {tool: runners[tool]() for tool in tools}
         resolved = {}

@@ -231,6 +231,14 @@ struct ByteSink {
 
 template <typename Sink>
 void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const {
+    if (options.repack) {
+        const auto entries = RepackedEntries(member);
+        if (detail::FitsClassicZip(entries)) {
+            detail::WriteZip(entries,
+                             [&](const std::uint8_t* data, std::size_t size) { sink.Append(data, size); });
+            return;
+        }
+    }
     const int level = std::clamp(options.deflateLevel, 1, 9);
     auto live = Live(member);
 
