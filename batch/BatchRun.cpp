@@ -160,7 +160,8 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
-            report.shapesReplaced = host.replacedLines();
+            // The deck-wide pass's lines are TAB-indented too but replace no shape.
+            report.shapesReplaced = host.replacedLines() - static_cast<int>(report.deckPictures.size());
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (!continueBatch_) {
                 break;
@@ -221,6 +222,7 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;
     report.result = ResultText(outcome.result);
+    report.deckPictures = outcome.deckPictures;
     if (outcome.result == engine::PassResult::NotEnoughEffect && state.StopRequested) {
         report.result = "stopped";
     }

@@ -75,6 +75,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             flag(o.twice, 1);
         } else if (arg == "--no-twice") {
             flag(o.twice, 0);
+        } else if (arg == "--slides-only") {
+            flag(o.deckPictures, 0);
         } else if (arg == "--size-in-name") {
             flag(o.sizeInName, 1);
         } else if (arg == "--no-size-in-name") {
@@ -162,6 +164,9 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     if (o.twice) {
         s.Twice = *o.twice;
     }
+    if (o.deckPictures) {
+        s.DeckPictures = *o.deckPictures;
+    }
     if (o.outputDir) {
         s.optPPTFolder = 1;
         s.PPTFolder = *o.outputDir;
@@ -195,6 +200,9 @@ std::string UsageText() {
            "  --objects, --no-objects        ｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換する / convert application "
            "objects\n"
            "  --twice, --no-twice            変換したｵﾌﾞｼﾞｪｸﾄを再圧縮 / recompress converted objects\n"
+           "  --slides-only                  ｽﾗｲﾄﾞ上の画像だけ圧縮 (背景・塗りつぶし・ﾏｽﾀｰの画像はそのまま) "
+           "/ "
+           "leave backgrounds, fills, layouts and masters alone\n"
            "  --output-dir DIR               出力フォルダ / output folder\n"
            "  --size-in-name, --no-size-in-name  元のサイズを名前に入れる / old size in the name\n"
            "  --overwrite                    同名ファイルを常に上書き / always overwrite an existing output\n"

@@ -6,6 +6,7 @@
 
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "automation/DeckPictures.h"
 #include "automation/PowerPoint.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
@@ -48,6 +49,7 @@ struct AppCore {
 };
 
 class PresentationImpl : public automation::IPresentation,
+                         public automation::IDeckPictures,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -60,6 +62,8 @@ public:
     void SaveAs(const std::string& fileName) override;
     void Close() override;
     std::string FullName() override;
+    std::vector<automation::DeckPictureResult>
+    CompressDeckPictures(const automation::DeckPictureRequest& request) override;
 
     // Reads the slide list; called once right after construction.
     void LoadSlides();
@@ -158,6 +162,7 @@ public:
     std::string Title() override;
     void SetTitle(const std::string& text) override;
     int Type() override;
+    int PlaceholderContainedType() override;
     double Left() override;
     void SetLeft(double points) override;
     double Top() override;
