@@ -37,9 +37,11 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     const double keptWidth = 1 - plan.cut.left - plan.cut.right;
     const double keptHeight = 1 - plan.cut.top - plan.cut.bottom;
     double scale = tiled ? 1.0 : 0.0;
+    bool sized = tiled;
     for (const PictureUse& use : uses) {
-        if (use.tiled)
+        if (use.tiled || use.kind == UseKind::DiagramData)
             continue;
+        sized = true;
         // The visible share of the picture is stretched over the box.
         const double visibleWidth = 1 - use.crop.left - use.crop.right;
         const double visibleHeight = 1 - use.crop.top - use.crop.bottom;
@@ -50,6 +52,8 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
         scale = std::max({scale, boxPixelsWide / visibleWidth / source.width,
                           boxPixelsHigh / visibleHeight / source.height});
     }
+    if (!sized)
+        return std::nullopt;
     scale = std::min(scale, 1.0);
     plan.width = std::max(1, static_cast<int>(std::lround(source.width * keptWidth * scale)));
     plan.height = std::max(1, static_cast<int>(std::lround(source.height * keptHeight * scale)));

@@ -36,7 +36,7 @@ PartKind KindOfPart(const std::string& contentType) {
     if (EndsWith(contentType, "notesSlide+xml") || EndsWith(contentType, "notesMaster+xml") ||
         EndsWith(contentType, "handoutMaster+xml"))
         return PartKind::Notes;
-    if (EndsWith(contentType, "diagramDrawing+xml"))
+    if (EndsWith(contentType, "diagramDrawing+xml") || EndsWith(contentType, "diagramData+xml"))
         return PartKind::Diagram;
     if (EndsWith(contentType, "theme+xml"))
         return PartKind::Theme;
@@ -179,6 +179,9 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
         if (shapeName == "sp" || shapeName == "cxnSp") {
             use.kind = UseKind::Fill;
             understood = ShapeBox(holder.parent(), holder, use.boxWidth, use.boxHeight);
+        } else if (shapeName == "pt" && partKind == PartKind::Diagram) {
+            use.kind = UseKind::DiagramData;
+            understood = true;
         }
     } else if (holderName == "tcPr") {
         use.kind = UseKind::TableCell;
@@ -193,7 +196,8 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
                     Number(src, "b") / 100000};
     }
     use.tiled = static_cast<bool>(blipFill.child("a:tile"));
-    if (pugi::xml_node fillRect = blipFill.child("a:stretch").child("a:fillRect")) {
+    pugi::xml_node fillRect = blipFill.child("a:stretch").child("a:fillRect");
+    if (fillRect && use.kind != UseKind::DiagramData) {
         use.boxWidth *= 1 - (Number(fillRect, "l") + Number(fillRect, "r")) / 100000;
         use.boxHeight *= 1 - (Number(fillRect, "t") + Number(fillRect, "b")) / 100000;
         if (use.boxWidth <= 0 || use.boxHeight <= 0)

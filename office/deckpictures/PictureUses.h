@@ -16,7 +16,9 @@
 namespace office::deckpictures {
 
 enum class PartKind { Slide, Layout, Master, Notes, Diagram, Theme, Other };
-enum class UseKind { Picture, Background, Fill, TableCell, Unknown };
+// DiagramData: a diagram's data keeps a record of a picture its drawing part shows; it is drawn from
+// the drawing, so it sets no size.
+enum class UseKind { Picture, Background, Fill, TableCell, DiagramData, Unknown };
 
 struct PictureUse {
     std::string sourcePart;

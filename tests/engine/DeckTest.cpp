@@ -4,6 +4,7 @@
 #include "engine/CompressShapes.h"
 #include "engine/DeckPictureStep.h"
 #include "office/model/ModelImpl.h"
+#include "office/model/SlideContext.h"
 #include "office/package/OpcTypes.h"
 
 #include <cmath>
@@ -230,6 +231,31 @@ TEST_F(DeckFixture, DeckWideStepLogsEachPartAndFollowsTheSetting) {
     EXPECT_TRUE(state.PresentationChanged);
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_THAT(host.log[0], HasSubstr("\t1792x1008 ﾋﾟｸｾﾙの背景画像をJPEGに圧縮 ("));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DeckFixture, ContentPlaceholderHoldingAPictureIsReplacedATextPlaceholderIsNot) {
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 10, 10, 360, 270);
+    pic->SetName("Content Placeholder 2");
+    auto text = slide->Shapes()->AddShape(automation::msoShapeRectangle, 400, 10, 200, 100);
+    text->SetName("Content Placeholder 3");
+    // Both become placeholders of the layout's body.
+    auto ctx2 = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    for (const pugi::xpath_node& hit :
+         ctx2->SlideRoot().select_nodes("//p:pic/p:nvPicPr/p:nvPr | //p:sp/p:nvSpPr/p:nvPr"))
+        hit.node().append_child("p:ph").append_attribute("idx") = "1";
+    ctx2->MarkModified();
+    ASSERT_EQ(pic->Type(), automation::msoPlaceholder);
+    ASSERT_EQ(pic->PlaceholderContainedType(), automation::msoPicture);
+    ASSERT_EQ(text->PlaceholderContainedType(), 0);
+
+    Walk(*this);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(Find("Content Placeholder 2"), nullptr);
+    EXPECT_NE(Find("Content Placeholder 3"), nullptr);
 }
 
 } // namespace

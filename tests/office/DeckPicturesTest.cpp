@@ -302,6 +302,43 @@ TEST_F(DeckPictures, NotesPictureIsLoggedAsNotes) {
     EXPECT_NEAR(SizeOf(TargetOf(notes, rel)).width, 4 * 96 * 1.4, 1);
 }
 
+TEST_F(DeckPictures, DiagramPictureIsSizedByItsDrawingItsDataFollows) {
+    const std::string dsp = "http://schemas.microsoft.com/office/drawing/2008/diagram";
+    const std::string dgm = "http://schemas.openxmlformats.org/drawingml/2006/diagram";
+    const std::string drawing = "/ppt/diagrams/drawing1.xml", data = "/ppt/diagrams/data1.xml";
+    Pkg().AddPart(drawing, "application/vnd.ms-office.drawingml.diagramDrawing+xml", {});
+    Pkg().AddPart(data, "application/vnd.openxmlformats-officedocument.drawingml.diagramData+xml", {});
+    Pkg().AddRelationship(slidePart, "http://schemas.microsoft.com/office/2007/relationships/diagramDrawing",
+                          drawing);
+    Pkg().AddRelationship(
+        slidePart, "http://schemas.openxmlformats.org/officeDocument/2006/relationships/diagramData", data);
+    std::string part;
+    const std::string drawingRel =
+        AddImage(drawing, office::imaging::EncodeJpeg(Photo(2000, 2000)), "jpeg", &part);
+    const std::string dataRel = Pkg().AddRelationship(data, pkgns::reltype::kImage, part);
+    const std::string ns =
+        std::string(" xmlns:a=\"") + office::model::kNsA + "\" xmlns:r=\"" + office::model::kNsR + "\"";
+    const std::string drawingXml =
+        "<dsp:drawing xmlns:dsp=\"" + dsp + "\"" + ns +
+        "><dsp:spTree><dsp:sp modelId=\"{1}\"><dsp:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/>"
+        "<a:ext cx=\"914400\" cy=\"914400\"/></a:xfrm><a:blipFill><a:blip r:embed=\"" +
+        drawingRel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></dsp:spPr>"
+        "</dsp:sp></dsp:spTree></dsp:drawing>";
+    const std::string dataXml =
+        "<dgm:dataModel xmlns:dgm=\"" + dgm + "\"" + ns +
+        "><dgm:ptLst><dgm:pt modelId=\"{1}\"><dgm:spPr><a:blipFill><a:blip r:embed=\"" + dataRel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></dgm:spPr></dgm:pt>"
+        "</dgm:ptLst></dgm:dataModel>";
+    Pkg().SetPartBytes(drawing, std::vector<std::uint8_t>(drawingXml.begin(), drawingXml.end()));
+    Pkg().SetPartBytes(data, std::vector<std::uint8_t>(dataXml.begin(), dataXml.end()));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
+    EXPECT_NEAR(SizeOf(part).width, 134, 1);
+    EXPECT_EQ(TargetOf(data, dataRel), part);
+}
+
 TEST_F(DeckPictures, SvgStaysAndItsPngFallbackIsCompressed) {
     std::string svgPart;
     const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>";
