@@ -86,12 +86,17 @@ struct Encoded {
 };
 
 // The chosen format; nothing when it would change the picture's look (transparency or a key colour
-// in a JPEG) or is no picture part format (metafile).
-std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey) {
+// in a JPEG) or is no picture part format (metafile). A picture drawn pixel for pixel (a tile) gains
+// nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
+// a JPEG is never encoded as JPEG again at its own size.
+std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
+                              PictureKind sourceKind) {
     const bool transparent = raster.HasTransparency();
+    if (pixelSized && sourceKind == PictureKind::Jpeg && (format == kRecommended || format == kJpeg))
+        return std::nullopt;
     switch (format) {
     case kRecommended:
-        if (transparent || colourKey)
+        if (transparent || colourKey || pixelSized)
             return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
         return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster)};
     case kJpeg:
@@ -126,10 +131,11 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
     if (kind == PictureKind::Unknown || kind == PictureKind::Svg || imaging::IsMetafile(kind) ||
         (kind == PictureKind::Gif && IsAnimatedGif(bytes)))
         return std::nullopt;
-    const bool tiled = std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.tiled; });
+    const bool pixelSized =
+        std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.sizedByPixels; });
     // A tile's size on the slide follows the resolution its file declares, which is kept; other
     // formats' declarations are not followed.
-    if (tiled && kind != PictureKind::Jpeg && kind != PictureKind::Png && kind != PictureKind::Gif)
+    if (pixelSized && kind != PictureKind::Jpeg && kind != PictureKind::Png && kind != PictureKind::Gif)
         return std::nullopt;
 
     const auto plan = PlanPicture(imaging::MeasurePicture(bytes), uses, request.scaleFactor);
@@ -139,10 +145,10 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
         imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
     const bool colourKey =
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
-    auto encoded = Encode(raster, request.format, colourKey);
+    auto encoded = Encode(raster, request.format, colourKey, pixelSized, kind);
     if (!encoded)
         return std::nullopt;
-    if (tiled && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
+    if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
         return std::nullopt;
     const double after = static_cast<double>(encoded->bytes.size());
     if (!(request.expectRate > after / before * 100))

@@ -25,21 +25,22 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
                                        double scaleFactor) {
     if (source.width <= 0 || source.height <= 0 || uses.empty())
         return std::nullopt;
-    const bool tiled = std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.tiled; });
+    const bool pixelSized =
+        std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.sizedByPixels; });
     const imaging::CropRect& first = uses.front().crop;
     const bool cropsAlike =
         std::all_of(uses.begin(), uses.end(), [&](const PictureUse& u) { return SameCrop(u.crop, first); });
     PicturePlan plan;
-    if (!tiled && cropsAlike && !first.IsEmpty() && CutsOnly(first))
+    if (!pixelSized && cropsAlike && !first.IsEmpty() && CutsOnly(first))
         plan.cut = first;
 
     // Share of the whole picture kept by the new part, per axis.
     const double keptWidth = 1 - plan.cut.left - plan.cut.right;
     const double keptHeight = 1 - plan.cut.top - plan.cut.bottom;
-    double scale = tiled ? 1.0 : 0.0;
-    bool sized = tiled;
+    double scale = pixelSized ? 1.0 : 0.0;
+    bool sized = pixelSized;
     for (const PictureUse& use : uses) {
-        if (use.tiled || use.kind == UseKind::DiagramData)
+        if (use.sizedByPixels || use.kind == UseKind::DiagramData)
             continue;
         sized = true;
         // The visible share of the picture is stretched over the box.

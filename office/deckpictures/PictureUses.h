@@ -28,7 +28,9 @@ struct PictureUse {
     double boxWidth = 0; // EMU the picture (with its crop) is stretched over
     double boxHeight = 0;
     imaging::CropRect crop;
-    bool tiled = false;
+    // Drawn at a size that follows the picture's own pixels and resolution (a tile, or a fill that
+    // is not stretched over a fill rectangle), so the pixels must stay as they are.
+    bool sizedByPixels = false;
     bool protectedName = false; // a picture shape whose name the person gave
     bool colourKey = false;     // a:clrChange: one exact colour turns transparent
 };

@@ -196,6 +196,48 @@ TEST_F(DeckPictures, LayoutBackgroundInPngBecomesJpegAndEveryRelationshipFollows
     EXPECT_EQ(SizeOf(renamed).width, 1400);
 }
 
+TEST_F(DeckPictures, BackgroundWithoutAFillRectangleKeepsItsPixels) {
+    // A theme's background style: <a:stretch/> alone, which some renderers draw at the picture's size.
+    std::string theme;
+    for (const auto& rel : Pkg().Relationships(masterPart))
+        if (rel.type == pkgns::reltype::kTheme)
+            theme = rel.targetPart;
+    ASSERT_FALSE(theme.empty());
+    std::string part;
+    const std::string rel = AddImage(theme, office::imaging::EncodePng(Photo(1920, 1080)), "png", &part);
+    pugi::xml_node list = Pkg().XmlForEdit(theme).select_node("//a:bgFillStyleLst").node();
+    ASSERT_TRUE(list);
+    pugi::xml_node blip = list.append_child("a:blipFill").append_child("a:blip");
+    blip.append_attribute("r:embed") = rel.c_str();
+    blip.parent().append_child("a:stretch");
+    request.format = 1; // JPEG: the recommended format keeps such a picture lossless
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Background);
+    const auto size = SizeOf(TargetOf(theme, rel));
+    EXPECT_EQ(size.width, 1920);
+    EXPECT_EQ(size.height, 1080);
+}
+
+TEST_F(DeckPictures, JpegDrawnPixelForPixelIsNotEncodedAgain) {
+    std::string part;
+    const std::string rel =
+        AddImage(layoutPart, office::imaging::EncodeJpeg(Photo(2400, 1350)), "jpeg", &part);
+    Inject(layoutPart,
+           "<p:bg><p:bgPr><a:blipFill><a:blip r:embed=\"" + rel +
+               "\"/><a:stretch/></a:blipFill></p:bgPr></p:bg>",
+           true);
+    request.expectRate = 100;
+    for (const int format : {0, 1}) {
+        request.format = format;
+        EXPECT_TRUE(Run().empty()) << format;
+        EXPECT_FALSE(Pkg().IsPartModified(part));
+    }
+    // The same background stretched over the slide is resampled to it.
+    Pkg().XmlForEdit(layoutPart).select_node("//p:bg//a:stretch").node().append_child("a:fillRect");
+    EXPECT_EQ(Run().size(), 1u);
+}
+
 TEST_F(DeckPictures, MasterPictureIsSizedToItsBoxAndLoggedAsMaster) {
     const std::string rel = AddImage(masterPart, office::imaging::EncodePng(Photo(1600, 800)), "png");
     Inject(masterPart, Pic(50, "Picture 9", rel, 2, 1));
@@ -271,8 +313,12 @@ TEST_F(DeckPictures, TiledFillKeepsItsPixelsAndItsDeclaredResolution) {
     Inject(slidePart,
            FilledShape(20, rel, 1, 1, "<a:tile tx=\"0\" ty=\"0\" sx=\"50000\" sy=\"50000\" algn=\"tl\"/>"));
     request.minimumBytes = 0;
+    // Recommended: drawn pixel for pixel, the texture stays lossless, and a PNG again gains nothing.
+    EXPECT_TRUE(Run().empty());
+    request.format = 1;
     const auto results = Run();
     ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].format, "JPEG");
     const std::string part = TargetOf(slidePart, rel);
     const auto bytes = Pkg().PartBytes(part);
     EXPECT_EQ(SizeOf(part).width, 600);
