@@ -194,12 +194,14 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
-            // Media lines are TAB-indented like replaced shapes but are reported on their own; replacements
-            // count only in a deck that was kept.
+            // Media and deck-wide picture lines are TAB-indented like replaced shapes but replace no shape;
+            // replacements count only in a deck that was kept.
             const auto mediaReplaced = std::count_if(report.media.begin(), report.media.end(),
                                                      [](const auto& m) { return m.result == "compressed"; });
-            report.shapesReplaced =
-                report.output.empty() ? 0 : host.replacedLines() - static_cast<int>(mediaReplaced);
+            report.shapesReplaced = report.output.empty()
+                                        ? 0
+                                        : host.replacedLines() - static_cast<int>(mediaReplaced) -
+                                              static_cast<int>(report.deckPictures.size());
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (!continueBatch_) {
                 break;
@@ -265,6 +267,7 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;
     report.result = ResultText(outcome.result);
+    report.deckPictures = outcome.deckPictures;
     if (outcome.result == engine::PassResult::NotEnoughEffect && state.StopRequested) {
         report.result = "stopped";
     }

@@ -6,6 +6,7 @@
 // The window and the command line call btnStart_Click and btnStop_Click; nothing here ends the
 // process: a MustExit outcome asks the caller to.
 
+#include "automation/DeckPictures.h"
 #include "batch/TranscodingProfiles.h"
 #include "engine/CompressMedia.h"
 #include "engine/CompressPresentation.h"
@@ -45,6 +46,8 @@ struct EntryReport {
     double bytesBefore = 0;
     double bytesAfter = 0;
     int shapesReplaced = 0; // the replaced-shape lines the walk logged; 0 when the deck was not kept
+    // Picture parts the deck-wide pass recompressed (logged whether or not the output was kept).
+    std::vector<automation::DeckPictureResult> deckPictures;
     double seconds = 0;
     std::string result;  // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
                          // "open-failed", "save-failed", "stopped", "not-started"

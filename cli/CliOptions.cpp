@@ -105,6 +105,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             flag(o.media, 1);
         } else if (arg == "--no-media") {
             flag(o.media, 0);
+        } else if (arg == "--slides-only") {
+            flag(o.deckPictures, 0);
         } else if (arg == "--size-in-name") {
             flag(o.sizeInName, 1);
         } else if (arg == "--no-size-in-name") {
@@ -199,6 +201,9 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     if (o.twice) {
         s.Twice = *o.twice;
     }
+    if (o.deckPictures) {
+        s.DeckPictures = *o.deckPictures;
+    }
     if (o.outputDir) {
         s.optPPTFolder = 1;
         s.PPTFolder = *o.outputDir;
@@ -271,6 +276,11 @@ std::string UsageText(const settings::Settings& d) {
            "]\n"
            "  --twice, --no-twice            変換したｵﾌﾞｼﾞｪｸﾄを再圧縮 / recompress converted objects [" +
            OnOff(d.Twice) +
+           "]\n"
+           "  --slides-only                  ｽﾗｲﾄﾞ上の画像だけ圧縮 (背景・塗りつぶし・ﾏｽﾀｰの画像はそのまま) "
+           "/ "
+           "leave backgrounds, fills, layouts and masters alone [" +
+           std::string(d.DeckPictures == 1 ? "しない / off" : "する / on") +
            "]\n"
            "  --output-dir DIR               出力フォルダ / output folder [" +
            folder +

@@ -22,6 +22,7 @@ struct CliOptions {
     std::optional<std::string> groupSize;
     std::optional<int> objects;
     std::optional<int> twice;
+    std::optional<int> deckPictures; // 0 with --slides-only
     std::optional<std::string> outputDir;
     std::optional<int> sizeInName;
     bool overwrite = false;

@@ -2,6 +2,7 @@
 
 #include "automation/Constants.h"
 #include "engine/CompressMedia.h"
+#include "engine/DeckPictureStep.h"
 #include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
@@ -63,6 +64,11 @@ std::string StagingPathFor(const std::string& outputPath) {
     const std::filesystem::path out(outputPath);
     const std::string name = "." + out.stem().string() + ".saving" + out.extension().string();
     return (out.parent_path() / name).string();
+}
+
+// " (ｽﾗｲﾄﾞ以外の画像 N 個)" after the closing line when the deck-wide pass replaced pictures.
+std::string DeckPictureCount(std::size_t count) {
+    return count == 0 ? std::string() : " (ｽﾗｲﾄﾞ以外の画像 " + std::to_string(count) + " 個)";
 }
 
 // Runs one automation step whose failure the pass ignores.
@@ -155,6 +161,9 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             state.PresentationChanged = false;
         }
     }
+    if (!state.StopRequested) {
+        outcome.deckPictures = CompressDeckPictures(ctx);
+    }
 
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
@@ -191,7 +200,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
 
     if (newSize != 0) {
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
-                           kCompressedTo);
+                           kCompressedTo + DeckPictureCount(outcome.deckPictures.size()));
         ctx.host.AppendLog(kOutputFile + outputPath + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;

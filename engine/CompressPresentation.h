@@ -4,10 +4,12 @@
 // it under the chosen output name when at least one shape was replaced. Progress and result go to
 // the log; the input file is never written.
 
+#include "automation/DeckPictures.h"
 #include "engine/EngineState.h"
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace engine {
 
@@ -25,6 +27,8 @@ struct PassOutcome {
     PassResult result = PassResult::NotEnoughEffect;
     double inputSize = 0;  // bytes
     double outputSize = 0; // bytes; 0 when nothing was written
+    // Picture parts the deck-wide pass recompressed (they count only when the output was written).
+    std::vector<automation::DeckPictureResult> deckPictures;
 };
 
 // Chooses the output path for an input of the given size; empty text skips the file. The batch

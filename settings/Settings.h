@@ -26,6 +26,7 @@ struct Settings {
     std::string ExpectRate = "75";
     std::string PixelSize = "50";
     int Twice = 1;         // chkTwice
+    int DeckPictures = 1;  // chkDeckPictures: also recompress backgrounds, fills, layouts, masters
     int FormHeight = 6000; // twips
     int MovieTarget = 0;
     int MovieCond = 0;

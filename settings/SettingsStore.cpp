@@ -88,6 +88,7 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     r.String("ExpectRate", s.ExpectRate, defaults.ExpectRate);
     r.String("PixelSize", s.PixelSize, defaults.PixelSize);
     r.Check("Twice", s.Twice, defaults.Twice);
+    r.Check("DeckPictures", s.DeckPictures, defaults.DeckPictures);
     r.Height("FormHeight", s.FormHeight, defaults.FormHeight);
     r.Index("MovieTarget", s.MovieTarget, kMovieTargetCount, defaults.MovieTarget);
     r.Index("MovieCond", s.MovieCond, kMovieCondCount, defaults.MovieCond);
@@ -119,6 +120,7 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     put("OLE", std::to_string(s.OLE));
     put("Encode", std::to_string(s.Encode));
     put("Twice", std::to_string(s.Twice));
+    put("DeckPictures", std::to_string(s.DeckPictures));
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));

@@ -6,6 +6,7 @@
 
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "automation/DeckPictures.h"
 #include "automation/EmbeddedMedia.h"
 #include "automation/PowerPoint.h"
 #include "office/model/ShapeTree.h"
@@ -50,6 +51,7 @@ struct AppCore {
 
 class PresentationImpl : public automation::IPresentation,
                          public automation::IEmbeddedMedia,
+                         public automation::IDeckPictures,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -62,6 +64,8 @@ public:
     void SaveAs(const std::string& fileName) override;
     void Close() override;
     std::string FullName() override;
+    std::vector<automation::DeckPictureResult>
+    CompressDeckPictures(const automation::DeckPictureRequest& request) override;
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
@@ -165,6 +169,7 @@ public:
     std::string Title() override;
     void SetTitle(const std::string& text) override;
     int Type() override;
+    int PlaceholderContainedType() override;
     double Left() override;
     void SetLeft(double points) override;
     double Top() override;

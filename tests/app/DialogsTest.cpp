@@ -44,6 +44,9 @@ TEST_F(WindowFixture, OptionResetAndCloseBox) {
     options.chkFileSize->setChecked(false);
     options.chkKeepFileDate->setChecked(true);
     options.chkMovie->setChecked(true);
+    EXPECT_TRUE(options.chkDeckPictures->isChecked()); // on by default
+    options.chkDeckPictures->setChecked(false);
+    EXPECT_EQ(record.DeckPictures, 0);
     EXPECT_EQ(record.optPPTFolder, 1);
     EXPECT_EQ(record.PPTFolder, "/out/ppt/");
     EXPECT_EQ(record.ShowFileSize, 0);
@@ -62,6 +65,8 @@ TEST_F(WindowFixture, OptionResetAndCloseBox) {
     EXPECT_EQ(options.combSameFilename->currentText(), QStringLiteral("常に上書き"));
     EXPECT_TRUE(options.chkFileSize->isChecked());
     EXPECT_FALSE(options.chkKeepFileDate->isChecked());
+    EXPECT_TRUE(options.chkDeckPictures->isChecked());
+    EXPECT_EQ(record.DeckPictures, 1);
     EXPECT_TRUE(options.optPPTFolder[0]->isChecked());
     EXPECT_TRUE(options.optMovieFolder[0]->isChecked());
     EXPECT_EQ(options.txtPPTFolder->text().toStdString(), desktop);

@@ -16,6 +16,7 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
                                                "9999",
                                                "--objects",
                                                "--no-twice",
+                                               "--slides-only",
                                                "--output-dir",
                                                "/out",
                                                "--no-size-in-name",
@@ -36,6 +37,7 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
     EXPECT_EQ(s.PixelSize, "9999");
     EXPECT_EQ(s.OLE, 1);
     EXPECT_EQ(s.Twice, 0);
+    EXPECT_EQ(s.DeckPictures, 0);
     EXPECT_EQ(s.optPPTFolder, 1);
     EXPECT_EQ(s.PPTFolder, "/out");
     EXPECT_EQ(s.ShowFileSize, 0);
@@ -57,6 +59,8 @@ TEST(CliOptions, UntouchedSettingsStayAsLoaded) {
     EXPECT_EQ(s.SameFilename, 0);
     EXPECT_EQ(s.PPTFolder, "/kept");
     EXPECT_EQ(s.optPPTFolder, 0);
+    EXPECT_EQ(s.DeckPictures, 1);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--slides-only"), std::string::npos);
 }
 
 TEST(CliOptions, BadUsageIsRefused) {
@@ -68,6 +72,7 @@ TEST(CliOptions, BadUsageIsRefused) {
                                                  {"--bogus", "a.pptx"},
                                                  {"a.pptx", "--report"},
                                                  {"--overwrite=yes", "a.pptx"},
+                                                 {"--slides-only=1", "a.pptx"},
                                                  {"--objects=1", "a.pptx"}}) {
         EXPECT_NE(cli::ParseCommandLine(args).error, "") << (args.empty() ? "" : args[0]);
     }

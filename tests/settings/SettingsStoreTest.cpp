@@ -67,6 +67,7 @@ TEST(SettingsStore, FirstStartGivesEveryDefault) {
     EXPECT_EQ(s.ExpectRate, "75");
     EXPECT_EQ(s.PixelSize, "50");
     EXPECT_EQ(s.Twice, 1);
+    EXPECT_EQ(s.DeckPictures, 1);
     EXPECT_EQ(s.FormHeight, 6000);
     EXPECT_EQ(s.MovieTarget, 0);
     EXPECT_EQ(s.MovieCond, 0);
@@ -138,6 +139,7 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     s.Format = 2;
     s.OLE = 1;
     s.Twice = 0;
+    s.DeckPictures = 0;
     s.FormHeight = 9000;
     s.MovieTarget = 2;
     s.MovieCond = 1;
@@ -156,6 +158,7 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(Stored(store, "Format"), "2");
     EXPECT_EQ(Stored(store, "OLE"), "1");
     EXPECT_EQ(Stored(store, "Twice"), "0");
+    EXPECT_EQ(Stored(store, "DeckPictures"), "0");
     EXPECT_EQ(Stored(store, "FormHeight"), "9000");
     EXPECT_EQ(Stored(store, "Encode"), "2");
     EXPECT_EQ(Stored(store, "MediaInDeck"), "1");
@@ -174,6 +177,7 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(again.Ratio, 4);
     EXPECT_EQ(again.OLE, 1);
     EXPECT_EQ(again.Twice, 0);
+    EXPECT_EQ(again.DeckPictures, 0);
     EXPECT_EQ(again.FormHeight, 9000);
     EXPECT_EQ(again.MovieTarget, 2);
     EXPECT_EQ(again.MovieCond, 1);
