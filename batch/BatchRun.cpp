@@ -237,6 +237,7 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;
     report.result = ResultText(outcome.result);
+    report.savings = outcome.savings;
     if (outcome.result == engine::PassResult::NotEnoughEffect && state.StopRequested) {
         report.result = "stopped";
     }

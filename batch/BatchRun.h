@@ -44,9 +44,10 @@ struct EntryReport {
     double bytesAfter = 0;
     int shapesReplaced = 0; // the replaced-shape lines the walk logged; 0 when the deck was not kept
     double seconds = 0;
-    std::string result;  // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
-                         // "open-failed", "save-failed", "stopped", "not-started"
-    bool failed = false; // could not be opened or saved
+    std::string result;          // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
+                                 // "open-failed", "save-failed", "stopped", "not-started"
+    bool failed = false;         // could not be opened or saved
+    engine::DeckSavings savings; // embedded fonts and layouts, when the user asked for them
 };
 
 struct RunSummary {

@@ -23,6 +23,8 @@ struct CliOptions {
     std::optional<int> twice;
     std::optional<std::string> outputDir;
     std::optional<int> sizeInName;
+    std::optional<int> subsetFonts;
+    std::optional<int> removeUnusedLayouts;
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;

@@ -148,6 +148,9 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         }
     }
 
+    if (!stopped && ApplyDeckSavings(ctx, *source, outcome.savings)) {
+        state.PresentationChanged = true;
+    }
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
     double newSize = 0;

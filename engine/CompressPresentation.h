@@ -1,9 +1,11 @@
 #pragma once
 
 // One pass over one presentation: open it read-only, hand every slide to the shape walk, and save
-// it under the chosen output name when at least one shape was replaced. Progress and result go to
+// it under the chosen output name when at least one shape was replaced or an opt-in saving (fonts,
+// layouts) changed it. Progress and result go to
 // the log; the input file is never written.
 
+#include "engine/DeckSavings.h"
 #include "engine/EngineState.h"
 
 #include <functional>
@@ -25,6 +27,7 @@ struct PassOutcome {
     PassResult result = PassResult::NotEnoughEffect;
     double inputSize = 0;  // bytes
     double outputSize = 0; // bytes; 0 when nothing was written
+    DeckSavings savings;   // the opt-in savings applied before the save
 };
 
 // Chooses the output path for an input of the given size; empty text skips the file. The batch

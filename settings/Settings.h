@@ -29,7 +29,9 @@ struct Settings {
     int FormHeight = 6000; // twips
     int MovieTarget = 0;
     int MovieCond = 0;
-    int Encode = -1; // combType list index; the list is never filled
+    int Encode = -1;             // combType list index; the list is never filled
+    int SubsetFonts = 0;         // chkSubsetFonts: embedded fonts keep only the characters the deck uses
+    int RemoveUnusedLayouts = 0; // chkRemoveUnusedLayouts: drop layouts and masters no slide uses
 };
 
 } // namespace settings

@@ -90,6 +90,8 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     r.Height("FormHeight", s.FormHeight, defaults.FormHeight);
     r.Index("MovieTarget", s.MovieTarget, kMovieTargetCount, defaults.MovieTarget);
     r.Index("MovieCond", s.MovieCond, kMovieCondCount, defaults.MovieCond);
+    r.Check("SubsetFonts", s.SubsetFonts, defaults.SubsetFonts);
+    r.Check("RemoveUnusedLayouts", s.RemoveUnusedLayouts, defaults.RemoveUnusedLayouts);
     // Encode is written but never read: its list is always empty.
     s.Encode = defaults.Encode;
 }
@@ -117,6 +119,8 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     put("OLE", std::to_string(s.OLE));
     put("Encode", std::to_string(s.Encode));
     put("Twice", std::to_string(s.Twice));
+    put("SubsetFonts", std::to_string(s.SubsetFonts));
+    put("RemoveUnusedLayouts", std::to_string(s.RemoveUnusedLayouts));
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));

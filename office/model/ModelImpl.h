@@ -60,6 +60,8 @@ public:
     void SaveAs(const std::string& fileName) override;
     void Close() override;
     std::string FullName() override;
+    std::vector<automation::EmbeddedFontSaving> SubsetEmbeddedFonts() override;
+    automation::LayoutRemovalCount RemoveUnusedLayouts() override;
 
     // Reads the slide list; called once right after construction.
     void LoadSlides();
