@@ -80,6 +80,12 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     combSameFilename = new QComboBox(this);
     chkKeepFileDate = new QCheckBox(U("圧縮前ﾌｧｲﾙのﾌｧｲﾙ作成・更新日時を継承"), this);
     chkFileSize = new QCheckBox(U("圧縮前ﾌｧｲﾙｻｲｽﾞを出力ﾌｧｲﾙ名に表記"), this);
+    chkSubsetFonts = new QCheckBox(U("埋め込みﾌｫﾝﾄを使用文字だけにする"), this);
+    chkSubsetFonts->setToolTip(U("埋め込みﾌｫﾝﾄをｽﾗｲﾄﾞで使われている文字だけに減らします。"
+                                 "ﾌｫﾝﾄがない環境では、新しく入力した文字がほかのﾌｫﾝﾄで表示されます"));
+    chkRemoveUnusedLayouts = new QCheckBox(U("未使用のﾚｲｱｳﾄを削除"), this);
+    chkRemoveUnusedLayouts->setToolTip(U(
+        "どのｽﾗｲﾄﾞも使っていないﾚｲｱｳﾄとｽﾗｲﾄﾞﾏｽﾀｰを削除します。削除したﾚｲｱｳﾄは新しいｽﾗｲﾄﾞに選べなくなります"));
     Frame1 = FolderGroup(this, "ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙの出力先ﾌｫﾙﾀﾞ", "元ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optPPTFolder,
                          txtPPTFolder, cmdBrowseFolderPPT);
     Frame2 = FolderGroup(this, "動画ﾌｧｲﾙ単体圧縮時の動画出力先ﾌｫﾙﾀﾞ", "元動画ﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optMovieFolder,
@@ -103,6 +109,8 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     layout->addLayout(sameRow);
     layout->addWidget(chkKeepFileDate);
     layout->addWidget(chkFileSize);
+    layout->addWidget(chkSubsetFonts);
+    layout->addWidget(chkRemoveUnusedLayouts);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
     layout->addLayout(buttons);
@@ -121,6 +129,10 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
             [this] { settings_.KeepFileDate = CheckState(*chkKeepFileDate); });
     connect(chkFileSize, &QCheckBox::toggled, this,
             [this] { settings_.ShowFileSize = CheckState(*chkFileSize); });
+    connect(chkSubsetFonts, &QCheckBox::toggled, this,
+            [this] { settings_.SubsetFonts = CheckState(*chkSubsetFonts); });
+    connect(chkRemoveUnusedLayouts, &QCheckBox::toggled, this,
+            [this] { settings_.RemoveUnusedLayouts = CheckState(*chkRemoveUnusedLayouts); });
     connect(optPPTFolder[1], &QRadioButton::toggled, this,
             [this](bool on) { settings_.optPPTFolder = on ? 1 : 0; });
     connect(optMovieFolder[1], &QRadioButton::toggled, this,
@@ -154,6 +166,8 @@ void frmOption::ShowSettings() {
     combSameFilename->setCurrentIndex(same >= 0 && same < combSameFilename->count() ? same : 0);
     chkKeepFileDate->setChecked(shown.KeepFileDate == 1);
     chkFileSize->setChecked(shown.ShowFileSize == 1);
+    chkSubsetFonts->setChecked(shown.SubsetFonts == 1);
+    chkRemoveUnusedLayouts->setChecked(shown.RemoveUnusedLayouts == 1);
     optPPTFolder[shown.optPPTFolder == 0 ? 0 : 1]->setChecked(true);
     optMovieFolder[shown.optMovieFolder == 0 ? 0 : 1]->setChecked(true);
     txtPPTFolder->setText(QString::fromStdString(shown.PPTFolder));
@@ -207,6 +221,8 @@ void frmOption::btnReset_Click() {
     txtMovieFolder->setText(QString::fromStdString(desktopFolder_));
     chkFileSize->setChecked(true);
     chkKeepFileDate->setChecked(false);
+    chkSubsetFonts->setChecked(false);
+    chkRemoveUnusedLayouts->setChecked(false);
     combSameFilename->setCurrentIndex(1);
 }
 

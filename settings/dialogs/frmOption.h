@@ -52,6 +52,8 @@ public:
     QLabel* Label1 = nullptr;
     QComboBox* combSameFilename = nullptr;
     QCheckBox* chkKeepFileDate = nullptr;
+    QCheckBox* chkSubsetFonts = nullptr;
+    QCheckBox* chkRemoveUnusedLayouts = nullptr;
     QCheckBox* chkFileSize = nullptr;
     QGroupBox* Frame1 = nullptr;
     QRadioButton* optPPTFolder[2] = {nullptr, nullptr};
