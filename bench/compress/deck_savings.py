@@ -1,7 +1,7 @@
 """The opt-in deck savings (--subset-fonts --remove-unused-layouts) against the default run:
 sizes, per-slide SSIM of the two outputs and structural regressions of the savings output.
 
-python3 bench/compress/deck_savings.py --cli build/cli/quarnel-cli DECK.pptx ...
+/usr/bin/python3 bench/compress/deck_savings.py --cli build/cli/quarnel-cli DECK.pptx ...
 """
 
 import argparse
