@@ -19,8 +19,12 @@ std::optional<std::vector<std::uint8_t>> SubsetSfnt(const std::vector<std::uint8
         return std::nullopt;
     }
     hb_set_t* unicodes = hb_subset_input_unicode_set(input);
-    for (char32_t c : characters)
+    for (char32_t c : characters) {
         hb_set_add(unicodes, c);
+        // Symbol-encoded fonts (Wingdings and the like) map the text's U+0020..U+00FF at U+F020..U+F0FF.
+        if (c >= 0x20 && c < 0x100)
+            hb_set_add(unicodes, 0xF000 + c);
+    }
     // Every layout feature, so ligatures and contextual forms the full font would apply survive.
     hb_set_t* features = hb_subset_input_set(input, HB_SUBSET_SETS_LAYOUT_FEATURE_TAG);
     hb_set_clear(features);

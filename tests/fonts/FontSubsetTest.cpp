@@ -101,6 +101,20 @@ TEST_F(FontSubsetTest, SubsetKeepsRequestedCharactersOnlyAndRendersIdentically) 
     }
 }
 
+TEST_F(FontSubsetTest, XorEncryptedDataIsDecodedAndWrittenBackInTheClear) {
+    Bytes eot = office::fonts::BuildEot(ttf);
+    const std::size_t dataStart = eot.size() - ttf.size();
+    for (std::size_t i = dataStart; i < eot.size(); ++i)
+        eot[i] ^= 0x50;
+    eot[15] |= 0x10; // Flags |= 0x10000000
+    const auto read = office::fonts::ReadEot(eot);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->sfnt, ttf);
+    const Bytes rewritten = office::fonts::WriteEot(*read, *office::fonts::SubsetSfnt(ttf, {U'x'}));
+    EXPECT_EQ(rewritten[15] & 0x10, 0);
+    EXPECT_TRUE(office::fonts::ReadEot(rewritten).has_value());
+}
+
 TEST(EotPermissions, SubsettingFollowsFsType) {
     EXPECT_TRUE(office::fonts::SubsettingAllowed(0x0000));
     EXPECT_TRUE(office::fonts::SubsettingAllowed(0x0004));
