@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace automation {
 
@@ -137,6 +138,21 @@ public:
     virtual std::shared_ptr<ISelection> Selection() = 0;
 };
 
+// One embedded font part after SubsetEmbeddedFonts.
+struct EmbeddedFontSaving {
+    std::string typeface;
+    std::string style; // regular, bold, italic, boldItalic
+    double bytesBefore = 0;
+    double bytesAfter = 0; // equals bytesBefore when the part was kept
+    std::string kept;      // empty when subset, else why the whole font stayed: "not-smaller",
+                           // "no-subsetting-allowed", "unreadable"
+};
+
+struct LayoutRemovalCount {
+    int layouts = 0;
+    int masters = 0;
+};
+
 class IPresentation {
 public:
     virtual ~IPresentation() = default;
@@ -148,6 +164,10 @@ public:
     virtual void SaveAs(const std::string& fileName) = 0;
     virtual void Close() = 0;
     virtual std::string FullName() = 0;
+    // Savings the user opts into because they limit later editing. Implementations without a
+    // package of their own change nothing.
+    virtual std::vector<EmbeddedFontSaving> SubsetEmbeddedFonts() { return {}; }
+    virtual LayoutRemovalCount RemoveUnusedLayouts() { return {}; }
 };
 
 class IPresentations {

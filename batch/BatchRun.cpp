@@ -268,6 +268,7 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     report.bytesAfter = outcome.outputSize;
     report.result = ResultText(outcome.result);
     report.deckPictures = outcome.deckPictures;
+    report.savings = outcome.savings;
     if (outcome.result == engine::PassResult::NotEnoughEffect && state.StopRequested) {
         report.result = "stopped";
     }

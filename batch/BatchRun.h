@@ -53,6 +53,7 @@ struct EntryReport {
                          // "open-failed", "save-failed", "stopped", "not-started"
     bool failed = false; // could not be opened or saved
     std::vector<engine::MediaPartReport> media; // movies and sound inside the deck, when re-encoded
+    engine::DeckSavings savings;                // embedded fonts and layouts, when the user asked for them
 };
 
 struct RunSummary {

@@ -107,6 +107,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             flag(o.media, 0);
         } else if (arg == "--slides-only") {
             flag(o.deckPictures, 0);
+        } else if (arg == "--subset-fonts") {
+            flag(o.subsetFonts, 1);
+        } else if (arg == "--no-subset-fonts") {
+            flag(o.subsetFonts, 0);
+        } else if (arg == "--remove-unused-layouts") {
+            flag(o.removeUnusedLayouts, 1);
+        } else if (arg == "--no-remove-unused-layouts") {
+            flag(o.removeUnusedLayouts, 0);
         } else if (arg == "--size-in-name") {
             flag(o.sizeInName, 1);
         } else if (arg == "--no-size-in-name") {
@@ -222,6 +230,12 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     if (o.media) {
         s.MediaInDeck = *o.media;
     }
+    if (o.subsetFonts) {
+        s.SubsetFonts = *o.subsetFonts;
+    }
+    if (o.removeUnusedLayouts) {
+        s.RemoveUnusedLayouts = *o.removeUnusedLayouts;
+    }
 }
 
 namespace {
@@ -294,6 +308,14 @@ std::string UsageText(const settings::Settings& d) {
            "]\n"
            "  --keep-dates                   入力の日付を出力に付ける / give outputs the input's dates [" +
            OnOff(d.KeepFileDate) +
+           "]\n"
+           "  --subset-fonts, --no-subset-fonts  埋め込みﾌｫﾝﾄを使用文字だけにする / embedded fonts keep only "
+           "the characters used [" +
+           OnOff(d.SubsetFonts) +
+           "]\n"
+           "  --remove-unused-layouts, --no-remove-unused-layouts  未使用のﾚｲｱｳﾄを削除 / remove layouts no "
+           "slide uses [" +
+           OnOff(d.RemoveUnusedLayouts) +
            "]\n"
            "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input "
            "[(なし / none)]\n"

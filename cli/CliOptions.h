@@ -25,6 +25,8 @@ struct CliOptions {
     std::optional<int> deckPictures; // 0 with --slides-only
     std::optional<std::string> outputDir;
     std::optional<int> sizeInName;
+    std::optional<int> subsetFonts;
+    std::optional<int> removeUnusedLayouts;
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;

@@ -76,6 +76,24 @@ std::string ReportJson(const std::vector<batch::EntryReport>& entries) {
             }
             o.insert("media", media);
         }
+        if (!e.savings.fonts.empty()) {
+            QJsonArray fonts;
+            for (const auto& f : e.savings.fonts) {
+                QJsonObject font;
+                font.insert("typeface", QString::fromStdString(f.typeface));
+                font.insert("style", QString::fromStdString(f.style));
+                font.insert("bytes_before", static_cast<qint64>(f.bytesBefore));
+                font.insert("bytes_after", static_cast<qint64>(f.bytesAfter));
+                font.insert("kept", f.kept.empty() ? QJsonValue(QJsonValue::Null)
+                                                   : QJsonValue(QString::fromStdString(f.kept)));
+                fonts.append(font);
+            }
+            o.insert("embedded_fonts", fonts);
+        }
+        if (e.savings.layouts.layouts + e.savings.layouts.masters > 0) {
+            o.insert("layouts_removed", e.savings.layouts.layouts);
+            o.insert("masters_removed", e.savings.layouts.masters);
+        }
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();

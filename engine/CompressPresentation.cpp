@@ -165,6 +165,9 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         outcome.deckPictures = CompressDeckPictures(ctx);
     }
 
+    if (!stopped && ApplyDeckSavings(ctx, *source, outcome.savings)) {
+        state.PresentationChanged = true;
+    }
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
     double newSize = 0;

@@ -1,10 +1,12 @@
 #pragma once
 
 // One pass over one presentation: open it read-only, hand every slide to the shape walk, and save
-// it under the chosen output name when at least one shape was replaced. Progress and result go to
+// it under the chosen output name when at least one shape was replaced or an opt-in saving (fonts,
+// layouts) changed it. Progress and result go to
 // the log; the input file is never written.
 
 #include "automation/DeckPictures.h"
+#include "engine/DeckSavings.h"
 #include "engine/EngineState.h"
 
 #include <functional>
@@ -29,6 +31,7 @@ struct PassOutcome {
     double outputSize = 0; // bytes; 0 when nothing was written
     // Picture parts the deck-wide pass recompressed (they count only when the output was written).
     std::vector<automation::DeckPictureResult> deckPictures;
+    DeckSavings savings; // the opt-in savings applied before the save
 };
 
 // Chooses the output path for an input of the given size; empty text skips the file. The batch

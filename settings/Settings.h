@@ -30,8 +30,10 @@ struct Settings {
     int FormHeight = 6000; // twips
     int MovieTarget = 0;
     int MovieCond = 0;
-    int Encode = -1;     // combType list index: the profile of Transcoding.ini (-1: the first)
-    int MediaInDeck = 0; // frmMovieOption: re-encode the movies and sound inside presentations too
+    int Encode = -1;             // combType list index: the profile of Transcoding.ini (-1: the first)
+    int MediaInDeck = 0;         // frmMovieOption: re-encode the movies and sound inside presentations too
+    int SubsetFonts = 0;         // chkSubsetFonts: embedded fonts keep only the characters the deck uses
+    int RemoveUnusedLayouts = 0; // chkRemoveUnusedLayouts: drop layouts and masters no slide uses
 };
 
 } // namespace settings

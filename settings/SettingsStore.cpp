@@ -95,6 +95,8 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     // The profile list is filled from the profile file later; an index it does not have selects the first.
     r.Index("Encode", s.Encode, kEncodeLimit, defaults.Encode);
     r.Check("MediaInDeck", s.MediaInDeck, defaults.MediaInDeck);
+    r.Check("SubsetFonts", s.SubsetFonts, defaults.SubsetFonts);
+    r.Check("RemoveUnusedLayouts", s.RemoveUnusedLayouts, defaults.RemoveUnusedLayouts);
 }
 
 void SaveSettings(const Settings& s, RegistryStore& registry) {
@@ -121,6 +123,8 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     put("Encode", std::to_string(s.Encode));
     put("Twice", std::to_string(s.Twice));
     put("DeckPictures", std::to_string(s.DeckPictures));
+    put("SubsetFonts", std::to_string(s.SubsetFonts));
+    put("RemoveUnusedLayouts", std::to_string(s.RemoveUnusedLayouts));
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));

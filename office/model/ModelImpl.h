@@ -71,6 +71,8 @@ public:
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
     void ExportMedia(const std::string& partName, const std::string& path) override;
     std::string ReplaceMedia(const std::string& partName, const std::string& path) override;
+    std::vector<automation::EmbeddedFontSaving> SubsetEmbeddedFonts() override;
+    automation::LayoutRemovalCount RemoveUnusedLayouts() override;
 
     // Reads the slide list; called once right after construction.
     void LoadSlides();

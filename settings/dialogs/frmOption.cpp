@@ -83,6 +83,12 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     chkDeckPictures = new QCheckBox(U("ｽﾗｲﾄﾞ以外の画像も圧縮する (背景・塗りつぶし・ﾏｽﾀｰ)"), this);
     chkDeckPictures->setToolTip(
         U("ｽﾗｲﾄﾞの背景、図形や表の塗りつぶし、ﾚｲｱｳﾄ・ﾏｽﾀｰ・ﾉｰﾄの画像も表示される大きさに合わせて圧縮します"));
+    chkSubsetFonts = new QCheckBox(U("埋め込みﾌｫﾝﾄを使用文字だけにする"), this);
+    chkSubsetFonts->setToolTip(U("埋め込みﾌｫﾝﾄをｽﾗｲﾄﾞで使われている文字だけに減らします。"
+                                 "ﾌｫﾝﾄがない環境では、新しく入力した文字がほかのﾌｫﾝﾄで表示されます"));
+    chkRemoveUnusedLayouts = new QCheckBox(U("未使用のﾚｲｱｳﾄを削除"), this);
+    chkRemoveUnusedLayouts->setToolTip(U(
+        "どのｽﾗｲﾄﾞも使っていないﾚｲｱｳﾄとｽﾗｲﾄﾞﾏｽﾀｰを削除します。削除したﾚｲｱｳﾄは新しいｽﾗｲﾄﾞに選べなくなります"));
     Frame1 = FolderGroup(this, "ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙの出力先ﾌｫﾙﾀﾞ", "元ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optPPTFolder,
                          txtPPTFolder, cmdBrowseFolderPPT);
     Frame2 = FolderGroup(this, "動画ﾌｧｲﾙ単体圧縮時の動画出力先ﾌｫﾙﾀﾞ", "元動画ﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optMovieFolder,
@@ -107,6 +113,8 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     layout->addWidget(chkKeepFileDate);
     layout->addWidget(chkFileSize);
     layout->addWidget(chkDeckPictures);
+    layout->addWidget(chkSubsetFonts);
+    layout->addWidget(chkRemoveUnusedLayouts);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
     layout->addLayout(buttons);
@@ -127,6 +135,10 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
             [this] { settings_.ShowFileSize = CheckState(*chkFileSize); });
     connect(chkDeckPictures, &QCheckBox::toggled, this,
             [this] { settings_.DeckPictures = CheckState(*chkDeckPictures); });
+    connect(chkSubsetFonts, &QCheckBox::toggled, this,
+            [this] { settings_.SubsetFonts = CheckState(*chkSubsetFonts); });
+    connect(chkRemoveUnusedLayouts, &QCheckBox::toggled, this,
+            [this] { settings_.RemoveUnusedLayouts = CheckState(*chkRemoveUnusedLayouts); });
     connect(optPPTFolder[1], &QRadioButton::toggled, this,
             [this](bool on) { settings_.optPPTFolder = on ? 1 : 0; });
     connect(optMovieFolder[1], &QRadioButton::toggled, this,
@@ -161,6 +173,8 @@ void frmOption::ShowSettings() {
     chkKeepFileDate->setChecked(shown.KeepFileDate == 1);
     chkFileSize->setChecked(shown.ShowFileSize == 1);
     chkDeckPictures->setChecked(shown.DeckPictures == 1);
+    chkSubsetFonts->setChecked(shown.SubsetFonts == 1);
+    chkRemoveUnusedLayouts->setChecked(shown.RemoveUnusedLayouts == 1);
     optPPTFolder[shown.optPPTFolder == 0 ? 0 : 1]->setChecked(true);
     optMovieFolder[shown.optMovieFolder == 0 ? 0 : 1]->setChecked(true);
     txtPPTFolder->setText(QString::fromStdString(shown.PPTFolder));
@@ -215,6 +229,8 @@ void frmOption::btnReset_Click() {
     chkFileSize->setChecked(true);
     chkKeepFileDate->setChecked(false);
     chkDeckPictures->setChecked(true);
+    chkSubsetFonts->setChecked(false);
+    chkRemoveUnusedLayouts->setChecked(false);
     combSameFilename->setCurrentIndex(1);
 }
 

@@ -52,6 +52,8 @@ public:
     QLabel* Label1 = nullptr;
     QComboBox* combSameFilename = nullptr;
     QCheckBox* chkKeepFileDate = nullptr;
+    QCheckBox* chkSubsetFonts = nullptr;
+    QCheckBox* chkRemoveUnusedLayouts = nullptr;
     QCheckBox* chkFileSize = nullptr;
     QCheckBox* chkDeckPictures = nullptr; // DeckPictures: backgrounds, fills, layouts, masters too
     QGroupBox* Frame1 = nullptr;

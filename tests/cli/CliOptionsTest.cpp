@@ -22,6 +22,8 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
                                                "--no-size-in-name",
                                                "--overwrite",
                                                "--keep-dates",
+                                               "--subset-fonts",
+                                               "--remove-unused-layouts",
                                                "--report",
                                                "r.json",
                                                "a.pptx",
@@ -43,6 +45,8 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
     EXPECT_EQ(s.ShowFileSize, 0);
     EXPECT_EQ(s.SameFilename, 1);
     EXPECT_EQ(s.KeepFileDate, 1);
+    EXPECT_EQ(s.SubsetFonts, 1);
+    EXPECT_EQ(s.RemoveUnusedLayouts, 1);
     EXPECT_EQ(parsed.options.reportPath, "r.json");
     EXPECT_EQ(parsed.options.files, (std::vector<std::string>{"a.pptx", "--odd name.pptx"}));
 }
@@ -54,7 +58,10 @@ TEST(CliOptions, UntouchedSettingsStayAsLoaded) {
     s.Format = 3;
     s.SameFilename = 0;
     s.PPTFolder = "/kept";
+    s.SubsetFonts = 1;
     cli::ApplyOptions(parsed.options, s);
+    EXPECT_EQ(s.SubsetFonts, 1);
+    EXPECT_EQ(s.RemoveUnusedLayouts, 0);
     EXPECT_EQ(s.Format, 3);
     EXPECT_EQ(s.SameFilename, 0);
     EXPECT_EQ(s.PPTFolder, "/kept");
@@ -105,10 +112,27 @@ TEST(CliOptions, HelpListsEveryOptionWithTheValueThatApplies) {
     stored.PPTFolder = "/srv/out";
     stored.SameFilename = 1;
     const std::string text = cli::UsageText(stored);
-    for (const char* option :
-         {"--format", "--quality", "--file-size", "--expect-rate", "--group-size", "--objects",
-          "--no-objects", "--twice", "--no-twice", "--output-dir", "--size-in-name", "--no-size-in-name",
-          "--overwrite", "--keep-dates", "--report", "-h, --help", "--version"}) {
+    for (const char* option : {"--format",
+                               "--quality",
+                               "--file-size",
+                               "--expect-rate",
+                               "--group-size",
+                               "--objects",
+                               "--no-objects",
+                               "--twice",
+                               "--no-twice",
+                               "--output-dir",
+                               "--size-in-name",
+                               "--no-size-in-name",
+                               "--overwrite",
+                               "--keep-dates",
+                               "--subset-fonts",
+                               "--no-subset-fonts",
+                               "--remove-unused-layouts",
+                               "--no-remove-unused-layouts",
+                               "--report",
+                               "-h, --help",
+                               "--version"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
     EXPECT_NE(text.find("picture format [png]"), std::string::npos) << text;

@@ -155,6 +155,43 @@ TEST_F(CliRun, CompressesACorpusDeck) {
     }
 }
 
+// A deck that is nearly all embedded fonts, with layouts no slide uses: nothing to gain at the
+// defaults, most of it with the two opt-in savings.
+TEST_F(CliRun, DeckSavingsShrinkAFontHeavyDeckAndAreReported) {
+    const fs::path corpus = fs::path(QUARNEL_CORPUS) / "aspose-net__InkOptions.pptx";
+    if (!fs::exists(corpus)) {
+        GTEST_SKIP() << "no corpus";
+    }
+    const std::string deck = dir + "/ink.pptx";
+    fs::copy_file(corpus, deck);
+    const Outcome plain = Run({"--report", "plain.json", "ink.pptx"});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const QJsonObject plainEntry = ReadReport(dir + "/plain.json")[0].toObject();
+    EXPECT_EQ(plainEntry["result"].toString(), "not-effective");
+    EXPECT_FALSE(plainEntry.contains("embedded_fonts"));
+    EXPECT_EQ(plain.out.find("埋め込みﾌｫﾝﾄ"), std::string::npos);
+
+    const Outcome o = Run({"--subset-fonts", "--remove-unused-layouts", "--report", "r.json", "ink.pptx"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(Read(deck), Read(corpus.string()));
+    const QJsonObject entry = ReadReport(dir + "/r.json")[0].toObject();
+    ASSERT_EQ(entry["result"].toString(), "compressed") << o.out;
+    EXPECT_LT(entry["bytes_after"].toInteger() * 2, entry["bytes_before"].toInteger());
+    const QJsonArray fonts = entry["embedded_fonts"].toArray();
+    ASSERT_EQ(fonts.size(), 6);
+    for (const auto& value : fonts) {
+        const QJsonObject font = value.toObject();
+        EXPECT_TRUE(font["kept"].isNull());
+        EXPECT_LT(font["bytes_after"].toInteger(), font["bytes_before"].toInteger());
+    }
+    EXPECT_EQ(fonts[0].toObject()["typeface"].toString(), "Calibri");
+    EXPECT_GT(entry["layouts_removed"].toInt(), 0);
+    EXPECT_NE(o.out.find("   埋め込みﾌｫﾝﾄ Calibri (太字): "), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("   未使用のﾚｲｱｳﾄ " + std::to_string(entry["layouts_removed"].toInt()) + " 個"),
+              std::string::npos)
+        << o.out;
+}
+
 TEST_F(CliRun, ADamagedDeckFailsWithItsOwnLineWhileTheOthersRun) {
     const std::string good = Deck("two.pptx", "good.pptx");
     const std::string damaged = dir + "/damaged.pptx";

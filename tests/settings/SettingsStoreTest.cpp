@@ -85,6 +85,8 @@ TEST(SettingsStore, StoredTextsAreAppliedAsRead) {
     Put(store, "FormHeight", "7200");
     Put(store, "MovieCond", "2");
     store.WriteNumber(Hive::LocalMachine, kSettingsKey, "OLE", 1); // a number stored by other means
+    Put(store, "SubsetFonts", "1");
+    Put(store, "RemoveUnusedLayouts", "7"); // not a check box state: the default
     Settings s;
     settings::LoadSettings(s, store, kDesktop);
     EXPECT_EQ(s.Ratio, 0);
@@ -96,6 +98,23 @@ TEST(SettingsStore, StoredTextsAreAppliedAsRead) {
     EXPECT_EQ(s.FormHeight, 7200);
     EXPECT_EQ(s.MovieCond, 2);
     EXPECT_EQ(s.OLE, 1);
+    EXPECT_EQ(s.SubsetFonts, 1);
+    EXPECT_EQ(s.RemoveUnusedLayouts, 0);
+}
+
+TEST(SettingsStore, DeckSavingChoicesSurviveASaveAndLoad) {
+    TempFolder dir;
+    RegistryStore store(dir.path());
+    Settings chosen;
+    chosen.SubsetFonts = 1;
+    chosen.RemoveUnusedLayouts = 1;
+    settings::SaveSettings(chosen, store);
+    Settings loaded;
+    settings::LoadSettings(loaded, store, kDesktop);
+    EXPECT_EQ(loaded.SubsetFonts, 1);
+    EXPECT_EQ(loaded.RemoveUnusedLayouts, 1);
+    EXPECT_EQ(Settings{}.SubsetFonts, 0); // both off unless asked for
+    EXPECT_EQ(Settings{}.RemoveUnusedLayouts, 0);
 }
 
 TEST(SettingsStore, BlankAndUnusableValuesFallBackToDefaults) {
