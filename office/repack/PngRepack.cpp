@@ -441,7 +441,10 @@ std::optional<Bytes> EncodePng(const PngSamples& samples, const std::vector<Byte
     for (const auto& chunk : chunks) {
         if (chunk.size() < 12)
             return std::nullopt;
-        layout.before.push_back({std::string_view(reinterpret_cast<const char*>(&chunk[4]), 4), chunk});
+        const std::string_view type(reinterpret_cast<const char*>(&chunk[4]), 4);
+        if (options.dropPhysicalSize && type == "pHYs")
+            continue;
+        layout.before.push_back({type, chunk});
     }
     Bytes out = Assemble(layout, BestIdat(image));
     if (!DecodesTo(out, image))

@@ -61,14 +61,16 @@ inline void ExpectFaithfulCopy(const office::package::Package& original, const t
         const std::string& target = where[name];
         ASSERT_TRUE(copy->HasPart(target));
         const auto before = original.PartBytes(name), after = copy->PartBytes(target);
-        if (after != before)
+        if (after != before) {
             EXPECT_TRUE(testimages::SamePixels(before, after))
                 << "bytes changed, and not to the same picture";
+        }
         std::string type = copy->ContentType(target);
         EXPECT_FALSE(type.empty()) << "no content type";
         std::string was = original.ContentType(name);
-        if (!was.empty())
+        if (!was.empty()) {
             EXPECT_TRUE(type == was || (target != name && type == "image/png")) << type << " was " << was;
+        }
         if (LooksLikeXml(type)) {
             bool wasWellFormed = true;
             try {
