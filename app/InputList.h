@@ -31,7 +31,8 @@ FolderAccess FolderAccessFrom(const platform::FileSystem& fileSystem);
 // The open-file dialog: the chosen files as full paths in the dialog's order, nullopt when cancelled.
 using OpenFileDialog = std::function<std::optional<std::vector<std::string>>()>;
 inline constexpr const char* kOpenDialogTitle = "ファイルを開く";
-inline constexpr const char* kOpenDialogFilter = "パワーポイントファイル (*.ppt *.pptx)";
+inline constexpr const char* kOpenDialogFilter =
+    "パワーポイントファイル (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm)";
 OpenFileDialog DefaultOpenFileDialog(QWidget* parent);
 
 // folder + exactly one separator + name ("/" at the root stays single).

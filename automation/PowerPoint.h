@@ -145,6 +145,10 @@ public:
     virtual void SaveAs(const std::string& fileName) = 0;
     virtual void Close() = 0;
     virtual std::string FullName() = 0;
+    // The extension of the format the presentation is written in when nothing else is asked for
+    // ("pptx", "pptm", "ppsx"...): an opened package keeps its own kind, a deck converted from an
+    // older format takes its package counterpart. Empty when the backend does not say.
+    virtual std::string DefaultSaveExtension() { return {}; }
 };
 
 class IPresentations {

@@ -43,6 +43,15 @@ std::vector<std::string> ParseInputList(const std::string& text) {
     return entries;
 }
 
+bool IsPresentationExtension(const std::string& extension) {
+    for (const char* known : {"ppt", "pptx", "pptm", "pps", "ppsx", "ppsm", "pot", "potx", "potm"}) {
+        if (extension == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string LowerExtension(const std::string& path) {
     std::string ext = platform::gFSO.GetExtensionName(path);
     std::transform(ext.begin(), ext.end(), ext.begin(),
@@ -59,7 +68,7 @@ std::optional<std::string> CheckEntries(const std::vector<std::string>& entries)
             return kMsgMissingInput + entry;
         }
         const std::string ext = LowerExtension(entry);
-        if (ext != "ppt" && ext != "pptx") {
+        if (!IsPresentationExtension(ext)) {
             return kMsgNotPresentation + entry;
         }
     }

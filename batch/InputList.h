@@ -21,9 +21,14 @@ bool IsBlankText(const std::string& text);
 // A carriage return ends an entry; so does a line feed that follows text (the line end here).
 std::vector<std::string> ParseInputList(const std::string& text);
 
-// The message for the first entry that is a folder, is missing or is not .ppt/.pptx; nullopt when
+// The message for the first entry that is a folder, is missing or is not a PowerPoint file; nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
+
+// True for the extensions of PowerPoint files (lower-cased, without the dot): the packages .pptx,
+// .pptm, .ppsx, .ppsm, .potx, .potm and the older binary .ppt, .pps, .pot. The content decides how
+// such a file is opened and which format its output takes.
+bool IsPresentationExtension(const std::string& extension);
 
 // Lower-cased extension without the dot ("" when none).
 std::string LowerExtension(const std::string& path);

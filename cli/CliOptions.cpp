@@ -180,7 +180,9 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
 std::string UsageText() {
     return "使い方 / usage: quarnel-cli [オプション / options] FILE...\n"
            "\n"
-           "パワーポイントファイル (.pptx) の画像を圧縮し、別名で保存します。入力ファイルは書き換えません。\n"
+           "パワーポイントファイル (.pptx .pptm .ppsx .potx, LibreOffice経由で .ppt .pps .pot) "
+           "の画像を圧縮し、"
+           "別名で保存します。入力ファイルは書き換えません。\n"
            "Compresses the pictures of presentations and saves them under a new name; inputs are never "
            "written.\n"
            "既定値は保存された設定です。オプションはこの実行だけに効き、保存されません。\n"

@@ -1,6 +1,7 @@
 #include "engine/CompressPresentation.h"
 
 #include "automation/Constants.h"
+#include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
@@ -24,6 +25,7 @@ constexpr const char* kCompressedTo = " に圧縮しました。";
 constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
 constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
 constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
+constexpr const char* kSavedAsFormat = "形式で保存しました。";
 constexpr const char* kPage = "   ﾍﾟｰｼﾞ ";
 constexpr const char* kProcessing = "処理中";
 
@@ -37,6 +39,12 @@ std::string LowerTrimmedExtension(const std::string& path) {
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
+}
+
+std::string UpperAscii(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
 }
 
 double FileSizeOrZero(const std::string& path) {
@@ -90,7 +98,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         state.SourcePresentation = state.appPPT->Presentations()->Open(inputPath, true);
     } catch (const std::exception& error) {
         state.SourcePresentation.reset();
-        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + error.what() + kCRLF);
+        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + FailureText(error) + kCRLF);
         outcome.result = PassResult::OpenFailed;
         continueBatch = !state.StopRequested;
         return outcome;
@@ -103,8 +111,16 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     outcome.inputSize = FileSizeOrZero(inputPath);
+    // The deck is written in the format it really is (or was converted to), whatever its name says.
+    const std::string inputExtension = LowerTrimmedExtension(inputPath);
+    std::string outputExtension = inputExtension;
+    Ignoring([&] {
+        const std::string kept = source->DefaultSaveExtension();
+        if (!kept.empty())
+            outputExtension = kept;
+    });
     std::string chosen;
-    Ignoring([&] { chosen = chooseOutput(inputPath, outcome.inputSize); });
+    Ignoring([&] { chosen = chooseOutput(inputPath, outcome.inputSize, outputExtension); });
     // Writing over the input itself (a new name typed at the same-name question) is refused.
     if (!chosen.empty() && SameFile(chosen, inputPath)) {
         ctx.host.AppendLog(std::string(kClose) + kSameAsInput + kCancelled + kCRLF);
@@ -161,7 +177,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             std::error_code ignored;
             std::filesystem::remove(staging, ignored);
             Ignoring([&] { source->SetSaved(true); });
-            ctx.host.AppendLog(std::string(kClose) + kCannotSave + error.what() + kCRLF);
+            ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureText(error) + kCRLF);
             outcome.result = PassResult::SaveFailed;
             continueBatch = !state.StopRequested;
             return outcome;
@@ -171,8 +187,11 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     if (newSize != 0) {
+        std::string formatNote;
+        if (outputExtension != inputExtension)
+            formatNote = UpperAscii(outputExtension) + kSavedAsFormat;
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
-                           kCompressedTo + kCRLF);
+                           kCompressedTo + formatNote + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;
     } else {

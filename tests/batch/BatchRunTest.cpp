@@ -155,7 +155,7 @@ TEST_F(BatchRunTest, DamagedDeckIsReportedAndTheNextOneStillRuns) {
     EXPECT_EQ(summary.entries[1].result, "compressed");
     EXPECT_THAT(
         host.log,
-        HasSubstr("▼" + bad + "\r\n▲ファイルを開けませんでした。Open: not a presentation package\r\n\r\n"));
+        HasSubstr("▼" + bad + "\r\n▲ファイルを開けませんでした。(Open: not a presentation package)\r\n\r\n"));
     EXPECT_THAT(host.log, ::testing::Not(HasSubstr("十分な圧縮効果")));
 }
 
