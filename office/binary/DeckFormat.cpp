@@ -9,6 +9,7 @@
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <memory>
+#include <mutex>
 
 namespace office::binary {
 namespace {
@@ -49,7 +50,22 @@ bool EncryptedCurrentUser(GsfInfile* ole) {
     return token == kEncryptedToken;
 }
 
+// libgsf reports a damaged compound file with a stream of critical messages on stderr; the verdict
+// (damaged) is what counts here, so its messages are dropped.
+void QuietLibgsf() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_log_set_handler(
+            "libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    });
+}
+
 DeckFormat ByStreams(GsfInput* input) {
+    QuietLibgsf();
     GError* error = nullptr;
     GPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
     if (error)
