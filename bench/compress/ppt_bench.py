@@ -54,11 +54,23 @@ def worst_tile(path_a, path_b):
     return worst
 
 
+def format_row(r):
+    ours = r["q_out"] or r["in"]
+    lo = r["lo_out"]
+    return "| %s | %d | %s | %.3f | %.1f | %s | %s | %.1f | %d/%d/%d | %s | %s | %.4f | %d |" % (
+        r["name"], r["in"], r["q_out"] if r["q_out"] else "(none)", ours / r["in"], r["q_secs"],
+        lo if lo else "(failed)", "%.3f" % (lo / r["in"]) if lo else "-", r["lo_secs"], r["pages_in"],
+        r["q_pages"], r["lo_pages"],
+        "%.4f (%.4f)" % (r["q_ssim"], r["q_min"]) if "q_ssim" in r else "-",
+        "%.4f (%.4f)" % (r["lo_ssim"], r["lo_min"]) if "lo_ssim" in r else "-", r["drop"], r["tiles"])
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
     ap.add_argument("--corpus", default=os.path.join(os.path.dirname(REPO), "shared", "corpus"))
     ap.add_argument("--keep", action="store_true")
+    ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     args = ap.parse_args()
     cli = find_cli(args.cli)
     files = sorted(glob.glob(os.path.join(args.corpus, "*.ppt")))
@@ -72,7 +84,11 @@ def main():
     totals = {"q": [0, 0, []], "lo": [0, 0, []]}
     ssims = {"q": [], "lo": []}
     failures = []
+    started = time.monotonic()
     for n, original in enumerate(files, 1):
+        if args.max_minutes and time.monotonic() - started > args.max_minutes * 60:
+            print("time budget spent; %d of %d decks measured" % (n - 1, len(files)))
+            break
         name = os.path.basename(original)
         work = os.path.join(tmp, "%02d" % n)
         src = os.path.join(work, "in", name)
@@ -141,6 +157,7 @@ def main():
         row["tiles"] = tile_losses
         rows.append(row)
         print("%-48s %s" % (name[:48], row["result"]), flush=True)
+        print("   " + format_row(row), flush=True)
         if not args.keep:
             fidelity.cleanup(os.path.join(work, "png"))
 
@@ -149,14 +166,7 @@ def main():
           "| SSIM LO (min) | worst drop | tile losses |")
     print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
-        ours = r["q_out"] or r["in"]
-        lo = r["lo_out"]
-        print("| %s | %d | %s | %.3f | %.1f | %s | %s | %.1f | %d/%d/%d | %s | %s | %.4f | %d |" % (
-            r["name"], r["in"], r["q_out"] if r["q_out"] else "(none)", ours / r["in"], r["q_secs"],
-            lo if lo else "(failed)", "%.3f" % (lo / r["in"]) if lo else "-", r["lo_secs"], r["pages_in"],
-            r["q_pages"], r["lo_pages"],
-            "%.4f (%.4f)" % (r["q_ssim"], r["q_min"]) if "q_ssim" in r else "-",
-            "%.4f (%.4f)" % (r["lo_ssim"], r["lo_min"]) if "lo_ssim" in r else "-", r["drop"], r["tiles"]))
+        print(format_row(r))
     for tool, label in (("q", "quarnel"), ("lo", "LibreOffice")):
         b_in, b_out, secs = totals[tool]
         if b_in:
