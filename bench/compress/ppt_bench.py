@@ -57,10 +57,10 @@ def worst_tile(path_a, path_b):
 def format_row(r):
     ours = r["q_out"] or r["in"]
     lo = r["lo_out"]
-    return "| %s | %d | %s | %.3f | %.1f | %s | %s | %.1f | %d/%d/%d | %s | %s | %.4f | %d |" % (
+    return "| %s | %d | %s | %.3f | %.1f | %s | %s | %.1f | %d/%d/%d/%d | %s | %s | %.4f | %d |" % (
         r["name"], r["in"], r["q_out"] if r["q_out"] else "(none)", ours / r["in"], r["q_secs"],
         lo if lo else "(failed)", "%.3f" % (lo / r["in"]) if lo else "-", r["lo_secs"], r["pages_in"],
-        r["q_pages"], r["lo_pages"],
+        r["walked"], r["q_pages"], r["lo_pages"],
         "%.4f (%.4f)" % (r["q_ssim"], r["q_min"]) if "q_ssim" in r else "-",
         "%.4f (%.4f)" % (r["lo_ssim"], r["lo_min"]) if "lo_ssim" in r else "-", r["drop"], r["tiles"])
 
@@ -105,6 +105,8 @@ def main():
         q_outs = glob.glob(os.path.join(q_dir, "*.pp*"))
         q_out = q_outs[0] if q_outs else None
         closing = [line for line in proc.stdout.splitlines() if line.startswith("▲")]
+        # Slides the engine walked ("   ﾍﾟｰｼﾞ i/N"): the converted deck's page count even when no output is kept.
+        walked = [line.rsplit("/", 1)[-1] for line in proc.stdout.splitlines() if line.startswith("   ﾍﾟｰｼﾞ ")]
 
         lo_dir = os.path.join(work, "lo")
         ok, lo_secs = timed(["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to",
@@ -122,7 +124,8 @@ def main():
         row = {"name": name, "in": size_in, "q_secs": q_secs, "lo_secs": lo_secs, "pages_in": n_in,
                "q_out": os.path.getsize(q_out) if q_out else None, "lo_out": os.path.getsize(lo_out) if lo_out else None,
                "q_pages": len(pages.get("q", [])), "lo_pages": len(pages.get("lo", [])),
-               "result": closing[-1] if closing else "(no closing line)"}
+               "result": closing[-1] if closing else "(no closing line)",
+               "walked": int(walked[-1]) if walked else 0}
         totals["q"][0] += size_in
         totals["q"][1] += row["q_out"] or size_in
         totals["q"][2].append(q_secs)
@@ -132,6 +135,8 @@ def main():
             totals["lo"][2].append(lo_secs)
         worst_drop = 0.0
         tile_losses = 0
+        if lo_out and n_in and row["walked"] != n_in:
+            failures.append("%s: %d pages in, the engine walked %d" % (name, n_in, row["walked"]))
         if q_out and lo_out and n_in:
             if row["q_pages"] != n_in:
                 failures.append("%s: %d pages in, %d out" % (name, n_in, row["q_pages"]))
@@ -162,7 +167,7 @@ def main():
             fidelity.cleanup(os.path.join(work, "png"))
 
     print()
-    print("| deck | bytes in | ours out | ratio | s | LO out | LO ratio | LO s | pages in/ours/LO | SSIM ours (min) "
+    print("| deck | bytes in | ours out | ratio | s | LO out | LO ratio | LO s | pages in/walked/ours/LO | SSIM ours (min) "
           "| SSIM LO (min) | worst drop | tile losses |")
     print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
