@@ -139,6 +139,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     state.PresentationChanged = false;
+    bool stopped = false;
     int slideCount = 0;
     Ignoring([&] { slideCount = source->Slides()->Count(); });
     for (int i = 1; i <= slideCount; ++i) {
@@ -151,14 +152,18 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         Ignoring([&] { source->SetSaved(true); });
         if (state.StopRequested) {
             state.PresentationChanged = false;
+            stopped = true;
             break;
         }
     }
 
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
+    // A deck read from another format is worth writing in its new one even when no picture changed:
+    // the conversion alone often makes it much smaller. The size check below still decides.
+    const bool formatChanged = outputExtension != inputExtension && !stopped;
     double newSize = 0;
-    if (state.PresentationChanged) {
+    if (state.PresentationChanged || formatChanged) {
         // The deck is saved beside the output first and only takes the output's name when it came out
         // smaller than the input: shapes are measured one by one, so their sum can still miss (a
         // picture shared with another shape stays in the deck), and a larger "compressed" file would
@@ -188,7 +193,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
 
     if (newSize != 0) {
         std::string formatNote;
-        if (outputExtension != inputExtension)
+        if (formatChanged)
             formatNote = UpperAscii(outputExtension) + kSavedAsFormat;
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
                            kCompressedTo + formatNote + kCRLF);

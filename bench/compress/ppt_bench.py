@@ -70,10 +70,13 @@ def main():
     ap.add_argument("--cli")
     ap.add_argument("--corpus", default=os.path.join(os.path.dirname(REPO), "shared", "corpus"))
     ap.add_argument("--keep", action="store_true")
+    ap.add_argument("--match", default="", help="only decks whose name contains one of these (comma-separated)")
     ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     args = ap.parse_args()
     cli = find_cli(args.cli)
     files = sorted(glob.glob(os.path.join(args.corpus, "*.ppt")))
+    if args.match:
+        files = [f for f in files if any(m in os.path.basename(f) for m in args.match.split(","))]
     if not files:
         sys.exit("no .ppt files in " + args.corpus)
 

@@ -211,3 +211,40 @@ TEST_F(DeckFormats, StopDuringAConversionEndsItAndTheRun) {
     ASSERT_GT(pid, 0);
     EXPECT_FALSE(Running(pid)) << "the converter survived the stop";
 }
+
+TEST_F(DeckFormats, AConvertedDeckIsKeptWhenTheConversionAloneMakesItSmaller) {
+    // What the stand-in converter hands back: a small deck with nothing to recompress.
+    const std::string converted = dir + "/converted.pptx";
+    {
+        office::OfficeProvider builder;
+        auto pres = builder.CreatePowerPoint()->Presentations()->Add(true);
+        pres->Slides()
+            ->Add(1, automation::ppLayoutBlank)
+            ->Shapes()
+            ->AddShape(automation::msoShapeRectangle, 10, 10, 100, 50);
+        pres->SaveAs(converted);
+        pres->Close();
+    }
+    converter.program =
+        Script("soffice", "for a in \"$@\"; do [ \"$p\" = --outdir ] && o=\"$a\"; p=\"$a\"; done\ncp '" +
+                              converted + "' \"$o/deck.pptx\"\n");
+    UseEngine();
+    // A bulky binary deck, and one already smaller than its package form.
+    const auto bulky =
+        testsupport::CompoundFile({{"Current User", testsupport::CurrentUser(0xE391C05F)},
+                                   {"PowerPoint Document", std::vector<std::uint8_t>(200000, 7)}});
+    const std::string big = MakeFile("big.ppt", std::string(bulky.begin(), bulky.end()));
+    const std::string small = BinaryDeck("small.pps", false);
+    batch::BatchRun run(*real_);
+    const auto summary = run.btnStart_Click(big + "\r\n" + small);
+    ASSERT_EQ(summary.outcome, batch::RunOutcome::Finished) << host.log;
+    ASSERT_EQ(summary.entries[0].result, "compressed") << host.log;
+    EXPECT_EQ(fs::path(summary.entries[0].output).extension(), ".pptx");
+    EXPECT_EQ(summary.entries[0].shapesReplaced, 0);
+    EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。PPTX形式で保存しました。"));
+    EXPECT_EQ(summary.entries[1].result, "not-effective") << host.log;
+    EXPECT_THAT(host.log, HasSubstr("▼" + small + "\r\n   ﾍﾟｰｼﾞ 1/1\r\n▲十分な圧縮効果が得られなかったため"));
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find("small-"), std::string::npos) << entry.path();
+    EXPECT_TRUE(fs::is_empty(work));
+}
