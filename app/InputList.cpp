@@ -1,6 +1,7 @@
 #include "app/InputList.h"
 
 #include "platform/FileSystem.h"
+#include "settings/dialogs/JapaneseDialogs.h"
 
 #include <QFileDialog>
 #include <QMimeData>
@@ -21,8 +22,13 @@ FolderAccess FolderAccessFrom(const platform::FileSystem& fileSystem) {
 
 OpenFileDialog DefaultOpenFileDialog(QWidget* parent) {
     return [parent]() -> std::optional<std::vector<std::string>> {
-        const QStringList chosen = QFileDialog::getOpenFileNames(
-            parent, QString::fromUtf8(kOpenDialogTitle), QString(), QString::fromUtf8(kOpenDialogFilter));
+        QFileDialog dialog(parent, QString::fromUtf8(kOpenDialogTitle), QString(),
+                           QString::fromUtf8(kOpenDialogFilter));
+        dialog.setObjectName(QStringLiteral("dlgOpen"));
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        settings::dialogs::PrepareFileDialog(dialog);
+        const QStringList chosen =
+            dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
         if (chosen.isEmpty()) {
             return std::nullopt;
         }

@@ -1,8 +1,10 @@
 #include "app/Main.h"
 
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/frmMain.h"
 #include "batch/BatchRun.h"
+#include "batch/InputList.h"
 #include "engine/EngineState.h"
 #include "engine/OfficeConnection.h"
 #include "office/OfficeProvider.h"
@@ -16,6 +18,11 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace app {
@@ -41,7 +48,24 @@ std::vector<std::string> FileArguments(const QStringList& argumentsAfterProgram)
     for (const QString& argument : argumentsAfterProgram) {
         arguments.push_back(argument.toStdString());
     }
-    return ParseCommandLine(CommandLineFromArguments(arguments), kMaxCommandLineArguments);
+    // The list shows where each file is, whatever folder the program was started in.
+    return batch::AbsoluteEntries(
+        ParseCommandLine(CommandLineFromArguments(arguments), kMaxCommandLineArguments),
+        batch::WorkingFolder());
+}
+
+bool LoadQtTranslations(QCoreApplication& application) {
+    // Japanese, as every other text of the window, whatever the system's language: a German system
+    // would otherwise show German buttons in Qt's dialogs beside Japanese labels.
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QLocale::setDefault(japanese);
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& arguments) {
@@ -79,7 +103,18 @@ void ApplyWindowFont(QApplication& application) {
 }
 
 int Main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    const auto environment = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value != nullptr ? value : "");
+    };
+    if (!DisplayNamed(environment, argc, argv)) {
+        std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+        return kNoDisplayExitCode;
+    }
+    std::unique_ptr<QApplication> started;
+    StartWindowSystem([&] { started = std::make_unique<QApplication>(argc, argv); });
+    QApplication& application = *started;
+    LoadQtTranslations(application);
     ApplyWindowFont(application);
 
     // Every step of the start-up goes on after a failure of the one before.

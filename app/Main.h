@@ -7,6 +7,7 @@
 #include <vector>
 
 class QApplication;
+class QCoreApplication;
 
 namespace batch {
 class BatchRun;
@@ -20,7 +21,7 @@ namespace app {
 class frmMain;
 
 // The file arguments: the arguments after the program name, joined into one command-line text and
-// split again by ParseCommandLine (at most 256).
+// split again by ParseCommandLine (at most 256), relative ones made absolute against the working folder.
 std::vector<std::string> FileArguments(const QStringList& argumentsAfterProgram);
 
 // Lists the arguments in the input list (each followed by CR LF) and starts a run as Start would.
@@ -29,6 +30,10 @@ void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& argu
 // Wires the batch run to Start and Stop and the office check to the load sequence. A run that finds
 // no usable office application ends the program without the closing sequence.
 void ConnectBatchRun(frmMain& window, engine::EngineContext& context, batch::BatchRun& run);
+
+// Qt's own translations (dialog buttons, file dialog labels and columns) in Japanese, and Japanese as
+// the default locale. False when the translation could not be loaded.
+bool LoadQtTranslations(QCoreApplication& application);
 
 // The window font: 9 points, a Japanese face when one is installed.
 void ApplyWindowFont(QApplication& application);

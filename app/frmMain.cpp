@@ -2,6 +2,8 @@
 
 #include "app/SourceEdit.h"
 #include "app/Twips.h"
+#include "batch/TranscodingProfiles.h"
+#include "platform/FileSystem.h"
 #include "settings/Settings.h"
 #include "settings/dialogs/frmMovieOption.h"
 #include "settings/dialogs/frmObject.h"
@@ -78,6 +80,9 @@ frmMain::frmMain(MainWindowServices services, MainWindowHooks hooks)
     setWindowIcon(ApplicationIcon());
     if (!hooks_.urlOpener) {
         hooks_.urlOpener = DefaultUrlOpener();
+    }
+    if (!hooks_.pages) {
+        hooks_.pages = DefaultPageSource();
     }
     if (!hooks_.openFileDialog) {
         hooks_.openFileDialog = DefaultOpenFileDialog(this);
@@ -182,6 +187,11 @@ void frmMain::CreateControls() {
     combExpectRate->setToolTip(U("ﾌｧｲﾙｻｲｽﾞが指定の大きさ以下に圧縮できた画像のみ変換します"));
     place(combExpectRate, 1260, 840, 735, 300, false);
     Label4 = label(Frame1, "％以下に減らせる画像のみ変換する", 2100, 900, 2775, 180);
+    // The movie profile: filled from the profile file, used by movie entries and media inside decks.
+    Label10 = label(Frame1, "動画：", 5100, 900, 480, 180);
+    combType = new QComboBox(Frame1);
+    combType->setToolTip(U("動画の圧縮率の指定"));
+    place(combType, 5640, 840, 1335, 300, false);
     chkObject = new QCheckBox(U("ｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換する"), Frame1);
     chkObject->setToolTip(U("他ｱﾌﾟﾘｹｰｼｮﾝで作成されたｵﾌﾞｼﾞｪｸﾄを画像に変換し圧縮します"));
     place(chkObject, 240, 1290, 3255, 300, false);
@@ -234,14 +244,11 @@ void frmMain::CreateControls() {
     combPixelSize->setToolTip(U("指定された表示ｻｲｽﾞより小さいｵﾌﾞｼﾞｪｸﾄを分解しないことで処理を高速化します("
                                 "9999はｵﾌﾞｼﾞｪｸﾄを分解しません)"));
     place(combPixelSize, 9000, 2000, 735, 300, false);
-    combType = new QComboBox(client);
-    combType->setToolTip(U("動画の圧縮率の指定"));
-    place(combType, 9000, 2400, 735, 300, false);
     btnOption = new QPushButton(U("オプション設定"), client);
     place(btnOption, 9000, 2800, 1335, 420, false);
     for (QWidget* hidden : {static_cast<QWidget*>(picCheck), static_cast<QWidget*>(picCompare),
                             static_cast<QWidget*>(combFileSize), static_cast<QWidget*>(combPixelSize),
-                            static_cast<QWidget*>(combType), static_cast<QWidget*>(btnOption)}) {
+                            static_cast<QWidget*>(btnOption)}) {
         hidden->hide();
     }
 
@@ -313,6 +320,26 @@ void frmMain::FillLists() {
     fill(combExpectRate, {"95", "75", "50", "25", "10"});
     fill(combPixelSize, {"10", "50", "100", "9999"});
     frmOption_->FillSameFilenameList();
+    FillProfileList(batch::TranscodingIniPath(platform::gFSO.ProgramFolder()));
+}
+
+void frmMain::FillProfileList(const std::string& path) {
+    const QSignalBlocker block(combType);
+    combType->clear();
+    batch::MovieProfiles profiles;
+    if (const auto error = batch::LoadTranscodingProfiles(path, profiles)) {
+        // Without the file no movie can be compressed; the run says so in the log as well.
+        combType->setEnabled(false);
+        combType->setToolTip(U("動画圧縮の設定ﾌｧｲﾙを読み込めませんでした：") + QString::fromStdString(path));
+        return;
+    }
+    for (const std::string& name : batch::ProfileNames(profiles)) {
+        combType->addItem(QString::fromStdString(name));
+    }
+    const int chosen = services_.settings.Encode;
+    combType->setCurrentIndex(chosen >= 0 && chosen < combType->count() ? chosen : 0);
+    combType->setEnabled(true);
+    combType->setToolTip(U("動画の圧縮率の指定"));
 }
 
 int frmMain::HeightTwips() const {

@@ -68,6 +68,7 @@ struct MainWindowHooks {
     OpenFileDialog openFileDialog;                // default: QFileDialog
     FolderAccess folders;                         // needed for dropped folders
     UrlOpener urlOpener;                          // default: the desktop's browser
+    std::optional<PageSource> pages;              // default: DefaultPageSource
     settings::dialogs::FolderPicker folderPicker; // default: BrowseForFolder
     std::function<engine::MessageResult(const std::string&, engine::MessageIcon, engine::MessageButtons)>
         messageBox; // default: QMessageBox
@@ -93,6 +94,9 @@ std::string VersionText();
 
 class frmMain : public QMainWindow, public engine::Host {
 public:
+    // The movie profiles' names from the profile file, showing the record's choice; disabled when the
+    // file cannot be used.
+    void FillProfileList(const std::string& profileFile);
     frmMain(MainWindowServices services, MainWindowHooks hooks);
     ~frmMain() override;
 
@@ -176,6 +180,7 @@ public:
     QPushButton* btnStart = nullptr;
     QPushButton* btnStop = nullptr;
     QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr; // "動画：" before combType
     QPlainTextEdit* txtLog = nullptr;
     QLabel* lblMsg = nullptr;
     QLabel* picCheck = nullptr;

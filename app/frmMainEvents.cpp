@@ -3,6 +3,7 @@
 #include "app/SourceEdit.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
+#include "settings/dialogs/JapaneseDialogs.h"
 #include "settings/dialogs/frmMovieOption.h"
 #include "settings/dialogs/frmObject.h"
 #include "settings/dialogs/frmOption.h"
@@ -37,6 +38,7 @@ void frmMain::ShowSettings() {
     combFileSize->setEditText(QString::fromStdString(shown.FileSize));
     combExpectRate->setEditText(QString::fromStdString(shown.ExpectRate));
     combPixelSize->setEditText(QString::fromStdString(shown.PixelSize));
+    SelectIndex(*combType, shown.Encode, 0);
     frmObject_->Refresh(); // Twice
 }
 
@@ -154,6 +156,8 @@ void frmMain::btnStart_Click() {
 }
 
 void frmMain::btnStop_Click() {
+    // Pressed once is enough: the run stops after its current slide and enables Start again.
+    btnStop->setEnabled(false);
     if (hooks_.stopRun) {
         hooks_.stopRun();
     }
@@ -213,11 +217,11 @@ void frmMain::mnuQuit_Click() {
 }
 
 void frmMain::mnuUpdate_Click() {
-    OpenUpdatePage(hooks_.urlOpener, *this);
+    OpenUpdatePage(*hooks_.pages, hooks_.urlOpener, *this);
 }
 
 void frmMain::mnuSupport_Click() {
-    OpenSupportPage(hooks_.urlOpener, *this);
+    OpenSupportPage(*hooks_.pages, hooks_.urlOpener, *this);
 }
 
 void frmMain::mnuAbout_Click() {
@@ -225,6 +229,7 @@ void frmMain::mnuAbout_Click() {
         versionBox_ = new QMessageBox(this);
         versionBox_->setWindowModality(Qt::NonModal);
         versionBox_->setStandardButtons(QMessageBox::Ok);
+        settings::dialogs::SetJapaneseButtons(*versionBox_);
     }
     versionBox_->setWindowTitle(windowTitle());
     versionBox_->setWindowIcon(windowIcon());

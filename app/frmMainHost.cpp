@@ -1,6 +1,7 @@
 // The main window as the engine's host: log pane, status line, message and input boxes.
 
 #include "app/frmMain.h"
+#include "settings/dialogs/JapaneseDialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -67,6 +68,8 @@ engine::MessageResult frmMain::MessageBox(const std::string& text, engine::Messa
                     question ? (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) : QMessageBox::Ok,
                     isVisible() ? this : nullptr);
     box.setWindowIcon(windowIcon());
+    settings::dialogs::SetJapaneseButtons(box);
+    settings::dialogs::FitMessageWidth(box);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return engine::MessageResult::Yes;
@@ -85,14 +88,18 @@ std::optional<std::string> frmMain::InputBox(const std::string& prompt, const st
     if (hooks_.inputBox) {
         return hooks_.inputBox(prompt, title, defaultText);
     }
-    bool ok = false;
-    const QString text = QInputDialog::getText(isVisible() ? this : nullptr, QString::fromStdString(title),
-                                               QString::fromStdString(prompt), QLineEdit::Normal,
-                                               QString::fromStdString(defaultText), &ok);
-    if (!ok) {
+    QInputDialog dialog(isVisible() ? this : nullptr);
+    // A box without a title of its own carries the application's, as every other box does.
+    dialog.setWindowTitle(QString::fromUtf8(title.empty() ? engine::kAppTitle : title.c_str()));
+    dialog.setLabelText(QString::fromStdString(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(QString::fromStdString(defaultText));
+    dialog.setWindowIcon(windowIcon());
+    settings::dialogs::PrepareInputDialog(dialog, dialog.textValue());
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return text.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 void frmMain::DoEvents() {

@@ -22,8 +22,9 @@ public:
     virtual ~IClipboard() = default;
     virtual void Clear() = 0;
     virtual bool ContainsMetafile() = 0;
-    // Draws the metafile on the clipboard from the top-left corner at its own size (96 dpi) into a
-    // white box of the given pixel size, clipped to it. Empty when the clipboard holds no metafile.
+    // Draws the metafile form of the clipboard from the top-left corner at the size it was copied at
+    // (96 dpi) into a white box of the given pixel size, clipped to it. Empty when the clipboard
+    // holds no metafile.
     virtual std::optional<ColorBox> RenderMetafile(int boxWidth, int boxHeight) = 0;
 };
 

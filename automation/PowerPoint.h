@@ -35,6 +35,9 @@ public:
     virtual std::string Name() = 0;
     virtual void SetName(const std::string& name) = 0;
     virtual int Type() = 0;
+    // What a placeholder holds: msoPicture once a picture was put into it, else 0. A backend that
+    // cannot tell answers 0.
+    virtual int PlaceholderContainedType() { return 0; }
 
     virtual double Left() = 0;
     virtual void SetLeft(double points) = 0;

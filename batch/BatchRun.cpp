@@ -13,8 +13,12 @@
 #include "settings/modRegAccess.h"
 #include "transcode/TranscodeCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace batch {
@@ -25,6 +29,20 @@ constexpr const char* kMovieFailed = "▲動画ﾌｧｲﾙの圧縮に失敗し
 constexpr const char* kMovieCompressed = "▲動画ﾌｧｲﾙを";
 constexpr const char* kCompressedTo = " に圧縮しました。";
 constexpr const char* kCreated = " を作成";
+constexpr const char* kProfilesUnusable = "動画圧縮の設定ﾌｧｲﾙを読み込めませんでした：";
+constexpr const char* kNoSuchProfile = "選択された動画圧縮の設定がありません。";
+
+// The chosen profile's position in a table; the first profile when none was ever chosen.
+std::optional<std::size_t> ProfileIndex(int encode, std::size_t tableSize) {
+    if (tableSize == 0) {
+        return std::nullopt;
+    }
+    if (encode < 0) {
+        return 0;
+    }
+    const auto index = static_cast<std::size_t>(encode);
+    return index < tableSize ? std::optional<std::size_t>(index) : std::nullopt;
+}
 
 template <typename Step> void Ignoring(Step&& step) {
     try {
@@ -39,6 +57,8 @@ const char* ResultText(engine::PassResult result) {
         return "compressed";
     case engine::PassResult::NotEnoughEffect:
         return "not-effective";
+    case engine::PassResult::NotSmaller:
+        return "not-smaller";
     case engine::PassResult::Cancelled:
         return "cancelled";
     case engine::PassResult::Refused:
@@ -62,12 +82,23 @@ double SizeOrZero(const std::string& path) {
 } // namespace
 
 bool RunSummary::anyFailed() const {
+    return failedCount() != 0;
+}
+
+int RunSummary::failedCount() const {
+    int failed = 0;
     for (const auto& entry : entries) {
-        if (entry.failed) {
-            return true;
-        }
+        failed += entry.failed ? 1 : 0;
     }
-    return false;
+    return failed;
+}
+
+std::string RunEndStatus(bool finished, int failedEntries) {
+    std::string status = finished ? kStatusFinished : kStatusInterrupted;
+    if (failedEntries > 0) {
+        status += " (失敗 " + std::to_string(failedEntries) + " 件)";
+    }
+    return status;
 }
 
 BatchRun::BatchRun(engine::EngineContext& ctx, SlideWalker walk) : ctx_(ctx), walk_(std::move(walk)) {}
@@ -93,8 +124,10 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
     engine::EngineState& state = ctx.state;
 
     // Step A: the entries. A text of line breaks alone counts as empty as well.
-    const std::vector<std::string> entries =
-        IsBlankText(inputText) ? std::vector<std::string>{} : ParseInputList(inputText);
+    // Relative entries are taken against the working folder before anything looks at them: a bare
+    // name has no parent folder, and the output would otherwise go to the root.
+    const std::vector<std::string> entries = AbsoluteEntries(
+        IsBlankText(inputText) ? std::vector<std::string>{} : ParseInputList(inputText), WorkingFolder());
     if (entries.empty()) {
         host.MessageBox(kMsgNoInput, engine::MessageIcon::Exclamation, engine::MessageButtons::Ok);
         return summary;
@@ -113,6 +146,7 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
 
     continueBatch_ = false;
     firstPassReturned_ = false;
+    profilesTried_ = false; // the profile file is read again by every run that needs it
     registryValueWritten_ = false;
     try {
         // Step C: the environment.
@@ -165,7 +199,14 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
             }
-            report.shapesReplaced = host.replacedLines();
+            // Media and deck-wide picture lines are TAB-indented like replaced shapes but replace no shape;
+            // replacements count only in a deck that was kept.
+            const auto mediaReplaced = std::count_if(report.media.begin(), report.media.end(),
+                                                     [](const auto& m) { return m.result == "compressed"; });
+            report.shapesReplaced = report.output.empty()
+                                        ? 0
+                                        : host.replacedLines() - static_cast<int>(mediaReplaced) -
+                                              static_cast<int>(report.deckPictures.size());
             report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (!continueBatch_) {
                 break;
@@ -221,13 +262,19 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
                                        platform::gFSO.GetBaseName(input), size, "KB");
         return ResolvePresentationName(ctx, base, written);
     };
+    PrepareMediaPass(ctx);
     const engine::PassOutcome outcome =
         engine::CompressPresentation(ctx, entry, choose, outputPath, continueBatch_, walk_);
     firstPassReturned_ = true;
+    if (state.Media) {
+        report.media = state.Media->reports;
+        state.Media.reset();
+    }
 
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;
     report.result = ResultText(outcome.result);
+    report.deckPictures = outcome.deckPictures;
     report.failed =
         outcome.result == engine::PassResult::OpenFailed || outcome.result == engine::PassResult::SaveFailed;
     // A stop during the slides, or during a conversion before the deck could open, is no failure.
@@ -275,6 +322,50 @@ void BatchRun::CleanUpEntry(engine::EngineContext& ctx) {
     }
 }
 
+bool BatchRun::EnsureProfiles(engine::EngineContext&) {
+    if (!profilesTried_) {
+        profilesTried_ = true;
+        const std::string path =
+            transcodingIni_.empty() ? TranscodingIniPath(platform::gFSO.ProgramFolder()) : transcodingIni_;
+        const auto error = LoadTranscodingProfiles(path, movie_);
+        profilesLoaded_ = !error.has_value();
+        profilesError_ = error ? std::string(kProfilesUnusable) + path + " (" + *error + ")" : std::string();
+    }
+    return profilesLoaded_;
+}
+
+void BatchRun::PrepareMediaPass(engine::EngineContext& ctx) {
+    ctx.state.Media.reset();
+    // Movie options: "linked movies only" leaves the embedded ones; "half or less" asks for half.
+    if (ctx.settings.MediaInDeck != 1 || ctx.settings.MovieTarget == 2) {
+        return;
+    }
+    auto pass = std::make_shared<engine::MediaPass>();
+    pass->keepBelowShare = ctx.settings.MovieCond == 2 ? 0.5 : 1.0;
+    if (!EnsureProfiles(ctx)) {
+        pass->unavailable = profilesError_;
+    }
+    pass->encode = [this, &ctx](const std::string& input, bool video, const std::string& outputBase,
+                                std::string& written) {
+        const auto& table = video ? movie_.MovieProfileTable : movie_.GeneralProfileTable;
+        const auto index = ProfileIndex(ctx.settings.Encode, table.size());
+        if (!index) {
+            return -1;
+        }
+        // Inside a deck only the profile's first command applies: one part has one result.
+        transcode::TranscodeEnvironment env{ctx.host, ctx.state.EncoderStopRequested, random_,
+                                            [](std::string base, std::string) { return base; },
+                                            platform::gFSO.ProgramFolder()};
+        std::string extension;
+        std::string used;
+        const int result = transcode::RunTranscodeCommand(env, table[*index].Commands.front(), input,
+                                                          outputBase, extension, &used);
+        written = used + "." + extension;
+        return result;
+    };
+    ctx.state.Media = pass;
+}
+
 void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry, EntryReport& report) {
     const double inputSize = static_cast<double>(platform::gFSO.FileSize(entry));
     const std::string folder = platform::gFSO.GetParentFolderName(entry);
@@ -284,9 +375,24 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
     report.bytesBefore = inputSize;
     ctx.host.AppendLogRaw("▼" + entry + kCRLF);
 
+    // A missing or damaged profile file, or a profile the file no longer has, is said in the log.
+    const auto fail = [&](const std::string& why) {
+        ctx.host.AppendLogRaw("▲" + why + kCRLF + kCRLF);
+        report.result = "failed";
+        report.failed = true;
+    };
+    if (!EnsureProfiles(ctx)) {
+        fail(profilesError_);
+        return;
+    }
     const auto& table = IsMovieExtension(movie_.MovieExtensions, extension) ? movie_.MovieProfileTable
                                                                             : movie_.GeneralProfileTable;
-    const auto& commands = table.at(static_cast<std::size_t>(ctx.settings.Encode)).Commands;
+    const auto index = ProfileIndex(ctx.settings.Encode, table.size());
+    if (!index) {
+        fail(kNoSuchProfile);
+        return;
+    }
+    const auto& commands = table[*index].Commands;
     transcode::TranscodeEnvironment env{
         ctx.host, ctx.state.EncoderStopRequested, random_,
         [&ctx](std::string base, std::string ext) { return ResolveMovieName(ctx, base, ext); },
@@ -303,10 +409,8 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
             ctx.host.DoEvents();
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             ctx.host.DoEvents();
-            // Only an output this command wrote is removed; a file the person declined to overwrite stays.
-            if (result != 2 && !chosenBase.empty()) {
-                Ignoring([&] { platform::gFSO.DeleteFile(chosenBase + "." + outputExtension); });
-            }
+            // The encoder wrote under a staging name that the command removed already: the output's
+            // own name, which may hold a file the person agreed to overwrite, was never touched.
             ctx.host.AppendLogRaw(std::string(kMovieFailed) + kCRLF + kCRLF);
             report.result = "failed";
             report.failed = true;
@@ -317,8 +421,8 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
         if (ctx.settings.KeepFileDate == 1) {
             CopyFileDates(entry, output);
         }
-        ctx.host.AppendLogRaw("\t" + platform::gFSO.GetBaseName(chosenBase) + "." + outputExtension +
-                              kCreated + kCRLF);
+        // The file's own name: a base name such as "clip【圧縮前0.5MB】" holds a dot of its own.
+        ctx.host.AppendLogRaw("\t" + std::filesystem::path(output).filename().string() + kCreated + kCRLF);
         ctx.host.AppendLogRaw(std::string(kMovieCompressed) + engine::SizeTextMB(inputSize) + "→" +
                               engine::SizeTextMB(outputSize) + kCompressedTo + kCRLF + kCRLF);
         report.output = output;
@@ -350,7 +454,7 @@ void BatchRun::EndOfRun(engine::EngineContext& ctx, RunSummary& summary) {
     }
     ctx.host.Beep();
     ctx.host.SetRunning(false);
-    ctx.host.SetStatus(continueBatch_ ? kStatusFinished : kStatusInterrupted);
+    ctx.host.SetStatus(RunEndStatus(continueBatch_, summary.failedCount()));
     ctx.host.Beep();
     summary.outcome = continueBatch_ ? RunOutcome::Finished : RunOutcome::Interrupted;
 }

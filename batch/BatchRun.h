@@ -6,6 +6,9 @@
 // The window and the command line call btnStart_Click and btnStop_Click; nothing here ends the
 // process: a MustExit outcome asks the caller to.
 
+#include "automation/DeckPictures.h"
+#include "batch/TranscodingProfiles.h"
+#include "engine/CompressMedia.h"
 #include "engine/CompressPresentation.h"
 #include "engine/EngineState.h"
 #include "transcode/TranscodeCommand.h"
@@ -42,30 +45,26 @@ struct EntryReport {
     std::string output; // empty when nothing was written
     double bytesBefore = 0;
     double bytesAfter = 0;
-    int shapesReplaced = 0; // the replaced-shape lines the walk logged
+    int shapesReplaced = 0; // the replaced-shape lines the walk logged; 0 when the deck was not kept
+    // Picture parts the deck-wide pass recompressed (logged whether or not the output was kept).
+    std::vector<automation::DeckPictureResult> deckPictures;
     double seconds = 0;
-    std::string result;  // "compressed", "not-effective", "cancelled", "refused", "open-failed",
-                         // "save-failed", "stopped", "not-started"
+    std::string result;  // "compressed", "not-effective", "not-smaller", "cancelled", "refused",
+                         // "open-failed", "save-failed", "stopped", "not-started"
     bool failed = false; // could not be opened or saved
+    std::vector<engine::MediaPartReport> media; // movies and sound inside the deck, when re-encoded
 };
 
 struct RunSummary {
     RunOutcome outcome = RunOutcome::Refused;
     std::vector<EntryReport> entries;
     bool anyFailed() const;
+    int failedCount() const;
 };
 
-// The encoder profiles of the movie branch. Nothing fills them yet: the entry check admits only
-// presentations, so the branch is not reached.
-struct EncoderProfile {
-    std::string Name;
-    std::vector<std::string> Commands; // indices 0..10 consulted; a blank template ends the list
-};
-struct MovieProfiles {
-    std::vector<std::string> MovieExtensions;
-    std::vector<EncoderProfile> MovieProfileTable;
-    std::vector<EncoderProfile> GeneralProfileTable;
-};
+// The status at the end of a run: "圧縮完了" or "圧縮中断", followed by " (失敗 N 件)" when entries
+// could not be opened or saved.
+std::string RunEndStatus(bool finished, int failedEntries);
 
 class BatchRun {
 public:
@@ -79,6 +78,8 @@ public:
     void btnStop_Click();
 
     MovieProfiles& movieProfiles() { return movie_; }
+    // Where the profiles are read from when a run first needs them (default: beside the program).
+    void setTranscodingIniPath(std::string path) { transcodingIni_ = std::move(path); }
 
 private:
     void PresentationBranch(engine::EngineContext& ctx, const std::string& entry,
@@ -93,7 +94,16 @@ private:
 
     engine::EngineContext& ctx_;
     SlideWalker walk_;
+    // Reads the profile file once per run; false (after a log line) when it is missing or damaged.
+    bool EnsureProfiles(engine::EngineContext& ctx);
+    // Sets up the media pass of a presentation when the settings ask for it.
+    void PrepareMediaPass(engine::EngineContext& ctx);
+
     MovieProfiles movie_;
+    std::string transcodingIni_;
+    bool profilesTried_ = false;
+    bool profilesLoaded_ = false;
+    std::string profilesError_; // the log text when the file could not be used
     transcode::RandomSequence random_;
     bool continueBatch_ = false;
     bool firstPassReturned_ = false;

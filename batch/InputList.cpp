@@ -1,9 +1,12 @@
 #include "batch/InputList.h"
 
+#include "batch/TranscodingProfiles.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace batch {
 namespace {
@@ -52,6 +55,30 @@ bool IsPresentationExtension(const std::string& extension) {
     return false;
 }
 
+std::string WrittenExtensionFor(const std::string& extension) {
+    const bool binary = extension == "ppt" || extension == "pps" || extension == "pot";
+    return binary ? extension + "x" : extension;
+}
+
+std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const std::string& workingFolder) {
+    if (workingFolder.empty()) {
+        return entries;
+    }
+    for (std::string& entry : entries) {
+        const std::filesystem::path path(entry);
+        if (!entry.empty() && path.is_relative()) {
+            entry = (std::filesystem::path(workingFolder) / path).lexically_normal().string();
+        }
+    }
+    return entries;
+}
+
+std::string WorkingFolder() {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    return ec ? std::string() : folder.string();
+}
+
 std::string LowerExtension(const std::string& path) {
     std::string ext = platform::gFSO.GetExtensionName(path);
     std::transform(ext.begin(), ext.end(), ext.begin(),
@@ -68,7 +95,7 @@ std::optional<std::string> CheckEntries(const std::vector<std::string>& entries)
             return kMsgMissingInput + entry;
         }
         const std::string ext = LowerExtension(entry);
-        if (!IsPresentationExtension(ext)) {
+        if (!IsPresentationExtension(ext) && !IsMediaEntryExtension(ext)) {
             return kMsgNotPresentation + entry;
         }
     }

@@ -21,7 +21,14 @@ bool IsBlankText(const std::string& text);
 // A carriage return ends an entry; so does a line feed that follows text (the line end here).
 std::vector<std::string> ParseInputList(const std::string& text);
 
-// The message for the first entry that is a folder, is missing or is not a PowerPoint file; nullopt when
+// Every relative entry joined to the working folder ("m.pptx" in /home/u is /home/u/m.pptx);
+// absolute entries stay as they are.
+std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const std::string& workingFolder);
+// The process's working folder ("" when it cannot be read).
+std::string WorkingFolder();
+
+// The message for the first entry that is a folder, is missing or is neither a PowerPoint file
+// (IsPresentationExtension) nor a movie or sound file (IsMediaEntryExtension); nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
 
@@ -29,6 +36,10 @@ std::optional<std::string> CheckEntries(const std::vector<std::string>& entries)
 // .pptm, .ppsx, .ppsm, .potx, .potm and the older binary .ppt, .pps, .pot. The content decides how
 // such a file is opened and which format its output takes.
 bool IsPresentationExtension(const std::string& extension);
+
+// The extension a deck with this (lower-cased) extension is written with by its name: the binary kinds
+// take their package form ("ppt" → "pptx", "pps" → "ppsx", "pot" → "potx"), every other stays.
+std::string WrittenExtensionFor(const std::string& extension);
 
 // Lower-cased extension without the dot ("" when none).
 std::string LowerExtension(const std::string& path);

@@ -1,8 +1,11 @@
 #include "cli/CliApp.h"
 
 #include "batch/BatchRun.h"
+#include "batch/InputList.h"
+#include "cli/BatchInputs.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/JobRunner.h"
 #include "cli/Report.h"
 #include "office/OfficeProvider.h"
 #include "platform/FileSystem.h"
@@ -13,7 +16,10 @@
 #include "settings/basIniFile.h"
 #include "settings/modRegAccess.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -25,13 +31,126 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : absolute.lexically_normal().string();
 }
 
+bool WritableFolder(const std::string& folder) {
+    return platform::gFSO.FolderExists(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> OutputFolderProblem(const settings::Settings& config, bool given) {
+    if (config.optPPTFolder != 1) {
+        return std::nullopt;
+    }
+    const std::string origin = given ? "" : " (保存された設定 / stored setting)";
+    if (!platform::gFSO.FolderExists(config.PPTFolder)) {
+        return "出力フォルダがありません / no such output folder: " + config.PPTFolder + origin;
+    }
+    if (!WritableFolder(config.PPTFolder)) {
+        return "出力フォルダに書き込めません / cannot write into the output folder: " + config.PPTFolder +
+               origin;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReportPathProblem(const std::string& reportPath) {
+    const std::filesystem::path path = AbsolutePath(reportPath);
+    if (platform::gFSO.FolderExists(path.string())) {
+        return "レポートの名前がフォルダです / the report names a folder: " + reportPath;
+    }
+    // The report is written through a temporary file beside it, so its folder must take new files.
+    const std::string folder = path.parent_path().string();
+    if (!platform::gFSO.FolderExists(folder)) {
+        return "レポートのフォルダがありません / no such folder for the report: " + reportPath;
+    }
+    if (!WritableFolder(folder) ||
+        (platform::gFSO.FileExists(path.string()) && ::access(path.c_str(), W_OK) != 0)) {
+        return "レポートを書けません / cannot write the report: " + reportPath;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+int RunInProcess(const std::vector<std::string>& inputs, settings::Settings& config,
+                 settings::RegistryStore& registry, std::ostream& out, std::ostream& err, std::istream& in,
+                 bool interactive, bool deckChild, std::vector<batch::EntryReport>& entries) {
+    // The object list is read like the window reads it; this command never writes it back.
+    settings::ExceptionList exceptions;
+    settings::IniFile ini;
+    exceptions.initExceptionList(ini, platform::OleIniPath(), registry);
+
+    office::OfficeProvider provider;
+    engine::EngineState state;
+    CliHost host(out, err, in, interactive);
+    host.statusLines = !deckChild;
+    engine::EngineContext ctx{host, config, exceptions, registry, provider, state};
+    batch::BatchRun run(ctx);
+    host.onStop = [&run] { run.btnStop_Click(); };
+
+    std::string inputText;
+    for (const auto& file : inputs) {
+        inputText += file + "\r\n";
+    }
+    const batch::RunSummary summary = run.btnStart_Click(inputText);
+
+    entries = summary.entries;
+    if (entries.empty()) {
+        for (const auto& file : inputs) {
+            batch::EntryReport refused;
+            refused.input = file;
+            refused.result = "not-started";
+            entries.push_back(refused);
+        }
+    }
+    if (summary.outcome == batch::RunOutcome::Refused) {
+        return kExitUsage;
+    }
+    if (host.stopDelivered() || InterruptRequested()) {
+        return kExitStopped;
+    }
+    if (summary.outcome != batch::RunOutcome::Finished || summary.anyFailed()) {
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int RunParallel(const std::vector<std::string>& inputs, const CliOptions& options, int jobs,
+                std::ostream& out, std::ostream& err, std::vector<batch::EntryReport>& entries) {
+    // The whole list is checked before any deck starts, as a one-at-a-time run does.
+    if (const auto refusal = batch::CheckEntries(inputs)) {
+        err << *refusal << "\n";
+        for (const auto& file : inputs) {
+            batch::EntryReport refused;
+            refused.input = file;
+            refused.result = "not-started";
+            entries.push_back(refused);
+        }
+        return kExitUsage;
+    }
+    const JobsOutcome outcome = RunDeckJobs(SelfExecutable(), inputs, options.forwarded, jobs, out, err,
+                                            ::isatty(STDERR_FILENO) != 0);
+    entries = outcome.entries;
+    int failed = 0;
+    for (const auto& e : entries) {
+        failed += e.failed ? 1 : 0;
+    }
+    err << batch::RunEndStatus(!outcome.stopped, failed) << "\n";
+    if (outcome.stopped) {
+        return kExitStopped;
+    }
+    return failed > 0 ? kExitFailed : kExitOk;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in,
            bool interactive) {
     const ParseResult parsed = ParseCommandLine(args);
+    settings::RegistryStore registry;
     if (parsed.options.help) {
-        out << UsageText();
+        settings::Settings stored;
+        settings::LoadSettings(stored, registry, platform::DesktopFolder());
+        out << UsageText(stored);
         return kExitOk;
     }
     if (parsed.options.version) {
@@ -44,50 +163,67 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitUsage;
     }
     const CliOptions& options = parsed.options;
-    if (options.outputDir && !platform::gFSO.FolderExists(*options.outputDir)) {
-        err << "quarnel-cli: 出力フォルダがありません / no such output folder: " << *options.outputDir
-            << "\n";
-        return kExitUsage;
-    }
-
-    settings::RegistryStore registry;
     settings::Settings config;
     settings::LoadSettings(config, registry, platform::DesktopFolder());
     ApplyOptions(options, config);
-    // The object list is read like the window reads it; this command never writes it back.
-    settings::ExceptionList exceptions;
-    settings::IniFile ini;
-    exceptions.initExceptionList(ini, platform::OleIniPath(), registry);
-
-    office::OfficeProvider provider;
-    engine::EngineState state;
-    CliHost host(out, err, in, interactive);
-    engine::EngineContext ctx{host, config, exceptions, registry, provider, state};
-    batch::BatchRun run(ctx);
-    host.onStop = [&run] { run.btnStop_Click(); };
-
-    std::string inputText;
-    for (const auto& file : options.files) {
-        inputText += AbsolutePath(file) + "\r\n";
+    // Both are checked before the first deck: a missing folder would otherwise fail every save, and
+    // an unwritable report would be found only after the whole run.
+    std::optional<std::string> problem = OutputFolderProblem(config, options.outputDir.has_value());
+    if (!problem && options.reportPath) {
+        problem = ReportPathProblem(*options.reportPath);
     }
-    const batch::RunSummary summary = run.btnStart_Click(inputText);
-
-    std::vector<batch::EntryReport> entries = summary.entries;
-    if (entries.empty()) {
-        for (const auto& file : options.files) {
-            batch::EntryReport refused;
-            refused.input = AbsolutePath(file);
-            refused.result = "not-started";
-            entries.push_back(refused);
+    if (problem) {
+        err << "quarnel-cli: " << *problem << "\n";
+        return kExitUsage;
+    }
+    if (options.movieProfile) {
+        batch::MovieProfiles profiles;
+        const std::string iniPath = batch::TranscodingIniPath(platform::gFSO.ProgramFolder());
+        if (const auto error = batch::LoadTranscodingProfiles(iniPath, profiles)) {
+            err << "quarnel-cli: 動画圧縮の設定ﾌｧｲﾙを読み込めません / cannot read " << iniPath << " ("
+                << *error << ")\n";
+            return kExitUsage;
         }
+        const auto index = batch::FindProfile(profiles, *options.movieProfile);
+        if (!index) {
+            err << "quarnel-cli: その動画圧縮の設定はありません / no such movie profile: "
+                << *options.movieProfile << "\n";
+            const auto names = batch::ProfileNames(profiles);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                err << "  " << i << ": " << names[i] << "\n";
+            }
+            return kExitUsage;
+        }
+        config.Encode = *index;
     }
+    BatchInputs inputs = CollectInputs(options, config, in);
+    if (inputs.problem) {
+        err << "quarnel-cli: " << *inputs.problem << "\n";
+        return kExitUsage;
+    }
+    if (!inputs.existing.empty()) {
+        err << "出力が既にある " << inputs.existing.size()
+            << " 件は圧縮しません / skipped, output exists: " << inputs.existing.size() << "\n";
+    }
+    std::vector<batch::EntryReport> entries;
     int status = kExitOk;
-    if (summary.outcome == batch::RunOutcome::Refused) {
-        status = kExitUsage;
-    } else if (host.stopDelivered() || InterruptRequested()) {
-        status = kExitStopped;
-    } else if (summary.outcome != batch::RunOutcome::Finished || summary.anyFailed()) {
-        status = kExitFailed;
+    const int jobs = static_cast<int>(std::min<std::size_t>(
+        static_cast<std::size_t>(options.jobs.value_or(DefaultJobs(config, interactive))),
+        std::max<std::size_t>(inputs.entries.size(), 1)));
+    if (inputs.entries.empty() && inputs.narrowed) {
+        err << "圧縮するファイルはありません / nothing left to compress\n";
+    } else if (jobs > 1) {
+        status = RunParallel(inputs.entries, options, jobs, out, err, entries);
+    } else {
+        status = RunInProcess(inputs.entries, config, registry, out, err, in, interactive, options.deckChild,
+                              entries);
+    }
+    for (const auto& skipped : inputs.existing) {
+        batch::EntryReport report;
+        report.input = skipped;
+        report.output = ExpectedOutputPath(config, skipped);
+        report.result = "skipped-existing";
+        entries.push_back(report);
     }
     if (options.reportPath && !WriteReport(*options.reportPath, entries)) {
         err << "quarnel-cli: レポートを書けません / cannot write the report: " << *options.reportPath << "\n";

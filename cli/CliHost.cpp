@@ -85,7 +85,7 @@ std::string WithoutTrailingDots(const std::string& text) {
 } // namespace
 
 void CliHost::SetStatus(const std::string& text) {
-    if (WithoutTrailingDots(text) != WithoutTrailingDots(status_)) {
+    if (statusLines && WithoutTrailingDots(text) != WithoutTrailingDots(status_)) {
         err_ << text << '\n';
         err_.flush();
     }

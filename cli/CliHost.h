@@ -26,6 +26,8 @@ public:
 
     // Called once, the first time an interrupt is noticed.
     std::function<void()> onStop;
+    // A worker of a parallel batch keeps its status to itself; the batch shows progress instead.
+    bool statusLines = true;
 
     void AppendLog(const std::string& text) override;
     void AppendLogRaw(const std::string& text) override;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace settings {
@@ -21,14 +22,27 @@ struct CliOptions {
     std::optional<std::string> groupSize;
     std::optional<int> objects;
     std::optional<int> twice;
+    std::optional<int> deckPictures; // 0 with --slides-only
     std::optional<std::string> outputDir;
     std::optional<int> sizeInName;
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;
+    std::optional<std::string> movieProfile; // a profile name or position of Transcoding.ini
+    std::optional<int> media;                // re-encode the movies and sound inside presentations
     bool help = false;
     bool version = false;
     std::vector<std::string> files;
+    // Large batches: how many decks at once, where the list comes from, which part of it to run.
+    std::optional<int> jobs;
+    bool recursive = false;
+    std::optional<std::string> filesFrom; // "-" is standard input
+    bool nulSeparated = false;
+    bool skipExisting = false;
+    std::optional<std::pair<int, int>> shard; // K of N, 1-based
+    bool deckChild = false;                   // run by a parallel batch: no status lines
+    // The options that shape the compression, as given, so that a worker process runs the same.
+    std::vector<std::string> forwarded;
 };
 
 struct ParseResult {
@@ -39,6 +53,7 @@ struct ParseResult {
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // Lays the options over the loaded settings.
 void ApplyOptions(const CliOptions& options, settings::Settings& settings);
-std::string UsageText();
+// The help text; every option shows the value that applies when it is not given (defaults).
+std::string UsageText(const settings::Settings& defaults);
 
 } // namespace cli

@@ -11,6 +11,44 @@
 
 namespace cli {
 
+namespace {
+
+const char* PlaceText(automation::DeckPicturePlace place) {
+    switch (place) {
+    case automation::DeckPicturePlace::Background:
+        return "background";
+    case automation::DeckPicturePlace::Layout:
+        return "layout";
+    case automation::DeckPicturePlace::Master:
+        return "master";
+    case automation::DeckPicturePlace::Notes:
+        return "notes";
+    default:
+        return "fill";
+    }
+}
+
+// The picture parts the deck-wide pass recompressed, when the output that holds them was written.
+QJsonArray DeckPicturesJson(const batch::EntryReport& e) {
+    QJsonArray list;
+    if (e.output.empty())
+        return list;
+    for (const auto& p : e.deckPictures) {
+        QJsonObject o;
+        o.insert("part", QString::fromStdString(p.part));
+        o.insert("place", PlaceText(p.place));
+        o.insert("width", p.width);
+        o.insert("height", p.height);
+        o.insert("format", QString::fromStdString(p.format));
+        o.insert("bytes_before", static_cast<qint64>(p.bytesBefore));
+        o.insert("bytes_after", static_cast<qint64>(p.bytesAfter));
+        list.append(o);
+    }
+    return list;
+}
+
+} // namespace
+
 std::string ReportJson(const std::vector<batch::EntryReport>& entries) {
     QJsonArray array;
     for (const auto& e : entries) {
@@ -21,8 +59,23 @@ std::string ReportJson(const std::vector<batch::EntryReport>& entries) {
         o.insert("bytes_before", static_cast<qint64>(e.bytesBefore));
         o.insert("bytes_after", static_cast<qint64>(e.bytesAfter));
         o.insert("shapes_replaced", e.shapesReplaced);
+        o.insert("deck_pictures", DeckPicturesJson(e));
         o.insert("seconds", std::round(e.seconds * 1000.0) / 1000.0);
         o.insert("result", QString::fromStdString(e.result));
+        if (!e.media.empty()) {
+            QJsonArray media;
+            for (const auto& m : e.media) {
+                QJsonObject part;
+                part.insert("part", QString::fromStdString(m.part));
+                part.insert("new_part", m.newPart.empty() ? QJsonValue(QJsonValue::Null)
+                                                          : QJsonValue(QString::fromStdString(m.newPart)));
+                part.insert("bytes_before", static_cast<qint64>(m.bytesBefore));
+                part.insert("bytes_after", static_cast<qint64>(m.bytesAfter));
+                part.insert("result", QString::fromStdString(m.result));
+                media.append(part);
+            }
+            o.insert("media", media);
+        }
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();

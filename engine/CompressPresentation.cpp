@@ -1,6 +1,8 @@
 #include "engine/CompressPresentation.h"
 
 #include "automation/Constants.h"
+#include "engine/CompressMedia.h"
+#include "engine/DeckPictureStep.h"
 #include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
 #include "engine/SetSlideTab.h"
@@ -22,6 +24,12 @@ constexpr const char* kPptxNeeds2007 = "pptx形式の圧縮にはﾊﾟﾜｰﾎ
 constexpr const char* kCancelled = "圧縮を中止しました。";
 constexpr const char* kNotEffective = "十分な圧縮効果が得られなかったため圧縮を中止しました。";
 constexpr const char* kCompressedTo = " に圧縮しました。";
+constexpr const char* kOutputFile = "   出力ﾌｧｲﾙ: ";
+constexpr const char* kStopped = "停止したため保存しませんでした。";
+constexpr const char* kNotSmallerOutput = "圧縮後のファイル (";
+constexpr const char* kNotSmallerInput = ") が元のファイル (";
+constexpr const char* kNotSmallerEnd =
+    ") より小さくならないため保存しませんでした。上記の画像の置き換えは破棄しました。";
 constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
 constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
 constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
@@ -65,6 +73,11 @@ std::string StagingPathFor(const std::string& outputPath) {
     return (out.parent_path() / name).string();
 }
 
+// " (ｽﾗｲﾄﾞ以外の画像 N 個)" after the closing line when the deck-wide pass replaced pictures.
+std::string DeckPictureCount(std::size_t count) {
+    return count == 0 ? std::string() : " (ｽﾗｲﾄﾞ以外の画像 " + std::to_string(count) + " 個)";
+}
+
 // Runs one automation step whose failure the pass ignores.
 template <typename Step> void Ignoring(Step&& step) {
     try {
@@ -98,7 +111,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         state.SourcePresentation = state.appPPT->Presentations()->Open(inputPath, true);
     } catch (const std::exception& error) {
         state.SourcePresentation.reset();
-        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + FailureText(error) + kCRLF);
+        ctx.host.AppendLog(std::string(kClose) + kCannotOpen + FailureDetail(error) + kCRLF);
         outcome.result = PassResult::OpenFailed;
         continueBatch = !state.StopRequested;
         return outcome;
@@ -157,12 +170,23 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         }
     }
 
+    if (state.Media && !state.StopRequested) {
+        CompressEmbeddedMedia(ctx, *state.Media);
+        if (state.StopRequested) {
+            state.PresentationChanged = false;
+        }
+    }
+    if (!state.StopRequested) {
+        outcome.deckPictures = CompressDeckPictures(ctx);
+    }
+
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
     // A deck read from another format is worth writing in its new one even when no picture changed:
     // the conversion alone often makes it much smaller. The size check below still decides.
-    const bool formatChanged = outputExtension != inputExtension && !stopped;
+    const bool formatChanged = outputExtension != inputExtension && !state.StopRequested;
     double newSize = 0;
+    double discardedSize = 0; // a deck with replaced pictures that came out no smaller than the input
     if (state.PresentationChanged || formatChanged) {
         // The deck is saved beside the output first and only takes the output's name when it came out
         // smaller than the input: shapes are measured one by one, so their sum can still miss (a
@@ -174,6 +198,9 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             newSize = FileSizeOrZero(staging);
             if (newSize >= outcome.inputSize) {
                 std::filesystem::remove(staging);
+                // Only a format change that did not pay off is plain "too little effect".
+                if (state.PresentationChanged)
+                    discardedSize = newSize;
                 newSize = 0;
             } else {
                 std::filesystem::rename(staging, outputPath);
@@ -182,7 +209,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             std::error_code ignored;
             std::filesystem::remove(staging, ignored);
             Ignoring([&] { source->SetSaved(true); });
-            ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureText(error) + kCRLF);
+            ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureDetail(error) + kCRLF);
             outcome.result = PassResult::SaveFailed;
             continueBatch = !state.StopRequested;
             return outcome;
@@ -196,9 +223,17 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         if (formatChanged)
             formatNote = UpperAscii(outputExtension) + kSavedAsFormat;
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
-                           kCompressedTo + formatNote + kCRLF);
+                           kCompressedTo + formatNote + DeckPictureCount(outcome.deckPictures.size()));
+        ctx.host.AppendLog(kOutputFile + outputPath + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;
+    } else if (discardedSize != 0) {
+        ctx.host.AppendLog(std::string(kClose) + kNotSmallerOutput + SizeTextKB(discardedSize) +
+                           kNotSmallerInput + SizeTextKB(outcome.inputSize) + kNotSmallerEnd + kCRLF);
+        outcome.result = PassResult::NotSmaller;
+    } else if (stopped) {
+        ctx.host.AppendLog(std::string(kClose) + kStopped + kCRLF);
+        outcome.result = PassResult::NotEnoughEffect;
     } else {
         ctx.host.AppendLog(std::string(kClose) + kNotEffective + kCRLF);
         outcome.result = PassResult::NotEnoughEffect;

@@ -4,16 +4,19 @@
 // it under the chosen output name when at least one shape was replaced. Progress and result go to
 // the log; the input file is never written.
 
+#include "automation/DeckPictures.h"
 #include "engine/EngineState.h"
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace engine {
 
 enum class PassResult {
     Compressed,      // an output was written
     NotEnoughEffect, // nothing replaced (also after a stop): no output
+    NotSmaller,      // shapes were replaced but the saved deck was no smaller: not kept
     Cancelled,       // the same-name question said skip
     Refused,         // .pptx on an application older than version 12
     OpenFailed,      // the presentation could not be opened
@@ -24,6 +27,8 @@ struct PassOutcome {
     PassResult result = PassResult::NotEnoughEffect;
     double inputSize = 0;  // bytes
     double outputSize = 0; // bytes; 0 when nothing was written
+    // Picture parts the deck-wide pass recompressed (they count only when the output was written).
+    std::vector<automation::DeckPictureResult> deckPictures;
 };
 
 // Chooses the output path for an input of the given size, written with the given extension (the

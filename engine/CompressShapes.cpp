@@ -2,6 +2,7 @@
 
 #include "automation/Constants.h"
 #include "engine/Attempt.h"
+#include "engine/DefaultPictureNames.h"
 #include "engine/ObjectConversion.h"
 #include "engine/ReplacementCycle.h"
 #include "engine/ReplacementRules.h"
@@ -104,6 +105,18 @@ ShapePtr RebuildGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr&
 // The walk proper; hands back the rebuilt group itself besides its name.
 ShapePtr Walk(EngineContext& ctx, const SlidePtr& container, const ShapePtr& group, bool topLevel);
 
+// A picture under the name it got when it was inserted, in any language or by a generator; a
+// placeholder counts when a picture was put into it.
+bool HasDefaultPictureName(automation::IShape& shape, int type, const std::string& name) {
+    const bool holdsPicture =
+        type == automation::msoPlaceholder &&
+        AttemptValue([&] { return shape.PlaceholderContainedType(); }).value_or(0) == automation::msoPicture;
+    if (IsDefaultPlaceholderName(name))
+        return holdsPicture;
+    return IsDefaultPictureName(name) &&
+           (type == automation::msoPicture || type == automation::msoLinkedPicture || holdsPicture);
+}
+
 // Reads what the walk needs of a shape before it changes anything; nothing when its name or
 // geometry cannot be read (such a shape is left alone).
 std::optional<ShapeFacts> ReadFacts(EngineContext& ctx, automation::IShape& shape) {
@@ -118,7 +131,8 @@ std::optional<ShapeFacts> ReadFacts(EngineContext& ctx, automation::IShape& shap
     });
     if (!read)
         return std::nullopt;
-    facts.treatAsPicture = facts.type == automation::msoMedia || IsPictureName(facts.name);
+    facts.treatAsPicture = facts.type == automation::msoMedia || IsPictureName(facts.name) ||
+                           HasDefaultPictureName(shape, facts.type, facts.name);
     if (facts.treatAsPicture)
         facts.kind = "Picture";
     if (IsObjectName(facts.name))

@@ -7,6 +7,7 @@
 #include "engine/Host.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace settings {
@@ -16,6 +17,8 @@ class RegistryStore;
 } // namespace settings
 
 namespace engine {
+
+struct MediaPass;
 
 struct EngineState {
     automation::ApplicationPtr appPPT;
@@ -35,6 +38,8 @@ struct EngineState {
     // Pauses the shape walk for the given milliseconds; empty means a real sleep. Tests put a
     // no-op here so that they do not sleep.
     std::function<void(int milliseconds)> Wait;
+    // The movies and sound inside the presentation, re-encoded after the walk; null: left alone.
+    std::shared_ptr<MediaPass> Media;
 };
 
 // Everything the engine routines reach: the person, the live settings, the object list, the

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <optional>
 #include <thread>
 
@@ -137,8 +138,13 @@ private:
             Need(slide->Shapes(), "Shapes")->Paste();
             scratch->SaveAs(probePath);
             size = static_cast<double>(platform::gFSO.FileSize(scratch->FullName())) - state_.ProbeBaseSize;
-            if (captureReference)
-                CaptureReferenceImage(ctx_.office.Clipboard(), reference_);
+            if (captureReference) {
+                // The copy is the whole picture at the chosen resolution, 96 pixels an inch.
+                const double factor = ScaleFactor(settings_.Ratio);
+                CaptureReferenceImage(ctx_.office.Clipboard(), reference_,
+                                      static_cast<int>(std::lround(factor * facts_.width * 4.0 / 3.0)),
+                                      static_cast<int>(std::lround(factor * facts_.height * 4.0 / 3.0)));
+            }
         } catch (const std::exception&) {
             Attempt([&] { slides->Delete(1); });
             throw;

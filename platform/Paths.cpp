@@ -50,7 +50,15 @@ std::string OleIniPath(const std::string& programFolder, const std::string& conf
     }
     std::error_code ec;
     std::filesystem::create_directories(configFolder, ec);
-    return JoinPath(configFolder, "ole.ini");
+    const std::string path = JoinPath(configFolder, "ole.ini");
+    // An installed program starts from the object list it ships (share/quarnel/ole.ini); the
+    // person's own copy is never replaced.
+    const std::filesystem::path shipped =
+        (std::filesystem::path(programFolder) / ".." / "share" / "quarnel" / "ole.ini").lexically_normal();
+    if (!std::filesystem::exists(path, ec) && std::filesystem::is_regular_file(shipped, ec)) {
+        std::filesystem::copy_file(shipped, path, ec);
+    }
+    return path;
 }
 
 std::string OleIniPath() {

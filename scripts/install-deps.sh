@@ -7,13 +7,14 @@ packages=(
   libzip-dev zipcmp zipmerge ziptool libpugixml-dev
   libvips-dev librsvg2-dev libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev ccache
-  libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev
+  libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev libdeflate-dev libpng-dev
   libeot-dev libharfbuzz-dev libfreetype-dev libgsf-1-dev
   qt6-translations-l10n
   fonts-noto-cjk fonts-dejavu-core
   libreoffice-impress-nogui
   ffmpeg python3 python3-pil python3-numpy
   unzip zip poppler-utils jpegoptim optipng xvfb xauth
+  desktop-file-utils appstream lintian man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,9 @@ bash "$root/scripts/check-format.sh"
 export QT_QPA_PLATFORM=offscreen
 bash "$root/scripts/build.sh" "$root/build-ci" -DQUARNEL_WERROR=ON
 ctest --test-dir "$root/build-ci" --output-on-failure --timeout 600 -j "$(nproc)"
+# The menu entry and the AppStream metainfo (the whole package is checked by scripts/package.sh).
+desktop-file-validate "$root/packaging/jp.vodrik.quarnel.desktop"
+appstreamcli validate --no-net "$root/build-ci/packaging/jp.vodrik.quarnel.metainfo.xml"
 
 bash "$root/scripts/build.sh" "$root/build-asan" -DQUARNEL_WERROR=ON -DQUARNEL_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_BUILD_GUI=OFF

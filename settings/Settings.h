@@ -26,10 +26,12 @@ struct Settings {
     std::string ExpectRate = "75";
     std::string PixelSize = "50";
     int Twice = 1;         // chkTwice
+    int DeckPictures = 1;  // chkDeckPictures: also recompress backgrounds, fills, layouts, masters
     int FormHeight = 6000; // twips
     int MovieTarget = 0;
     int MovieCond = 0;
-    int Encode = -1; // combType list index; the list is never filled
+    int Encode = -1;     // combType list index: the profile of Transcoding.ini (-1: the first)
+    int MediaInDeck = 0; // frmMovieOption: re-encode the movies and sound inside presentations too
 };
 
 } // namespace settings

@@ -15,6 +15,7 @@ constexpr int kRatioCount = 5;
 constexpr int kSameFilenameCount = 2;
 constexpr int kMovieTargetCount = 3;
 constexpr int kMovieCondCount = 3;
+constexpr int kEncodeLimit = 100;
 
 class SettingReader {
 public:
@@ -87,11 +88,13 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     r.String("ExpectRate", s.ExpectRate, defaults.ExpectRate);
     r.String("PixelSize", s.PixelSize, defaults.PixelSize);
     r.Check("Twice", s.Twice, defaults.Twice);
+    r.Check("DeckPictures", s.DeckPictures, defaults.DeckPictures);
     r.Height("FormHeight", s.FormHeight, defaults.FormHeight);
     r.Index("MovieTarget", s.MovieTarget, kMovieTargetCount, defaults.MovieTarget);
     r.Index("MovieCond", s.MovieCond, kMovieCondCount, defaults.MovieCond);
-    // Encode is written but never read: its list is always empty.
-    s.Encode = defaults.Encode;
+    // The profile list is filled from the profile file later; an index it does not have selects the first.
+    r.Index("Encode", s.Encode, kEncodeLimit, defaults.Encode);
+    r.Check("MediaInDeck", s.MediaInDeck, defaults.MediaInDeck);
 }
 
 void SaveSettings(const Settings& s, RegistryStore& registry) {
@@ -117,9 +120,11 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     put("OLE", std::to_string(s.OLE));
     put("Encode", std::to_string(s.Encode));
     put("Twice", std::to_string(s.Twice));
+    put("DeckPictures", std::to_string(s.DeckPictures));
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));
+    put("MediaInDeck", std::to_string(s.MediaInDeck));
 }
 
 } // namespace settings

@@ -57,8 +57,12 @@ std::string EncoderStatusText(const std::string& displayName, int seconds) {
 
 int RunEncoder(const std::string& commandLine, const std::string& workingFolder, engine::Host& host,
                bool& stopRequested) {
-    const std::string displayName = EncoderDisplayName(commandLine);
-    const std::vector<std::string> args = SplitCommandLine(commandLine);
+    return RunEncoder(SplitCommandLine(commandLine), EncoderDisplayName(commandLine), workingFolder, host,
+                      stopRequested);
+}
+
+int RunEncoder(const std::vector<std::string>& args, const std::string& displayName,
+               const std::string& workingFolder, engine::Host& host, bool& stopRequested) {
     if (args.empty() || args.front().empty()) {
         return -1;
     }

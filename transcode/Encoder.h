@@ -23,5 +23,9 @@ std::string EncoderStatusText(const std::string& displayName, int seconds);
 // (stopRequested is then cleared and the process is gone before this returns).
 int RunEncoder(const std::string& commandLine, const std::string& workingFolder, engine::Host& host,
                bool& stopRequested);
+// The same with the program and its arguments already apart: each element reaches the program as one
+// argument, whatever characters it holds. displayName feeds the status line.
+int RunEncoder(const std::vector<std::string>& arguments, const std::string& displayName,
+               const std::string& workingFolder, engine::Host& host, bool& stopRequested);
 
 } // namespace transcode

@@ -7,7 +7,10 @@
 #include <QLocale>
 #include <QString>
 #include <cmath>
+#include <filesystem>
 #include <regex>
+#include <string_view>
+#include <utility>
 
 namespace transcode {
 
@@ -23,12 +26,15 @@ std::size_t CharacterCount(const std::string& utf8) {
     return count;
 }
 
-void ReplaceAll(std::string& text, const std::string& placeholder, const std::string& value) {
-    std::size_t pos = 0;
-    while ((pos = text.find(placeholder, pos)) != std::string::npos) {
-        text.replace(pos, placeholder.size(), value);
-        pos += value.size();
-    }
+// A path that starts with "-" would be read as an option.
+std::string PathArgument(const std::string& path) {
+    return !path.empty() && path.front() == '-' ? "./" + path : path;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec || path.empty() ? path : absolute.lexically_normal().string();
 }
 
 } // namespace
@@ -51,15 +57,54 @@ std::string OutputExtensionOf(const std::string& commandTemplate) {
     return ext;
 }
 
-std::string FillPlaceholders(std::string text, const PlaceholderValues& values) {
-    ReplaceAll(text, "<%AppPath%>", values.appPath);
-    ReplaceAll(text, "<%InputFile%>", values.inputFile);
-    ReplaceAll(text, "<%OutputFile%>", values.outputFile);
-    ReplaceAll(text, "<%TemporaryFile%>", values.temporaryFile);
-    ReplaceAll(text, "<%Title%>", values.title);
-    ReplaceAll(text, "<%TimeStamp%>", values.timeStamp);
-    ReplaceAll(text, "<%RandomNumber5%>", values.randomNumber5);
-    return text;
+std::string FillPlaceholders(const std::string& text, const PlaceholderValues& values) {
+    const std::pair<const char*, const std::string*> table[] = {
+        {"<%AppPath%>", &values.appPath},
+        {"<%InputFile%>", &values.inputFile},
+        {"<%OutputFile%>", &values.outputFile},
+        {"<%TemporaryFile%>", &values.temporaryFile},
+        {"<%Title%>", &values.title},
+        {"<%TimeStamp%>", &values.timeStamp},
+        {"<%RandomNumber5%>", &values.randomNumber5},
+    };
+    std::string filled;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        bool replaced = false;
+        if (text.compare(pos, 2, "<%") == 0) {
+            for (const auto& [placeholder, value] : table) {
+                const std::string_view name(placeholder);
+                if (text.compare(pos, name.size(), name) == 0) {
+                    filled += *value;
+                    pos += name.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced) {
+            filled += text[pos++];
+        }
+    }
+    return filled;
+}
+
+std::vector<std::string> FillArguments(const std::string& commandTemplate, const PlaceholderValues& values) {
+    PlaceholderValues safe = values;
+    safe.appPath = PathArgument(values.appPath);
+    safe.inputFile = PathArgument(values.inputFile);
+    safe.outputFile = PathArgument(values.outputFile);
+    safe.temporaryFile = PathArgument(values.temporaryFile);
+    std::vector<std::string> arguments = SplitCommandLine(commandTemplate);
+    for (std::string& argument : arguments) {
+        argument = FillPlaceholders(argument, safe);
+    }
+    return arguments;
+}
+
+std::string StagingBaseFor(const std::string& outputBase) {
+    const std::filesystem::path base(outputBase);
+    return (base.parent_path() / ("." + base.filename().string() + ".encoding")).string();
 }
 
 std::string CurrentTimeStampText() {
@@ -98,17 +143,29 @@ int RunTranscodeCommand(TranscodeEnvironment& env, const std::string& commandTem
     const std::string outputFile = outputBase + "." + extension;
     const std::string outputFolder = env.fs.GetParentFolderName(outputFile);
     CreateFolderTree(outputFolder, env.fs);
+    // The encoder runs in the output folder, so a relative input would be looked for in the wrong place.
+    const std::string stagingBase = StagingBaseFor(AbsolutePath(outputBase));
+    const std::string stagingFile = stagingBase + "." + extension;
 
     PlaceholderValues values;
     values.appPath = env.appPath.empty() ? env.fs.ProgramFolder() : env.appPath;
-    values.inputFile = inputPath;
-    values.outputFile = outputBase;
+    values.inputFile = AbsolutePath(inputPath);
+    values.outputFile = stagingBase;
     values.temporaryFile = outputFolder + ".tmp";
     values.timeStamp = CurrentTimeStampText();
     values.randomNumber5 = std::to_string(static_cast<long>(std::floor(env.random.Next() * 100000.0)));
-    const std::string commandLine = FillPlaceholders(commandTemplate, values);
+    const std::vector<std::string> arguments = FillArguments(commandTemplate, values);
 
-    const int result = RunEncoder(commandLine, outputFolder, env.host, env.encoderStopRequested);
+    int result = RunEncoder(arguments, EncoderDisplayName(commandTemplate), outputFolder, env.host,
+                            env.encoderStopRequested);
+    std::error_code ec;
+    if (result == 0 && std::filesystem::exists(stagingFile, ec)) {
+        std::filesystem::rename(stagingFile, outputFile, ec);
+        if (ec) {
+            result = -1;
+        }
+    }
+    std::filesystem::remove(stagingFile, ec);
     outputExtension = extension;
     if (chosenOutputBase != nullptr) {
         *chosenOutputBase = outputBase;

@@ -1,4 +1,4 @@
-"""Page renderings through LibreOffice (PDF, then 96 dpi PNG) and per-slide SSIM."""
+"""Page renderings through LibreOffice (PDF, then 96 dpi PNG), per-slide SSIM and each slide's worst tile."""
 
 import glob
 import os
@@ -46,32 +46,96 @@ def _box_mean(x, k):
     return (c[k:, k:] - c[:-k, k:] - c[k:, :-k] + c[:-k, :-k]) / (k * k)
 
 
-def ssim(path_a, path_b, window=8):
+def _grey_pair(path_a, path_b):
     a = Image.open(path_a).convert("L")
     b = Image.open(path_b).convert("L")
     if b.size != a.size:
         b = b.resize(a.size, Image.BILINEAR)
-    x = np.asarray(a, dtype=np.float64)
-    y = np.asarray(b, dtype=np.float64)
+    return np.asarray(a, dtype=np.float64), np.asarray(b, dtype=np.float64)
+
+
+C1, C2 = (0.01 * 255) ** 2, (0.03 * 255) ** 2
+
+
+def _ssim_of(x, y, window):
     if min(x.shape) < window:
         return 1.0 if np.array_equal(x, y) else 0.0
-    c1, c2 = (0.01 * 255) ** 2, (0.03 * 255) ** 2
     mx, my = _box_mean(x, window), _box_mean(y, window)
     sxx = _box_mean(x * x, window) - mx * mx
     syy = _box_mean(y * y, window) - my * my
     sxy = _box_mean(x * y, window) - mx * my
-    s = ((2 * mx * my + c1) * (2 * sxy + c2)) / ((mx * mx + my * my + c1) * (sxx + syy + c2))
+    s = ((2 * mx * my + C1) * (2 * sxy + C2)) / ((mx * mx + my * my + C1) * (sxx + syy + C2))
     return float(s.mean())
+
+
+def ssim_map(x, y, window=7):
+    """The SSIM map of two grey images with the usual uniform window and sample covariances; one
+    value per window position, the value at [i, j] belonging to pixel (i + window // 2, j + window // 2)."""
+    n = window * window
+    norm = n / (n - 1.0)
+    mx, my = _box_mean(x, window), _box_mean(y, window)
+    sxx = (_box_mean(x * x, window) - mx * mx) * norm
+    syy = (_box_mean(y * y, window) - my * my) * norm
+    sxy = (_box_mean(x * y, window) - mx * my) * norm
+    return ((2 * mx * my + C1) * (2 * sxy + C2)) / ((mx * mx + my * my + C1) * (sxx + syy + C2))
+
+
+def worst_tile(x, y, tile=32, window=7):
+    """Mean of the SSIM map over non-overlapping tile x tile pixel squares of the page, minimum over the
+    page: (value, left, top) of the worst square. An edge square counts when it holds at least a quarter
+    of a full square's map values, so that a sliver of a few pixels does not decide."""
+    h, w = x.shape
+    if min(h, w) < window:
+        return (1.0 if np.array_equal(x, y) else 0.0), 0, 0
+    m = ssim_map(x, y, window)
+    off = window // 2
+    rows, cols = -(-h // tile), -(-w // tile)
+    total = np.zeros((rows * tile, cols * tile))
+    count = np.zeros_like(total)
+    total[off:off + m.shape[0], off:off + m.shape[1]] = m
+    count[off:off + m.shape[0], off:off + m.shape[1]] = 1
+    sums = total.reshape(rows, tile, cols, tile).sum(axis=(1, 3))
+    counts = count.reshape(rows, tile, cols, tile).sum(axis=(1, 3))
+    means = np.where(counts >= tile * tile / 4, sums / np.maximum(counts, 1), np.inf)
+    r, c = np.unravel_index(int(np.argmin(means)), means.shape)
+    if not np.isfinite(means[r, c]):
+        return float(m.mean()), 0, 0
+    return float(means[r, c]), int(c * tile), int(r * tile)
+
+
+def ssim(path_a, path_b, window=8):
+    x, y = _grey_pair(path_a, path_b)
+    return _ssim_of(x, y, window)
+
+
+class SlideFidelity:
+    """One slide against its input: page SSIM, and the worst 32 x 32 tile with its top-left pixel."""
+
+    def __init__(self, ssim_value, tile, tile_x, tile_y):
+        self.ssim = ssim_value
+        self.tile = tile
+        self.tile_x = tile_x
+        self.tile_y = tile_y
+
+
+MISSING = SlideFidelity(0.0, 0.0, 0, 0)
+UNCHANGED = SlideFidelity(1.0, 1.0, 0, 0)
+
+
+def compare(path_a, path_b):
+    x, y = _grey_pair(path_a, path_b)
+    tile, tx, ty = worst_tile(x, y)
+    return SlideFidelity(_ssim_of(x, y, 8), tile, tx, ty)
+
+
+def deck_fidelity(pages_in, pages_out):
+    """Per-slide SlideFidelity; a missing or extra page counts as 0."""
+    return [compare(page, pages_out[i]) if i < len(pages_out) else MISSING for i, page in enumerate(pages_in)]
 
 
 def deck_ssim(pages_in, pages_out):
     """Per-slide SSIM values; a missing or extra page counts as 0."""
-    if not pages_in:
-        return []
-    values = []
-    for i, page in enumerate(pages_in):
-        values.append(ssim(page, pages_out[i]) if i < len(pages_out) else 0.0)
-    return values
+    return [f.ssim for f in deck_fidelity(pages_in, pages_out)]
 
 
 def cleanup(path):

@@ -1,19 +1,29 @@
 #!/usr/bin/python3
 """Compression benchmark over the .pptx decks of a corpus folder.
 
-Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save and the npm
-package pptx-image-compressor (max size 1600, quality 75) on the same files, and prints one table:
+Runs quarnel-cli with default settings (fresh settings store), LibreOffice's re-save, the npm
+package pptx-image-compressor (max size 1600, quality 75) and a lossless repack (jpegoptim
+--all-progressive and optipng -o2 on the pictures, every entry re-zipped at deflate 9, [Content_Types].xml
+first) on the same files, and prints one table:
 bytes in/out, ratio, files changed, median seconds per file, per-slide SSIM of the 96 dpi page
-renderings against the input (mean and minimum), and structural regressions of animation, build
-list, picture hyperlinks and connector glue. Inputs are copied; nothing in the corpus is written.
+renderings against the input (mean and minimum), each slide's worst tile (the mean of the 7-pixel
+SSIM map over 32 x 32 pixel squares, minimum over the slide: page SSIM hides a damaged picture that
+a local measure shows) and structural regressions of animation, build list, picture hyperlinks and
+connector glue. The worst slides follow the table with their tile's top-left pixel. Inputs are
+copied; nothing in the corpus is written.
 
     /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
-    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,npm] [--slides-csv FILE]
+    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,lossless] [--slides-csv FILE]
+    [--quarnel-args "--file-size 10 --expect-rate 95 --group-size 10 --objects"]
+
+The slides CSV has no header; its columns are deck number, deck file, slide, tool, SSIM, worst tile,
+and the worst tile's left and top pixel.
 """
 
 import argparse
 import glob
 import os
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -58,9 +68,9 @@ def timed(cmd, timeout, **kw):
     return ok, time.monotonic() - start
 
 
-def run_quarnel(cli, src, outdir, env):
+def run_quarnel(cli, extra_args, src, outdir, env):
     os.makedirs(outdir, exist_ok=True)
-    ok, secs = timed([cli, "--overwrite", "--output-dir", outdir, src], 900, env=env)
+    ok, secs = timed([cli] + extra_args + ["--overwrite", "--output-dir", outdir, src], 900, env=env)
     outputs = [p for p in glob.glob(os.path.join(outdir, "*")) if p.lower().endswith((".pptx", ".pptm"))]
     return (outputs[0] if outputs else None), secs
 
@@ -83,6 +93,59 @@ def run_npm(main_js, src, workdir):
     return (out if os.path.exists(out) else None), secs
 
 
+TILE_FLOOR = 0.90
+
+
+def print_worst_slides(stats, tools, count):
+    """The slides with the lowest worst tile per tool, and for Quarnel those under the floor where the
+    npm tool stays above it (local damage the peer does not share)."""
+    by_slide = {tool: {(name, i): v for name, i, v in stats[tool]["slides"]} for tool in tools}
+    for tool in tools:
+        ranked = sorted(stats[tool]["slides"], key=lambda r: r[2].tile)[:count]
+        ranked = [r for r in ranked if r[2].tile < 1.0]
+        if not ranked:
+            continue
+        print()
+        print("Worst slides, %s (worst tile, its top-left pixel at 96 dpi, page SSIM):" % tool)
+        for name, i, v in ranked:
+            print("  %.4f  (%4d,%4d)  SSIM %.4f  %s slide %d" % (v.tile, v.tile_x, v.tile_y, v.ssim, name, i))
+    if "quarnel" in tools and "npm" in tools:
+        own = [(key, v) for key, v in by_slide["quarnel"].items() if v.tile < TILE_FLOOR]
+        alone = [(key, v) for key, v in own if key in by_slide["npm"] and by_slide["npm"][key].tile >= TILE_FLOOR]
+        print()
+        print("quarnel slides with a tile under %.2f where npm stays above it: %d" % (TILE_FLOOR, len(alone)))
+        for (name, i), v in sorted(alone, key=lambda r: r[1].tile):
+            print("  %.4f  (%4d,%4d)  npm %.4f  %s slide %d" % (v.tile, v.tile_x, v.tile_y,
+                                                                 by_slide["npm"][(name, i)].tile, name, i))
+
+
+def run_lossless(src, workdir):
+    """The lossless peer: every JPEG and PNG optimised in place by the standard tools, then the package
+    zipped again at the strongest zlib level in its original entry order."""
+    import zipfile
+    start = time.monotonic()
+    unpacked = os.path.join(workdir, "parts")
+    os.makedirs(unpacked, exist_ok=True)
+    with zipfile.ZipFile(src) as z:
+        names = [i.filename for i in z.infolist() if not i.is_dir()]
+        z.extractall(unpacked)
+    jpegs = [os.path.join(unpacked, n) for n in names if n.lower().endswith((".jpg", ".jpeg", ".jpe"))]
+    pngs = [os.path.join(unpacked, n) for n in names if n.lower().endswith(".png")]
+    for batch in range(0, len(jpegs), 50):
+        subprocess.run(["jpegoptim", "-q", "--all-progressive"] + jpegs[batch:batch + 50],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    for batch in range(0, len(pngs), 50):
+        subprocess.run(["optipng", "-quiet", "-o2"] + pngs[batch:batch + 50],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    out = os.path.join(workdir, os.path.basename(src))
+    first = [n for n in names if n == "[Content_Types].xml"]
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        for n in first + [n for n in names if n != "[Content_Types].xml"]:
+            z.write(os.path.join(unpacked, n), n)
+    shutil.rmtree(unpacked, ignore_errors=True)
+    return out, time.monotonic() - start
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
@@ -91,26 +154,30 @@ def main():
     ap.add_argument("--no-fidelity", action="store_true")
     ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     ap.add_argument("--keep", action="store_true", help="keep the temporary folder, page renderings included")
-    ap.add_argument("--tools", default="quarnel,libreoffice,npm", help="comma-separated subset of the tools")
-    ap.add_argument("--slides-csv", help="write deck, slide, tool and SSIM of every rendered slide here")
+    ap.add_argument("--tools", default="quarnel,libreoffice,npm,lossless", help="comma-separated subset of the tools")
+    ap.add_argument("--slides-csv", help="write every rendered slide's SSIM and worst tile here")
+    ap.add_argument("--quarnel-args", default="", help="further quarnel-cli options, one shell-quoted string")
+    ap.add_argument("--worst", type=int, default=10, help="how many worst slides to list per tool")
     args = ap.parse_args()
 
     cli = find_cli(args.cli)
+    quarnel_args = shlex.split(args.quarnel_args)
     files = sorted(p for p in glob.glob(os.path.join(args.corpus, "*.pptx")))
     if args.limit:
         files = files[: args.limit]
     if not files:
         sys.exit("no .pptx files in " + args.corpus)
-    tools = [t for t in ["quarnel", "libreoffice", "npm"] if t in args.tools.split(",")]
+    tools = [t for t in ["quarnel", "libreoffice", "npm", "lossless"] if t in args.tools.split(",")]
     if not tools:
-        sys.exit("--tools names none of quarnel, libreoffice, npm")
+        sys.exit("--tools names none of quarnel, libreoffice, npm, lossless")
     npm_main = ensure_npm_tool() if "npm" in tools else None
     slides_csv = open(args.slides_csv, "w") if args.slides_csv else None
 
     tmp = tempfile.mkdtemp(prefix="quarnel-bench-")
     profile = os.path.join(tmp, "lo-profile")
     env = dict(os.environ, QUARNEL_REGISTRY_DIR=os.path.join(tmp, "registry"), XDG_CONFIG_HOME=os.path.join(tmp, "cfg"))
-    stats = {t: {"in": 0, "out": 0, "changed": 0, "secs": [], "ssim": [], "issues": {}, "failed": 0} for t in tools}
+    stats = {t: {"in": 0, "out": 0, "changed": 0, "secs": [], "ssim": [], "issues": {}, "failed": 0,
+                 "slides": []} for t in tools}
 
     started = time.monotonic()
     done = 0
@@ -125,9 +192,10 @@ def main():
         shutil.copy2(src_orig, src)
         size_in = os.path.getsize(src)
         runners = {
-            "quarnel": lambda: run_quarnel(cli, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
+            "quarnel": lambda: run_quarnel(cli, quarnel_args, src, os.path.join(tmp, "quarnel", "%03d" % n), env),
             "libreoffice": lambda: run_libreoffice(src, os.path.join(tmp, "lo", "%03d" % n), profile),
             "npm": lambda: run_npm(npm_main, src, os.path.join(tmp, "npm", "%03d" % n)),
+            "lossless": lambda: run_lossless(src, os.path.join(tmp, "lossless", "%03d" % n)),
         }
         outs = {tool: runners[tool]() for tool in tools}
         resolved = {}
@@ -157,24 +225,33 @@ def main():
             # One office start renders the input and every changed output of this deck.
             pages = fidelity.render_many(dict(input=src, **resolved), os.path.join(tmp, "png", "%03d" % n), profile)
             if pages["input"]:
+                tiles = []
                 for tool in tools:
                     if tool in resolved:
-                        values = fidelity.deck_ssim(pages["input"], pages[tool])
-                        stats[tool]["ssim"].extend(values)
+                        values = fidelity.deck_fidelity(pages["input"], pages[tool])
                         if slides_csv:
                             for i, v in enumerate(values, 1):
-                                slides_csv.write("%03d,%s,%d,%s,%.5f\n" % (n, name, i, tool, v))
+                                slides_csv.write("%03d,%s,%d,%s,%.5f,%.5f,%d,%d\n" % (
+                                    n, name, i, tool, v.ssim, v.tile, v.tile_x, v.tile_y))
                             slides_csv.flush()
                     elif outs[tool][0] is not None or tool == "quarnel":
-                        stats[tool]["ssim"].extend([1.0] * len(pages["input"]))
+                        values = [fidelity.UNCHANGED] * len(pages["input"])
+                    else:
+                        continue
+                    stats[tool]["ssim"].extend(v.ssim for v in values)
+                    stats[tool]["slides"].extend((name, i, v) for i, v in enumerate(values, 1))
+                    tiles.append("%s tile %.3f" % (tool, min(v.tile for v in values)))
+                line.extend(tiles)
         print("  ".join(line), flush=True)
         if not args.keep:
             fidelity.cleanup(os.path.join(tmp, "png"))
 
     print()
     print("Decks: %d (.pptx of %s)" % (done, args.corpus))
+    if quarnel_args:
+        print("quarnel-cli options: %s" % " ".join(quarnel_args))
     header = ("tool", "bytes in", "bytes out", "out/in", "changed", "failed", "median s", "SSIM mean", "SSIM min",
-              "struct regressions")
+              "worst tile", "tiles < %.2f" % TILE_FLOOR, "struct regressions")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for tool in tools:
@@ -183,9 +260,13 @@ def main():
         mean = "%.4f" % statistics.mean(s["ssim"]) if s["ssim"] else "-"
         low = "%.4f" % min(s["ssim"]) if s["ssim"] else "-"
         issues = ", ".join("%s %d" % (k, v) for k, v in sorted(s["issues"].items()) if v) or "none"
-        print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s |" % (
+        tile_values = [v.tile for _, _, v in s["slides"]]
+        worst = "%.4f" % min(tile_values) if tile_values else "-"
+        below = "%d" % sum(t < TILE_FLOOR for t in tile_values) if tile_values else "-"
+        print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s | %s | %s |" % (
             tool, s["in"], s["out"], ratio, s["changed"], s["failed"], statistics.median(s["secs"]), mean, low,
-            issues))
+            worst, below, issues))
+    print_worst_slides(stats, tools, args.worst)
     if args.keep:
         print("kept", tmp)
     else:

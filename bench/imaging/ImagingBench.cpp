@@ -3,9 +3,12 @@
 //     thumbnail-and-save of the same pictures, per source megapixel, as a ratio measured in this run.
 //  2. JPEG size and luma SSIM against the source rendering for a range of encoder settings.
 //  3. PNG size and time for a range of zlib levels and row filters.
-// Usage: bench_imaging [corpus folder] [scale] [max pictures]
+//  4. Per picture kind: bytes and similarity of the former fixed settings against ours.
+// Usage: bench_imaging [--kinds [--per-picture]] [corpus folder] [scale] [max pictures]
+// With --kinds only the fourth part runs.
 
 #include "BenchPictures.h"
+#include "KindReport.h"
 #include "Ssim.h"
 #include "office/imaging/EncoderSettings.h"
 #include "office/imaging/Imaging.h"
@@ -53,7 +56,9 @@ std::size_t OurCopyPath(const Picture& p) {
     return office::imaging::EncodeJpeg(r).size();
 }
 
-// The physical floor: libvips' own shrink-on-load thumbnailer straight into the JPEG saver.
+// The physical floor: libvips' own shrink-on-load thumbnailer straight into the JPEG saver, at the
+// former fixed paste setting so that ratios stay comparable across versions.
+constexpr int kFloorQuality = 85;
 std::size_t BareLibvips(const Picture& p) {
     VipsBlob* blob = vips_blob_new(nullptr, p.bytes.data(), p.bytes.size());
     VImage t = VImage::thumbnail_buffer(
@@ -62,10 +67,7 @@ std::size_t BareLibvips(const Picture& p) {
     if (t.has_alpha()) {
         t = t.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}));
     }
-    const auto out = Buffer(t.cast(VIPS_FORMAT_UCHAR), ".jpg",
-                            JpegOptions(office::imaging::detail::kJpegQuality,
-                                        office::imaging::detail::kJpegSubsampleChroma,
-                                        office::imaging::detail::kJpegOptimizeCoding));
+    const auto out = Buffer(t.cast(VIPS_FORMAT_UCHAR), ".jpg", JpegOptions(kFloorQuality, true, true));
     return out.size();
 }
 
@@ -109,9 +111,19 @@ Raster Decode(const std::vector<std::uint8_t>& bytes, int w, int h) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::filesystem::path corpus = argc > 1 ? argv[1] : QUARNEL_CORPUS;
-    const double scale = argc > 2 ? std::atof(argv[2]) : 0.5;
-    const std::size_t limit = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 80;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto flag = [&](const char* name) {
+        const auto it = std::find(args.begin(), args.end(), name);
+        const bool found = it != args.end();
+        if (found) {
+            args.erase(it);
+        }
+        return found;
+    };
+    const bool kindsOnly = flag("--kinds"), perPicture = flag("--per-picture");
+    const std::filesystem::path corpus = args.size() > 0 ? args[0] : QUARNEL_CORPUS;
+    const double scale = args.size() > 1 ? std::atof(args[1].c_str()) : 0.5;
+    const std::size_t limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 80;
     if (!std::filesystem::is_directory(corpus)) {
         std::printf("corpus folder %s not found\n", corpus.c_str());
         return 1;
@@ -131,6 +143,10 @@ int main(int argc, char** argv) {
     }
     std::printf("%zu distinct raster pictures, %.1f source megapixels, rendered at scale %.2f\n\n",
                 pictures.size(), totalMp, scale);
+    if (kindsOnly) {
+        bench::ReportByKind(all, perPicture);
+        return 0;
+    }
 
     std::printf("1. Copy path (render + JPEG) against bare libvips thumbnail + JPEG, best of 3\n");
     std::printf("%-8s %6s %9s %14s %14s %7s\n", "source", "count", "MP", "ours ms/MP", "floor ms/MP",
@@ -221,7 +237,9 @@ int main(int argc, char** argv) {
     for (const Raster& r : pngSources) {
         ours += office::imaging::EncodePng(r).size();
     }
-    std::printf("EncodePng as configured (palette when it fits): %.0f KB, %.1f ms\n", ours / 1024.0,
+    std::printf("EncodePng as configured: %.0f KB, %.1f ms\n", ours / 1024.0,
                 Seconds(Clock::now() - start) * 1000);
+    std::printf("\n4. Per picture kind\n");
+    bench::ReportByKind(all, false);
     return 0;
 }

@@ -1,13 +1,62 @@
 #include "office/clipboard/ClipPicture.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace office {
+
+namespace {
+
+// A paste carries the stored picture's colour profile, as long as its pixels are still in it.
+std::vector<std::uint8_t> ProfileOf(const std::optional<PictureSource>& source) {
+    return source ? imaging::RgbProfileOf(*source->bytes) : std::vector<std::uint8_t>{};
+}
+
+} // namespace
 
 ClipPicture::ClipPicture(imaging::Raster raster)
     : width_(raster.width), height_(raster.height), pixels_(std::move(raster)) {}
 
+namespace {
+
+// One axis of a crop: near and far insets as fractions of the picture, negative where they pad.
+struct AxisCover {
+    double nearPad = 0, farPad = 0; // shares of the box left empty
+    double covered = 1;             // share of the box the picture covers
+};
+
+AxisCover CoverOf(double nearInset, double farInset) {
+    AxisCover axis;
+    const double visible = 1.0 - nearInset - farInset;
+    if (!(visible > 0) || !std::isfinite(visible))
+        return axis; // nothing visible: the rendering says so when asked
+    axis.nearPad = std::max(0.0, -nearInset) / visible;
+    axis.farPad = std::max(0.0, -farInset) / visible;
+    axis.covered = 1.0 - axis.nearPad - axis.farPad;
+    return axis;
+}
+
+} // namespace
+
 ClipPicture::ClipPicture(PictureSource source) : width_(source.pixelWidth), height_(source.pixelHeight) {
     if (!source.bytes)
         source.bytes = std::make_shared<const std::vector<std::uint8_t>>();
+    imaging::CropRect& crop = source.crop;
+    AxisCover h = CoverOf(crop.left, crop.right), v = CoverOf(crop.top, crop.bottom);
+    if (source.flipH)
+        std::swap(h.nearPad, h.farPad);
+    if (source.flipV)
+        std::swap(v.nearPad, v.farPad);
+    if (h.covered < 1 || v.covered < 1) {
+        padding_ = {-h.nearPad / h.covered, -v.nearPad / v.covered, -h.farPad / h.covered,
+                    -v.farPad / v.covered};
+        crop = {std::max(0.0, crop.left), std::max(0.0, crop.top), std::max(0.0, crop.right),
+                std::max(0.0, crop.bottom)};
+        offsetX_ = static_cast<int>(std::lround(h.nearPad * width_));
+        offsetY_ = static_cast<int>(std::lround(v.nearPad * height_));
+        source.pixelWidth = std::max(1, static_cast<int>(std::lround(h.covered * width_)));
+        source.pixelHeight = std::max(1, static_cast<int>(std::lround(v.covered * height_)));
+    }
     source_ = std::move(source);
 }
 
@@ -32,13 +81,13 @@ const imaging::Raster& ClipPicture::Pixels() const {
 
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
     if (pixels_)
-        return imaging::EncodeJpeg(*pixels_);
+        return imaging::EncodeJpeg(*pixels_, ProfileOf(source_));
     const PictureSource& s = *source_;
     return imaging::RenderPictureAsJpeg(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight);
 }
 
 std::vector<std::uint8_t> ClipPicture::Png() const {
-    return imaging::EncodePng(Pixels());
+    return imaging::EncodePng(Pixels(), ProfileOf(source_));
 }
 
 std::vector<std::uint8_t> ClipPicture::Gif() const {
@@ -52,8 +101,20 @@ std::vector<std::uint8_t> ClipPicture::WrappedInEmf() const {
 automation::ColorBox ClipPicture::BoxOnWhite(int boxWidth, int boxHeight) const {
     if (box_ && box_->width == boxWidth && box_->height == boxHeight)
         return *box_;
-    // The wrapping EMF declares the rendering's own size, so it draws the pixels one to one.
-    if (pixels_) {
+    if (offsetX_ != 0 || offsetY_ != 0) {
+        // The empty margin shows white; the covered part is drawn where it sits in the box.
+        automation::ColorBox covered = imaging::BoxOnWhite(Pixels(), std::max(1, boxWidth - offsetX_),
+                                                           std::max(1, boxHeight - offsetY_));
+        automation::ColorBox box;
+        box.width = boxWidth;
+        box.height = boxHeight;
+        box.colors.assign(static_cast<std::size_t>(boxWidth) * boxHeight, 0x00FFFFFFu);
+        for (int y = offsetY_; y < boxHeight; ++y)
+            for (int x = offsetX_; x < boxWidth; ++x)
+                box.colors[static_cast<std::size_t>(y) * boxWidth + x] =
+                    covered.At(x - offsetX_, y - offsetY_);
+        box_ = std::move(box);
+    } else if (pixels_) {
         box_ = imaging::BoxOnWhite(*pixels_, boxWidth, boxHeight);
     } else {
         const PictureSource& s = *source_;

@@ -12,6 +12,14 @@ std::vector<std::uint8_t> ClipboardContents::MetafileForm() const {
     return {};
 }
 
+imaging::CropRect ClipboardContents::MetafileFormCrop() const {
+    if (!metafile.empty())
+        return metafileCrop;
+    if (picture)
+        return picture->Padding();
+    return {};
+}
+
 void EngineClipboard::Set(ClipboardContents contents) {
     contents_ = std::move(contents);
 }
@@ -30,10 +38,11 @@ bool EngineClipboard::ContainsMetafile() {
 
 std::optional<automation::ColorBox> EngineClipboard::RenderMetafile(int boxWidth, int boxHeight) {
     try {
+        // The copy as the slide showed it (at its size, cropped); a bare metafile at its own size.
+        if (contents_.picture && contents_.picture->Readable())
+            return contents_.picture->BoxOnWhite(boxWidth, boxHeight);
         if (!contents_.metafile.empty())
             return imaging::RenderMetafileToBox(contents_.metafile, boxWidth, boxHeight);
-        if (contents_.picture)
-            return contents_.picture->BoxOnWhite(boxWidth, boxHeight);
     } catch (const imaging::ImagingError& e) {
         throw automation::AutomationError("Clipboard.RenderMetafile", e.what());
     }

@@ -33,15 +33,34 @@ struct ShapeClip {
     std::vector<ClipPart> parts;
 };
 
+// How a copied picture shape shows its picture, apart from the pixels. A paste as a picture gives it
+// back, so the new picture renders like the copied shape.
+struct PictureLook {
+    // The copied p:pic without its picture, frame or identity: its hidden flag and locks, the blip's
+    // colour changes, the fill mode, geometry, outline, effects, 3-D and style reference, with the
+    // namespace declarations they need. Empty for a shape that is not a picture (an object shows
+    // only its preview).
+    std::string pictureXml;
+    bool flipH = false;
+    bool flipV = false;
+    // Why a paste as a picture cannot give this look back (e.g. a tiled fill); empty when it can.
+    std::string refusal;
+};
+
 struct ClipboardContents {
     std::optional<ShapeClip> shape;
+    PictureLook look;
     // The rendering at the copied size.
     std::optional<ClipPicture> picture;
     // A metafile as copied (EMF or WMF bytes). When empty, the metafile form is the picture wrapped.
     std::vector<std::uint8_t> metafile;
+    // How the copied shape crops that metafile (the copy keeps the whole metafile).
+    imaging::CropRect metafileCrop;
 
     // The metafile form: the copied metafile, or the picture wrapped in an EMF; empty when neither.
     std::vector<std::uint8_t> MetafileForm() const;
+    // The crop a picture pasted from the metafile form takes.
+    imaging::CropRect MetafileFormCrop() const;
 };
 
 class EngineClipboard : public automation::IClipboard {

@@ -57,7 +57,11 @@ std::optional<PictureFormat> FormatOfCaption(const std::string& caption) {
 }
 
 SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureFormat format) {
+    if (!clipboard.look.refusal.empty()) {
+        throw std::invalid_argument(clipboard.look.refusal);
+    }
     SheetPicture picture;
+    picture.look = clipboard.look;
     if (format == PictureFormat::Metafile && !clipboard.metafile.empty()) {
         // The metafile as copied; a metafile source stays vector.
         picture.bytes = clipboard.metafile;
@@ -66,8 +70,12 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
             throw imaging::ImagingError("the clipboard metafile is not a metafile");
         }
         // Pasted at the size it was copied at, like any other format; a bare metafile at its own.
+        picture.crop = clipboard.metafileCrop;
         if (clipboard.picture) {
             picture.raster = clipboard.picture->Pixels();
+            picture.widthPt = clipboard.picture->Width() * kPointsPerPixel;
+            picture.heightPt = clipboard.picture->Height() * kPointsPerPixel;
+            return picture;
         } else {
             const imaging::PixelSize size = imaging::MetafileSize(picture.bytes);
             picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, size.width, size.height);
@@ -82,8 +90,10 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
     const ClipPicture& source = *clipboard.picture;
     picture.bytes = Encode(source, format);
     picture.kind = KindOfFormat(format);
+    picture.crop = source.Padding();
     // The sheet shows the encoded picture, so decode it again rather than keep the source pixels.
-    picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, source.Width(), source.Height());
+    const imaging::PixelSize size = imaging::MeasurePicture(picture.bytes);
+    picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, size.width, size.height);
     picture.widthPt = source.Width() * kPointsPerPixel;
     picture.heightPt = source.Height() * kPointsPerPixel;
     return picture;
@@ -91,7 +101,9 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
 
 ClipboardContents ClipboardFor(const SheetPicture& picture) {
     ClipboardContents contents;
-    contents.shape = MakePictureClip(picture.bytes, picture.kind, picture.widthPt, picture.heightPt);
+    contents.shape = MakePictureClip(picture.bytes, picture.kind, picture.widthPt, picture.heightPt,
+                                     picture.look, picture.crop);
+    contents.look = picture.look;
     contents.picture.emplace(picture.raster);
     if (imaging::IsMetafile(picture.kind)) {
         contents.metafile = picture.bytes;

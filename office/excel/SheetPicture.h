@@ -22,6 +22,9 @@ struct SheetPicture {
     imaging::Raster raster; // how it looks once encoded (JPEG artefacts, black for lost alpha...)
     double widthPt = 0;
     double heightPt = 0;
+    // How the copied shape showed its picture; the picture copied back from the sheet keeps it.
+    PictureLook look;
+    imaging::CropRect crop;
 };
 
 // Encodes the clipboard's picture in the given format. Throws ImagingError, or

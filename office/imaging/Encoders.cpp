@@ -1,5 +1,7 @@
 #include "office/imaging/EncoderSettings.h"
 #include "office/imaging/Imaging.h"
+#include "office/imaging/JpegChoice.h"
+#include "office/imaging/Similarity.h"
 #include "office/imaging/VipsSupport.h"
 
 #include <algorithm>
@@ -54,8 +56,48 @@ vips::VOption* PngOptions() {
     return VImage::option()
         ->set("compression", detail::kPngCompression)
         ->set("filter",
-              detail::kPngAdaptiveFilter ? VIPS_FOREIGN_PNG_FILTER_ALL : VIPS_FOREIGN_PNG_FILTER_NONE)
-        ->set("strip", true);
+              detail::kPngAdaptiveFilter ? VIPS_FOREIGN_PNG_FILTER_ALL : VIPS_FOREIGN_PNG_FILTER_NONE);
+}
+
+// The image to save, carrying the profile (and nothing else) when there is one. The profile must
+// outlive the image.
+VImage WithProfile(VImage image, std::span<const std::uint8_t> iccProfile) {
+    if (!iccProfile.empty()) {
+        image = image.copy();
+        image.set("icc-profile-data", nullptr, const_cast<std::uint8_t*>(iccProfile.data()),
+                  iccProfile.size());
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> SavePng(const VImage& image, std::span<const std::uint8_t> iccProfile,
+                                  vips::VOption* options) {
+    void* data = nullptr;
+    std::size_t size = 0;
+    WithProfile(image, iccProfile)
+        .write_to_buffer(".png", &data, &size, options->set("strip", iccProfile.empty()));
+    return TakeBuffer(data, size);
+}
+
+// The pixels of an encoded picture as RGB or RGBA, like the source they are compared with.
+std::vector<std::uint8_t> DecodedBands(const std::vector<std::uint8_t>& encoded, int bands) {
+    const VImage back = detail::ToSrgbAlpha(VImage::new_from_buffer(encoded.data(), encoded.size(), ""));
+    const VImage wanted = bands == 4 ? back : back.extract_band(0, VImage::option()->set("n", 3));
+    std::size_t size = 0;
+    void* mem = wanted.write_to_memory(&size);
+    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(mem),
+                                  static_cast<const std::uint8_t*>(mem) + size);
+    g_free(mem);
+    return out;
+}
+
+std::vector<std::uint8_t> Rgb(const Raster& raster) {
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(raster.rgba.size() / 4 * 3);
+    for (std::size_t i = 0; i < raster.rgba.size(); i += 4) {
+        rgb.insert(rgb.end(), &raster.rgba[i], &raster.rgba[i + 3]);
+    }
+    return rgb;
 }
 
 int PaletteBitDepth(std::size_t colours) {
@@ -66,64 +108,73 @@ int PaletteBitDepth(std::size_t colours) {
 
 namespace detail {
 
-std::vector<std::uint8_t> EncodeJpegImage(VImage image) {
+std::vector<std::uint8_t> EncodeJpegImage(VImage image, std::span<const std::uint8_t> iccProfile) {
     // A copy to JPEG has no alpha: what was transparent turns black.
     if (image.bands() == 4) {
         image = image.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}))
                     .cast(VIPS_FORMAT_UCHAR);
     }
-    image = image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    void* data = nullptr;
-    std::size_t size = 0;
-    image.write_to_buffer(".jpg", &data, &size,
-                          VImage::option()
-                              ->set("Q", kJpegQuality)
-                              ->set("optimize_coding", kJpegOptimizeCoding)
-                              ->set("subsample_mode", kJpegSubsampleChroma ? VIPS_FOREIGN_SUBSAMPLE_ON
-                                                                           : VIPS_FOREIGN_SUBSAMPLE_OFF)
-                              ->set("strip", true));
-    return TakeBuffer(data, size);
+    // Held once in memory: the quality search reads samples of it before the final encoding.
+    const VImage rgb =
+        image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
+    std::vector<std::uint8_t> jpeg = ChooseAndEncodeJpeg(rgb).jpeg;
+    InsertIccProfile(jpeg, iccProfile);
+    return jpeg;
 }
 
 } // namespace detail
 
-std::vector<std::uint8_t> EncodeJpeg(const Raster& raster) {
+std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile) {
     detail::EnsureVips();
     try {
         const VImage image = detail::ViewOfRaster(raster); // encoded before returning
         return detail::EncodeJpegImage(
-            raster.HasTransparency() ? image : image.extract_band(0, VImage::option()->set("n", 3)));
+            raster.HasTransparency() ? image : image.extract_band(0, VImage::option()->set("n", 3)),
+            iccProfile);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("JPEG encoding failed: ") + e.what());
     }
 }
 
-std::vector<std::uint8_t> EncodePng(const Raster& raster) {
+std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile) {
     detail::EnsureVips();
     try {
         const VImage image = detail::ViewOfRaster(raster); // encoded before returning
         const bool transparent = raster.HasTransparency();
-        void* data = nullptr;
-        std::size_t size = 0;
-        const std::size_t colours = CountColours(raster, 256);
+        const std::size_t colours = CountColours(raster, detail::kPngPaletteMaxColours);
         if (colours <= 256) {
             // A palette is the smallest lossless form, provided the quantiser keeps every colour;
             // it is checked by decoding, and the direct form is used when it did not.
-            image.write_to_buffer(".png", &data, &size,
-                                  PngOptions()
-                                      ->set("palette", true)
-                                      ->set("Q", 100)
-                                      ->set("dither", 0.0)
-                                      ->set("bitdepth", PaletteBitDepth(colours)));
-            std::vector<std::uint8_t> palette = TakeBuffer(data, size);
+            std::vector<std::uint8_t> palette = SavePng(image, iccProfile,
+                                                        PngOptions()
+                                                            ->set("palette", true)
+                                                            ->set("Q", 100)
+                                                            ->set("dither", 0.0)
+                                                            ->set("bitdepth", PaletteBitDepth(colours)));
             const VImage back = VImage::new_from_buffer(palette.data(), palette.size(), "");
             if (SamePixels(detail::ToRaster(detail::ToSrgbAlpha(back)), raster)) {
                 return palette;
             }
         }
         const VImage direct = transparent ? image : image.extract_band(0, VImage::option()->set("n", 3));
-        direct.write_to_buffer(".png", &data, &size, PngOptions());
-        return TakeBuffer(data, size);
+        std::vector<std::uint8_t> lossless = SavePng(direct, iccProfile, PngOptions());
+        if (colours > 256 && colours <= static_cast<std::size_t>(detail::kPngPaletteMaxColours)) {
+            // Anti-aliased drawings and screenshots: 256 well-chosen colours often look the same.
+            std::vector<std::uint8_t> palette = SavePng(
+                direct, iccProfile,
+                PngOptions()->set("palette", true)->set("Q", 100)->set("dither", 0.0)->set("effort", 10));
+            if (palette.size() < lossless.size()) {
+                const int bands = transparent ? 4 : 3;
+                const std::vector<std::uint8_t> source = transparent ? raster.rgba : Rgb(raster);
+                const detail::Similarity s = detail::MeasureSimilarity(source, DecodedBands(palette, bands),
+                                                                       raster.width, raster.height, bands);
+                if (s.luma >= detail::kPngPaletteTargetLuma && s.chroma >= detail::kPngPaletteTargetChroma &&
+                    s.alpha >= detail::kPngPaletteTargetAlpha) {
+                    return palette;
+                }
+            }
+        }
+        return lossless;
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("PNG encoding failed: ") + e.what());
     }
@@ -141,7 +192,10 @@ std::vector<std::uint8_t> EncodeGif(const Raster& raster) {
         void* data = nullptr;
         std::size_t size = 0;
         image.write_to_buffer(".gif", &data, &size,
-                              VImage::option()->set("dither", fewColours ? 0.0 : 1.0)->set("strip", true));
+                              VImage::option()
+                                  ->set("dither", fewColours ? 0.0 : 1.0)
+                                  ->set("effort", detail::kGifEffort)
+                                  ->set("strip", true));
         return TakeBuffer(data, size);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("GIF encoding failed: ") + e.what());

@@ -54,7 +54,8 @@ PixelSize MeasurePicture(std::span<const std::uint8_t> bytes);
 Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
                      int pixelWidth, int pixelHeight);
 
-// RenderPicture followed by EncodeJpeg in one pass, without holding the whole raster.
+// RenderPicture followed by EncodeJpeg with the picture's RgbProfileOf in one pass, without holding
+// the whole raster.
 std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
                                               bool flipH, bool flipV, int pixelWidth, int pixelHeight);
 
@@ -66,10 +67,16 @@ Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& 
 // The top-left corner of a raster, at most width x height.
 Raster CornerOf(const Raster& raster, int width, int height);
 
-// Paste encodings. JPEG flattens transparent pixels onto black; PNG is lossless with alpha;
-// GIF has at most 256 colours with one transparent index.
-std::vector<std::uint8_t> EncodeJpeg(const Raster& raster);
-std::vector<std::uint8_t> EncodePng(const Raster& raster);
+// The picture's embedded ICC profile when it describes RGB pixels, as its renderings keep them;
+// empty when there is none or the rendering converted the pixels (CMYK, grey).
+std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
+
+// Paste encodings, each carrying the ICC profile when one is given. JPEG flattens transparent
+// pixels onto black and takes, per picture, the lowest quality that keeps the look
+// (EncoderSettings.h); PNG is a palette where that keeps the look, otherwise lossless, alpha kept
+// either way; GIF has at most 256 colours with one transparent index.
+std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {});
+std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {});
 std::vector<std::uint8_t> EncodeGif(const Raster& raster);
 // An EMF holding the bitmap (32-bit, alpha kept).
 std::vector<std::uint8_t> WrapInEmf(const Raster& raster);

@@ -1,6 +1,7 @@
 #include "office/imaging/Metafile.h"
 
 #include "office/imaging/BmpDecoder.h"
+#include "office/imaging/EmfMaskedBitmaps.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
 
@@ -232,7 +233,50 @@ std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
     return WithSvgNamespace(std::string(buffer, length)); // the buffer belongs to the reader
 }
 
-std::string EmfToSvg(std::span<const std::uint8_t> emf) {
+// The converter sizes its drawing by the bounds of what is drawn; a picture is its frame, which may
+// hold a margin around the drawing (an object's icon sits in a frame with room for its label).
+// Sets the SVG's size and origin to the frame, in the reference device's pixels the drawing uses.
+std::string FramedBySvgFrame(std::string svg, std::span<const std::uint8_t> emf) {
+    const double deviceW = ReadI32(emf, 72), deviceH = ReadI32(emf, 76);
+    const double mmW = ReadI32(emf, 80), mmH = ReadI32(emf, 84);
+    if (deviceW <= 0 || deviceH <= 0 || mmW <= 0 || mmH <= 0) {
+        return svg;
+    }
+    const double pxPerHundredthX = deviceW / (mmW * 100.0), pxPerHundredthY = deviceH / (mmH * 100.0);
+    const double left = ReadI32(emf, 24) * pxPerHundredthX, top = ReadI32(emf, 28) * pxPerHundredthY;
+    const double width = (ReadI32(emf, 32) - ReadI32(emf, 24)) * pxPerHundredthX;
+    const double height = (ReadI32(emf, 36) - ReadI32(emf, 28)) * pxPerHundredthY;
+    const auto open = svg.find("<svg");
+    const auto close = open == std::string::npos ? open : svg.find('>', open);
+    const auto group = close == std::string::npos ? close : svg.find("<g transform=\"translate(", close);
+    if (group == std::string::npos || !(width > 0 && height > 0) || !std::isfinite(width) ||
+        !std::isfinite(height)) {
+        return svg;
+    }
+    const auto groupEnd = svg.find(')', group);
+    if (groupEnd == std::string::npos) {
+        return svg;
+    }
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "<g transform=\"translate(%.4f, %.4f", -left, -top);
+    svg.replace(group, groupEnd - group, buffer);
+    std::string tag = svg.substr(open, close - open);
+    for (const auto& [name, value] : {std::pair{" width=\"", width}, std::pair{" height=\"", height}}) {
+        const auto at = tag.find(name);
+        const auto end = at == std::string::npos ? at : tag.find('"', at + std::strlen(name));
+        if (end == std::string::npos) {
+            return svg;
+        }
+        std::snprintf(buffer, sizeof buffer, "%.4f", value);
+        tag.replace(at + std::strlen(name), end - at - std::strlen(name), buffer);
+    }
+    svg.replace(open, close - open, tag);
+    return svg;
+}
+
+std::string EmfToSvg(std::span<const std::uint8_t> original) {
+    const auto merged = WithMaskedBitmapsMerged(original);
+    const std::span<const std::uint8_t> emf = merged ? std::span<const std::uint8_t>(*merged) : original;
     generatorOptions options{};
     char emptyNamespace[] = "";
     options.nameSpace = emptyNamespace;
@@ -250,7 +294,7 @@ std::string EmfToSvg(std::span<const std::uint8_t> emf) {
     if (ok == 0 || out == nullptr || length == 0) {
         throw ImagingError("enhanced metafile cannot be converted");
     }
-    return std::string(out, length);
+    return FramedBySvgFrame(std::string(out, length), emf);
 }
 
 // The SVG is copied into the blob because the loader reads it lazily.

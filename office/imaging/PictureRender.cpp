@@ -4,6 +4,7 @@
 #include "office/imaging/Metafile.h"
 #include "office/imaging/VipsSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace office::imaging {
@@ -108,74 +109,92 @@ VImage Decode(std::span<const std::uint8_t> bytes, PictureKind kind, PixelSize n
     throw ImagingError("unknown picture format");
 }
 
-// Cuts the visible part out (crop insets as fractions; negative insets add transparent margins).
-VImage ApplyCrop(VImage image, const CropRect& crop) {
-    if (crop.IsEmpty()) {
-        return image;
-    }
+// The visible part of a decoded picture in its pixel coordinates: edges at exact (fractional)
+// positions, so that a crop never moves the picture by the rounding of its edges.
+struct SourceWindow {
+    double x0, y0, x1, y1;
+};
+
+SourceWindow WindowOf(const VImage& image, const CropRect& crop) {
     const double w = image.width(), h = image.height();
-    const long long x0 = std::llround(crop.left * w), x1 = std::llround(w - crop.right * w);
-    const long long y0 = std::llround(crop.top * h), y1 = std::llround(h - crop.bottom * h);
-    if (x1 <= x0 || y1 <= y0) {
-        throw ImagingError("the crop leaves nothing visible");
-    }
-    detail::CheckDimensions(x1 - x0, y1 - y0);
-    const long long padLeft = std::max(0LL, -x0), padTop = std::max(0LL, -y0);
-    const long long padRight = std::max(0LL, x1 - image.width()),
-                    padBottom = std::max(0LL, y1 - image.height());
-    if (padLeft + padTop + padRight + padBottom > 0) {
-        image = detail::ToSrgbAlpha(image);
-        const long long paddedW = image.width() + padLeft + padRight,
-                        paddedH = image.height() + padTop + padBottom;
-        detail::CheckDimensions(paddedW, paddedH);
-        image = image.embed(static_cast<int>(padLeft), static_cast<int>(padTop), static_cast<int>(paddedW),
-                            static_cast<int>(paddedH),
-                            VImage::option()
-                                ->set("extend", VIPS_EXTEND_BACKGROUND)
-                                ->set("background", std::vector<double>{0, 0, 0, 0}));
-    }
-    return image.extract_area(static_cast<int>(x0 + padLeft), static_cast<int>(y0 + padTop),
-                              static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
+    return {crop.left * w, crop.top * h, w - crop.right * w, h - crop.bottom * h};
 }
 
-// Enlarges each axis by exactly its factor with pixel centres kept aligned (libvips's resize puts
-// an enlargement half an output pixel off). The caller has premultiplied any alpha.
-VImage EnlargeAligned(VImage image, int width, int height) {
-    const double sx = static_cast<double>(width) / image.width();
-    const double sy = static_cast<double>(height) / image.height();
-    // Output centre X + 0.5 maps to input centre (X + 0.5) / s, i.e. X = s * x + (s - 1) / 2.
-    return image.affine({sx, 0, 0, sy}, VImage::option()
-                                            ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
-                                            ->set("oarea", std::vector<int>{0, 0, width, height})
-                                            ->set("odx", (sx - 1) / 2)
-                                            ->set("ody", (sy - 1) / 2)
-                                            ->set("extend", VIPS_EXTEND_COPY)
-                                            ->set("premultiplied", true));
-}
-
-VImage ResampleExactly(VImage image, int width, int height) {
-    if (image.width() == width && image.height() == height) {
+// Negative insets reach past the picture's edge: that margin is transparent. Pads the image with
+// whole transparent pixels as far as the window reaches and moves the window along.
+VImage PadForWindow(VImage image, SourceWindow& window) {
+    const auto padLeft = static_cast<long long>(std::ceil(std::max(0.0, -window.x0)));
+    const auto padTop = static_cast<long long>(std::ceil(std::max(0.0, -window.y0)));
+    const auto padRight = static_cast<long long>(std::ceil(std::max(0.0, window.x1 - image.width())));
+    const auto padBottom = static_cast<long long>(std::ceil(std::max(0.0, window.y1 - image.height())));
+    if (padLeft + padTop + padRight + padBottom == 0) {
         return image;
     }
+    image = detail::ToSrgbAlpha(image);
+    const long long paddedW = image.width() + padLeft + padRight,
+                    paddedH = image.height() + padTop + padBottom;
+    detail::CheckDimensions(paddedW, paddedH);
+    window.x0 += static_cast<double>(padLeft);
+    window.x1 += static_cast<double>(padLeft);
+    window.y0 += static_cast<double>(padTop);
+    window.y1 += static_cast<double>(padTop);
+    return image.embed(static_cast<int>(padLeft), static_cast<int>(padTop), static_cast<int>(paddedW),
+                       static_cast<int>(paddedH),
+                       VImage::option()
+                           ->set("extend", VIPS_EXTEND_BACKGROUND)
+                           ->set("background", std::vector<double>{0, 0, 0, 0}));
+}
+
+// Snaps an edge that lies within rounding noise of a whole pixel onto it.
+double Snapped(double v) {
+    const double r = std::round(v);
+    return std::abs(v - r) < 1e-6 ? r : v;
+}
+
+// Resamples the window of the image to exactly width x height. Reductions go through the resizer's
+// adaptive kernel, which keeps pixel centres in place; what remains (an enlargement, and the
+// fraction of a pixel by which the window starts inside its first whole pixel) is one affine step
+// with centres aligned. A window on whole pixels that only shrinks needs no affine step at all.
+VImage ResampleWindow(VImage image, SourceWindow window, int width, int height) {
+    window = {Snapped(window.x0), Snapped(window.y0), Snapped(window.x1), Snapped(window.y1)};
+    const int ix0 = static_cast<int>(std::clamp(std::floor(window.x0), 0.0, image.width() - 1.0));
+    const int iy0 = static_cast<int>(std::clamp(std::floor(window.y0), 0.0, image.height() - 1.0));
+    const int ix1 = static_cast<int>(std::clamp(std::ceil(window.x1), ix0 + 1.0, 1.0 * image.width()));
+    const int iy1 = static_cast<int>(std::clamp(std::ceil(window.y1), iy0 + 1.0, 1.0 * image.height()));
+    if (ix0 != 0 || iy0 != 0 || ix1 != image.width() || iy1 != image.height()) {
+        image = image.extract_area(ix0, iy0, ix1 - ix0, iy1 - iy0);
+    }
+    const double fx = window.x0 - ix0, fy = window.y0 - iy0;
+    const double hscale = width / (window.x1 - window.x0);
+    const double vscale = height / (window.y1 - window.y0);
     const bool alpha = image.bands() == 4;
-    const double hscale = static_cast<double>(width) / image.width();
-    const double vscale = static_cast<double>(height) / image.height();
     // Resample premultiplied so that transparent pixels do not bleed their colour into the edges.
     VImage work = alpha ? image.premultiply() : image;
     if (hscale < 1 || vscale < 1) {
-        // Reductions through the resizer's adaptive kernel, which keeps centres in place.
         work = work.resize(
             std::min(hscale, 1.0),
             VImage::option()->set("vscale", std::min(vscale, 1.0))->set("kernel", VIPS_KERNEL_LANCZOS3));
     }
-    const int reducedW = hscale < 1 ? width : work.width(), reducedH = vscale < 1 ? height : work.height();
-    if (work.width() != reducedW || work.height() != reducedH) {
-        // Rounding inside the resampler may leave a pixel too many or too few.
-        work = work.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, reducedW, reducedH,
-                            VImage::option()->set("extend", VIPS_EXTEND_COPY));
-    }
-    if (hscale > 1 || vscale > 1) {
-        work = EnlargeAligned(work, width, height);
+    // Per axis, what the affine step still has to do, in the units of the image it works on.
+    const double rx = hscale < 1 ? 1.0 : hscale, ry = vscale < 1 ? 1.0 : vscale;
+    const double offX = hscale < 1 ? fx * hscale : fx, offY = vscale < 1 ? fy * vscale : fy;
+    if (rx == 1.0 && ry == 1.0 && offX == 0.0 && offY == 0.0) {
+        if (work.width() != width || work.height() != height) {
+            // Rounding inside the resampler may leave a pixel too many or too few.
+            work = work.gravity(VIPS_COMPASS_DIRECTION_NORTH_WEST, width, height,
+                                VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        }
+    } else {
+        // Output centre X + 0.5 maps to input centre (X + 0.5) / r + off, i.e. X = r * x + (r - 1) / 2 - r *
+        // off.
+        work =
+            work.affine({rx, 0, 0, ry}, VImage::option()
+                                            ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
+                                            ->set("oarea", std::vector<int>{0, 0, width, height})
+                                            ->set("odx", (rx - 1) / 2 - rx * offX)
+                                            ->set("ody", (ry - 1) / 2 - ry * offY)
+                                            ->set("extend", VIPS_EXTEND_COPY)
+                                            ->set("premultiplied", true));
     }
     if (alpha) {
         work = work.unpremultiply();
@@ -237,8 +256,12 @@ VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& cro
         VImage image = Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
         CheckDimensions(image.width(), image.height());
         image = ToSrgb(image);
-        image = ApplyCrop(image, crop);
-        return ResampleExactly(image, pixelWidth, pixelHeight);
+        SourceWindow window = WindowOf(image, crop);
+        if (!(window.x1 - window.x0 >= 1e-9 && window.y1 - window.y0 >= 1e-9)) {
+            throw ImagingError("the crop leaves nothing visible");
+        }
+        image = PadForWindow(image, window);
+        return ResampleWindow(image, window, pixelWidth, pixelHeight);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
     }
@@ -261,15 +284,16 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
 
 std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
                                               bool flipH, bool flipV, int pixelWidth, int pixelHeight) {
+    const std::vector<std::uint8_t> profile = RgbProfileOf(bytes);
     if (flipV) {
-        return EncodeJpeg(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight));
+        return EncodeJpeg(RenderPicture(bytes, crop, flipH, flipV, pixelWidth, pixelHeight), profile);
     }
     VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
     try {
         if (flipH) {
             image = image.flip(VIPS_DIRECTION_HORIZONTAL);
         }
-        return detail::EncodeJpegImage(image);
+        return detail::EncodeJpegImage(image, profile);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
     }

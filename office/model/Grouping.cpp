@@ -1,3 +1,4 @@
+#include "office/model/GroupFill.h"
 #include "office/model/ModelImpl.h"
 
 #include <algorithm>
@@ -95,6 +96,8 @@ automation::ShapeRangePtr ShapeImpl::Ungroup() {
     ShapeLocation loc = Locate(member);
     if (std::strcmp(loc.shape.name(), "p:grpSp") != 0)
         Fail(member, "the shape is not a group");
+    if (LockedAgainstUngrouping(loc.shape))
+        Fail(member, "the group is locked against ungrouping");
     // Taking such a group apart would change how its frames draw, so it stays whole.
     if (ScalesItsChildren(ReadGroupFrame(loc.shape)) && HoldsFrameWithOwnContent(loc.shape))
         Fail(member, "a scaled group holding a diagram, table or chart cannot be taken apart faithfully");
@@ -105,6 +108,8 @@ automation::ShapeRangePtr ShapeImpl::Ungroup() {
     pugi::xml_node grp = loc.shape;
     GroupFrame g = ReadGroupFrame(grp);
     pugi::xml_node parent = loc.element.parent();
+    // Members that painted with the group's fill keep it as their own.
+    ResolveGroupFills(grp);
 
     std::vector<std::uint32_t> ids;
     for (pugi::xml_node child : ShapeChildren(grp)) {

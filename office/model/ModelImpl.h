@@ -6,6 +6,8 @@
 
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "automation/DeckPictures.h"
+#include "automation/EmbeddedMedia.h"
 #include "automation/PowerPoint.h"
 #include "office/binary/LibreOfficeConverter.h"
 #include "office/model/ShapeTree.h"
@@ -52,6 +54,8 @@ struct AppCore {
 };
 
 class PresentationImpl : public automation::IPresentation,
+                         public automation::IEmbeddedMedia,
+                         public automation::IDeckPictures,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -69,6 +73,14 @@ public:
     // The file the presentation was opened from (not the converted copy) and the package kind it is
     // saved as by default.
     void SetOrigin(std::string openedFrom, std::string saveExtension);
+
+    std::vector<automation::DeckPictureResult>
+    CompressDeckPictures(const automation::DeckPictureRequest& request) override;
+
+    // IEmbeddedMedia (PresentationMedia.cpp)
+    std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
+    void ExportMedia(const std::string& partName, const std::string& path) override;
+    std::string ReplaceMedia(const std::string& partName, const std::string& path) override;
 
     // Reads the slide list; called once right after construction.
     void LoadSlides();
@@ -169,6 +181,7 @@ public:
     std::string Title() override;
     void SetTitle(const std::string& text) override;
     int Type() override;
+    int PlaceholderContainedType() override;
     double Left() override;
     void SetLeft(double points) override;
     double Top() override;

@@ -18,7 +18,6 @@ constexpr const char* kNotFound = "ファイルが見つかりません。";
 constexpr const char* kEncrypted = "パスワードで保護されたファイルは開けません。";
 constexpr const char* kNotPowerPoint = "PowerPointのファイルではありません。";
 constexpr const char* kDamaged = "ファイルが壊れています。";
-constexpr const char* kDamagedOrForeign = "ファイルが壊れているか、PowerPointのファイルではありません。";
 constexpr const char* kConvertedUnreadable = "LibreOfficeが変換したファイルを読み込めませんでした。";
 
 std::string Lower(std::string text) {
@@ -99,8 +98,9 @@ OpenedDeck OpenDeck(const std::string& path, const binary::ConverterSettings& co
     case binary::DeckFormat::Unknown:
         break;
     }
-    deck.package =
-        WithExplanation([&] { return package::Package::Open(path, member); }, kDamagedOrForeign, member);
+    // The package reader's English cause (empty, truncated, not a presentation...) is precise enough for
+    // the log to put into Japanese itself.
+    deck.package = package::Package::Open(path, member);
     deck.saveExtension = PackageExtensionFor(deck.package->ContentType(deck.package->MainPartName()));
     return deck;
 }

@@ -20,8 +20,9 @@ struct OpenedDeck {
     bool converted = false;
 };
 
-// Throws automation::AutomationError for member, with a Japanese userText, when the file cannot be
-// opened. The file is only read.
+// Throws automation::AutomationError for member when the file cannot be opened: with a Japanese userText
+// for what is found here (encryption, a foreign compound file, the conversion), with the package reader's
+// English cause alone otherwise. The file is only read.
 OpenedDeck OpenDeck(const std::string& path, const binary::ConverterSettings& converter,
                     const binary::StopCheck& stop, const std::string& member);
 

@@ -1,10 +1,12 @@
 #include "office/model/PictureClip.h"
 
 #include "office/model/Geometry.h"
+#include "office/model/PictureLook.h"
 #include "office/package/OpcTypes.h"
 
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace office {
@@ -37,7 +39,7 @@ PictureFileType FileTypeOf(imaging::PictureKind kind) {
 }
 
 ShapeClip MakePictureClip(std::vector<std::uint8_t> bytes, imaging::PictureKind kind, double widthPt,
-                          double heightPt) {
+                          double heightPt, const PictureLook& look, const imaging::CropRect& crop) {
     PictureFileType type = FileTypeOf(kind);
     auto emu = [](double pt) {
         return std::to_string(std::llround(std::max(0.0, pt) * model::kEmuPerPoint));
@@ -52,6 +54,20 @@ ShapeClip MakePictureClip(std::vector<std::uint8_t> bytes, imaging::PictureKind 
                R"(<a:ext cx=")" +
                emu(widthPt) + R"(" cy=")" + emu(heightPt) +
                R"("/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom></p:spPr></p:pic>)";
+    if (!look.pictureXml.empty() || look.flipH || look.flipV || !crop.IsEmpty()) {
+        pugi::xml_document doc;
+        doc.load_string(clip.xml.c_str());
+        pugi::xml_node pic = doc.document_element();
+        model::GiveLook(pic, look, crop, pic);
+        pugi::xml_node xfrm = pic.child("p:spPr").child("a:xfrm");
+        if (look.flipH)
+            xfrm.append_attribute("flipH").set_value("1");
+        if (look.flipV)
+            xfrm.append_attribute("flipV").set_value("1");
+        std::ostringstream xml;
+        doc.save(xml, "", pugi::format_raw | pugi::format_no_declaration);
+        clip.xml = xml.str();
+    }
     ClipPart part;
     part.relId = "rId1";
     part.relType = package::reltype::kImage;

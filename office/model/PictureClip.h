@@ -11,9 +11,10 @@
 
 namespace office {
 
-// A p:pic of the given size (points) at the top-left corner, whose image part holds the bytes.
+// A p:pic of the given size (points) at the top-left corner, whose image part holds the bytes,
+// with the look and crop given.
 ShapeClip MakePictureClip(std::vector<std::uint8_t> bytes, imaging::PictureKind kind, double widthPt,
-                          double heightPt);
+                          double heightPt, const PictureLook& look = {}, const imaging::CropRect& crop = {});
 
 // The file extension (without the dot) and content type an image part of that kind takes.
 struct PictureFileType {

@@ -1,3 +1,4 @@
+#include "office/deckpictures/DeckPictures.h"
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
 #include "office/package/OpcTypes.h"
@@ -350,6 +351,14 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
     pkg_->SaveAs(fileName, member);
     fullName_ = AbsolutePath(fileName);
     saved_ = true;
+}
+
+std::vector<automation::DeckPictureResult>
+PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& request) {
+    auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request);
+    if (!results.empty())
+        MarkModified();
+    return results;
 }
 
 void PresentationImpl::Close() {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace office::model {
 
@@ -207,6 +208,13 @@ void ShapeImpl::SetTitle(const std::string& text) {
 
 int ShapeImpl::Type() {
     return ShapeTypeOf(Locate("Shape.Type").shape);
+}
+
+int ShapeImpl::PlaceholderContainedType() {
+    const pugi::xml_node shape = Locate("Shape.PlaceholderFormat").shape;
+    const bool picture =
+        std::string_view(shape.name()) == "p:pic" && ShapeTypeOf(shape) == automation::msoPlaceholder;
+    return picture ? automation::msoPicture : 0;
 }
 
 double ShapeImpl::Left() {

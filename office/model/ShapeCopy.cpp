@@ -3,6 +3,7 @@
 #include "office/clipboard/EngineClipboard.h"
 #include "office/imaging/Imaging.h"
 #include "office/model/ModelImpl.h"
+#include "office/model/PictureLook.h"
 #include "office/model/ShapeType.h"
 #include "office/package/OpcTypes.h"
 
@@ -146,19 +147,22 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
         pugi::xml_node blipFill = loc.shape.child("p:blipFill");
         image = ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
         crop = CropOf(blipFill);
+        contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide);
     } else if (auto ole = OleObjectOf(loc.shape)) {
+        contents.look = LookOfFrame(onSlide);
         image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
         if (image.empty() && !ole->vmlShapeId.empty())
             image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);
     }
     if (!image.empty()) {
-        if (imaging::IsMetafile(imaging::SniffKind(image)))
+        if (imaging::IsMetafile(imaging::SniffKind(image))) {
             contents.metafile = image;
+            contents.metafileCrop = crop;
+        }
+        // Unflipped: the paste flips the new picture as the shape was, outline and effects with it.
         PictureSource source;
         source.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
         source.crop = crop;
-        source.flipH = onSlide.flipH;
-        source.flipV = onSlide.flipV;
         source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
         source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
         contents.picture.emplace(std::move(source));

@@ -4,6 +4,7 @@
 #include "office/imaging/Imaging.h"
 #include "office/model/ModelImpl.h"
 #include "office/model/PictureClip.h"
+#include "office/model/PictureLook.h"
 #include "office/package/OpcTypes.h"
 
 #include <cctype>
@@ -60,7 +61,11 @@ private:
         std::string prefix = NamePrefix(part.partName);
         if (prefix.empty() || prefix == "/")
             prefix = "/ppt/media/item";
-        std::string name = pkg_.AddPartWithUniqueName(prefix, ext, part.contentType, *part.bytes);
+        // A picture the deck already holds is linked, not stored again; a part with relationships of its
+        // own is always a fresh copy, since those relationships are added to it below.
+        std::string name = part.children.empty()
+                               ? pkg_.AddPictureOnce(prefix, ext, part.contentType, *part.bytes)
+                               : pkg_.AddPartWithUniqueName(prefix, ext, part.contentType, *part.bytes);
         copied_[part.partName] = name;
         std::map<std::string, std::string> ids;
         for (const auto& child : part.children)
@@ -139,13 +144,12 @@ std::pair<double, double> LandingPoint(const ClipboardContents& contents) {
 }
 
 std::shared_ptr<ShapeImpl> InsertPicture(SlideImpl& slide, const std::vector<std::uint8_t>& bytes,
-                                         imaging::PictureKind kind, const Frame& points,
-                                         const std::string& member) {
+                                         imaging::PictureKind kind, Frame points, const std::string& member,
+                                         const PictureLook& look = {}, const imaging::CropRect& crop = {}) {
     auto& pkg = slide.Pkg(member);
     slide.EditRoot(member);
     PictureFileType type = FileTypeOf(kind);
-    std::string part =
-        pkg.AddPartWithUniqueName("/ppt/media/image", "." + type.extension, type.contentType, bytes);
+    std::string part = pkg.AddPictureOnce("/ppt/media/image", "." + type.extension, type.contentType, bytes);
     std::string rid = pkg.AddRelationship(slide.PartName(), package::reltype::kImage, part);
     std::uint32_t id = slide.NextShapeId(member);
     std::string name = slide.FreeName("Picture", id, member);
@@ -168,6 +172,9 @@ std::shared_ptr<ShapeImpl> InsertPicture(SlideImpl& slide, const std::vector<std
     pugi::xml_node geom = spPr.append_child("a:prstGeom");
     geom.append_attribute("prst").set_value("rect");
     geom.append_child("a:avLst");
+    GiveLook(pic, look, crop, slide.Root(member));
+    points.flipH = look.flipH;
+    points.flipV = look.flipV;
 
     pugi::xml_node inserted = InsertShapeAtFront(SpTree(slide.Root(member)), pic);
     WriteFrame(inserted, ToEmu(points));
@@ -258,8 +265,12 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
     if (dataType == ppPasteDefault || dataType == ppPasteShape)
         return PasteClip(slide, clipboard);
     const ClipboardContents& contents = clipboard.Contents();
+    // A picture that cannot look like its source is not made at all.
+    if (!contents.look.refusal.empty())
+        Fail(member, contents.look.refusal);
     std::vector<std::uint8_t> bytes;
     imaging::PictureKind kind = imaging::PictureKind::Unknown;
+    imaging::CropRect crop;
     Frame f;
     try {
         switch (dataType) {
@@ -279,6 +290,7 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
                 bytes = contents.picture->Png();
                 kind = imaging::PictureKind::Png;
             }
+            crop = contents.picture->Padding();
             break;
         case ppPasteMetafilePicture:
         case ppPasteEnhancedMetafile:
@@ -287,6 +299,7 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
                 Fail(member, "the clipboard holds no picture");
             kind = imaging::SniffKind(bytes) == imaging::PictureKind::Wmf ? imaging::PictureKind::Wmf
                                                                           : imaging::PictureKind::Emf;
+            crop = contents.MetafileFormCrop();
             break;
         default:
             Fail(member, "unsupported data type " + std::to_string(dataType));
@@ -303,7 +316,7 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
     } catch (const imaging::ImagingError& e) {
         Fail(member, e.what());
     }
-    auto shape = InsertPicture(slide, bytes, kind, f, member);
+    auto shape = InsertPicture(slide, bytes, kind, f, member, contents.look, crop);
     return std::make_shared<ShapeRangeImpl>(std::vector<std::shared_ptr<ShapeImpl>>{shape});
 }
 

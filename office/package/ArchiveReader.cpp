@@ -104,6 +104,8 @@ ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLi
             entry.size = st.size;
             entry.compSize = st.comp_size;
             entry.method = st.comp_method;
+            entry.crcKnown = (st.valid & ZIP_STAT_CRC) != 0;
+            entry.crc = entry.crcKnown ? st.crc : 0;
             if (entry.size > limits_.maxPartBytes)
                 throw automation::AutomationError(member, "zip bomb suspected: entry '" + entry.name +
                                                               "' declares " + std::to_string(entry.size) +
@@ -162,6 +164,25 @@ Bytes ArchiveReader::Inflate(const ArchiveEntry& entry, const std::string& membe
     zip_fclose(file);
     if (out.size() != entry.size)
         throw automation::AutomationError(member, "damaged part '/" + entry.name + "' (size mismatch)");
+    return out;
+}
+
+Bytes ArchiveReader::Compressed(const ArchiveEntry& entry, const std::string& member) const {
+    zip_file_t* file = zip_fopen_index(zip_, entry.index, ZIP_FL_COMPRESSED);
+    if (!file)
+        throw automation::AutomationError(member,
+                                          "cannot read part '/" + entry.name + "': " + zip_strerror(zip_));
+    Bytes out(static_cast<std::size_t>(entry.compSize));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        zip_int64_t n = zip_fread(file, out.data() + done, out.size() - done);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    zip_fclose(file);
+    if (done != out.size())
+        throw automation::AutomationError(member, "damaged part '/" + entry.name + "' (short data)");
     return out;
 }
 

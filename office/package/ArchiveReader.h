@@ -19,6 +19,8 @@ struct ArchiveEntry {
     std::uint64_t size = 0;     // declared inflated size
     std::uint64_t compSize = 0; // stored size
     std::int32_t method = 0;    // compression method as stored (0 stored, 8 deflate)
+    std::uint32_t crc = 0;      // CRC-32 of the inflated data, as the directory states it
+    bool crcKnown = false;
 };
 
 class ArchiveReader {
@@ -32,6 +34,8 @@ public:
     const std::vector<ArchiveEntry>& Entries() const { return entries_; }
     // Inflated bytes of one entry; the actual size is checked against the declared one and the limit.
     Bytes Inflate(const ArchiveEntry& entry, const std::string& member) const;
+    // The entry's data exactly as stored (still compressed), for copying it into another archive.
+    Bytes Compressed(const ArchiveEntry& entry, const std::string& member) const;
     zip* Handle() const { return zip_; }
     std::uint64_t ArchiveSize() const { return data_.size(); }
 

@@ -5,6 +5,7 @@
 #include "office/package/ArchiveReader.h"
 #include "office/package/Package.h"
 #include "office/package/PackageXml.h"
+#include "office/package/ZipWriter.h"
 
 #include <map>
 #include <memory>
@@ -35,6 +36,17 @@ struct RelsState {
     std::vector<Relationship> rels; // targetPart is filled in on the way out
 };
 
+namespace detail {
+// A part's data in its final form for the archive.
+struct PackedPart {
+    std::uint16_t method = 0; // 0 stored, 8 deflate
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0; // inflated
+    std::shared_ptr<const Bytes> data;
+    std::string newExtension; // set when the part changed format (a TIFF became a PNG)
+};
+} // namespace detail
+
 class Package::Impl {
 public:
     std::string sourcePath;
@@ -62,6 +74,12 @@ public:
     std::string ContentTypeOf(const PartState& part) const;
     // Live parts in output order.
     std::vector<const PartState*> Live(const std::string& member) const;
+
+    // Repack outcomes of untouched archive entries by entry index (null: the stored data stays), so
+    // that saving the same package again (the scratch deck, once per measured shape) redoes nothing.
+    mutable std::map<std::uint64_t, std::shared_ptr<const detail::PackedPart>> packedCache;
+    // The archive's entries, every part in its smallest lossless form (see SaveOptions::repack).
+    std::vector<detail::ZipEntry> RepackedEntries(const std::string& member) const;
 
     Bytes BuildArchive(const std::string& member, const SaveOptions& options) const;
     // Streams the archive into a sink with Reserve(size) and Append(data, size).

@@ -17,6 +17,8 @@ namespace office::package {
 
 namespace {
 
+constexpr zip_uint16_t kDosDate1980 = (0 << 9) | (1 << 5) | 1; // 1980-01-01
+
 using automation::AutomationError;
 
 // Builds an archive in memory; entries are written in the order they are added.
@@ -112,6 +114,11 @@ private:
         zip_int64_t index = zip_file_add(zip_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
+            Fail(partName);
+        }
+        // Every entry gets the same DOS time (1980-01-01 00:00, as office packages carry), so that a
+        // deck saved twice from the same content is the same file byte for byte.
+        if (zip_file_set_dostime(zip_, static_cast<zip_uint64_t>(index), 0, kDosDate1980, 0) < 0) {
             Fail(partName);
         }
         return index;
@@ -224,6 +231,14 @@ struct ByteSink {
 
 template <typename Sink>
 void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const {
+    if (options.repack) {
+        const auto entries = RepackedEntries(member);
+        if (detail::FitsClassicZip(entries)) {
+            detail::WriteZip(entries,
+                             [&](const std::uint8_t* data, std::size_t size) { sink.Append(data, size); });
+            return;
+        }
+    }
     const int level = std::clamp(options.deflateLevel, 1, 9);
     auto live = Live(member);
 

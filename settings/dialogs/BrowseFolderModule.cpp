@@ -1,5 +1,7 @@
 #include "settings/dialogs/BrowseFolderModule.h"
 
+#include "settings/dialogs/JapaneseDialogs.h"
+
 #include <QDir>
 #include <QFileDialog>
 
@@ -13,8 +15,14 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
     if (start.isEmpty() || !QDir(start).exists()) {
         start = QDir::rootPath();
     }
-    QString chosen = QFileDialog::getExistingDirectory(nullptr, QString::fromStdString(title), start,
-                                                       QFileDialog::ShowDirsOnly);
+    QFileDialog dialog(nullptr, QString::fromStdString(title), start);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    PrepareFileDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    QString chosen = dialog.selectedFiles().first();
     if (chosen.isEmpty()) {
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include "settings/Settings.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -41,6 +42,9 @@ frmMovieOption::frmMovieOption(Settings& settings, QWidget* parent) : QDialog(pa
     Label3 = new QLabel(QString::fromUtf8("圧縮条件の指定："), this);
     combTarget = new QComboBox(this);
     combCond = new QComboBox(this);
+    chkMedia = new QCheckBox(QString::fromUtf8("ﾌﾟﾚｾﾞﾝﾃｰｼｮﾝ内の動画・音声も圧縮する"), this);
+    chkMedia->setToolTip(QString::fromUtf8("埋め込まれた動画と音声をﾒｲﾝ画面の動画圧縮設定で圧縮し、"
+                                           "小さくなったものだけ置き換えます"));
     btnOK = new QPushButton(QString::fromUtf8("閉じる"), this);
     btnReset = new QPushButton(QString::fromUtf8("リセット"), this);
 
@@ -57,6 +61,7 @@ frmMovieOption::frmMovieOption(Settings& settings, QWidget* parent) : QDialog(pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addLayout(grid);
+    layout->addWidget(chkMedia);
     layout->addLayout(buttons);
 
     connect(combTarget, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -69,6 +74,7 @@ frmMovieOption::frmMovieOption(Settings& settings, QWidget* parent) : QDialog(pa
             settings_.MovieCond = index;
         }
     });
+    connect(chkMedia, &QCheckBox::toggled, this, [this](bool on) { settings_.MediaInDeck = on ? 1 : 0; });
     connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
     connect(btnReset, &QPushButton::clicked, this, [this] { btnReset_Click(); });
     Form_Load();
@@ -91,6 +97,7 @@ void frmMovieOption::FillLists() {
 void frmMovieOption::ShowSettings() {
     SelectOrFirst(*combTarget, settings_.MovieTarget);
     SelectOrFirst(*combCond, settings_.MovieCond);
+    chkMedia->setChecked(settings_.MediaInDeck == 1);
 }
 
 void frmMovieOption::Form_Load() {
@@ -107,6 +114,7 @@ void frmMovieOption::btnOK_Click() {
 void frmMovieOption::btnReset_Click() {
     combTarget->setCurrentIndex(0);
     combCond->setCurrentIndex(0);
+    chkMedia->setChecked(false);
 }
 
 void frmMovieOption::closeEvent(QCloseEvent* event) {

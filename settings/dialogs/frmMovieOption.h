@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -21,7 +22,7 @@ public:
 
     // Puts the three items into each list (start-up, before the saved choices are shown).
     void FillLists();
-    // Shows MovieTarget and MovieCond; an index outside a list selects its first item.
+    // Shows MovieTarget, MovieCond and MediaInDeck; an index outside a list selects its first item.
     void ShowSettings();
 
     void Form_Load();
@@ -30,6 +31,7 @@ public:
 
     QComboBox* combTarget = nullptr;
     QComboBox* combCond = nullptr;
+    QCheckBox* chkMedia = nullptr; // MediaInDeck: the movies and sound inside presentations too
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;

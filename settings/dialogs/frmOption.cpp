@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -69,10 +70,19 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
         U("ﾊﾟﾜｰﾎﾟｲﾝﾄに埋め込まれている動画を圧縮対象に含めます (長時間かかることがあります)"));
     btnMovie = new QPushButton(U("埋め込み動画の圧縮方法を指定"), this);
     btnMovie->setToolTip(U("埋め込み動画の圧縮方法を指定します"));
+    {
+        // The style's own margin is a few pixels; a long caption needs room around it to read as a button.
+        const QFontMetrics metrics(btnMovie->font());
+        btnMovie->setMinimumSize(metrics.horizontalAdvance(btnMovie->text()) + 3 * metrics.height(),
+                                 btnMovie->sizeHint().height() + metrics.height() / 2);
+    }
     Label1 = new QLabel(U("同一出力ﾌｧｲﾙが存在する際の処理"), this);
     combSameFilename = new QComboBox(this);
     chkKeepFileDate = new QCheckBox(U("圧縮前ﾌｧｲﾙのﾌｧｲﾙ作成・更新日時を継承"), this);
     chkFileSize = new QCheckBox(U("圧縮前ﾌｧｲﾙｻｲｽﾞを出力ﾌｧｲﾙ名に表記"), this);
+    chkDeckPictures = new QCheckBox(U("ｽﾗｲﾄﾞ以外の画像も圧縮する (背景・塗りつぶし・ﾏｽﾀｰ)"), this);
+    chkDeckPictures->setToolTip(
+        U("ｽﾗｲﾄﾞの背景、図形や表の塗りつぶし、ﾚｲｱｳﾄ・ﾏｽﾀｰ・ﾉｰﾄの画像も表示される大きさに合わせて圧縮します"));
     Frame1 = FolderGroup(this, "ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙの出力先ﾌｫﾙﾀﾞ", "元ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optPPTFolder,
                          txtPPTFolder, cmdBrowseFolderPPT);
     Frame2 = FolderGroup(this, "動画ﾌｧｲﾙ単体圧縮時の動画出力先ﾌｫﾙﾀﾞ", "元動画ﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optMovieFolder,
@@ -96,6 +106,7 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     layout->addLayout(sameRow);
     layout->addWidget(chkKeepFileDate);
     layout->addWidget(chkFileSize);
+    layout->addWidget(chkDeckPictures);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
     layout->addLayout(buttons);
@@ -114,6 +125,8 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
             [this] { settings_.KeepFileDate = CheckState(*chkKeepFileDate); });
     connect(chkFileSize, &QCheckBox::toggled, this,
             [this] { settings_.ShowFileSize = CheckState(*chkFileSize); });
+    connect(chkDeckPictures, &QCheckBox::toggled, this,
+            [this] { settings_.DeckPictures = CheckState(*chkDeckPictures); });
     connect(optPPTFolder[1], &QRadioButton::toggled, this,
             [this](bool on) { settings_.optPPTFolder = on ? 1 : 0; });
     connect(optMovieFolder[1], &QRadioButton::toggled, this,
@@ -147,6 +160,7 @@ void frmOption::ShowSettings() {
     combSameFilename->setCurrentIndex(same >= 0 && same < combSameFilename->count() ? same : 0);
     chkKeepFileDate->setChecked(shown.KeepFileDate == 1);
     chkFileSize->setChecked(shown.ShowFileSize == 1);
+    chkDeckPictures->setChecked(shown.DeckPictures == 1);
     optPPTFolder[shown.optPPTFolder == 0 ? 0 : 1]->setChecked(true);
     optMovieFolder[shown.optMovieFolder == 0 ? 0 : 1]->setChecked(true);
     txtPPTFolder->setText(QString::fromStdString(shown.PPTFolder));
@@ -200,6 +214,7 @@ void frmOption::btnReset_Click() {
     txtMovieFolder->setText(QString::fromStdString(desktopFolder_));
     chkFileSize->setChecked(true);
     chkKeepFileDate->setChecked(false);
+    chkDeckPictures->setChecked(true);
     combSameFilename->setCurrentIndex(1);
 }
 

@@ -53,6 +53,7 @@ public:
     QComboBox* combSameFilename = nullptr;
     QCheckBox* chkKeepFileDate = nullptr;
     QCheckBox* chkFileSize = nullptr;
+    QCheckBox* chkDeckPictures = nullptr; // DeckPictures: backgrounds, fills, layouts, masters too
     QGroupBox* Frame1 = nullptr;
     QRadioButton* optPPTFolder[2] = {nullptr, nullptr};
     QLineEdit* txtPPTFolder = nullptr;

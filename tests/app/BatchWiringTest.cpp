@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 
 namespace {
@@ -110,4 +111,48 @@ TEST_F(BatchWiring, CorpusDeckIsCompressedThroughTheWindow) {
     ASSERT_EQ(outputs.size(), 1) << log;
     EXPECT_LT(QFileInfo(dir.path() + "/" + outputs[0]).size(), before.size());
     EXPECT_TRUE(boxes.empty());
+}
+
+// "quarnel m.pptx" in the folder that holds m.pptx, and "m.pptx" typed into the list: the deck is
+// found in the working folder, its output goes beside it (never to the root), and the log says where.
+TEST_F(BatchWiring, ARelativeNameIsTakenInTheWorkingFolderAndTheLogNamesTheOutput) {
+    QProcess maker;
+    maker.start(QStringLiteral(QUARNEL_SAMPLE_MAKER), {dir.path() + "/m.pptx", QStringLiteral("1")});
+    ASSERT_TRUE(maker.waitForFinished(120000));
+    ASSERT_EQ(maker.exitCode(), 0);
+    LoadWiredWindow();
+    record.ShowFileSize = 0;
+    record.SameFilename = 1; // the second run writes over the first output
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const std::vector<std::string> arguments = app::FileArguments({QStringLiteral("m.pptx")});
+    app::ListArgumentsAndStart(*window, arguments);
+    const std::string argumentLog = window->LogText();
+    window->SetSourceText("m.pptx\r\n");
+    window->btnStart->click();
+    const std::string typedLog = window->LogText();
+    QDir::setCurrent(before);
+
+    const std::string deck = (dir.path() + "/m.pptx").toStdString();
+    const std::string output = (dir.path() + "/m【圧縮】.pptx").toStdString();
+    EXPECT_EQ(arguments, std::vector<std::string>{deck});
+    for (const std::string& log : {argumentLog, typedLog}) {
+        EXPECT_EQ(log.rfind("▼" + deck + "\r\n", 0), 0u) << log;
+        EXPECT_NE(log.find(" に圧縮しました。\r\n   出力ﾌｧｲﾙ: " + output + "\r\n"), std::string::npos) << log;
+    }
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(output)));
+    EXPECT_TRUE(QDir(QStringLiteral("/")).entryList({QStringLiteral("m【圧縮】*")}).isEmpty());
+    EXPECT_EQ(window->Status(), "圧縮完了");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(BatchWiring, AFailedDeckShowsInTheStatusLine) {
+    LoadWiredWindow();
+    const QString empty = dir.path() + "/empty.pptx";
+    QFile(empty).open(QIODevice::WriteOnly);
+    window->SetSourceText(empty.toStdString() + "\r\n");
+    window->btnStart->click();
+    EXPECT_EQ(window->Status(), "圧縮完了 (失敗 1 件)");
+    EXPECT_NE(window->LogText().find("▲ファイルを開けませんでした。ファイルが空です。"), std::string::npos)
+        << window->LogText();
 }

@@ -5,7 +5,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -42,6 +44,9 @@ TEST_F(WindowFixture, OptionResetAndCloseBox) {
     options.chkFileSize->setChecked(false);
     options.chkKeepFileDate->setChecked(true);
     options.chkMovie->setChecked(true);
+    EXPECT_TRUE(options.chkDeckPictures->isChecked()); // on by default
+    options.chkDeckPictures->setChecked(false);
+    EXPECT_EQ(record.DeckPictures, 0);
     EXPECT_EQ(record.optPPTFolder, 1);
     EXPECT_EQ(record.PPTFolder, "/out/ppt/");
     EXPECT_EQ(record.ShowFileSize, 0);
@@ -60,6 +65,8 @@ TEST_F(WindowFixture, OptionResetAndCloseBox) {
     EXPECT_EQ(options.combSameFilename->currentText(), QStringLiteral("常に上書き"));
     EXPECT_TRUE(options.chkFileSize->isChecked());
     EXPECT_FALSE(options.chkKeepFileDate->isChecked());
+    EXPECT_TRUE(options.chkDeckPictures->isChecked());
+    EXPECT_EQ(record.DeckPictures, 1);
     EXPECT_TRUE(options.optPPTFolder[0]->isChecked());
     EXPECT_TRUE(options.optMovieFolder[0]->isChecked());
     EXPECT_EQ(options.txtPPTFolder->text().toStdString(), desktop);
@@ -108,8 +115,11 @@ TEST_F(WindowFixture, BrowseButtonsPutTheChosenFolderWithOneSeparator) {
 TEST_F(WindowFixture, MovieOptionsListsResetAndHide) {
     registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MovieTarget", "2");
     registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MovieCond", "1");
+    registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "MediaInDeck", "1");
     LoadWindow();
     frmMovieOption& movies = window->MovieOptionDialog();
+    EXPECT_TRUE(movies.chkMedia->isChecked());
+    EXPECT_EQ(movies.chkMedia->text(), QStringLiteral("ﾌﾟﾚｾﾞﾝﾃｰｼｮﾝ内の動画・音声も圧縮する"));
     ASSERT_EQ(movies.combTarget->count(), 3);
     ASSERT_EQ(movies.combCond->count(), 3);
     EXPECT_EQ(movies.combTarget->itemText(2), QStringLiteral("ﾘﾝｸ先動画(ﾒﾃﾞｨｱﾌﾟﾚｰﾔｰ再生動画)のみ圧縮"));
@@ -125,6 +135,10 @@ TEST_F(WindowFixture, MovieOptionsListsResetAndHide) {
     EXPECT_EQ(movies.combCond->currentIndex(), 0);
     EXPECT_EQ(record.MovieTarget, 0);
     EXPECT_EQ(record.MovieCond, 0);
+    EXPECT_FALSE(movies.chkMedia->isChecked());
+    EXPECT_EQ(record.MediaInDeck, 0);
+    movies.chkMedia->setChecked(true);
+    EXPECT_EQ(record.MediaInDeck, 1);
     EXPECT_EQ(movies.windowTitle(), QStringLiteral("詳細設定"));
 }
 
@@ -184,4 +198,17 @@ TEST_F(WindowFixture, ObjectDialogResetReturnsToTheDefaults) {
     EXPECT_EQ(exceptions.entries().size(), 13u);
     EXPECT_EQ(objects.lstException->item(12)->text(), QStringLiteral("midfile"));
     EXPECT_EQ(exceptions.ObjToImage("custom"), "変換する"); // gone from the list
+}
+
+TEST_F(WindowFixture, MovieOptionsButtonHasRoomAroundItsCaption) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    options.chkMovie->setChecked(true);
+    options.show();
+    QCoreApplication::processEvents();
+    const QFontMetrics metrics(options.btnMovie->font());
+    const int caption = metrics.horizontalAdvance(options.btnMovie->text());
+    EXPECT_GE(options.btnMovie->width() - caption, 2 * metrics.height()) << options.btnMovie->width();
+    EXPECT_GE(options.btnMovie->height(), metrics.height() * 3 / 2);
+    options.hide();
 }

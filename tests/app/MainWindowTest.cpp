@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,9 +42,13 @@ TEST_F(WindowFixture, FirstStartShowsTheDefaultsAndIsReady) {
     for (QWidget* hidden :
          {static_cast<QWidget*>(window->picCheck), static_cast<QWidget*>(window->picCompare),
           static_cast<QWidget*>(window->combFileSize), static_cast<QWidget*>(window->combPixelSize),
-          static_cast<QWidget*>(window->combType), static_cast<QWidget*>(window->btnOption)}) {
+          static_cast<QWidget*>(window->btnOption)}) {
         EXPECT_FALSE(hidden->isVisible());
     }
+    // The movie profile list is shown; no profile file sits beside the test program, so it is empty
+    // and disabled.
+    EXPECT_TRUE(window->combType->isVisible());
+    EXPECT_FALSE(window->combType->isEnabled());
     EXPECT_EQ(window->combType->currentIndex(), -1);
     // The stored height of 6000 is below the floor and snaps up to it.
     EXPECT_EQ(record.FormHeight, 7310);
@@ -355,10 +360,61 @@ TEST_F(WindowFixture, OpenDialogThroughTheWindow) {
 TEST_F(WindowFixture, FailingBrowserShowsTheMessageFromTheMenu) {
     app::MainWindowHooks hooks = RecordingHooks();
     hooks.urlOpener = [](const QUrl&) { return false; };
+    hooks.pages = app::PageSource{"https://www.vodrik.example", ""};
     MakeWindow(hooks);
     ASSERT_TRUE(window->Form_Load());
     window->mnuSupport->trigger();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, engine::MessageIcon::None);
     EXPECT_NE(boxes[0].text.find("ネットワークの状態を確認して下さい。"), std::string::npos);
+}
+
+TEST_F(WindowFixture, HelpMenuOpensTheShippedPagesBesideTheProgram) {
+    app::MainWindowHooks hooks = RecordingHooks();
+    std::vector<QUrl> opened;
+    hooks.urlOpener = [&opened](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
+    hooks.pages = app::PageSource{"", QUARNEL_HELP_SOURCE};
+    MakeWindow(hooks);
+    ASSERT_TRUE(window->Form_Load());
+    window->mnuSupport->trigger();
+    window->mnuUpdate->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral(QUARNEL_HELP_SOURCE "/support.html")));
+    EXPECT_EQ(opened[1], QUrl::fromLocalFile(QStringLiteral(QUARNEL_HELP_SOURCE "/update.html")));
+    EXPECT_TRUE(boxes.empty());
+    // The built program finds the copies beside it.
+    EXPECT_FALSE(app::FindHelpFolder(QFileInfo(QStringLiteral(QUARNEL_GUI_PATH)).absolutePath().toStdString())
+                     .empty());
+}
+
+TEST_F(WindowFixture, StopDisablesItselfAndLeavesStartToTheRun) {
+    LoadWindow();
+    window->SetRunning(true);
+    window->btnStop->click();
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(window->btnStop->isEnabled());
+    EXPECT_FALSE(window->btnStart->isEnabled()); // the run enables it when it has stopped
+    window->btnStop->click();                    // a disabled button takes no second click
+    EXPECT_EQ(stops, 1);
+    window->SetRunning(false);
+    EXPECT_TRUE(window->btnStart->isEnabled());
+}
+
+TEST_F(WindowFixture, ProfileListShowsTheProfileFileAndKeepsTheChoiceAsEncode) {
+    registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, "Encode", "2");
+    LoadWindow();
+    window->FillProfileList(std::string(QUARNEL_TEST_DATA) + "/../../cores/Transcoding.ini");
+    ASSERT_EQ(window->combType->count(), 3);
+    EXPECT_TRUE(window->combType->isEnabled());
+    EXPECT_EQ(window->combType->itemText(0), QStringLiteral("標準 (720p)"));
+    EXPECT_EQ(window->combType->currentIndex(), 2);
+    window->combType->setCurrentIndex(1);
+    EXPECT_EQ(record.Encode, 1);
+    window->Form_Unload();
+    std::string stored;
+    ASSERT_TRUE(registry->ReadValue(Hive::LocalMachine, settings::kSettingsKey, "Encode", stored));
+    EXPECT_EQ(stored, "1");
 }

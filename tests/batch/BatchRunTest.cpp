@@ -90,10 +90,11 @@ TEST_F(BatchRunTest, StopDuringSecondOfThreeDecksNeverOpensTheThird) {
     const std::string second = host.log.substr(host.log.find("▼" + b));
     EXPECT_THAT(second, HasSubstr("ﾍﾟｰｼﾞ 3/5\r\n"));
     EXPECT_THAT(second, ::testing::Not(HasSubstr("ﾍﾟｰｼﾞ 4/5")));
-    EXPECT_THAT(second,
-                ::testing::EndsWith("▲十分な圧縮効果が得られなかったため圧縮を中止しました。\r\n\r\n"));
+    EXPECT_THAT(second, ::testing::EndsWith("▲停止したため保存しませんでした。\r\n\r\n"));
     EXPECT_TRUE(std::filesystem::exists(summary.entries[0].output));
     EXPECT_EQ(summary.entries[1].result, "stopped");
+    EXPECT_EQ(summary.entries[0].shapesReplaced, 5);
+    EXPECT_EQ(summary.entries[1].shapesReplaced, 0); // walked, but nothing kept
     EXPECT_EQ(summary.entries[2].result, "not-started");
     EXPECT_EQ(office.journal.powerPointsQuit, office.journal.powerPointsCreated);
     // The next Start clears both flags.
@@ -153,10 +154,13 @@ TEST_F(BatchRunTest, DamagedDeckIsReportedAndTheNextOneStillRuns) {
     EXPECT_TRUE(summary.anyFailed());
     EXPECT_EQ(summary.entries[0].result, "open-failed");
     EXPECT_EQ(summary.entries[1].result, "compressed");
-    EXPECT_THAT(
-        host.log,
-        HasSubstr("▼" + bad + "\r\n▲ファイルを開けませんでした。(Open: not a presentation package)\r\n\r\n"));
+    // A Japanese reason, the backend's English text after it as the detail.
+    EXPECT_THAT(host.log, HasSubstr("▼" + bad +
+                                    "\r\n▲ファイルを開けませんでした。パワーポイントファイルではありません。"
+                                    "(Open: not a presentation package)\r\n\r\n"));
     EXPECT_THAT(host.log, ::testing::Not(HasSubstr("十分な圧縮効果")));
+    // The run's end says that one entry failed.
+    EXPECT_EQ(host.status, "圧縮完了 (失敗 1 件)");
 }
 
 TEST_F(BatchRunTest, BusyApplicationStopsTheRunBeforeItBegins) {
@@ -213,4 +217,48 @@ TEST_F(BatchRunTest, KeepFileDateCopiesDatesOnlyToWrittenOutputs) {
     EXPECT_EQ(wayAfter.st_mtim.tv_sec, wayBefore.st_mtim.tv_sec);
     EXPECT_EQ(Read(inTheWay), "someone else's file");
     EXPECT_THAT(host.log, HasSubstr("▼" + skipped + "\r\n▲圧縮を中止しました。\r\n\r\n"));
+}
+
+TEST_F(BatchRunTest, RelativeEntriesAreTakenInTheWorkingFolder) {
+    const std::string deck = MakeDeck("m.pptx");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    batch::BatchRun run(*ctx, ReplaceOne);
+    const auto summary = run.btnStart_Click("m.pptx\r\n./sub/../m.pptx");
+    std::filesystem::current_path(before);
+    ASSERT_EQ(summary.entries.size(), 2u);
+    EXPECT_EQ(summary.entries[0].input, deck);
+    EXPECT_EQ(summary.entries[1].input, deck);
+    EXPECT_EQ(office.journal.opened, (std::vector<std::string>{deck, deck}));
+    // The output lands beside the input, never at the root, and the log names it.
+    const std::string output = summary.entries[0].output;
+    EXPECT_EQ(std::filesystem::path(output).parent_path(), std::filesystem::path(dir));
+    EXPECT_TRUE(std::filesystem::exists(output));
+    EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。\r\n   出力ﾌｧｲﾙ: " + output + "\r\n\r\n"));
+}
+
+TEST_F(BatchRunTest, AnOutputNoSmallerIsReportedWithoutItsReplacements) {
+    const std::string tiny = MakeDeck("tiny.pptx", 64); // the fake saves 111 bytes
+    const std::string good = MakeDeck("good.pptx");
+    office.script.slidesPerDeck = 3;
+    batch::BatchRun run(*ctx, ReplaceOne);
+    const auto summary = run.btnStart_Click(tiny + "\r\n" + good);
+    ASSERT_EQ(summary.entries.size(), 2u);
+    EXPECT_EQ(summary.entries[0].result, "not-smaller");
+    EXPECT_EQ(summary.entries[0].output, "");
+    EXPECT_EQ(summary.entries[0].shapesReplaced, 0);
+    EXPECT_EQ(summary.entries[0].bytesAfter, 0);
+    EXPECT_FALSE(summary.entries[0].failed);
+    EXPECT_EQ(summary.entries[1].result, "compressed");
+    EXPECT_EQ(summary.entries[1].shapesReplaced, 3);
+    EXPECT_THAT(host.log,
+                HasSubstr("より小さくならないため保存しませんでした。上記の画像の置き換えは破棄しました。"));
+    EXPECT_EQ(host.status, "圧縮完了");
+}
+
+TEST(RunEndStatus, NamesTheFailedEntries) {
+    EXPECT_EQ(batch::RunEndStatus(true, 0), "圧縮完了");
+    EXPECT_EQ(batch::RunEndStatus(true, 2), "圧縮完了 (失敗 2 件)");
+    EXPECT_EQ(batch::RunEndStatus(false, 0), "圧縮中断");
+    EXPECT_EQ(batch::RunEndStatus(false, 1), "圧縮中断 (失敗 1 件)");
 }

@@ -41,7 +41,7 @@ TEST_F(PassTest, WritesPageLinesAndTheSizesOfAWrittenOutput) {
     EXPECT_THAT(host.log, HasSubstr("▼" + in + "\r\n   ﾍﾟｰｼﾞ 1/15\r\n   ﾍﾟｰｼﾞ 2/15\r\n"));
     const auto written = static_cast<double>(std::filesystem::file_size(output));
     EXPECT_EQ(outcome.outputSize, written);
-    EXPECT_THAT(host.log, HasSubstr("▲4KB→0.1KB に圧縮しました。\r\n\r\n"));
+    EXPECT_THAT(host.log, HasSubstr("▲4KB→0.1KB に圧縮しました。\r\n   出力ﾌｧｲﾙ: " + output + "\r\n\r\n"));
     EXPECT_EQ(host.status, "処理中");
     EXPECT_EQ(app->presentations()->Item(1)->Windows(1)->ViewType(), 9);
     EXPECT_EQ(office.journal.clipboardClears, 1);
@@ -76,16 +76,21 @@ TEST_F(PassTest, FailedSaveKeepsTheExistingOutputAndIsReported) {
     const auto outcome = Run(MakeDeck("deck.pptx"), existing);
     EXPECT_EQ(outcome.result, engine::PassResult::SaveFailed);
     EXPECT_EQ(Read(existing), "earlier output");
-    EXPECT_THAT(host.log, HasSubstr("▲ファイルを保存できませんでした。(SaveAs: disk full)\r\n\r\n"));
+    EXPECT_THAT(host.log, HasSubstr("▲ファイルを保存できませんでした。ディスクの空き容量が足りません。"
+                                    "(SaveAs: disk full)\r\n\r\n"));
 }
 
 TEST_F(PassTest, AnOutputNoSmallerThanItsInputIsNotKept) {
     // The fake saves 111 bytes: a 64-byte input cannot shrink, whatever the walk replaced.
     const std::string existing = MakeFile("o.pptx", "earlier output");
     const auto outcome = Run(MakeDeck("tiny.pptx", 64), existing);
-    EXPECT_EQ(outcome.result, engine::PassResult::NotEnoughEffect);
+    EXPECT_EQ(outcome.result, engine::PassResult::NotSmaller);
+    EXPECT_EQ(outcome.outputSize, 0);
     EXPECT_EQ(Read(existing), "earlier output");
-    EXPECT_THAT(host.log, HasSubstr("▲十分な圧縮効果が得られなかったため圧縮を中止しました。\r\n\r\n"));
+    // The closing line says what happened, with both sizes, and that the listed replacements are gone.
+    EXPECT_THAT(host.log, HasSubstr("▲圧縮後のファイル (0.1KB) が元のファイル (0.1KB) より小さくならないため"
+                                    "保存しませんでした。上記の画像の置き換えは破棄しました。\r\n\r\n"));
+    EXPECT_THAT(host.log, ::testing::Not(HasSubstr("十分な圧縮効果")));
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         EXPECT_EQ(entry.path().filename().string().find(".saving"), std::string::npos) << entry.path();
     }

@@ -16,6 +16,7 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
                                                "9999",
                                                "--objects",
                                                "--no-twice",
+                                               "--slides-only",
                                                "--output-dir",
                                                "/out",
                                                "--no-size-in-name",
@@ -36,6 +37,7 @@ TEST(CliOptions, OptionsOverrideTheLoadedSettings) {
     EXPECT_EQ(s.PixelSize, "9999");
     EXPECT_EQ(s.OLE, 1);
     EXPECT_EQ(s.Twice, 0);
+    EXPECT_EQ(s.DeckPictures, 0);
     EXPECT_EQ(s.optPPTFolder, 1);
     EXPECT_EQ(s.PPTFolder, "/out");
     EXPECT_EQ(s.ShowFileSize, 0);
@@ -57,6 +59,8 @@ TEST(CliOptions, UntouchedSettingsStayAsLoaded) {
     EXPECT_EQ(s.SameFilename, 0);
     EXPECT_EQ(s.PPTFolder, "/kept");
     EXPECT_EQ(s.optPPTFolder, 0);
+    EXPECT_EQ(s.DeckPictures, 1);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--slides-only"), std::string::npos);
 }
 
 TEST(CliOptions, BadUsageIsRefused) {
@@ -68,9 +72,74 @@ TEST(CliOptions, BadUsageIsRefused) {
                                                  {"--bogus", "a.pptx"},
                                                  {"a.pptx", "--report"},
                                                  {"--overwrite=yes", "a.pptx"},
+                                                 {"--slides-only=1", "a.pptx"},
                                                  {"--objects=1", "a.pptx"}}) {
         EXPECT_NE(cli::ParseCommandLine(args).error, "") << (args.empty() ? "" : args[0]);
     }
     EXPECT_EQ(cli::ParseCommandLine({"--help"}).error, "");
     EXPECT_TRUE(cli::ParseCommandLine({"--help"}).options.help);
+}
+
+TEST(CliOptions, ShortHelpAndValuesInAnyCase) {
+    const auto help = cli::ParseCommandLine({"-h"});
+    EXPECT_EQ(help.error, "");
+    EXPECT_TRUE(help.options.help);
+    EXPECT_TRUE(help.options.files.empty());
+    // After "--" it is a file name like any other.
+    EXPECT_EQ(cli::ParseCommandLine({"--", "-h"}).options.files, std::vector<std::string>{"-h"});
+
+    for (const char* jpeg : {"JPEG", "Jpeg", "jpeg"}) {
+        const auto parsed = cli::ParseCommandLine({"--format", jpeg, "a.pptx"});
+        ASSERT_EQ(parsed.error, "") << jpeg;
+        EXPECT_EQ(parsed.options.format, 1) << jpeg;
+    }
+    EXPECT_EQ(cli::ParseCommandLine({"--format=MetaFile", "a.pptx"}).options.format, 4);
+}
+
+TEST(CliOptions, HelpListsEveryOptionWithTheValueThatApplies) {
+    settings::Settings stored;
+    stored.Format = 2;
+    stored.Ratio = 3;
+    stored.ExpectRate = "60";
+    stored.optPPTFolder = 1;
+    stored.PPTFolder = "/srv/out";
+    stored.SameFilename = 1;
+    const std::string text = cli::UsageText(stored);
+    for (const char* option :
+         {"--format", "--quality", "--file-size", "--expect-rate", "--group-size", "--objects",
+          "--no-objects", "--twice", "--no-twice", "--output-dir", "--size-in-name", "--no-size-in-name",
+          "--overwrite", "--keep-dates", "--report", "-h, --help", "--version"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+    EXPECT_NE(text.find("picture format [png]"), std::string::npos) << text;
+    EXPECT_NE(text.find("quality preset [3]"), std::string::npos);
+    EXPECT_NE(text.find("share [60]"), std::string::npos);
+    EXPECT_NE(text.find("output folder [/srv/out]"), std::string::npos);
+    EXPECT_NE(text.find("[常に上書き / always]"), std::string::npos);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("output folder [入力と同じフォルダ"),
+              std::string::npos);
+}
+
+TEST(CliOptions, MovieProfileAndMediaInDecks) {
+    const auto parsed = cli::ParseCommandLine({"--movie-profile", "軽量 (480p・30fps)", "--media", "a.mp4"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.movieProfile, "軽量 (480p・30fps)");
+    settings::Settings s;
+    s.optMovieFolder = 0;
+    cli::ApplyOptions(parsed.options, s);
+    EXPECT_EQ(s.MediaInDeck, 1);
+    EXPECT_EQ(s.Encode, -1); // the name is looked up in the profile file by the run itself
+
+    settings::Settings on;
+    on.MediaInDeck = 1;
+    cli::ApplyOptions(cli::ParseCommandLine({"--no-media", "--output-dir=/out", "a.pptx"}).options, on);
+    EXPECT_EQ(on.MediaInDeck, 0);
+    EXPECT_EQ(on.optMovieFolder, 1); // movie outputs follow the output folder too
+    EXPECT_EQ(on.MovieFolder, "/out");
+
+    EXPECT_NE(cli::ParseCommandLine({"--movie-profile"}).error, "");
+    EXPECT_NE(cli::ParseCommandLine({"--movie-profile=", "a.mp4"}).error, "");
+    EXPECT_NE(cli::ParseCommandLine({"--media=1", "a.pptx"}).error, "");
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--movie-profile NAME|INDEX"), std::string::npos);
+    EXPECT_NE(cli::UsageText(settings::Settings{}).find("--media"), std::string::npos);
 }

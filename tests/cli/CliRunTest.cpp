@@ -110,7 +110,6 @@ TEST_F(CliRun, CompressesAGeneratedDeckPrintsTheLogAndWritesTheReport) {
     ASSERT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out.rfind("▼" + deck + "\n   ﾍﾟｰｼﾞ 1/2\n", 0), 0u) << o.out;
     EXPECT_NE(o.out.find("   ﾍﾟｰｼﾞ 2/2\n"), std::string::npos);
-    EXPECT_NE(o.out.find(" に圧縮しました。\n\n"), std::string::npos) << o.out;
     EXPECT_NE(o.err.find("圧縮完了"), std::string::npos);
     EXPECT_EQ(Read(deck), before);
 
@@ -120,6 +119,8 @@ TEST_F(CliRun, CompressesAGeneratedDeckPrintsTheLogAndWritesTheReport) {
     EXPECT_EQ(entry["input"].toString().toStdString(), deck);
     EXPECT_EQ(entry["result"].toString(), "compressed");
     const std::string output = entry["output"].toString().toStdString();
+    // The closing line is followed by the output's path on its own line.
+    EXPECT_NE(o.out.find(" に圧縮しました。\n   出力ﾌｧｲﾙ: " + output + "\n\n"), std::string::npos) << o.out;
     ASSERT_TRUE(fs::exists(output));
     EXPECT_EQ(fs::path(output).parent_path(), fs::path(dir));
     EXPECT_EQ(entry["bytes_after"].toInteger(), static_cast<qint64>(fs::file_size(output)));
@@ -236,6 +237,13 @@ TEST_F(CliRun, HelpAndVersion) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--report FILE"), std::string::npos);
     EXPECT_NE(help.out.find("使い方"), std::string::npos);
+    // -h is the same help, never a file name; the defaults shown are the stored settings.
+    settings::RegistryStore(dir + "/registry")
+        .WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "Format", "3");
+    const Outcome shortHelp = Run({"-h"});
+    EXPECT_EQ(shortHelp.exitCode, 0);
+    EXPECT_NE(shortHelp.out.find("picture format [gif]"), std::string::npos) << shortHelp.out;
+    EXPECT_EQ(shortHelp.err, "");
     const Outcome version = Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_NE(version.out.find("1.8.1"), std::string::npos);
@@ -269,4 +277,89 @@ TEST_F(CliRun, InterruptStopsAfterTheCurrentSlide) {
         outputs += e.path().filename().string().find("圧縮前") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(outputs, 0);
+}
+
+// Where the run would fail only at its end, it is refused before the first deck is opened.
+TEST_F(CliRun, AMissingStoredFolderAndAnUnwritableReportAreRefusedBeforeTheFirstDeck) {
+    const std::string deck = Deck("two.pptx", "deck.pptx");
+    {
+        settings::RegistryStore store(dir + "/registry");
+        store.WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "optPPTFolder", "1");
+        store.WriteText(settings::Hive::LocalMachine, settings::kSettingsKey, "PPTFolder", dir + "/gone");
+    }
+    const Outcome stored = Run({"deck.pptx"});
+    EXPECT_EQ(stored.exitCode, 2);
+    EXPECT_NE(stored.err.find("出力フォルダがありません / no such output folder: " + dir + "/gone"),
+              std::string::npos)
+        << stored.err;
+    EXPECT_NE(stored.err.find("保存された設定 / stored setting"), std::string::npos);
+    EXPECT_EQ(stored.out, ""); // no deck was opened
+
+    // The folder given for this run wins over the stored one.
+    fs::create_directory(dir + "/out");
+    EXPECT_EQ(Run({"--output-dir", "out", "deck.pptx"}).exitCode, 0);
+
+    for (const std::string& report : {dir + "/no/such/folder/r.json", dir + "/out"}) {
+        const Outcome bad = Run(
+            {"--output-dir", "out", "--overwrite", "--report", QString::fromStdString(report), "deck.pptx"});
+        EXPECT_EQ(bad.exitCode, 2) << report;
+        EXPECT_NE(bad.err.find("レポート"), std::string::npos) << bad.err;
+        EXPECT_EQ(bad.out, "") << report;
+    }
+    if (::geteuid() != 0) { // root writes anywhere
+        fs::create_directory(dir + "/locked");
+        fs::permissions(dir + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
+        const Outcome locked = Run({"--output-dir", "out", "--report", "locked/r.json", "deck.pptx"});
+        EXPECT_EQ(locked.exitCode, 2);
+        EXPECT_NE(locked.err.find("レポートを書けません / cannot write the report"), std::string::npos);
+        fs::permissions(dir + "/locked", fs::perms::owner_all);
+    }
+}
+
+TEST_F(CliRun, AFailedDeckShowsInTheClosingStatus) {
+    Deck("two.pptx", "good.pptx");
+    std::ofstream(dir + "/empty.pptx", std::ios::binary).flush();
+    const Outcome o = Run({"empty.pptx", "good.pptx"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(
+        o.out.find("▲ファイルを開けませんでした。ファイルが空です。(Presentations.Open: the file is empty)"),
+        std::string::npos)
+        << o.out;
+    EXPECT_NE(o.err.find("圧縮完了 (失敗 1 件)"), std::string::npos) << o.err;
+}
+
+TEST_F(CliRun, ValuesAreTakenInAnyCase) {
+    Deck("two.pptx", "deck.pptx");
+    const Outcome o = Run({"--format", "JPEG", "--no-size-in-name", "deck.pptx"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(fs::exists(dir + "/deck【圧縮】.pptx"));
+}
+
+TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
+    if (!fs::exists("/usr/bin/ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    QProcess maker;
+    maker.start("/usr/bin/ffmpeg",
+                {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=1", "-c:v",
+                 "mpeg4", QString::fromStdString(dir + "/clip.avi")});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0);
+
+    const Outcome unknown = Run({"--movie-profile", "超高画質", "clip.avi"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("0: 標準 (720p)"), std::string::npos) << unknown.err;
+
+    const Outcome run = Run({"--movie-profile", "2", "--no-size-in-name", "--report", "r.json", "clip.avi"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\tclip【圧縮】.mp4 を作成"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(dir + "/clip【圧縮】.mp4"));
+    const auto report = QJsonDocument::fromJson(QByteArray::fromStdString(Read(dir + "/r.json"))).array();
+    ASSERT_EQ(report.size(), 1);
+    EXPECT_EQ(report[0].toObject()["result"].toString().toStdString(), "compressed");
+    EXPECT_EQ(report[0].toObject()["output"].toString().toStdString(), dir + "/clip【圧縮】.mp4");
+
+    const Outcome help = Run({"--help"});
+    EXPECT_NE(help.out.find("--movie-profile NAME|INDEX"), std::string::npos);
+    EXPECT_NE(help.out.find("--media"), std::string::npos);
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -51,8 +52,10 @@ protected:
         std::filesystem::remove_all(folder_, ec);
     }
 
+public:
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
 
+protected:
     // A photo-like picture: smooth colour fields with grain, so that JPEG pays off against PNG.
     // transparentLeft makes the left part of the picture fully transparent.
     std::string WritePicture(const std::string& name, int width, int height, double transparentLeft = 0,
@@ -74,6 +77,31 @@ protected:
             }
         }
         const auto bytes = office::imaging::EncodePng(raster);
+        const std::string path = Path(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // A photo-like picture that is transparent where `clear` says.
+    std::string WriteClipArt(const std::string& name, int width, int height,
+                             const std::function<bool(int, int)>& clear) const {
+        office::imaging::Raster r;
+        r.width = width;
+        r.height = height;
+        r.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+        std::uint32_t state = 3;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                state = state * 1664525u + 1013904223u;
+                const int grain = static_cast<int>((state >> 24) % 24);
+                std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+                p[0] = static_cast<std::uint8_t>(60 + 150 * x / width + grain);
+                p[1] = static_cast<std::uint8_t>(40 + 170 * y / height + grain);
+                p[2] = static_cast<std::uint8_t>(120 + grain);
+                p[3] = clear(x, y) ? 0 : 255;
+            }
+        const auto bytes = office::imaging::EncodePng(r);
         const std::string path = Path(name);
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

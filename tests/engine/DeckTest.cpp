@@ -2,6 +2,10 @@
 
 #include "DeckFixture.h"
 #include "engine/CompressShapes.h"
+#include "engine/DeckPictureStep.h"
+#include "office/model/ModelImpl.h"
+#include "office/model/SlideContext.h"
+#include "office/package/OpcTypes.h"
 
 #include <cmath>
 #include <gmock/gmock.h>
@@ -9,6 +13,11 @@
 namespace {
 
 using ::testing::HasSubstr;
+
+std::vector<std::uint8_t> officeBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 std::string Walk(DeckFixture& f) {
     return engine::CompressShapes(f.ctx, f.slide, nullptr, true);
@@ -173,6 +182,80 @@ TEST_F(Office2000Deck, PastesThroughTheWorksheetByRotation) {
     EXPECT_THAT(host.log[0], HasSubstr("画像をJPEGに圧縮"));
     EXPECT_THAT(host.log[1], HasSubstr("画像をﾒﾀﾋﾟｸﾁｬに圧縮"));
     EXPECT_TRUE(state.ExcelWorkbook->Saved());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DeckFixture, PictureUnderAnotherLanguagesDefaultNameIsReplacedAUserNameIsNot) {
+    auto german = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
+    german->SetName("Grafik 2");
+    auto russian = AddPicture(WritePicture("photo2.png", 480, 360, 0, 2), 0, 0, 360, 270);
+    russian->SetName("Рисунок 4");
+    auto named = AddPicture(WritePicture("photo3.png", 480, 360, 0, 3), 0, 0, 360, 270);
+    named->SetName("Grafik Titel");
+    Walk(*this);
+    EXPECT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(Find("Grafik 2"), nullptr);
+    EXPECT_EQ(Find("Рисунок 4"), nullptr);
+    EXPECT_NE(Find("Grafik Titel"), nullptr);
+}
+
+TEST_F(DeckFixture, DeckWideStepLogsEachPartAndFollowsTheSetting) {
+    auto impl = std::dynamic_pointer_cast<office::model::PresentationImpl>(state.SourcePresentation);
+    auto& pkg = impl->Pkg("test");
+    const std::string slidePart = std::dynamic_pointer_cast<office::model::SlideImpl>(slide)->PartName();
+    const auto jpeg = office::imaging::EncodeJpeg(office::imaging::RenderPicture(
+        officeBytes(WritePicture("bg.png", 2400, 1350)), {}, false, false, 2400, 1350));
+    const std::string part = pkg.AddPartWithUniqueName("/ppt/media/image", ".jpeg", "image/jpeg", jpeg);
+    const std::string rel = pkg.AddRelationship(slidePart, office::package::reltype::kImage, part);
+    const std::string bg =
+        "<p:bg><p:bgPr><a:blipFill><a:blip r:embed=\"" + rel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill><a:effectLst/></p:bgPr></p:bg>";
+    pugi::xml_document fragment;
+    ASSERT_TRUE(fragment.load_string(bg.c_str()));
+    pkg.XmlForEdit(slidePart).document_element().child("p:cSld").prepend_copy(fragment.first_child());
+
+    // As the pass meets a deck: opened from its file.
+    state.SourcePresentation->SaveAs(Path("bg.pptx"));
+    state.SourcePresentation = state.appPPT->Presentations()->Open(Path("bg.pptx"), true);
+
+    settings.DeckPictures = 0;
+    EXPECT_TRUE(engine::CompressDeckPictures(ctx).empty());
+    EXPECT_FALSE(state.PresentationChanged);
+
+    settings.DeckPictures = 1;
+    const auto results = engine::CompressDeckPictures(ctx);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(state.PresentationChanged);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_THAT(host.log[0], HasSubstr("\t1792x1008 ﾋﾟｸｾﾙの背景画像をJPEGに圧縮 ("));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DeckFixture, ContentPlaceholderHoldingAPictureIsReplacedATextPlaceholderIsNot) {
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 10, 10, 360, 270);
+    pic->SetName("Content Placeholder 2");
+    auto text = slide->Shapes()->AddShape(automation::msoShapeRectangle, 400, 10, 200, 100);
+    text->SetName("Content Placeholder 3");
+    // Both become placeholders of the layout's body.
+    auto ctx2 = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    for (const pugi::xpath_node& hit :
+         ctx2->SlideRoot().select_nodes("//p:pic/p:nvPicPr/p:nvPr | //p:sp/p:nvSpPr/p:nvPr"))
+        hit.node().append_child("p:ph").append_attribute("idx") = "1";
+    ctx2->MarkModified();
+    ASSERT_EQ(pic->Type(), automation::msoPlaceholder);
+    ASSERT_EQ(pic->PlaceholderContainedType(), automation::msoPicture);
+    ASSERT_EQ(text->PlaceholderContainedType(), 0);
+
+    Walk(*this);
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(Find("Content Placeholder 2"), nullptr);
+    EXPECT_NE(Find("Content Placeholder 3"), nullptr);
 }
 
 } // namespace

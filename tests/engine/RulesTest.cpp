@@ -135,25 +135,34 @@ automation::ColorBox Painted(automation::ColorBox box, int n, std::uint32_t colo
     return box;
 }
 
-TEST(TransparencyLoss, MoreThanFivePercentBlackOrWhiteCounts) {
+// What a person would see: a transparent area that shows black (or white) is a loss as soon as it is
+// visible, even far below five percent of the picture; JPEG noise leaves it only nearly black.
+TEST(TransparencyLoss, AVisibleAreaTurnedBlackOrWhiteCounts) {
     const auto reference = Box(0xFFFFFF);
     EXPECT_FALSE(TransparencyLost(reference, Box(0xFFFFFF), 0.05)) << "white where white was is no loss";
-    EXPECT_FALSE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 500, 0), 0.05)) << "exactly the limit";
-    EXPECT_TRUE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 501, 0), 0.05));
+    EXPECT_FALSE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 12, 0), 0.05)) << "a speck";
+    EXPECT_TRUE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 13, 0), 0.05)) << "a corner";
+    EXPECT_TRUE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 13, 0x030102), 0.05))
+        << "JPEG noise on the black fill";
+    EXPECT_FALSE(TransparencyLost(reference, Painted(Box(0xFFFFFF), 500, 0x606060), 0.05))
+        << "grey is not black";
 
     const auto gray = Box(0x808080);
     EXPECT_FALSE(TransparencyLost(gray, gray, 0.05));
-    EXPECT_TRUE(TransparencyLost(gray, Painted(gray, 501, 0xFFFFFF), 0.05)) << "white where it was not";
-    EXPECT_FALSE(TransparencyLost(gray, Painted(gray, 501, 0xFEFEFE), 0.05)) << "only pure white counts";
+    EXPECT_TRUE(TransparencyLost(gray, Painted(gray, 13, 0xFFFFFF), 0.05)) << "white where it was not";
+    EXPECT_TRUE(TransparencyLost(gray, Painted(gray, 13, 0xF8FAFE), 0.05)) << "nearly white";
 
-    const auto black = Box(0);
-    EXPECT_FALSE(TransparencyLost(black, black, 0.05)) << "black where black was is no loss";
+    const auto dark = Box(0x202020);
+    EXPECT_FALSE(TransparencyLost(dark, Box(0), 0.05))
+        << "black where it was dark is JPEG's loss, not alpha's";
     // Black and white mixed add up.
-    auto mixed = Painted(gray, 300, 0);
-    for (int i = 300; i < 600; ++i)
+    auto mixed = Painted(gray, 6, 0);
+    for (int i = 6; i < 13; ++i)
         mixed.colors[static_cast<std::size_t>(i)] = 0xFFFFFF;
     EXPECT_TRUE(TransparencyLost(gray, mixed, 0.05));
-    EXPECT_FALSE(TransparencyLost(gray, mixed, 0.10));
+    // A small picture: the share decides before the visible size does.
+    EXPECT_FALSE(TransparencyLost(Box(0xFFFFFF, 10), Painted(Box(0xFFFFFF, 10), 5, 0), 0.05));
+    EXPECT_TRUE(TransparencyLost(Box(0xFFFFFF, 10), Painted(Box(0xFFFFFF, 10), 6, 0), 0.05));
 }
 
 class OneClip : public automation::IClipboard {
@@ -174,7 +183,7 @@ TEST(TransparencyLoss, ClipboardWithoutMetafile) {
     OneClip clip;
     ReferenceImage reference;
     reference.box = Box(0x808080);
-    CaptureReferenceImage(clip, reference);
+    CaptureReferenceImage(clip, reference, 100, 100);
     EXPECT_FALSE(reference.box) << "the previous picture is cleared first";
     EXPECT_FALSE(CheckTransparencyLoss(clip, reference, 0.05));
     EXPECT_EQ(clip.renders, 0);
@@ -184,7 +193,7 @@ TEST(TransparencyLoss, ComparesCapturedReferenceWithCurrentClipboard) {
     OneClip clip;
     clip.box = Box(0x808080);
     ReferenceImage reference;
-    CaptureReferenceImage(clip, reference);
+    CaptureReferenceImage(clip, reference, 100, 100);
     ASSERT_TRUE(reference.box);
     EXPECT_EQ(reference.box->width, 100);
     clip.box = Painted(Box(0x808080), 2000, 0);

@@ -104,9 +104,17 @@ TEST_F(WalkFixture, TransparentPictureUnderJpegStaysJpeg) {
     EXPECT_EQ(slide->shapes[0]->format, automation::ppPasteJPG);
 }
 
-TEST_F(WalkFixture, SmallTransparentAreaKeepsJpeg) {
+// A transparent corner is visible long before it is 5 % of the picture; a speck is not.
+TEST_F(WalkFixture, AVisibleTransparentAreaGoesToAMetafileASpeckKeepsJpeg) {
     auto pic = AddPicture("Picture 1", 0, 0, 100, 100, 200 * KB);
-    pic->transparentShare = 0.05; // exactly the limit: not more than 5 %
+    pic->transparentShare = 0.01;
+    Walk();
+    EXPECT_THAT(w.pasteTypes, ElementsAre(automation::ppPasteJPG, automation::ppPasteMetafilePicture));
+
+    w.pasteTypes.clear();
+    slide->shapes.clear();
+    pic = AddPicture("Picture 2", 0, 0, 100, 100, 200 * KB);
+    pic->transparentShare = 0.0001; // a few pixels of the whole copy
     Walk();
     EXPECT_THAT(w.pasteTypes, ElementsAre(automation::ppPasteJPG));
 }

@@ -117,3 +117,39 @@ TEST(CorpusMedia, RasterPicturesOfADeckDecodeAtAScaledSize) {
     }
     EXPECT_GT(decoded, 0);
 }
+
+// An object shown as an icon: its preview draws the icon through a mask in the top of a frame that
+// leaves room for a label. Drawn as an office suite draws it: in its frame, at its size, and with the
+// page showing around the icon, not a black square.
+TEST(CorpusMedia, AnIconPreviewDrawsInItsFrameWithoutItsMask) {
+    const auto path = Corpus() / "aspose-net__TestOlePresentation.pptx";
+    if (!std::filesystem::exists(path)) {
+        GTEST_SKIP() << "corpus not present";
+    }
+    std::vector<std::uint8_t> emf;
+    for (const MediaPart& part : MediaOf(path)) {
+        if (part.name == "ppt/media/image9.emf") {
+            emf = part.bytes;
+        }
+    }
+    ASSERT_FALSE(emf.empty());
+    const auto size = office::imaging::MetafileSize(emf);
+    EXPECT_EQ(size.width, 30);
+    EXPECT_EQ(size.height, 61);
+    const Raster r = office::imaging::RenderPicture(emf, {}, false, false, 80, 162);
+    int opaqueTop = 0, opaqueBelow = 0;
+    for (int y = 0; y < r.height; ++y) {
+        for (int x = 0; x < r.width; ++x) {
+            if (r.rgba[(static_cast<std::size_t>(y) * r.width + x) * 4 + 3] > 128) {
+                (y < 64 ? opaqueTop : opaqueBelow)++;
+            }
+        }
+    }
+    EXPECT_GT(opaqueTop, 1500) << "the icon fills the top of the frame";
+    EXPECT_LT(opaqueBelow, 100) << "the icon is not stretched over the whole frame";
+    // The corners of the icon's square (device pixels 4..35 by 0..31) show the page, not the mask.
+    for (auto [x, y] : {std::pair{9, 1}, std::pair{70, 1}, std::pair{9, 62}, std::pair{70, 62}}) {
+        EXPECT_EQ(r.rgba[(static_cast<std::size_t>(y) * r.width + x) * 4 + 3], 0) << x << "," << y;
+    }
+    EXPECT_GT(r.rgba[(30u * r.width + 40) * 4 + 3], 128) << "the sheet itself is drawn";
+}

@@ -60,7 +60,13 @@ TEST(EngineClipboard, HoldsClearsAndDrawsItsMetafile) {
         wrapped->colors,
         office::imaging::RenderMetafileToBox(office::imaging::WrapInEmf(Quadrants(20, 20)), 100, 100).colors);
 
+    // A copied metafile beside the rendering: the check sees the copy as the slide showed it, at the
+    // size it was copied at, which is the rendering.
     contents.metafile = office::imaging::WrapInEmf(Solid(50, 50, kBlue));
+    clipboard.Set(contents);
+    EXPECT_EQ(clipboard.RenderMetafile(100, 100)->colors, wrapped->colors);
+    // A metafile alone is drawn at its own size.
+    contents.picture.reset();
     clipboard.Set(contents);
     EXPECT_TRUE(clipboard.ContainsMetafile());
     const auto box = clipboard.RenderMetafile(100, 100);

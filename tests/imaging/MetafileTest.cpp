@@ -179,3 +179,68 @@ TEST(RenderMetafileToBox, RejectsWhatIsNotAMetafile) {
     emf.resize(120); // header only, bitmap cut off
     EXPECT_THROW(RenderMetafileToBox(emf, 100, 100), ImagingError);
 }
+
+namespace {
+
+void Le32s(std::vector<std::uint8_t>& b, std::initializer_list<std::int64_t> values) {
+    for (std::int64_t v : values)
+        Le32(b, static_cast<std::uint32_t>(v));
+}
+
+// An icon as office programs put it in a metafile: a monochrome mask ANDed onto the page (white
+// outside a disc), then the colours XORed over it (red disc on black).
+std::vector<std::uint8_t> MaskedIconEmf() {
+    const int n = 32;
+    auto inside = [&](int x, int y) { return (x - 16) * (x - 16) + (y - 16) * (y - 16) < 14 * 14; };
+    std::vector<std::uint8_t> b;
+    Le32s(b, {1, 88, 0, 0, n - 1, n - 1, 0, 0, 846, 846, 0x464D4520, 0x10000, 0, 4});
+    Le32s(b, {1, 0, 0, 0, 1920, 1080, 508, 286});
+    // The mask: STRETCHBLT, SRCAND, a 1-bit bitmap with a black and a white palette entry.
+    const std::size_t mask = b.size();
+    Le32s(b, {77, 108 + 48 + 4 * n, 0, 0, n - 1, n - 1, 0, 0, n, n, 0x008800C6, 0, 0});
+    Le32s(b, {0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 108, 48, 156, 4 * n, n, n});
+    Le32s(b, {40, n, n});
+    Le16(b, 1);
+    Le16(b, 1);
+    Le32s(b, {0, 4 * n, 3780, 3780, 2, 0, 0x000000, 0xFFFFFF});
+    for (int y = n - 1; y >= 0; --y) {
+        std::uint32_t row = 0;
+        for (int x = 0; x < n; ++x)
+            if (!inside(x, y))
+                row |= 1u << (31 - x);
+        for (int i = 3; i >= 0; --i)
+            b.push_back(static_cast<std::uint8_t>(row >> (8 * i)));
+    }
+    EXPECT_EQ(b.size() - mask, 108u + 48 + 4 * n);
+    // The colours: STRETCHDIBITS, SRCINVERT, 24 bits.
+    Le32s(b, {81,  80 + 40 + 3 * n * n, 0, 0,          n - 1, n - 1, 0, 0, 0, 0, n, n, 80, 40,
+              120, 3 * n * n,           0, 0x00660046, n,     n});
+    Le32s(b, {40, n, n});
+    Le16(b, 1);
+    Le16(b, 24);
+    Le32s(b, {0, 3 * n * n, 3780, 3780, 0, 0});
+    for (int y = n - 1; y >= 0; --y)
+        for (int x = 0; x < n; ++x) {
+            b.push_back(0);
+            b.push_back(0);
+            b.push_back(inside(x, y) ? 255 : 0);
+        }
+    Le32s(b, {14, 20, 0, 16, 20});
+    const auto total = static_cast<std::uint32_t>(b.size());
+    for (int i = 0; i < 4; ++i)
+        b[48 + i] = static_cast<std::uint8_t>(total >> (8 * i));
+    return b;
+}
+
+} // namespace
+
+TEST(EnhancedMetafile, AnIconDrawnThroughItsMaskShowsThePageAroundIt) {
+    const auto emf = MaskedIconEmf();
+    ASSERT_EQ(MetafileSize(emf).width, 32);
+    const Raster r = RenderPicture(emf, {}, false, false, 32, 32);
+    EXPECT_EQ(At(r, 1, 1)[3], 0) << "the corner shows the page, not the mask's black";
+    EXPECT_EQ(At(r, 30, 30)[3], 0);
+    EXPECT_TRUE(Near(At(r, 16, 16), kRed, 8)) << Text(At(r, 16, 16));
+    const auto box = RenderMetafileToBox(emf, 32, 32);
+    EXPECT_EQ(box.At(1, 1), 0xFFFFFFu) << "white over a white page";
+}

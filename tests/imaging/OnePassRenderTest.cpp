@@ -63,6 +63,8 @@ TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
         source.pixelWidth = c.width;
         source.pixelHeight = c.height;
         const office::ClipPicture lazy(source);
+        if (!lazy.Padding().IsEmpty())
+            continue; // a crop past the edge renders only what the picture covers: see below
         const office::ClipPicture rendered(
             office::imaging::RenderPicture(c.bytes, c.crop, c.flipH, c.flipV, c.width, c.height));
         EXPECT_TRUE(lazy.Readable());
@@ -78,6 +80,43 @@ TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
         EXPECT_EQ(lazy.Png(), rendered.Png()) << c.name;
         EXPECT_EQ(lazy.Jpeg(), rendered.Jpeg()) << c.name;
     }
+}
+
+// A crop past the picture's edge leaves a margin of the box empty. Only the covered part is rendered
+// (a JPEG would fill the margin with black); the margin travels as a negative crop that places the
+// rendering exactly where the source showed it.
+TEST(ClipPicture, ACropPastTheEdgeRendersOnlyTheCoveredPartAndKeepsTheMarginAsACrop) {
+    const auto jpeg = SaveWithVips(
+        ToVips(Solid(100, 100, kBlue)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg[Q=95]");
+    office::PictureSource source;
+    source.bytes = std::make_shared<const std::vector<std::uint8_t>>(jpeg);
+    source.crop = {-0.25, 0.1, 0, -0.15}; // a quarter more on the left, some more below, a tenth cut on top
+    source.pixelWidth = 250;
+    source.pixelHeight = 210;
+    const office::ClipPicture picture(source);
+    EXPECT_EQ(picture.Width(), 250);
+    EXPECT_EQ(picture.Height(), 210);
+    // Horizontally 1.25 picture widths are shown, the picture covers 0.8 of the box; vertically
+    // 1.05 picture heights, the picture 0.9 / 1.05 of the box.
+    EXPECT_NEAR(picture.Padding().left, -0.25, 1e-9);
+    EXPECT_NEAR(picture.Padding().right, 0, 1e-9);
+    EXPECT_NEAR(picture.Padding().top, 0, 1e-9);
+    EXPECT_NEAR(picture.Padding().bottom, -0.15 / 0.9, 1e-9);
+    const Raster& pixels = picture.Pixels();
+    EXPECT_EQ(pixels.width, 200);
+    EXPECT_EQ(pixels.height, 180);
+    EXPECT_FALSE(pixels.HasTransparency());
+    const Raster decoded = LoadWithVips(picture.Jpeg());
+    ASSERT_EQ(decoded.width, 200);
+    for (int x : {0, 100, 199})
+        for (int y : {0, 179})
+            EXPECT_TRUE(Near(At(decoded, x, y), kBlue, 12)) << "no black margin at " << x << "," << y;
+    // What a person sees of the box: white where the picture leaves the margin, blue elsewhere.
+    const auto box = picture.BoxOnWhite(250, 210);
+    EXPECT_EQ(box.At(20, 100), 0xFFFFFFu);
+    EXPECT_EQ(box.At(120, 200), 0xFFFFFFu);
+    EXPECT_GT(box.At(60, 5) >> 16, 200u) << "the cut top leaves no margin";
+    EXPECT_GT(box.At(120, 100) >> 16, 200u) << "blue at the middle";
 }
 
 TEST(ClipPicture, AnUnreadableSourceSaysSoAndFailsOnlyWhenPixelsAreAsked) {

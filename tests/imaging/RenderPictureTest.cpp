@@ -224,3 +224,25 @@ TEST(RenderPicture, ResamplingKeepsEdgesInPlace) {
         EXPECT_NEAR(EdgeAt(r, false), 30.0 * t.h / 80, 0.1) << t.w << "x" << t.h;
     }
 }
+
+// A crop whose edges fall between source pixels must not move the picture by their rounding: the
+// replacement has to line up with its source within a quarter of an output pixel.
+TEST(RenderPicture, CropEdgesKeepTheirFractionOfAPixel) {
+    const auto png = StepPng(120, 80, 50, 30);
+    struct Case {
+        CropRect crop;
+        int w, h;
+    };
+    for (const Case& c : {Case{{10.5 / 120, 7.5 / 80, 0, 0}, 219, 145},                // enlarged
+                          Case{{10.4 / 120, 3.6 / 80, 5.3 / 120, 0}, 104, 76},         // nearly one to one
+                          Case{{0.5 / 120, 0.5 / 80, 0.5 / 120, 0.5 / 80}, 40, 27}}) { // reduced
+        const double visibleW = 120 * (1 - c.crop.left - c.crop.right);
+        const double visibleH = 80 * (1 - c.crop.top - c.crop.bottom);
+        const Raster r = RenderPicture(png, c.crop, false, false, c.w, c.h);
+        EXPECT_NEAR(EdgeAt(r, true), (50 - 120 * c.crop.left) * c.w / visibleW, 0.25) << c.w;
+        EXPECT_NEAR(EdgeAt(r, false), (30 - 80 * c.crop.top) * c.h / visibleH, 0.25) << c.w;
+        EXPECT_EQ(office::imaging::RenderPictureAsJpeg(png, c.crop, false, false, c.w, c.h),
+                  office::imaging::EncodeJpeg(r))
+            << "the one-pass JPEG renders the same pixels";
+    }
+}

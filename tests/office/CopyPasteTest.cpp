@@ -72,6 +72,13 @@ std::vector<std::uint8_t> ImageBytesOf(const automation::SlidePtr& slide, const 
     if (!rel)
         return {};
     std::string part = office::package::ResolvePartTarget("/ppt/slides/slide1.xml", rel->target);
+    if (saved) {
+        // The save stores identical pictures once, so the saved relationship says where the bytes went.
+        auto savedRel = saved->FindRelationship("/ppt/slides/slide1.xml", rel->id);
+        if (!savedRel)
+            return {};
+        part = savedRel->targetPart;
+    }
     if (partName)
         *partName = part;
     if (!saved)

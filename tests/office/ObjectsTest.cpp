@@ -107,3 +107,76 @@ TEST(OfficeObjects, DamagedSlideIsReportedUnderTheMemberThatReadIt) {
         EXPECT_EQ(e.member(), "Shapes.Count");
     }
 }
+
+// An object's preview is a metafile whose frame can be larger than its drawing (an icon with room
+// for a label, a margin on the left). The object's picture must show the drawing where the object
+// showed it: in the frame, at the frame's scale, not stretched over it or moved by its margin.
+TEST(OfficeObjects, AConvertedObjectShowsItsPreviewWhereTheObjectDid) {
+    TempDir dir;
+    office::OfficeProvider provider;
+    auto app = provider.CreatePowerPoint();
+    auto pres = app->Presentations()->Add(true);
+    auto slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
+    office::imaging::Raster red;
+    red.width = 40;
+    red.height = 40;
+    red.rgba.resize(40 * 40 * 4);
+    for (std::size_t i = 0; i < red.rgba.size(); i += 4) {
+        red.rgba[i] = 255;
+        red.rgba[i + 3] = 255;
+    }
+    auto emf = office::imaging::WrapInEmf(red);
+    // The frame (0.01 mm at 96 dpi) reaches 20 pixels left of the drawing and 40 below it.
+    auto put = [&](std::size_t at, std::int32_t v) {
+        for (int i = 0; i < 4; ++i)
+            emf[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+    };
+    put(24, -529);
+    put(36, 2116);
+    ASSERT_EQ(office::imaging::MetafileSize(emf).width, 60);
+    ASSERT_EQ(office::imaging::MetafileSize(emf).height, 80);
+    WriteBytes(dir.File("preview.emf"), emf);
+    auto holder = slide->Shapes()->AddPicture(dir.File("preview.emf"), 100, 50, 45, 60);
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    pugi::xml_node pic = ctx->ShapeNode(ctx->ShapeIdOf(holder));
+    const std::string rid = pic.child("p:blipFill").child("a:blip").attribute("r:embed").value();
+    pugi::xml_node tree = pic.parent();
+    const std::string frame =
+        R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="50" name="Object 49"/><p:cNvGraphicFramePr/>)"
+        R"(<p:nvPr/></p:nvGraphicFramePr><p:xfrm><a:off x="1270000" y="635000"/><a:ext cx="571500" cy="762000"/>)"
+        R"(</p:xfrm><a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/presentationml/2006/ole">)"
+        R"(<p:oleObj name="Worksheet" progId="Excel.Sheet.12"><p:embed/><p:pic><p:nvPicPr><p:cNvPr id="0" name=""/>)"
+        R"(<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=")" +
+        rid +
+        R"("/><a:stretch><a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x="1270000" y="635000"/>)"
+        R"(<a:ext cx="571500" cy="762000"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom></p:spPr>)"
+        R"(</p:pic></p:oleObj></a:graphicData></a:graphic></p:graphicFrame>)";
+    ASSERT_EQ(tree.append_buffer(frame.data(), frame.size()).status, pugi::status_ok);
+    tree.remove_child(pic);
+    ctx->MarkModified();
+    auto object = ctx->ShapeById(50);
+    ASSERT_TRUE(object);
+    ASSERT_EQ(object->Type(), automation::msoEmbeddedOLEObject);
+
+    object->Copy();
+    auto picture = slide->Shapes()->PasteSpecial(automation::ppPastePNG)->Item(1);
+    EXPECT_NEAR(picture->Left(), 100, 1e-3);
+    EXPECT_NEAR(picture->Top(), 50, 1e-3);
+    EXPECT_NEAR(picture->Width(), 45, 1e-3);
+    EXPECT_NEAR(picture->Height(), 60, 1e-3);
+    pres->SaveAs(dir.File("object.pptx"));
+    auto saved = office::package::Package::Open(dir.File("object.pptx"));
+    pugi::xml_node now = ctx->ShapeNode(ctx->ShapeIdOf(picture));
+    auto rel = ctx->FindRelationship(now.child("p:blipFill").child("a:blip").attribute("r:embed").value());
+    ASSERT_TRUE(rel);
+    const auto png =
+        saved->PartBytes(office::package::ResolvePartTarget("/ppt/slides/slide1.xml", rel->target));
+    const auto shown = office::imaging::RenderPicture(png, {}, false, false, 60, 80);
+    auto alpha = [&](int x, int y) { return shown.rgba[(static_cast<std::size_t>(y) * 60 + x) * 4 + 3]; };
+    auto redAt = [&](int x, int y) { return shown.rgba[(static_cast<std::size_t>(y) * 60 + x) * 4]; };
+    EXPECT_EQ(alpha(10, 20), 0) << "the margin left of the drawing stays empty";
+    EXPECT_EQ(alpha(40, 60), 0) << "the room below the drawing stays empty";
+    EXPECT_GT(alpha(22, 2), 200) << "the drawing starts 20 pixels in";
+    EXPECT_GT(redAt(22, 2), 200);
+    EXPECT_GT(alpha(57, 37), 200) << "and reaches the frame's right edge";
+}

@@ -132,3 +132,44 @@ TEST(PackageEdit, ReplacingAndRemovingParts) {
     EXPECT_EQ(copy->ContentType("/ppt/slideLayouts/slideLayout1.xml"), "application/xml");
     EXPECT_FALSE(copy->XmlForRead(kSlide).select_node("//a:t"));
 }
+
+TEST(PackageEdit, APictureIsStoredOnceAndOnlyIdenticalPicturesAreShared) {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    const Bytes stored = testzip::ToBytes(testzip::FakePng(3000, 7));
+    // The stored picture (still compressed in the archive) is found and named, not copied.
+    EXPECT_EQ(pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng, stored),
+              "/ppt/media/image1.png");
+    EXPECT_EQ(pkg->NextFreePartName("/ppt/media/image", ".png"), "/ppt/media/image2.png");
+
+    // Same length, other bytes; or the same bytes declared as another kind: a new part each time.
+    const Bytes other = testzip::ToBytes(testzip::FakePng(3000, 8));
+    ASSERT_EQ(other.size(), stored.size());
+    const std::string otherName = pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng, other);
+    EXPECT_EQ(otherName, "/ppt/media/image2.png");
+    EXPECT_EQ(pkg->AddPictureOnce("/ppt/media/image", ".jpeg", "image/jpeg", stored),
+              "/ppt/media/image3.jpeg");
+    // A part added in this session is found as well.
+    EXPECT_EQ(pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng, other), otherName);
+
+    // Not pictures, not the deck's media, or with relationships of their own: never shared.
+    const Bytes xml = pkg->PartBytes(kSlide);
+    EXPECT_NE(pkg->AddPictureOnce("/ppt/slides/slide", ".xml", contenttype::kXml, xml), kSlide);
+    pkg->AddPart("/docProps/thumb.png", contenttype::kPng, testzip::ToBytes(testzip::FakePng(700, 4)));
+    EXPECT_NE(pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng,
+                                  testzip::ToBytes(testzip::FakePng(700, 4))),
+              "/docProps/thumb.png");
+    pkg->AddRelationship(otherName, reltype::kImage, "/ppt/media/image1.png");
+    EXPECT_NE(pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng, other), otherName);
+}
+
+TEST(PackageEdit, ASharedPartThatNothingReachedIsSavedOnceLinkedAgain) {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    const Bytes orphan = testzip::ToBytes(testzip::FakePng(500, 9));
+    const std::string name = pkg->AddPictureOnce("/ppt/media/image", ".png", contenttype::kPng, orphan);
+    ASSERT_EQ(name, "/ppt/media/orphan.png");
+    EXPECT_FALSE(Reopen(*pkg)->HasPart(name));
+    pkg->AddRelationship(kSlide, reltype::kImage, name);
+    auto copy = Reopen(*pkg);
+    ASSERT_TRUE(copy->HasPart(name));
+    EXPECT_EQ(copy->PartBytes(name), orphan);
+}

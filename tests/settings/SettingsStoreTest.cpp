@@ -67,6 +67,7 @@ TEST(SettingsStore, FirstStartGivesEveryDefault) {
     EXPECT_EQ(s.ExpectRate, "75");
     EXPECT_EQ(s.PixelSize, "50");
     EXPECT_EQ(s.Twice, 1);
+    EXPECT_EQ(s.DeckPictures, 1);
     EXPECT_EQ(s.FormHeight, 6000);
     EXPECT_EQ(s.MovieTarget, 0);
     EXPECT_EQ(s.MovieCond, 0);
@@ -138,9 +139,12 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     s.Format = 2;
     s.OLE = 1;
     s.Twice = 0;
+    s.DeckPictures = 0;
     s.FormHeight = 9000;
     s.MovieTarget = 2;
     s.MovieCond = 1;
+    s.Encode = 2;
+    s.MediaInDeck = 1;
     s.Movie = 1;
     s.optMovieFolder = 1;
     s.MovieFolder = "/movies";
@@ -154,8 +158,10 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(Stored(store, "Format"), "2");
     EXPECT_EQ(Stored(store, "OLE"), "1");
     EXPECT_EQ(Stored(store, "Twice"), "0");
+    EXPECT_EQ(Stored(store, "DeckPictures"), "0");
     EXPECT_EQ(Stored(store, "FormHeight"), "9000");
-    EXPECT_EQ(Stored(store, "Encode"), "-1");
+    EXPECT_EQ(Stored(store, "Encode"), "2");
+    EXPECT_EQ(Stored(store, "MediaInDeck"), "1");
     EXPECT_EQ(Stored(store, "MovieTarget"), "2");
     EXPECT_EQ(Stored(store, "MovieCond"), "1");
     EXPECT_EQ(Stored(store, "Movie"), std::nullopt);
@@ -171,9 +177,12 @@ TEST(SettingsStore, SaveWritesTextsAndKeepsStoredValuesForEmptyBoxes) {
     EXPECT_EQ(again.Ratio, 4);
     EXPECT_EQ(again.OLE, 1);
     EXPECT_EQ(again.Twice, 0);
+    EXPECT_EQ(again.DeckPictures, 0);
     EXPECT_EQ(again.FormHeight, 9000);
     EXPECT_EQ(again.MovieTarget, 2);
     EXPECT_EQ(again.MovieCond, 1);
+    EXPECT_EQ(again.Encode, 2); // the profile list's choice comes back now that the list has profiles
+    EXPECT_EQ(again.MediaInDeck, 1);
     EXPECT_EQ(again.Movie, 0);
     EXPECT_EQ(again.optMovieFolder, 0);
     EXPECT_EQ(again.MovieFolder, kDesktop);

@@ -63,7 +63,7 @@ TEST(TranscodeTemplate, ExtensionComesFromFirstDotToClosingQuote) {
     EXPECT_EQ(OutputExtensionOf(R"("<%OutputFile%>.動画ファイル")"), "");
 }
 
-TEST(TranscodeTemplate, PlaceholdersAreAllReplacedInTableOrder) {
+TEST(TranscodeTemplate, PlaceholdersAreReplacedOnceAndValuesAreNeverSearchedAgain) {
     PlaceholderValues v;
     v.appPath = "/opt/q";
     v.inputFile = "/in/a <%Title%>.mp4";
@@ -73,11 +73,11 @@ TEST(TranscodeTemplate, PlaceholdersAreAllReplacedInTableOrder) {
     v.randomNumber5 = "12345";
     const std::string filled =
         FillPlaceholders("<%AppPath%>/ff <%InputFile%> <%InputFile%> <%OutputFile%>.wmv <%TemporaryFile%> "
-                         "<%Title%> <%TimeStamp%> <%RandomNumber5%> <%inputfile%>",
+                         "<%Title%> <%TimeStamp%> <%RandomNumber5%> <%inputfile%> <%%Title%>",
                          v);
-    // The input path is put in first, so a placeholder inside it is replaced by a later step.
-    EXPECT_EQ(filled, "/opt/q/ff /in/a none.mp4 /in/a none.mp4 /out/a.wmv /out.tmp none 2026/12/07 10:00:00 "
-                      "12345 <%inputfile%>");
+    // A file name holding a placeholder keeps it: it is a name, not part of the template.
+    EXPECT_EQ(filled, "/opt/q/ff /in/a <%Title%>.mp4 /in/a <%Title%>.mp4 /out/a.wmv /out.tmp none "
+                      "2026/12/07 10:00:00 12345 <%inputfile%> <%%Title%>");
 }
 
 TEST(TranscodeTemplate, TimeStampIsTheLocalDateAndClockTime) {
@@ -149,7 +149,9 @@ TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
     EXPECT_EQ(used, chosen);
     RandomSequence fresh;
     const std::string expectedRandom = std::to_string(static_cast<long>(fresh.Next() * 100000.0));
-    EXPECT_EQ(ReadText(dir.path() + "/x/y/seen"), "none," + expectedRandom + "," + chosen + ".avi");
+    // The encoder writes under the hidden staging name beside the output, never the output's own name.
+    EXPECT_EQ(ReadText(dir.path() + "/x/y/seen"),
+              "none," + expectedRandom + "," + dir.path() + "/x/y/.renamed.encoding.avi");
     ASSERT_FALSE(h.host.statuses.empty());
     EXPECT_EQ(h.host.statuses.front(), "sh 処理中...1秒経過");
 }

@@ -1,0 +1,237 @@
+#include "cli/JobRunner.h"
+
+#include "cli/CliHost.h"
+#include "cli/Progress.h"
+#include "settings/Settings.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+// Decks finished ahead of the next one to print are held; this many at most per worker.
+constexpr std::size_t kHeldPerJob = 4;
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string TempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/quarnel-jobs-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return {};
+    }
+    return pattern;
+}
+
+struct Worker {
+    pid_t pid = -1;
+    std::string out;
+    std::string err;
+    std::string report;
+};
+
+// The worker runs in its own process group, so that a Ctrl-C on the terminal reaches this process
+// alone and is handed on once: a second SIGINT would end a worker in the middle of its save.
+pid_t Launch(const std::string& program, const std::vector<std::string>& arguments, const Worker& w) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : arguments) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        return pid;
+    }
+    ::setpgid(0, 0);
+    std::signal(SIGINT, SIG_DFL);
+    // Should the batch itself end, its workers stop as after Ctrl-C rather than run on unseen.
+    ::prctl(PR_SET_PDEATHSIG, SIGINT);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(w.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(w.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) {
+        ::_exit(127);
+    }
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
+bool Failed(const std::string& result) {
+    return result == "open-failed" || result == "save-failed" || result == "failed";
+}
+
+// The worker's own report; a worker that ended without one failed as a whole.
+batch::EntryReport ReadWorkerReport(const std::string& path, const std::string& input) {
+    batch::EntryReport report;
+    report.input = input;
+    report.result = "failed";
+    report.failed = true;
+    const QJsonArray array = QJsonDocument::fromJson(QByteArray::fromStdString(ReadWhole(path))).array();
+    if (array.size() != 1) {
+        return report;
+    }
+    const QJsonObject o = array.at(0).toObject();
+    report.output = o.value("output").toString().toStdString();
+    report.bytesBefore = o.value("bytes_before").toDouble();
+    report.bytesAfter = o.value("bytes_after").toDouble();
+    report.shapesReplaced = o.value("shapes_replaced").toInt();
+    report.seconds = o.value("seconds").toDouble();
+    report.result = o.value("result").toString().toStdString();
+    report.failed = Failed(report.result);
+    return report;
+}
+
+} // namespace
+
+int DefaultJobs(const settings::Settings& config, bool interactive) {
+    if (interactive && config.SameFilename == 0) {
+        return 1;
+    }
+    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return static_cast<int>(std::clamp(cores, 1L, 256L));
+}
+
+std::string SelfExecutable() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
+JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::string>& entries,
+                        const std::vector<std::string>& forwarded, int jobs, std::ostream& out,
+                        std::ostream& err, bool progress) {
+    JobsOutcome outcome;
+    const std::size_t n = entries.size();
+    outcome.entries.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        outcome.entries[k].input = entries[k];
+        outcome.entries[k].result = "not-started";
+    }
+    const std::string folder = TempFolder();
+    if (folder.empty()) {
+        err << "quarnel-cli: 一時フォルダを作れません / cannot create a temporary folder\n";
+        for (auto& e : outcome.entries) {
+            e.failed = true;
+        }
+        return outcome;
+    }
+    std::vector<Worker> workers(n);
+    std::vector<bool> done(n, false);
+    std::size_t launched = 0;
+    std::size_t printed = 0;
+    std::size_t running = 0;
+    double before = 0;
+    double after = 0;
+    const std::size_t held = kHeldPerJob * static_cast<std::size_t>(jobs);
+
+    auto printDeck = [&](std::size_t k) {
+        Worker& w = workers[k];
+        const std::string log = ReadWhole(w.out);
+        const std::string messages = ReadWhole(w.err);
+        if (progress) {
+            err << "\r\x1b[K";
+        }
+        out << log;
+        out.flush();
+        err << messages;
+        const batch::EntryReport& e = outcome.entries[k];
+        before += e.bytesBefore;
+        after += e.output.empty() ? e.bytesBefore : e.bytesAfter;
+        if (progress) {
+            err << ProgressLine(k + 1, n, before, after, e.input);
+        }
+        err.flush();
+        for (const auto* path : {&w.out, &w.err, &w.report}) {
+            ::unlink(path->c_str());
+        }
+    };
+
+    while (printed < n) {
+        if (!outcome.stopped && InterruptRequested()) {
+            outcome.stopped = true;
+            for (std::size_t k = printed; k < launched; ++k) {
+                if (!done[k]) {
+                    ::kill(workers[k].pid, SIGINT);
+                }
+            }
+        }
+        while (!outcome.stopped && running < static_cast<std::size_t>(jobs) && launched < n &&
+               launched < printed + held) {
+            Worker& w = workers[launched];
+            const std::string stem = folder + "/" + std::to_string(launched);
+            w.out = stem + ".out";
+            w.err = stem + ".err";
+            w.report = stem + ".json";
+            std::vector<std::string> arguments = forwarded;
+            arguments.insert(arguments.end(),
+                             {"--jobs=1", "--deck-child", "--report=" + w.report, "--", entries[launched]});
+            w.pid = Launch(program, arguments, w);
+            if (w.pid < 0) {
+                err << "quarnel-cli: 処理を始められません / cannot start a worker\n";
+                outcome.entries[launched].result = "failed";
+                outcome.entries[launched].failed = true;
+                done[launched] = true;
+            } else {
+                ++running;
+            }
+            ++launched;
+        }
+        bool reaped = false;
+        for (std::size_t k = printed; k < launched; ++k) {
+            if (done[k]) {
+                continue;
+            }
+            int status = 0;
+            if (::waitpid(workers[k].pid, &status, WNOHANG) != workers[k].pid) {
+                continue;
+            }
+            reaped = true;
+            done[k] = true;
+            --running;
+            outcome.entries[k] = ReadWorkerReport(workers[k].report, entries[k]);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 130) {
+                outcome.stopped = true;
+            }
+        }
+        while (printed < launched && done[printed]) {
+            printDeck(printed++);
+        }
+        if (outcome.stopped && running == 0 && printed == launched) {
+            break;
+        }
+        if (!reaped) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    if (progress) {
+        err << "\r\x1b[K";
+        err.flush();
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return outcome;
+}
+
+} // namespace cli

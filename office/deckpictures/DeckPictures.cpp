@@ -1,0 +1,191 @@
+#include "office/deckpictures/DeckPictures.h"
+
+#include "office/deckpictures/PictureDensity.h"
+#include "office/deckpictures/PicturePlan.h"
+#include "office/deckpictures/PictureUses.h"
+#include "office/deckpictures/ReplacePicturePart.h"
+
+#include <algorithm>
+#include <set>
+
+namespace office::deckpictures {
+
+namespace {
+
+using automation::DeckPicturePlace;
+using automation::DeckPictureRequest;
+using automation::DeckPictureResult;
+using imaging::PictureKind;
+
+enum FormatPosition { kRecommended = 0, kJpeg = 1, kPng = 2, kGif = 3 };
+
+// More than one image in a GIF makes it an animation, which a still re-encoding would stop.
+bool IsAnimatedGif(const package::Bytes& b) {
+    if (b.size() < 13)
+        return false;
+    std::size_t at = 13;
+    if (b[10] & 0x80)
+        at += 3u << ((b[10] & 7) + 1);
+    int images = 0;
+    auto skipSubBlocks = [&] {
+        while (at < b.size() && b[at] != 0)
+            at += b[at] + 1u;
+        ++at;
+    };
+    while (at < b.size()) {
+        const std::uint8_t block = b[at];
+        if (block == 0x2C) {
+            if (++images > 1)
+                return true;
+            if (at + 10 > b.size())
+                return false;
+            const std::uint8_t flags = b[at + 9];
+            at += 10;
+            if (flags & 0x80)
+                at += 3u << ((flags & 7) + 1);
+            ++at; // LZW minimum code size
+            skipSubBlocks();
+        } else if (block == 0x21) {
+            at += 2;
+            skipSubBlocks();
+        } else {
+            break;
+        }
+    }
+    return false;
+}
+
+// The walk's territory is the slides' picture shapes; every other place belongs to this pass.
+bool ShownBeyondSlidePictures(const std::vector<PictureUse>& uses) {
+    return std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) {
+        return u.kind != UseKind::Picture || u.partKind != PartKind::Slide;
+    });
+}
+
+bool LeftAlone(const std::vector<PictureUse>& uses) {
+    return std::any_of(uses.begin(), uses.end(),
+                       [](const PictureUse& u) { return u.kind == UseKind::Unknown || u.protectedName; });
+}
+
+DeckPicturePlace PlaceOf(const std::vector<PictureUse>& uses) {
+    auto any = [&](auto test) { return std::any_of(uses.begin(), uses.end(), test); };
+    if (any([](const PictureUse& u) { return u.kind == UseKind::Background; }))
+        return DeckPicturePlace::Background;
+    if (any([](const PictureUse& u) { return u.partKind == PartKind::Master; }))
+        return DeckPicturePlace::Master;
+    if (any([](const PictureUse& u) { return u.partKind == PartKind::Layout; }))
+        return DeckPicturePlace::Layout;
+    if (any([](const PictureUse& u) { return u.partKind == PartKind::Notes; }))
+        return DeckPicturePlace::Notes;
+    return DeckPicturePlace::Fill;
+}
+
+struct Encoded {
+    PictureKind kind = PictureKind::Unknown;
+    package::Bytes bytes;
+};
+
+// The chosen format; nothing when it would change the picture's look (transparency or a key colour
+// in a JPEG) or is no picture part format (metafile). A picture drawn pixel for pixel (a tile) gains
+// nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
+// a JPEG is never encoded as JPEG again at its own size.
+std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
+                              PictureKind sourceKind) {
+    const bool transparent = raster.HasTransparency();
+    if (pixelSized && sourceKind == PictureKind::Jpeg && (format == kRecommended || format == kJpeg))
+        return std::nullopt;
+    switch (format) {
+    case kRecommended:
+        if (transparent || colourKey || pixelSized)
+            return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster)};
+    case kJpeg:
+        if (transparent || colourKey)
+            return std::nullopt;
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster)};
+    case kPng:
+        return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
+    case kGif:
+        if (colourKey)
+            return std::nullopt;
+        return Encoded{PictureKind::Gif, imaging::EncodeGif(raster)};
+    default:
+        return std::nullopt;
+    }
+}
+
+const char* FormatName(PictureKind kind) {
+    return kind == PictureKind::Jpeg ? "JPEG" : kind == PictureKind::Png ? "PNG" : "GIF";
+}
+
+std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::string& part,
+                                              const std::vector<PictureUse>& uses,
+                                              const DeckPictureRequest& request) {
+    if (pkg.IsPartModified(part) || LeftAlone(uses) || !ShownBeyondSlidePictures(uses))
+        return std::nullopt;
+    const package::Bytes bytes = pkg.PartBytes(part);
+    const double before = static_cast<double>(bytes.size());
+    if (before == 0 || request.minimumBytes > before)
+        return std::nullopt;
+    const PictureKind kind = imaging::SniffKind(bytes);
+    if (kind == PictureKind::Unknown || kind == PictureKind::Svg || imaging::IsMetafile(kind) ||
+        (kind == PictureKind::Gif && IsAnimatedGif(bytes)))
+        return std::nullopt;
+    const bool pixelSized =
+        std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.sizedByPixels; });
+    // A tile's size on the slide follows the resolution its file declares, which is kept; other
+    // formats' declarations are not followed.
+    if (pixelSized && kind != PictureKind::Jpeg && kind != PictureKind::Png && kind != PictureKind::Gif)
+        return std::nullopt;
+
+    const auto plan = PlanPicture(imaging::MeasurePicture(bytes), uses, request.scaleFactor);
+    if (!plan)
+        return std::nullopt;
+    const imaging::Raster raster =
+        imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
+    const bool colourKey =
+        std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
+    auto encoded = Encode(raster, request.format, colourKey, pixelSized, kind);
+    if (!encoded)
+        return std::nullopt;
+    if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
+        return std::nullopt;
+    const double after = static_cast<double>(encoded->bytes.size());
+    if (!(request.expectRate > after / before * 100))
+        return std::nullopt;
+
+    DeckPictureResult result;
+    result.place = PlaceOf(uses);
+    result.width = plan->width;
+    result.height = plan->height;
+    result.format = FormatName(encoded->kind);
+    result.bytesBefore = before;
+    result.bytesAfter = after;
+    result.part = ReplacePicturePart(pkg, part, encoded->kind, std::move(encoded->bytes));
+    if (!plan->cut.IsEmpty()) {
+        std::set<std::pair<std::string, std::string>> done;
+        for (const PictureUse& use : uses)
+            if (done.insert({use.sourcePart, use.relId}).second)
+                RemoveCrop(pkg, use.sourcePart, use.relId);
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg,
+                                                    const DeckPictureRequest& request) {
+    std::vector<DeckPictureResult> results;
+    const auto uses = CollectPictureUses(pkg, request.isDefaultPictureName);
+    for (const auto& [part, partUses] : uses) {
+        try {
+            if (auto result = CompressPart(pkg, part, partUses, request))
+                results.push_back(std::move(*result));
+        } catch (const std::exception&) {
+            // A picture that cannot be decoded or encoded stays as it is.
+        }
+    }
+    return results;
+}
+
+} // namespace office::deckpictures

@@ -1,0 +1,26 @@
+#pragma once
+
+// What a picture shape's look is made of besides its pixels, taken from a copied p:pic and given
+// back to the picture a paste makes, so that the replacement renders like its source.
+
+#include "office/clipboard/EngineClipboard.h"
+#include "office/imaging/Imaging.h"
+#include "office/model/Geometry.h"
+
+#include <pugixml.hpp>
+
+namespace office::model {
+
+// The look of a p:pic shown with the given frame on its slide. `slideRoot` supplies the namespace
+// declarations the kept markup needs.
+PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide);
+
+// The look of a shape that is not a picture (an object's preview): only its flips.
+PictureLook LookOfFrame(const Frame& onSlide);
+
+// Gives a bare p:pic (one blip, a stretch fill and a rectangle) the look, and the crop its new
+// picture needs. Declarations that `targetRoot` lacks are put on the p:pic itself.
+void GiveLook(pugi::xml_node pic, const PictureLook& look, const imaging::CropRect& crop,
+              pugi::xml_node targetRoot);
+
+} // namespace office::model

@@ -1,0 +1,390 @@
+#include "office/package/PackageImpl.h"
+#include "office/package/PartNameKeys.h"
+#include "office/repack/Deflate.h"
+#include "office/repack/JpegRepack.h"
+#include "office/repack/ParallelFor.h"
+#include "office/repack/PictureToPng.h"
+#include "office/repack/PngRepack.h"
+
+#include <set>
+
+namespace office::package {
+
+namespace {
+
+using detail::PackedPart;
+using detail::PartKey;
+using detail::ZipEntry;
+
+enum class Action { Copy, Store, Deflate, Media, Jpeg, Png, Tiff, Bmp };
+
+struct Job {
+    std::string source; // the part's name in the package ("/" for the package rels)
+    std::string name;   // output name, with a leading slash
+    Action action = Action::Copy;
+    const detail::ArchiveEntry* entry = nullptr; // set when the data may be copied as stored
+    std::shared_ptr<const Bytes> input;          // inflated bytes; null for Copy
+    std::shared_ptr<const PackedPart> result;    // null: copy the stored data
+};
+
+constexpr unsigned kMaxThreads = 4;
+constexpr const char* kPngContentType = "image/png";
+
+// The strongest level costs about ten times the default; past a few megabytes it no longer pays.
+int DeflateLevelFor(std::size_t size) {
+    if (size <= (8u << 20))
+        return 12;
+    return size <= (64u << 20) ? 9 : 6;
+}
+
+std::shared_ptr<const PackedPart> Packed(std::uint16_t method, std::shared_ptr<const Bytes> data,
+                                         std::uint32_t crc, std::uint64_t size, std::string extension = {}) {
+    auto packed = std::make_shared<PackedPart>();
+    packed->method = method;
+    packed->data = std::move(data);
+    packed->crc = crc;
+    packed->size = size;
+    packed->newExtension = std::move(extension);
+    return packed;
+}
+
+std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
+                                                      std::string extension = {});
+
+// A re-encoded picture, or the original one, in its smaller ZIP form.
+std::shared_ptr<const PackedPart> PackPicture(std::optional<Bytes> bytes,
+                                              const std::shared_ptr<const Bytes>& original,
+                                              std::string extension = {}) {
+    if (bytes)
+        return StoreOrDeflateMedia(std::make_shared<const Bytes>(std::move(*bytes)), std::move(extension));
+    return StoreOrDeflateMedia(original, {}); // kept as it was, perhaps deflated
+}
+
+// Compressed media rarely deflate, but some carry what does (colour profiles of hundreds of
+// kilobytes, uncompressed audio tracks, thumbnails): the fastest level tells, the strong one follows.
+std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
+                                                      std::string extension) {
+    const std::uint32_t crc = repack::Crc32(*input);
+    const std::uint64_t size = input->size();
+    if (input->size() >= 64) {
+        Bytes quick = repack::DeflateRaw(*input, 1);
+        if (!quick.empty() && quick.size() < input->size() - input->size() / 100) {
+            Bytes strong = repack::DeflateRaw(*input, input->size() <= (1u << 20) ? 12 : 9);
+            auto best = std::make_shared<const Bytes>(
+                !strong.empty() && strong.size() < quick.size() ? std::move(strong) : std::move(quick));
+            return Packed(8, best, crc, size, std::move(extension));
+        }
+    }
+    return Packed(0, std::move(input), crc, size, std::move(extension));
+}
+
+std::shared_ptr<const PackedPart> DeflateOrStore(const std::shared_ptr<const Bytes>& input) {
+    const std::uint32_t crc = repack::Crc32(*input);
+    if (!input->empty()) {
+        auto deflated =
+            std::make_shared<const Bytes>(repack::DeflateRaw(*input, DeflateLevelFor(input->size())));
+        if (!deflated->empty() && deflated->size() < input->size())
+            return Packed(8, deflated, crc, input->size());
+    }
+    return Packed(0, input, crc, input->size());
+}
+
+// Runs on a worker thread: every codec reports failure by returning nothing, never by throwing, and
+// a failure leaves the stored data as it was.
+void Run(Job& job) {
+    const auto& input = job.input;
+    switch (job.action) {
+    case Action::Copy:
+        return;
+    case Action::Store:
+        job.result = Packed(0, input, repack::Crc32(*input), input->size());
+        break;
+    case Action::Deflate:
+        job.result = DeflateOrStore(input);
+        break;
+    case Action::Media:
+        job.result = StoreOrDeflateMedia(input);
+        break;
+    case Action::Jpeg:
+        job.result = PackPicture(repack::RepackJpeg(*input), input);
+        break;
+    case Action::Png:
+        job.result = PackPicture(repack::RepackPng(*input), input);
+        break;
+    case Action::Tiff:
+        job.result = PackPicture(repack::TiffToPng(*input), input, "png");
+        break;
+    case Action::Bmp:
+        job.result = PackPicture(repack::BmpToPng(*input), input, "png");
+        break;
+    }
+    // A new form of an untouched part must beat what the archive already stores.
+    if (job.entry && job.result && job.result->data->size() >= job.entry->compSize)
+        job.result = nullptr;
+}
+
+void RunAll(std::vector<Job>& jobs) {
+    // Threads pay off only for real work: a scratch-deck save has a few small XML parts to deflate,
+    // and a new thread would first have to build its own compressors.
+    constexpr std::size_t kWorthThreads = 512u << 10;
+    std::size_t work = 0;
+    for (const auto& job : jobs)
+        if (job.input && job.action != Action::Store)
+            work += job.input->size();
+    repack::ParallelFor(jobs.size(), work >= kWorthThreads ? kMaxThreads : 1, [&](std::size_t i) {
+        try {
+            Run(jobs[i]);
+        } catch (...) {
+            jobs[i].result = nullptr; // out of memory in a codec: the part is copied as it was
+        }
+    });
+}
+
+bool CopyableAsStored(const detail::ArchiveEntry& entry) {
+    return entry.crcKnown && (entry.method == 0 || entry.method == 8);
+}
+
+bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> options) {
+    for (auto option : options)
+        if (value == option)
+            return true;
+    return false;
+}
+
+// What to do with an untouched part from the archive, by content type and extension.
+Action ActionForArchivePart(const PartState& part, const std::string& type) {
+    const std::string ext = PartExtension(part.name);
+    if (type == "image/jpeg" || (type.empty() && IsOneOf(ext, {"jpg", "jpeg", "jpe"})))
+        return Action::Jpeg;
+    if (type == kPngContentType)
+        return Action::Png;
+    if (type == "image/tiff")
+        return Action::Tiff;
+    if (type == "image/bmp")
+        return Action::Bmp;
+    return detail::IsAlreadyCompressed(part.name) ? Action::Media : Action::Deflate;
+}
+
+// Sharing one part between several relationships is what office applications do with pictures and
+// media; embedded objects and XML are edited through one shape and must stay apart.
+bool ShareableType(const std::string& contentType) {
+    return contentType.starts_with("image/") || contentType.starts_with("video/") ||
+           contentType.starts_with("audio/");
+}
+
+bool ShareableRelationship(std::string_view type) {
+    return type.ends_with("/relationships/image") || type.ends_with("/relationships/video") ||
+           type.ends_with("/relationships/audio") || type.ends_with("/relationships/media") ||
+           type.ends_with("/relationships/hdphoto");
+}
+
+// "/ppt/media/image5.tiff" -> "/ppt/media/image5.png", or "image5_2.png" with suffix 2.
+std::string ReplaceExtension(const std::string& name, const std::string& extension, int suffix) {
+    const auto slash = name.rfind('/');
+    const auto dot = name.rfind('.');
+    const std::string stem = (dot != std::string::npos && dot > slash) ? name.substr(0, dot) : name;
+    return stem + (suffix ? "_" + std::to_string(suffix) : std::string()) + "." + extension;
+}
+
+} // namespace
+
+std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) const {
+    const auto live = Live(member);
+
+    // Relationship types reaching each part, to know which parts may be shared.
+    std::map<std::string, std::vector<std::string>> incoming;
+    auto noteIncoming = [&](const std::string& source) {
+        if (const RelsState* state = LoadRels(source, member))
+            for (const auto& rel : state->rels)
+                if (!rel.external)
+                    incoming[PartKey(ResolvePartTarget(state->sourceName, rel.target))].push_back(rel.type);
+    };
+    noteIncoming("/");
+    for (const auto* part : live)
+        noteIncoming(part->name);
+
+    // Parts with identical bytes: the first in archive order stays, the others' relationships follow it.
+    std::map<std::string, std::string> redirect; // PartKey -> output name of the part written instead
+    std::map<std::pair<std::uint64_t, std::uint32_t>, std::vector<const PartState*>> bySizeAndCrc;
+    std::map<const PartState*, std::shared_ptr<const Bytes>> loaded;
+    auto bytesOf = [&](const PartState& part) {
+        auto& slot = loaded[&part];
+        if (!slot) {
+            if (part.bytes && !part.xmlDirty)
+                slot = std::shared_ptr<const Bytes>(std::shared_ptr<const Bytes>(), &*part.bytes); // no copy
+            else
+                slot = std::make_shared<const Bytes>(CurrentBytes(part, member));
+        }
+        return slot;
+    };
+    for (const auto* part : live) {
+        std::string type = ContentTypeOf(*part);
+        const RelsState* own = LoadRels(part->name, member);
+        if (part->xmlDirty || !ShareableType(type) || (own && !own->rels.empty()))
+            continue;
+        bool shareable = true;
+        for (const auto& relType : incoming[PartKey(part->name)])
+            shareable = shareable && ShareableRelationship(relType);
+        if (!shareable)
+            continue;
+        std::pair<std::uint64_t, std::uint32_t> key;
+        if (!part->Modified() && part->entry->crcKnown)
+            key = {part->entry->size, part->entry->crc};
+        else
+            key = {bytesOf(*part)->size(), repack::Crc32(*bytesOf(*part))};
+        auto& same = bySizeAndCrc[key];
+        bool merged = false;
+        for (const auto* first : same) {
+            if (*bytesOf(*first) == *bytesOf(*part)) {
+                redirect[PartKey(part->name)] = first->name;
+                merged = true;
+                break;
+            }
+        }
+        if (!merged)
+            same.push_back(part);
+    }
+
+    // One job per written part; untouched parts reuse the outcome of an earlier save.
+    std::vector<Job> jobs;
+    for (const auto* part : live) {
+        if (redirect.count(PartKey(part->name)))
+            continue;
+        Job job;
+        job.source = job.name = part->name;
+        std::string type = ContentTypeOf(*part);
+        if (!part->Modified()) {
+            job.entry = CopyableAsStored(*part->entry) ? part->entry : nullptr;
+            if (auto cached = packedCache.find(part->entry->index); cached != packedCache.end()) {
+                job.result = cached->second;
+                job.action = Action::Copy;
+                if (job.entry || job.result) {
+                    jobs.push_back(std::move(job));
+                    continue;
+                }
+            }
+            job.action = ActionForArchivePart(*part, type);
+        } else {
+            job.action = detail::IsAlreadyCompressed(part->name) ? Action::Store : Action::Deflate;
+        }
+        if (job.action != Action::Copy)
+            job.input = bytesOf(*part);
+        jobs.push_back(std::move(job));
+    }
+    loaded.clear();
+    RunAll(jobs);
+
+    // Converted pictures take a free name with their new extension.
+    std::set<std::string> taken;
+    for (const auto& [key, part] : parts)
+        taken.insert(key);
+    std::vector<detail::WrittenPart> written;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        Job& job = jobs[i];
+        const PartState& part = *FindPart(job.source);
+        if (!part.Modified() && job.action != Action::Copy)
+            packedCache[part.entry->index] = job.result; // null: the stored data wins, no need to try again
+        std::string type = ContentTypeOf(part);
+        if (type.empty())
+            type = detail::FallbackContentType(part.name, contentTypes);
+        if (job.result && !job.result->newExtension.empty()) {
+            std::string candidate = ReplaceExtension(part.name, job.result->newExtension, 0);
+            for (int n = 2; taken.count(PartKey(candidate)); ++n)
+                candidate = ReplaceExtension(part.name, job.result->newExtension, n);
+            taken.insert(PartKey(candidate));
+            redirect[PartKey(part.name)] = candidate;
+            job.name = candidate;
+            type = kPngContentType;
+        }
+        written.push_back({job.name, type});
+    }
+
+    // Relationship parts, rewritten where a target moved, then [Content_Types].xml.
+    std::vector<Job> relsJobs;
+    std::vector<std::size_t> relsAfter; // index in jobs after which each rels part goes; SIZE_MAX: first
+    auto addRels = [&](const std::string& source, std::size_t after) {
+        const RelsState* state = LoadRels(source, member);
+        if (!state || state->rels.empty())
+            return;
+        bool moved = false;
+        std::vector<Relationship> rewritten = state->rels;
+        for (auto& rel : rewritten) {
+            if (rel.external)
+                continue;
+            std::string target = ResolvePartTarget(state->sourceName, rel.target);
+            // A duplicate of a picture that was converted follows it twice.
+            bool follows = false;
+            for (auto to = redirect.find(PartKey(target)); to != redirect.end();
+                 to = redirect.find(PartKey(target))) {
+                target = to->second;
+                follows = true;
+            }
+            if (follows) {
+                rel.target = RelativePartTarget(state->sourceName, target);
+                moved = true;
+            }
+        }
+        Job job;
+        job.name = state->modified || !state->entry ? RelsPartNameFor(state->sourceName) : state->relsName;
+        if (!moved && !state->modified && state->entry) {
+            job.entry = CopyableAsStored(*state->entry) ? state->entry : nullptr;
+            auto cached = packedCache.find(state->entry->index);
+            if (cached != packedCache.end() && (job.entry || cached->second)) {
+                job.result = cached->second;
+            } else {
+                job.action = Action::Deflate;
+                job.input = std::make_shared<const Bytes>(reader->Inflate(*state->entry, member));
+            }
+        } else {
+            job.action = Action::Deflate;
+            job.input = std::make_shared<const Bytes>(detail::BuildRelationships(rewritten));
+        }
+        relsJobs.push_back(std::move(job));
+        relsAfter.push_back(after);
+    };
+    addRels("/", SIZE_MAX);
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        addRels(jobs[i].source, i);
+    Job types;
+    types.name = "/[Content_Types].xml";
+    types.action = Action::Deflate;
+    types.input = std::make_shared<const Bytes>(detail::BuildContentTypes(written, contentTypes));
+    relsJobs.push_back(std::move(types));
+    relsAfter.push_back(SIZE_MAX);
+    RunAll(relsJobs);
+    for (auto& job : relsJobs)
+        if (job.entry && job.action != Action::Copy)
+            packedCache[job.entry->index] = job.result;
+
+    auto toEntry = [&](const Job& job) {
+        ZipEntry out;
+        out.name = job.name.substr(1);
+        if (job.result) {
+            out.method = job.result->method;
+            out.crc = job.result->crc;
+            out.size = job.result->size;
+            out.data = job.result->data;
+        } else {
+            out.method = static_cast<std::uint16_t>(job.entry->method);
+            out.crc = job.entry->crc;
+            out.size = job.entry->size;
+            out.data = std::make_shared<const Bytes>(reader->Compressed(*job.entry, member));
+        }
+        return out;
+    };
+    std::vector<ZipEntry> entries;
+    entries.push_back(toEntry(relsJobs.back())); // [Content_Types].xml first
+    std::size_t nextRels = 0;
+    auto flushRels = [&](std::size_t after) {
+        while (nextRels + 1 < relsJobs.size() && relsAfter[nextRels] == after)
+            entries.push_back(toEntry(relsJobs[nextRels++]));
+    };
+    flushRels(SIZE_MAX);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        entries.push_back(toEntry(jobs[i]));
+        flushRels(i);
+    }
+    return entries;
+}
+
+} // namespace office::package

@@ -1,0 +1,132 @@
+// The walk's replacements drawn by an office suite look like their sources: a deck of pictures with
+// an outline, a shadow, soft edges, an oval cut, a crop past the edge and transparent corners is
+// compressed slide by slide, both decks are rendered by LibreOffice, and every slide is compared
+// tile by tile (page-wide means hide a lost border).
+
+#include "DeckFixture.h"
+#include "engine/CompressShapes.h"
+#include "office/model/SlideContext.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vips/vips8>
+
+namespace {
+
+bool HaveTools() {
+    return std::system("command -v soffice >/dev/null 2>&1 && command -v pdftoppm >/dev/null 2>&1") == 0;
+}
+
+// Renders a deck's pages to PNG files at 96 dpi; their paths, first page first.
+std::vector<std::string> Render(DeckFixture& f, const std::string& deck, const std::string& stem) {
+    const std::string cmd = "cd '" + f.Path("") + "' && timeout 300 soffice -env:UserInstallation=file://" +
+                            f.Path("profile") + " --headless --convert-to pdf '" + deck +
+                            "' >/dev/null 2>&1 && pdftoppm -r 96 -png '" + stem + ".pdf' '" + stem +
+                            "' >/dev/null 2>&1";
+    std::vector<std::string> pages;
+    if (std::system(cmd.c_str()) != 0)
+        return pages;
+    for (int i = 1;; ++i) {
+        const std::string page = f.Path(stem + "-" + std::to_string(i) + ".png");
+        if (!std::filesystem::exists(page))
+            break;
+        pages.push_back(page);
+    }
+    return pages;
+}
+
+// The largest mean difference (0..255, over the three colours) of any 16 x 16 tile of two pages.
+double WorstTile(const std::string& a, const std::string& b) {
+    vips::VImage x =
+        vips::VImage::new_from_file(a.c_str()).extract_band(0, vips::VImage::option()->set("n", 3));
+    vips::VImage y =
+        vips::VImage::new_from_file(b.c_str()).extract_band(0, vips::VImage::option()->set("n", 3));
+    if (x.width() != y.width() || x.height() != y.height())
+        return 255;
+    vips::VImage diff = (x.cast(VIPS_FORMAT_FLOAT) - y.cast(VIPS_FORMAT_FLOAT)).abs().bandmean();
+    // Mean over tiles by shrinking 16 x 16 blocks.
+    return diff.shrink(16, 16).max();
+}
+
+class LookRender : public DeckFixture {};
+
+TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
+    if (!HaveTools())
+        GTEST_SKIP() << "soffice or pdftoppm is not installed";
+    settings.FileSize = "10";
+    struct Case {
+        const char* name;
+        const char* spPr; // appended to the picture's spPr (after its rectangle when kept)
+        const char* crop; // a:srcRect, or ""
+        bool transparentCorners;
+        // The largest tile difference allowed: JPEG noise on the grain stays near 3; a lost border,
+        // shadow or cut, black padding or black corners reach 9 to 230. A metafile's bitmap is
+        // resampled by the suite itself, which softens its edges a little more.
+        double tolerance;
+    };
+    const Case cases[] = {
+        {"outline", R"(<a:ln w="57150"><a:solidFill><a:srgbClr val="000000"/></a:solidFill></a:ln>)", "",
+         false, 6},
+        {"shadow",
+         R"(<a:effectLst><a:outerShdw blurRad="63500" dist="190500" dir="2700000" algn="tl" rotWithShape="0">)"
+         R"(<a:srgbClr val="000000"><a:alpha val="60000"/></a:srgbClr></a:outerShdw></a:effectLst>)",
+         "", false, 6},
+        {"soft edges", R"(<a:effectLst><a:softEdge rad="254000"/></a:effectLst>)", "", false, 6},
+        {"oval", "", "", false, 6},
+        {"crop past the edge", "", R"(<a:srcRect l="-25000" b="-20000"/>)", false, 6},
+        {"transparent corners", "", "", true, 16},
+    };
+    auto deckSlides = state.SourcePresentation->Slides();
+    int index = 0;
+    for (const Case& c : cases) {
+        auto s = index == 0 ? slide : deckSlides->Add(index + 1, automation::ppLayoutBlank);
+        const std::string file = "p" + std::to_string(index) + ".png";
+        const int w = 1200, h = 900, r = 120;
+        auto corner = [&](int x, int y) {
+            const int cx = std::clamp(x, r, w - r - 1), cy = std::clamp(y, r, h - r - 1);
+            return (x - cx) * (x - cx) + (y - cy) * (y - cy) > r * r;
+        };
+        auto pic = s->Shapes()->AddPicture(
+            c.transparentCorners ? WriteClipArt(file, w, h, corner)
+                                 : WritePicture(file, w, h, 0, static_cast<std::uint32_t>(index + 1)),
+            120, 80, 360, 270);
+        auto ctx = std::dynamic_pointer_cast<office::SlideContext>(s);
+        pugi::xml_node node = ctx->ShapeNode(ctx->ShapeIdOf(pic));
+        pugi::xml_node spPr = node.child("p:spPr");
+        if (std::string(c.name) == "oval")
+            spPr.child("a:prstGeom").attribute("prst").set_value("ellipse");
+        if (*c.spPr)
+            spPr.append_buffer(c.spPr, std::strlen(c.spPr));
+        if (*c.crop) {
+            pugi::xml_node fill = node.child("p:blipFill");
+            fill.insert_child_after("a:srcRect", fill.child("a:blip"));
+            pugi::xml_document frag;
+            frag.load_string(c.crop);
+            for (pugi::xml_attribute a : frag.document_element().attributes())
+                fill.child("a:srcRect").append_attribute(a.name()).set_value(a.value());
+        }
+        ctx->MarkModified();
+        ++index;
+    }
+    const std::string before = Path("before.pptx");
+    state.SourcePresentation->SaveAs(before);
+    for (int i = 1; i <= deckSlides->Count(); ++i)
+        engine::CompressShapes(ctx, deckSlides->Item(i), nullptr, true);
+    ASSERT_EQ(host.log.size(), std::size(cases)) << "every picture replaced";
+    const std::string after = Path("after.pptx");
+    state.SourcePresentation->SaveAs(after);
+
+    const auto pagesBefore = Render(*this, before, "before");
+    const auto pagesAfter = Render(*this, after, "after");
+    ASSERT_EQ(pagesBefore.size(), std::size(cases));
+    ASSERT_EQ(pagesAfter.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const double worst = WorstTile(pagesBefore[i], pagesAfter[i]);
+        std::printf("%-20s worst tile %.1f\n", cases[i].name, worst);
+        EXPECT_LT(worst, cases[i].tolerance) << cases[i].name << ": " << host.log[i];
+    }
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+// The paste encoders' per-picture choices: JPEG quality and chroma subsampling by similarity, PNG
+// palette or lossless, and the colour profile that travels with a paste.
+
+#include "PictureFixtures.h"
+#include "office/clipboard/ClipPicture.h"
+#include "office/imaging/EncoderSettings.h"
+#include "office/imaging/JpegChoice.h"
+#include "office/imaging/Similarity.h"
+#include "office/imaging/VipsSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <set>
+
+using namespace fixtures;
+using namespace office::imaging::detail;
+
+namespace {
+
+// Soft colour fields with fine grain, like a photograph.
+Raster PhotoLike(int w, int h) {
+    Raster r = Solid(w, h, kClear);
+    unsigned seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int grain = static_cast<int>((seed >> 16) % 3) - 1;
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+            const double u = double(x) / w, v = double(y) / h,
+                         texture = 30 * std::sin(x / 5.0) * std::cos(y / 7.0);
+            p[0] = static_cast<std::uint8_t>(
+                std::clamp(120 + 80 * std::sin(6 * u + 2 * v) + texture + grain, 0.0, 255.0));
+            p[1] = static_cast<std::uint8_t>(
+                std::clamp(110 + 70 * std::cos(5 * v - 3 * u) + texture + grain, 0.0, 255.0));
+            p[2] = static_cast<std::uint8_t>(
+                std::clamp(100 + 60 * std::sin(4 * (u + v)) + texture + grain, 0.0, 255.0));
+            p[3] = 255;
+        }
+    }
+    return r;
+}
+
+// Lines of thin black and red "glyphs" on white, like a screenshot of text.
+Raster TextLike(int w, int h) {
+    Raster r = Solid(w, h, Rgba{255, 255, 255, 255});
+    for (int line = 0; line * 16 + 12 < h; ++line) {
+        const Rgba ink = line % 2 == 0 ? Rgba{0, 0, 0, 255} : Rgba{220, 0, 0, 255};
+        for (int glyph = 0; glyph * 8 + 6 < w / 2; ++glyph) {
+            const int x0 = 4 + glyph * 8, y0 = 2 + line * 16;
+            for (int i = 0; i < 9; ++i) {
+                const std::pair<int, int> dots[] = {
+                    {x0, y0 + i}, {x0 + 4, y0 + (i * 7 + glyph) % 9}, {x0 + i / 2, y0 + 4}};
+                for (const auto& [x, y] : dots) {
+                    std::copy(ink.begin(), ink.end(), &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4]);
+                }
+            }
+        }
+    }
+    return r;
+}
+
+std::vector<std::uint8_t> Rgb(const Raster& r) {
+    std::vector<std::uint8_t> rgb;
+    for (std::size_t i = 0; i < r.rgba.size(); i += 4) {
+        rgb.insert(rgb.end(), &r.rgba[i], &r.rgba[i + 3]);
+    }
+    return rgb;
+}
+
+Similarity Judge(const Raster& source, const std::vector<std::uint8_t>& jpeg) {
+    return MeasureSimilarity(Rgb(source), Rgb(LoadWithVips(jpeg)), source.width, source.height, 3);
+}
+
+JpegTarget TargetOf(const Raster& source) {
+    return JpegTargetFor(SimilarityReference(Rgb(source), source.width, source.height, 3).SourceBusyShare());
+}
+
+JpegChoice Choose(const Raster& source) {
+    return ChooseAndEncodeJpeg(
+        ToVips(source).extract_band(0, vips::VImage::option()->set("n", 3)).copy_memory());
+}
+
+// The luma component's sampling factors from the frame header: 0x22 for 4:2:0, 0x11 for 4:4:4.
+int LumaSampling(const std::vector<std::uint8_t>& jpeg) {
+    for (std::size_t i = 2; i + 11 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            return jpeg[i + 11];
+        }
+    }
+    return -1;
+}
+
+std::vector<std::uint8_t> FormerJpeg(const Raster& source) {
+    return SaveWithVips(ToVips(source).extract_band(0, vips::VImage::option()->set("n", 3)),
+                        ".jpg[Q=85,optimize_coding,strip]");
+}
+
+// A real RGB display profile (sRGB, as lcms builds it).
+std::vector<std::uint8_t> RgbProfile() {
+    const cmsHPROFILE profile = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<std::uint8_t> icc(size);
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
+std::vector<std::uint8_t> ProfileIn(const std::vector<std::uint8_t>& picture) {
+    StartVips();
+    const vips::VImage image = vips::VImage::new_from_buffer(picture.data(), picture.size(), "");
+    if (image.get_typeof(VIPS_META_ICC_NAME) == 0) {
+        return {};
+    }
+    std::size_t size = 0;
+    const auto* data = static_cast<const std::uint8_t*>(image.get_blob(VIPS_META_ICC_NAME, &size));
+    return {data, data + size};
+}
+
+} // namespace
+
+TEST(JpegChoice, APhotoGoesBelowTheFormerQualityAndStillReachesItsTarget) {
+    const Raster photo = PhotoLike(320, 240);
+    const JpegTarget target = TargetOf(photo);
+    ASSERT_EQ(target.maxQuality, kJpegPhotoMaxQuality) << "the fixture must read as a photograph";
+    const JpegChoice choice = Choose(photo);
+    EXPECT_LT(choice.settings.quality, 85);
+    EXPECT_TRUE(choice.settings.subsampleChroma);
+    EXPECT_EQ(LumaSampling(choice.jpeg), 0x22);
+    EXPECT_LT(choice.jpeg.size(), FormerJpeg(photo).size());
+    const Similarity s = Judge(photo, choice.jpeg);
+    EXPECT_TRUE(Reaches(s, target)) << s.luma << " " << s.chroma;
+    // The public encoder gives exactly the chosen bytes.
+    EXPECT_EQ(office::imaging::EncodeJpeg(photo), choice.jpeg);
+}
+
+TEST(JpegChoice, TextKeepsFullChromaAndEndsSharperThanTheFormerSetting) {
+    const Raster text = TextLike(320, 240);
+    const JpegTarget target = TargetOf(text);
+    ASSERT_EQ(target.maxQuality, kJpegFlatMaxQuality) << "the fixture must read as flat";
+    const JpegChoice choice = Choose(text);
+    EXPECT_FALSE(choice.settings.subsampleChroma);
+    EXPECT_EQ(LumaSampling(choice.jpeg), 0x11);
+    const Similarity ours = Judge(text, choice.jpeg), former = Judge(text, FormerJpeg(text));
+    EXPECT_GT(ours.luma, former.luma);
+    EXPECT_GT(ours.chroma, former.chroma);
+    if (choice.settings.quality < kJpegFlatMaxQuality) {
+        EXPECT_TRUE(Reaches(ours, target)) << ours.luma << " " << ours.chroma;
+    }
+}
+
+TEST(JpegChoice, APictureTooSmallToJudgeGetsTheBestSetting) {
+    const JpegChoice choice = Choose(TextLike(7, 30));
+    EXPECT_EQ(choice.settings.quality, kJpegFlatMaxQuality);
+    EXPECT_FALSE(choice.settings.subsampleChroma);
+}
+
+TEST(JpegChoice, ALargePictureJudgedOnSamplesReachesTheTargetAsAWhole) {
+    // Over a megapixel: the search sees only a mosaic of tiles.
+    const Raster photo = PhotoLike(1280, 960);
+    const JpegTarget target = TargetOf(photo);
+    const JpegChoice choice = Choose(photo);
+    const Similarity s = Judge(photo, choice.jpeg);
+    EXPECT_GE(s.luma, target.luma - 0.003);
+    EXPECT_GE(s.chroma, target.chroma - 0.003);
+}
+
+TEST(EncodePng, AFlatDrawingWithSoftEdgesBecomesAPaletteAndKeepsItsAlpha) {
+    // Three overlapping discs with soft edges on a clear background: hundreds of colours.
+    Raster drawing = Solid(200, 160, kClear);
+    const struct {
+        double cx, cy, r;
+        Rgba colour;
+    } discs[] = {{70, 70, 50, kRed}, {120, 80, 45, kBlue}, {100, 110, 40, kYellow}};
+    for (int y = 0; y < drawing.height; ++y) {
+        for (int x = 0; x < drawing.width; ++x) {
+            std::uint8_t* p = &drawing.rgba[(static_cast<std::size_t>(y) * drawing.width + x) * 4];
+            for (const auto& d : discs) {
+                const double cover = std::clamp((d.r - std::hypot(x - d.cx, y - d.cy)) / 4 + 0.5, 0.0, 1.0);
+                const double a = cover * 255 + p[3] * (1 - cover);
+                for (int c = 0; c < 3; ++c) {
+                    p[c] = a == 0 ? 0
+                                  : static_cast<std::uint8_t>(std::lround(
+                                        (d.colour[c] * cover * 255 + p[c] * p[3] * (1 - cover)) / a));
+                }
+                p[3] = static_cast<std::uint8_t>(std::lround(a));
+            }
+        }
+    }
+    std::set<Rgba> colours;
+    for (int i = 0; i < drawing.width * drawing.height; ++i) {
+        colours.insert(At(drawing, i % drawing.width, i / drawing.width));
+    }
+    ASSERT_GT(colours.size(), 256u) << "the drawing must need a lossy palette";
+    const auto png = office::imaging::EncodePng(drawing);
+    EXPECT_EQ(png.at(25), 3); // palette
+    const Raster back = LoadWithVips(png);
+    const Similarity s = MeasureSimilarity(drawing.rgba, back.rgba, drawing.width, drawing.height, 4);
+    EXPECT_GE(s.luma, kPngPaletteTargetLuma);
+    EXPECT_GE(s.alpha, kPngPaletteTargetAlpha);
+    EXPECT_EQ(At(back, 2, 2)[3], 0);                  // clear stays clear
+    EXPECT_EQ(At(back, 70, 70), At(drawing, 70, 70)); // flat colours stay exact
+    EXPECT_EQ(At(back, 150, 80), At(drawing, 150, 80));
+}
+
+TEST(EncodePng, APhotographStaysLosslessPixelForPixel) {
+    const Raster photo = PhotoLike(200, 150);
+    const auto png = office::imaging::EncodePng(photo);
+    EXPECT_EQ(png.at(25), 2);
+    EXPECT_EQ(LoadWithVips(png).rgba, photo.rgba);
+}
+
+TEST(ColourProfile, TheSourceProfileTravelsWithEveryPaste) {
+    const std::vector<std::uint8_t> icc = RgbProfile();
+    vips::VImage image = ToVips(PhotoLike(240, 180)).extract_band(0, vips::VImage::option()->set("n", 3));
+    image.set(VIPS_META_ICC_NAME, nullptr, const_cast<std::uint8_t*>(icc.data()), icc.size());
+    const auto jpeg = SaveWithVips(image, ".jpg[Q=95]");
+    ASSERT_EQ(ProfileIn(jpeg), icc);
+    EXPECT_EQ(office::imaging::RgbProfileOf(jpeg), icc);
+    EXPECT_TRUE(office::imaging::RgbProfileOf(SaveWithVips(ToVips(Quadrants(40, 40)), ".png")).empty());
+
+    office::PictureSource source;
+    source.bytes = std::make_shared<const std::vector<std::uint8_t>>(jpeg);
+    source.pixelWidth = 200;
+    source.pixelHeight = 150;
+    const office::ClipPicture picture(source);
+    const auto pastedJpeg = picture.Jpeg();
+    EXPECT_EQ(ProfileIn(pastedJpeg), icc);
+    EXPECT_EQ(ProfileIn(picture.Png()), icc);
+    // Made from the pixels, the JPEG is still the same bytes as the streamed one.
+    EXPECT_EQ(picture.Jpeg(), pastedJpeg);
+    EXPECT_EQ(office::imaging::EncodeJpeg(picture.Pixels(), icc), pastedJpeg);
+}

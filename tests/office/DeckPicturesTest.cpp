@@ -1,0 +1,507 @@
+// The deck-wide picture pass over generated decks: one deck per place a picture can be shown
+// outside the slides' picture shapes, checked in the package afterwards.
+
+#include "automation/DeckPictures.h"
+
+#include "OfficeTestSupport.h"
+#include "office/deckpictures/PictureDensity.h"
+#include "office/imaging/Imaging.h"
+#include "office/model/BlankTemplate.h"
+#include "office/model/ModelImpl.h"
+#include "office/package/OpcTypes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using automation::DeckPicturePlace;
+using automation::DeckPictureRequest;
+using automation::DeckPictureResult;
+using office::imaging::PictureKind;
+namespace pkgns = office::package;
+
+constexpr const char* kNotesSlideType =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/notesSlide";
+constexpr const char* kNotesSlideContent =
+    "application/vnd.openxmlformats-officedocument.presentationml.notesSlide+xml";
+constexpr const char* kSvgBlip = "{96DAC541-7B7A-43D3-8B79-37D633B846F1}";
+
+// Smooth colour fields with grain: a photo to the encoders. alphaLeft clears the left part.
+office::imaging::Raster Photo(int width, int height, double alphaLeft = 0) {
+    office::imaging::Raster r;
+    r.width = width;
+    r.height = height;
+    r.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    std::uint32_t state = 7;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = static_cast<int>((state >> 24) % 24) - 12;
+            auto* p = &r.rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+            p[0] = static_cast<std::uint8_t>(std::clamp(60 + 150 * x / width + grain, 0, 255));
+            p[1] = static_cast<std::uint8_t>(std::clamp(40 + 170 * y / height + grain, 0, 255));
+            p[2] =
+                static_cast<std::uint8_t>(std::clamp(200 - 120 * (x + y) / (width + height) + grain, 0, 255));
+            p[3] = x < alphaLeft * width ? 0 : 255;
+        }
+    }
+    return r;
+}
+
+class DeckPictures : public ::testing::Test {
+protected:
+    DeckPictures() : provider("12.0") {
+        app = provider.CreatePowerPoint();
+        presentation = app->Presentations()->Add(true);
+        slide = presentation->Slides()->Add(1, automation::ppLayoutBlank);
+        impl = std::dynamic_pointer_cast<office::model::PresentationImpl>(presentation);
+        slidePart = std::dynamic_pointer_cast<office::model::SlideImpl>(slide)->PartName();
+        for (const auto& rel : Pkg().Relationships(slidePart))
+            if (rel.type == pkgns::reltype::kSlideLayout)
+                layoutPart = rel.targetPart;
+        for (const auto& rel : Pkg().Relationships(layoutPart))
+            if (rel.type == pkgns::reltype::kSlideMaster)
+                masterPart = rel.targetPart;
+        request.scaleFactor = 1.4;
+        request.format = 0;
+        request.minimumBytes = 50 * 1024;
+        request.expectRate = 75;
+        request.isDefaultPictureName = [](const std::string& name, bool) {
+            return name.rfind("Picture ", 0) == 0;
+        };
+    }
+
+    pkgns::Package& Pkg() { return impl->Pkg("test"); }
+
+    // Adds a picture part related from source; returns the relationship id.
+    std::string AddImage(const std::string& source, const std::vector<std::uint8_t>& bytes, const char* ext,
+                         std::string* partName = nullptr) {
+        const std::string type = std::string("image/") + (std::string(ext) == "jpeg" ? "jpeg" : ext);
+        const std::string part =
+            Pkg().AddPartWithUniqueName("/ppt/media/image", std::string(".") + ext, type, bytes);
+        if (partName)
+            *partName = part;
+        return Pkg().AddRelationship(source, pkgns::reltype::kImage, part);
+    }
+
+    // Appends shapes to the part's shape tree, or puts a background in front of it.
+    void Inject(const std::string& part, const std::string& xml, bool background = false) {
+        pugi::xml_node cSld = Pkg().XmlForEdit(part).document_element().child("p:cSld");
+        if (background) {
+            pugi::xml_document fragment;
+            ASSERT_TRUE(fragment.load_string(xml.c_str()));
+            cSld.prepend_copy(fragment.first_child());
+        } else {
+            pugi::xml_node tree = cSld.child("p:spTree");
+            ASSERT_EQ(tree.append_buffer(xml.data(), xml.size()).status, pugi::status_ok);
+        }
+    }
+
+    // Saves the deck and opens it again, as the pass meets it after the walk: every part as stored.
+    std::vector<DeckPictureResult> Run() {
+        const std::string file = dir.File("deck" + std::to_string(++saves) + ".pptx");
+        presentation->SaveAs(file);
+        presentation = app->Presentations()->Open(file, true);
+        impl = std::dynamic_pointer_cast<office::model::PresentationImpl>(presentation);
+        return dynamic_cast<automation::IDeckPictures&>(*presentation).CompressDeckPictures(request);
+    }
+
+    std::string TargetOf(const std::string& source, const std::string& id) {
+        return Pkg().FindRelationship(source, id)->targetPart;
+    }
+
+    office::imaging::PixelSize SizeOf(const std::string& part) {
+        return office::imaging::MeasurePicture(Pkg().PartBytes(part));
+    }
+
+    static std::string Background(const std::string& id) {
+        return "<p:bg><p:bgPr><a:blipFill dpi=\"0\" rotWithShape=\"1\"><a:blip r:embed=\"" + id +
+               "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill><a:effectLst/></p:bgPr></p:bg>";
+    }
+    // A picture shape at 0,0 of the given size in inches.
+    static std::string Pic(int id, const std::string& name, const std::string& rel, double wIn, double hIn,
+                           const std::string& blipExtra = "") {
+        return "<p:pic><p:nvPicPr><p:cNvPr id=\"" + std::to_string(id) + "\" name=\"" + name +
+               "\"/><p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=\"" + rel + "\">" +
+               blipExtra +
+               "</a:blip><a:stretch><a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x=\"0\" "
+               "y=\"0\"/><a:ext cx=\"" +
+               std::to_string(static_cast<long>(wIn * 914400)) + "\" cy=\"" +
+               std::to_string(static_cast<long>(hIn * 914400)) +
+               "\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr></p:pic>";
+    }
+    static std::string FilledShape(int id, const std::string& rel, double wIn, double hIn,
+                                   const std::string& fillTail) {
+        return "<p:sp><p:nvSpPr><p:cNvPr id=\"" + std::to_string(id) +
+               "\" name=\"Rectangle 1\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr><a:xfrm><a:off x=\"0\" "
+               "y=\"0\"/><a:ext cx=\"" +
+               std::to_string(static_cast<long>(wIn * 914400)) + "\" cy=\"" +
+               std::to_string(static_cast<long>(hIn * 914400)) +
+               "\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom><a:blipFill><a:blip "
+               "r:embed=\"" +
+               rel + "\"/>" + fillTail + "</a:blipFill></p:spPr></p:sp>";
+    }
+
+    office::OfficeProvider provider;
+    officetest::TempDir dir;
+    int saves = 0;
+    automation::ApplicationPtr app;
+    automation::PresentationPtr presentation;
+    automation::SlidePtr slide;
+    std::shared_ptr<office::model::PresentationImpl> impl;
+    std::string slidePart, layoutPart, masterPart;
+    DeckPictureRequest request;
+};
+
+TEST_F(DeckPictures, SlideBackgroundIsSizedToTheSlideAndStaysWhereItIs) {
+    std::string part;
+    const auto jpeg = office::imaging::EncodeJpeg(Photo(3000, 1688));
+    const std::string rel = AddImage(slidePart, jpeg, "jpeg", &part);
+    Inject(slidePart, Background(rel), true);
+
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Background);
+    EXPECT_EQ(results[0].format, "JPEG");
+    EXPECT_EQ(results[0].part, part);
+    EXPECT_EQ(TargetOf(slidePart, rel), part);
+    // 13.333 x 7.5 in at 96 dpi x 1.4, the picture's aspect kept.
+    const auto size = SizeOf(part);
+    EXPECT_NEAR(size.width, 1792, 2);
+    EXPECT_NEAR(size.height, 1008, 2);
+    EXPECT_LT(Pkg().PartSize(part), jpeg.size() * 3 / 4);
+    EXPECT_EQ(results[0].bytesBefore, static_cast<double>(jpeg.size()));
+}
+
+TEST_F(DeckPictures, LayoutBackgroundInPngBecomesJpegAndEveryRelationshipFollows) {
+    std::string part;
+    const auto png = office::imaging::EncodePng(Photo(1400, 788));
+    const std::string rel = AddImage(layoutPart, png, "png", &part);
+    Inject(layoutPart, Background(rel), true);
+    // The same picture filling a shape on the slide.
+    const std::string slideRel = Pkg().AddRelationship(slidePart, pkgns::reltype::kImage, part);
+    Inject(slidePart, FilledShape(20, slideRel, 1, 1, "<a:stretch><a:fillRect/></a:stretch>"));
+
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Background);
+    const std::string renamed = results[0].part;
+    EXPECT_EQ(pkgns::PartExtension(renamed), "jpeg");
+    EXPECT_FALSE(Pkg().HasPart(part));
+    EXPECT_EQ(TargetOf(layoutPart, rel), renamed);
+    EXPECT_EQ(TargetOf(slidePart, slideRel), renamed);
+    EXPECT_EQ(Pkg().ContentType(renamed), "image/jpeg");
+    EXPECT_EQ(office::imaging::SniffKind(Pkg().PartBytes(renamed)), PictureKind::Jpeg);
+    // Smaller than the slide at 1.4: never enlarged.
+    EXPECT_EQ(SizeOf(renamed).width, 1400);
+}
+
+TEST_F(DeckPictures, BackgroundWithoutAFillRectangleKeepsItsPixels) {
+    // A theme's background style: <a:stretch/> alone, which some renderers draw at the picture's size.
+    std::string theme;
+    for (const auto& rel : Pkg().Relationships(masterPart))
+        if (rel.type == pkgns::reltype::kTheme)
+            theme = rel.targetPart;
+    ASSERT_FALSE(theme.empty());
+    std::string part;
+    const std::string rel = AddImage(theme, office::imaging::EncodePng(Photo(1920, 1080)), "png", &part);
+    pugi::xml_node list = Pkg().XmlForEdit(theme).select_node("//a:bgFillStyleLst").node();
+    ASSERT_TRUE(list);
+    pugi::xml_node blip = list.append_child("a:blipFill").append_child("a:blip");
+    blip.append_attribute("r:embed") = rel.c_str();
+    blip.parent().append_child("a:stretch");
+    request.format = 1; // JPEG: the recommended format keeps such a picture lossless
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Background);
+    const auto size = SizeOf(TargetOf(theme, rel));
+    EXPECT_EQ(size.width, 1920);
+    EXPECT_EQ(size.height, 1080);
+}
+
+TEST_F(DeckPictures, JpegDrawnPixelForPixelIsNotEncodedAgain) {
+    std::string part;
+    const std::string rel =
+        AddImage(layoutPart, office::imaging::EncodeJpeg(Photo(2400, 1350)), "jpeg", &part);
+    Inject(layoutPart,
+           "<p:bg><p:bgPr><a:blipFill><a:blip r:embed=\"" + rel +
+               "\"/><a:stretch/></a:blipFill></p:bgPr></p:bg>",
+           true);
+    request.expectRate = 100;
+    for (const int format : {0, 1}) {
+        request.format = format;
+        EXPECT_TRUE(Run().empty()) << format;
+        EXPECT_FALSE(Pkg().IsPartModified(part));
+    }
+    // The same background stretched over the slide is resampled to it.
+    Pkg().XmlForEdit(layoutPart).select_node("//p:bg//a:stretch").node().append_child("a:fillRect");
+    EXPECT_EQ(Run().size(), 1u);
+}
+
+TEST_F(DeckPictures, MasterPictureIsSizedToItsBoxAndLoggedAsMaster) {
+    const std::string rel = AddImage(masterPart, office::imaging::EncodePng(Photo(1600, 800)), "png");
+    Inject(masterPart, Pic(50, "Picture 9", rel, 2, 1));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Master);
+    const auto size = SizeOf(TargetOf(masterPart, rel));
+    EXPECT_NEAR(size.width, 2 * 96 * 1.4, 1);
+    EXPECT_NEAR(size.height, 1 * 96 * 1.4, 1);
+}
+
+TEST_F(DeckPictures, ShapeFillCroppedAlikeEverywhereLosesTheCutAwayArea) {
+    const std::string rel = AddImage(slidePart, office::imaging::EncodeJpeg(Photo(2000, 1000)), "jpeg");
+    Inject(slidePart,
+           FilledShape(20, rel, 4, 4,
+                       "<a:srcRect l=\"25000\" t=\"0\" r=\"25000\" b=\"0\"/><a:stretch><a:fillRect/>"
+                       "</a:stretch>"));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
+    // The kept half (1000 x 1000) shown over 4 x 4 in: 538 px a side.
+    const auto size = SizeOf(TargetOf(slidePart, rel));
+    EXPECT_NEAR(size.width, 538, 1);
+    EXPECT_NEAR(size.height, 538, 1);
+    const pugi::xml_node fill = Pkg().XmlForRead(slidePart).select_node("//p:sp/p:spPr/a:blipFill").node();
+    EXPECT_FALSE(fill.child("a:srcRect"));
+    EXPECT_TRUE(fill.child("a:stretch"));
+}
+
+TEST_F(DeckPictures, ShapesCroppingDifferentlyKeepTheirCropsAndTheWholePicture) {
+    std::string part;
+    const std::string rel =
+        AddImage(slidePart, office::imaging::EncodeJpeg(Photo(2000, 1000)), "jpeg", &part);
+    Inject(slidePart,
+           FilledShape(20, rel, 2, 2, "<a:srcRect l=\"50000\"/><a:stretch><a:fillRect/></a:stretch>"));
+    Inject(slidePart,
+           FilledShape(21, rel, 2, 2, "<a:srcRect r=\"50000\"/><a:stretch><a:fillRect/></a:stretch>"));
+    ASSERT_EQ(Run().size(), 1u);
+    EXPECT_EQ(Pkg().XmlForRead(slidePart).select_nodes("//a:srcRect").size(), 2u);
+    // Half the picture over 2 in: the whole at 2 x 269 px wide.
+    EXPECT_NEAR(SizeOf(part).width, 538, 1);
+}
+
+TEST_F(DeckPictures, TableCellFillIsSizedToItsCell) {
+    const std::string rel = AddImage(slidePart, office::imaging::EncodeJpeg(Photo(2400, 1200)), "jpeg");
+    const std::string frame =
+        "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"30\" name=\"Table "
+        "1\"/><p:cNvGraphicFramePr/><p:nvPr/>"
+        "</p:nvGraphicFramePr><p:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"3657600\" cy=\"914400\"/></p:xfrm>"
+        "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/table\"><a:tbl>"
+        "<a:tblGrid><a:gridCol w=\"914400\"/><a:gridCol w=\"2743200\"/></a:tblGrid><a:tr h=\"914400\">"
+        "<a:tc><a:txBody><a:bodyPr/><a:p/></a:txBody><a:tcPr/></a:tc><a:tc><a:txBody><a:bodyPr/><a:p/></"
+        "a:txBody>"
+        "<a:tcPr><a:blipFill><a:blip r:embed=\"" +
+        rel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></a:tcPr></a:tc></a:tr></a:tbl>"
+        "</a:graphicData></a:graphic></p:graphicFrame>";
+    Inject(slidePart, frame);
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    // The second column, 3 x 1 in: 403 x 134 px at the least, the picture's aspect (2:1) kept.
+    const auto size = SizeOf(TargetOf(slidePart, rel));
+    EXPECT_NEAR(size.width, 403, 1);
+    EXPECT_NEAR(size.height, 202, 1);
+}
+
+TEST_F(DeckPictures, TiledFillKeepsItsPixelsAndItsDeclaredResolution) {
+    // A PNG texture declaring 72 dpi: each tile is drawn at pixels / 72 inches.
+    auto png = office::imaging::EncodePng(Photo(600, 600));
+    const office::deckpictures::Density density{72 / 0.0254, 72 / 0.0254};
+    ASSERT_TRUE(office::deckpictures::WriteDensity(png, PictureKind::Png, density));
+    const std::string rel = AddImage(slidePart, png, "png");
+    Inject(slidePart,
+           FilledShape(20, rel, 1, 1, "<a:tile tx=\"0\" ty=\"0\" sx=\"50000\" sy=\"50000\" algn=\"tl\"/>"));
+    request.minimumBytes = 0;
+    // Recommended: drawn pixel for pixel, the texture stays lossless, and a PNG again gains nothing.
+    EXPECT_TRUE(Run().empty());
+    request.format = 1;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].format, "JPEG");
+    const std::string part = TargetOf(slidePart, rel);
+    const auto bytes = Pkg().PartBytes(part);
+    EXPECT_EQ(SizeOf(part).width, 600);
+    EXPECT_EQ(SizeOf(part).height, 600);
+    const auto declared = office::deckpictures::ReadDensity(bytes, office::imaging::SniffKind(bytes));
+    ASSERT_TRUE(declared);
+    EXPECT_NEAR(declared->xPerMetre * 0.0254, 72, 0.01);
+    EXPECT_NEAR(declared->yPerMetre * 0.0254, 72, 0.01);
+    EXPECT_TRUE(Pkg().XmlForRead(slidePart).select_node("//a:tile[@sx='50000']"));
+}
+
+TEST_F(DeckPictures, NotesPictureIsLoggedAsNotes) {
+    const std::string notes = "/ppt/notesSlides/notesSlide1.xml";
+    Pkg().AddPart(notes, kNotesSlideContent, {});
+    const std::string xml =
+        std::string("<p:notes xmlns:p=\"") + office::model::kNsP + "\" xmlns:a=\"" + office::model::kNsA +
+        "\" xmlns:r=\"" + office::model::kNsR +
+        "\"><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/><p:cNvGrpSpPr/><p:nvPr/>"
+        "</p:nvGrpSpPr><p:grpSpPr/></p:spTree></p:cSld></p:notes>";
+    Pkg().SetPartBytes(notes, std::vector<std::uint8_t>(xml.begin(), xml.end()));
+    Pkg().AddRelationship(slidePart, kNotesSlideType, notes);
+    const std::string rel = AddImage(notes, office::imaging::EncodeJpeg(Photo(2000, 1500)), "jpeg");
+    Inject(notes, Pic(5, "Picture 4", rel, 4, 3));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Notes);
+    EXPECT_NEAR(SizeOf(TargetOf(notes, rel)).width, 4 * 96 * 1.4, 1);
+}
+
+TEST_F(DeckPictures, DiagramPictureIsSizedByItsDrawingItsDataFollows) {
+    const std::string dsp = "http://schemas.microsoft.com/office/drawing/2008/diagram";
+    const std::string dgm = "http://schemas.openxmlformats.org/drawingml/2006/diagram";
+    const std::string drawing = "/ppt/diagrams/drawing1.xml", data = "/ppt/diagrams/data1.xml";
+    Pkg().AddPart(drawing, "application/vnd.ms-office.drawingml.diagramDrawing+xml", {});
+    Pkg().AddPart(data, "application/vnd.openxmlformats-officedocument.drawingml.diagramData+xml", {});
+    Pkg().AddRelationship(slidePart, "http://schemas.microsoft.com/office/2007/relationships/diagramDrawing",
+                          drawing);
+    Pkg().AddRelationship(
+        slidePart, "http://schemas.openxmlformats.org/officeDocument/2006/relationships/diagramData", data);
+    std::string part;
+    const std::string drawingRel =
+        AddImage(drawing, office::imaging::EncodeJpeg(Photo(2000, 2000)), "jpeg", &part);
+    const std::string dataRel = Pkg().AddRelationship(data, pkgns::reltype::kImage, part);
+    const std::string ns =
+        std::string(" xmlns:a=\"") + office::model::kNsA + "\" xmlns:r=\"" + office::model::kNsR + "\"";
+    const std::string drawingXml =
+        "<dsp:drawing xmlns:dsp=\"" + dsp + "\"" + ns +
+        "><dsp:spTree><dsp:sp modelId=\"{1}\"><dsp:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/>"
+        "<a:ext cx=\"914400\" cy=\"914400\"/></a:xfrm><a:blipFill><a:blip r:embed=\"" +
+        drawingRel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></dsp:spPr>"
+        "</dsp:sp></dsp:spTree></dsp:drawing>";
+    const std::string dataXml =
+        "<dgm:dataModel xmlns:dgm=\"" + dgm + "\"" + ns +
+        "><dgm:ptLst><dgm:pt modelId=\"{1}\"><dgm:spPr><a:blipFill><a:blip r:embed=\"" + dataRel +
+        "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></dgm:spPr></dgm:pt>"
+        "</dgm:ptLst></dgm:dataModel>";
+    Pkg().SetPartBytes(drawing, std::vector<std::uint8_t>(drawingXml.begin(), drawingXml.end()));
+    Pkg().SetPartBytes(data, std::vector<std::uint8_t>(dataXml.begin(), dataXml.end()));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
+    EXPECT_NEAR(SizeOf(part).width, 134, 1);
+    EXPECT_EQ(TargetOf(data, dataRel), part);
+}
+
+TEST_F(DeckPictures, SvgStaysAndItsPngFallbackIsCompressed) {
+    std::string svgPart;
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>";
+    const std::string svgRel =
+        AddImage(layoutPart, std::vector<std::uint8_t>(svg.begin(), svg.end()), "svg", &svgPart);
+    const std::string pngRel = AddImage(layoutPart, office::imaging::EncodePng(Photo(1600, 800)), "png");
+    Inject(layoutPart,
+           Pic(40, "Graphic 3", pngRel, 2, 1,
+               std::string("<a:extLst><a:ext uri=\"") + kSvgBlip +
+                   "\"><asvg:svgBlip xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/2016/SVG/"
+                   "main\" r:embed=\"" +
+                   svgRel + "\"/></a:ext></a:extLst>"));
+    request.isDefaultPictureName = [](const std::string&, bool) { return true; };
+    request.minimumBytes = 0;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Layout);
+    EXPECT_EQ(TargetOf(layoutPart, svgRel), svgPart);
+    const auto svgBytes = Pkg().PartBytes(svgPart);
+    EXPECT_EQ(std::string(svgBytes.begin(), svgBytes.end()), svg);
+    EXPECT_NEAR(SizeOf(TargetOf(layoutPart, pngRel)).width, 269, 1);
+}
+
+TEST_F(DeckPictures, PictureOnASlideAndALayoutKeepsWhatTheLargerPlaceShows) {
+    std::string part;
+    const std::string rel =
+        AddImage(layoutPart, office::imaging::EncodeJpeg(Photo(3000, 1500)), "jpeg", &part);
+    Inject(layoutPart, Pic(40, "Picture 3", rel, 2, 1));
+    // The slide shows the same picture at 8 x 4 in, under a name the walk would have replaced but
+    // (below its limits, say) did not.
+    const std::string slideRel = Pkg().AddRelationship(slidePart, pkgns::reltype::kImage, part);
+    Inject(slidePart, Pic(41, "Picture 40", slideRel, 8, 4));
+    ASSERT_EQ(Run().size(), 1u);
+    EXPECT_NEAR(SizeOf(part).width, 8 * 96 * 1.4, 1);
+}
+
+TEST_F(DeckPictures, PicturesLeftAlone) {
+    // A protected name on the slide protects the layout's background too.
+    std::string named;
+    const auto photo = office::imaging::EncodeJpeg(Photo(3000, 1500));
+    const std::string rel = AddImage(layoutPart, photo, "jpeg", &named);
+    Inject(layoutPart, Background(rel), true);
+    Inject(slidePart,
+           Pic(41, "Company logo", Pkg().AddRelationship(slidePart, pkgns::reltype::kImage, named), 2, 1));
+    // Only on slides' picture shapes: the walk's pictures.
+    std::string walkOnly;
+    // Distinct bytes for each case: the save stores identical pictures once.
+    Inject(slidePart,
+           Pic(42, "Picture 41",
+               AddImage(slidePart, office::imaging::EncodeJpeg(Photo(3000, 1502)), "jpeg", &walkOnly), 1, 1));
+    // Transparency in a JPEG the person asked for.
+    std::string transparent;
+    Inject(masterPart,
+           Pic(43, "Picture 42",
+               AddImage(masterPart, office::imaging::EncodePng(Photo(1200, 600, 0.5)), "png", &transparent),
+               1, 0.5));
+    // Below the minimum stored size.
+    std::string small;
+    Inject(masterPart,
+           Pic(44, "Picture 43",
+               AddImage(masterPart, office::imaging::EncodeJpeg(Photo(200, 100)), "jpeg", &small), 1, 0.5));
+    // Also the preview of an object drawn through a VML part the pass does not read.
+    std::string shared;
+    const std::string fillRel =
+        AddImage(slidePart, office::imaging::EncodeJpeg(Photo(3000, 1504)), "jpeg", &shared);
+    Inject(slidePart, FilledShape(45, fillRel, 1, 1, "<a:stretch><a:fillRect/></a:stretch>"));
+    const std::string vml = "/ppt/drawings/vmlDrawing1.vml";
+    Pkg().AddPart(vml, "application/vnd.openxmlformats-officedocument.vmlDrawing", {'<', 'x', '/', '>'});
+    Pkg().AddRelationship(slidePart, pkgns::reltype::kVmlDrawing, vml);
+    Pkg().AddRelationship(vml, pkgns::reltype::kImage, shared);
+
+    request.format = 1; // JPEG
+    const std::vector<std::string> parts = {named, walkOnly, transparent, small, shared};
+    std::vector<std::vector<std::uint8_t>> before;
+    for (const auto& p : parts)
+        before.push_back(Pkg().PartBytes(p));
+    EXPECT_TRUE(Run().empty());
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        ASSERT_TRUE(Pkg().HasPart(parts[i])) << parts[i];
+        EXPECT_FALSE(Pkg().IsPartModified(parts[i])) << parts[i];
+    }
+    // With the recommended format the transparent picture is kept as a PNG.
+    request.format = 0;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].format, "PNG");
+    EXPECT_EQ(results[0].part, transparent);
+}
+
+TEST_F(DeckPictures, ANewPictureNotSmallEnoughIsNotKept) {
+    std::string part;
+    const auto jpeg = office::imaging::EncodeJpeg(Photo(1000, 500));
+    const std::string rel = AddImage(slidePart, jpeg, "jpeg", &part);
+    Inject(slidePart, FilledShape(20, rel, 8, 4, "<a:stretch><a:fillRect/></a:stretch>"));
+    request.minimumBytes = 0;
+    request.expectRate = 95; // the same pixels re-encoded at the same quality come out about as large
+    EXPECT_TRUE(Run().empty());
+    EXPECT_FALSE(Pkg().IsPartModified(part));
+    // Only the rate stood in the way.
+    request.expectRate = 200;
+    EXPECT_EQ(Run().size(), 1u);
+}
+
+TEST(PictureDensity, JfifAndPhysRoundTrip) {
+    using office::deckpictures::Density;
+    for (const PictureKind kind : {PictureKind::Jpeg, PictureKind::Png}) {
+        const auto raster = Photo(16, 16);
+        auto bytes = kind == PictureKind::Jpeg ? office::imaging::EncodeJpeg(raster)
+                                               : office::imaging::EncodePng(raster);
+        ASSERT_TRUE(office::deckpictures::WriteDensity(bytes, kind, Density{5669, 5669})); // 144 dpi
+        auto read = office::deckpictures::ReadDensity(bytes, kind);
+        ASSERT_TRUE(read);
+        EXPECT_NEAR(read->xPerMetre * 0.0254, 144, 0.05);
+        ASSERT_TRUE(office::deckpictures::WriteDensity(bytes, kind, std::nullopt));
+        EXPECT_FALSE(office::deckpictures::ReadDensity(bytes, kind));
+        EXPECT_EQ(office::imaging::MeasurePicture(bytes).width, 16);
+    }
+}
+
+} // namespace
