@@ -33,9 +33,10 @@ using OpenFileDialog = std::function<std::optional<std::vector<std::string>>()>;
 inline constexpr const char* kOpenDialogTitle = "ファイルを開く";
 // Presentations and the movie and sound files a run takes (batch::IsMediaEntryExtension).
 inline constexpr const char* kOpenDialogFilter =
-    "パワーポイントファイルまたは動画ファイル (*.ppt *.pptx *.mp4 *.m4v *.mov *.avi *.wmv *.asf *.mpg *.mpeg "
-    "*.mkv *.webm *.flv *.3gp *.ts *.m2ts *.wav *.mp3 *.m4a *.wma);;"
-    "パワーポイントファイル (*.ppt *.pptx);;"
+    "パワーポイントファイルまたは動画ファイル (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm "
+    "*.mp4 *.m4v *.mov *.avi *.wmv *.asf *.mpg *.mpeg *.mkv *.webm *.flv *.3gp *.ts *.m2ts *.wav *.mp3 *.m4a "
+    "*.wma);;"
+    "パワーポイントファイル (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm);;"
     "動画・音声ファイル (*.mp4 *.m4v *.mov *.avi *.wmv *.asf *.mpg *.mpeg *.mkv *.webm *.flv *.3gp *.ts "
     "*.m2ts *.wav *.mp3 *.m4a *.wma)";
 OpenFileDialog DefaultOpenFileDialog(QWidget* parent);

@@ -4,6 +4,8 @@
 #include "automation/Excel.h"
 #include "automation/PowerPoint.h"
 
+#include <functional>
+
 namespace automation {
 
 // Stands where the platform's get-active-object and create-object by class name stood.
@@ -16,6 +18,9 @@ public:
     virtual ApplicationPtr CreatePowerPoint() = 0;
     virtual ExcelApplicationPtr CreateExcel() = 0;
     virtual IClipboard& Clipboard() = 0;
+    // Long work inside the backend (converting a deck before opening it) polls this and gives up
+    // when it returns true; the batch run installs it for the length of a run.
+    virtual void SetInterruptCheck(std::function<bool()> check) { (void)check; }
 };
 
 } // namespace automation

@@ -168,6 +168,10 @@ public:
     // package of their own change nothing.
     virtual std::vector<EmbeddedFontSaving> SubsetEmbeddedFonts() { return {}; }
     virtual LayoutRemovalCount RemoveUnusedLayouts() { return {}; }
+    // The extension of the format the presentation is written in when nothing else is asked for
+    // ("pptx", "pptm", "ppsx"...): an opened package keeps its own kind, a deck converted from an
+    // older format takes its package counterpart. Empty when the backend does not say.
+    virtual std::string DefaultSaveExtension() { return {}; }
 };
 
 class IPresentations {

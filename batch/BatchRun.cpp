@@ -170,6 +170,11 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
         }
         host.SetStatus(kStatusCheckOk);
         continueBatch_ = true;
+        // A deck converted before it opens keeps the window (and Ctrl-C) answering meanwhile.
+        ctx.office.SetInterruptCheck([&host, &state] {
+            host.DoEvents();
+            return state.StopRequested;
+        });
         host.ClearLog();
         if (!state.gOfficeXPMode && engine::StartExcel(ctx)) {
             state.ExcelWorkbook = state.appEXCEL->Workbooks()->Add();
@@ -189,7 +194,7 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             const std::string extension = LowerExtension(entries[k]);
             const auto begin = std::chrono::steady_clock::now();
             host.ResetCount();
-            if (extension == "ppt" || extension == "pptx") {
+            if (IsPresentationExtension(extension)) {
                 PresentationBranch(ctx, entries[k], extension, report);
             } else {
                 RunStep([&] { MovieBranch(ctx, entries[k], report); });
@@ -231,9 +236,10 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
         state.ScratchPresentation->SetSaved(true);
     });
     RunStep([&] {
-        // The engine writes only the package formats, so a .ppt entry is measured in .pptx probes;
-        // otherwise the probe save would fail before the entry's own pass could report anything.
-        const std::string probeExtension = extension == "ppt" ? "pptx" : extension;
+        // The engine writes only the package formats, so a binary-format entry is measured in .pptx
+        // probes; otherwise the probe save would fail before the entry's own pass could report anything.
+        const bool binaryName = extension == "ppt" || extension == "pps" || extension == "pot";
+        const std::string probeExtension = binaryName ? "pptx" : extension;
         const std::string temp = platform::gFSO.GetTempFolder();
         state.ProbePathBefore = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
         state.ProbePathAfter = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
@@ -249,11 +255,12 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     });
 
     std::string outputPath;
-    const engine::OutputChooser choose = [&](const std::string& input, double size) {
+    const engine::OutputChooser choose = [&](const std::string& input, double size,
+                                             const std::string& written) {
         const std::string base =
             MakePresentationOutputBase(ctx.settings, platform::gFSO.GetParentFolderName(input),
                                        platform::gFSO.GetBaseName(input), size, "KB");
-        return ResolvePresentationName(ctx, base, extension);
+        return ResolvePresentationName(ctx, base, written);
     };
     PrepareMediaPass(ctx);
     const engine::PassOutcome outcome =
@@ -269,11 +276,15 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     report.result = ResultText(outcome.result);
     report.deckPictures = outcome.deckPictures;
     report.savings = outcome.savings;
-    if (outcome.result == engine::PassResult::NotEnoughEffect && state.StopRequested) {
-        report.result = "stopped";
-    }
     report.failed =
         outcome.result == engine::PassResult::OpenFailed || outcome.result == engine::PassResult::SaveFailed;
+    // A stop during the slides, or during a conversion before the deck could open, is no failure.
+    if ((outcome.result == engine::PassResult::NotEnoughEffect ||
+         outcome.result == engine::PassResult::OpenFailed) &&
+        state.StopRequested) {
+        report.result = "stopped";
+        report.failed = false;
+    }
     if (outcome.result == engine::PassResult::Compressed) {
         report.output = outputPath;
     }
@@ -423,6 +434,7 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
 
 void BatchRun::EndOfRun(engine::EngineContext& ctx, RunSummary& summary) {
     engine::EngineState& state = ctx.state;
+    ctx.office.SetInterruptCheck(nullptr);
     CleanUpEntry(ctx);
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
     if (!state.gOfficeXPMode) {

@@ -46,6 +46,20 @@ std::vector<std::string> ParseInputList(const std::string& text) {
     return entries;
 }
 
+bool IsPresentationExtension(const std::string& extension) {
+    for (const char* known : {"ppt", "pptx", "pptm", "pps", "ppsx", "ppsm", "pot", "potx", "potm"}) {
+        if (extension == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string WrittenExtensionFor(const std::string& extension) {
+    const bool binary = extension == "ppt" || extension == "pps" || extension == "pot";
+    return binary ? extension + "x" : extension;
+}
+
 std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const std::string& workingFolder) {
     if (workingFolder.empty()) {
         return entries;
@@ -81,7 +95,7 @@ std::optional<std::string> CheckEntries(const std::vector<std::string>& entries)
             return kMsgMissingInput + entry;
         }
         const std::string ext = LowerExtension(entry);
-        if (ext != "ppt" && ext != "pptx" && !IsMediaEntryExtension(ext)) {
+        if (!IsPresentationExtension(ext) && !IsMediaEntryExtension(ext)) {
             return kMsgNotPresentation + entry;
         }
     }

@@ -27,10 +27,19 @@ std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const
 // The process's working folder ("" when it cannot be read).
 std::string WorkingFolder();
 
-// The message for the first entry that is a folder, is missing or is neither .ppt/.pptx nor a movie or
-// sound file (IsMediaEntryExtension); nullopt when
+// The message for the first entry that is a folder, is missing or is neither a PowerPoint file
+// (IsPresentationExtension) nor a movie or sound file (IsMediaEntryExtension); nullopt when
 // every entry can be run.
 std::optional<std::string> CheckEntries(const std::vector<std::string>& entries);
+
+// True for the extensions of PowerPoint files (lower-cased, without the dot): the packages .pptx,
+// .pptm, .ppsx, .ppsm, .potx, .potm and the older binary .ppt, .pps, .pot. The content decides how
+// such a file is opened and which format its output takes.
+bool IsPresentationExtension(const std::string& extension);
+
+// The extension a deck with this (lower-cased) extension is written with by its name: the binary kinds
+// take their package form ("ppt" → "pptx", "pps" → "ppsx", "pot" → "potx"), every other stays.
+std::string WrittenExtensionFor(const std::string& extension);
 
 // Lower-cased extension without the dot ("" when none).
 std::string LowerExtension(const std::string& path);

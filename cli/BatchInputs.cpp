@@ -31,7 +31,8 @@ std::string ExpectedOutputPath(const settings::Settings& config, const std::stri
     const std::string base =
         batch::MakePresentationOutputBase(config, platform::gFSO.GetParentFolderName(input),
                                           platform::gFSO.GetBaseName(input), SizeOf(input), "KB");
-    return base + "." + batch::LowerExtension(input);
+    // A binary deck is written in its package form, so its output is looked for under that name.
+    return base + "." + batch::WrittenExtensionFor(batch::LowerExtension(input));
 }
 
 BatchInputs CollectInputs(const CliOptions& options, const settings::Settings& config, std::istream& in) {

@@ -20,6 +20,10 @@ void InstallInterruptHandler() {
     // The second Ctrl-C gets the default action and ends the process.
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
+    // Ended by the system or a closed terminal: stop the same way, so that a running conversion and
+    // its files go too.
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 bool InterruptRequested() {

@@ -257,7 +257,9 @@ std::string UsageText(const settings::Settings& d) {
         d.optPPTFolder == 1 ? Quoted(d.PPTFolder) : std::string("入力と同じフォルダ / the input's folder");
     return "使い方 / usage: quarnel-cli [オプション / options] FILE...\n"
            "\n"
-           "パワーポイントファイル (.pptx) の画像を圧縮し、別名で保存します。入力ファイルは書き換えません。\n"
+           "パワーポイントファイル (.pptx .pptm .ppsx .potx, LibreOffice経由で .ppt .pps .pot) "
+           "の画像を圧縮し、"
+           "別名で保存します。入力ファイルは書き換えません。\n"
            "Compresses the pictures of presentations and saves them under a new name; inputs are never "
            "written.\n"
            "動画 (mp4 mov avi wmv mkv ...) と音声 (wav mp3 m4a wma) のファイルも指定できます。\n"

@@ -46,7 +46,7 @@ std::vector<std::string> FindPresentations(const std::string& folder) {
             continue;
         }
         const std::string extension = batch::LowerExtension(it->path().string());
-        if (extension == "ppt" || extension == "pptx") {
+        if (batch::IsPresentationExtension(extension)) {
             found.push_back(it->path().lexically_normal().string());
         }
     }

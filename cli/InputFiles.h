@@ -12,9 +12,9 @@ namespace cli {
 // Paths one a line (a CR before the line end is dropped) or NUL-separated; empty entries vanish.
 std::vector<std::string> ReadFileList(std::istream& in, bool nulSeparated);
 
-// Every presentation (.ppt, .pptx) below the folder, sorted by path. Hidden files and folders are
-// left out: the batch's own unfinished outputs and office lock files ("~$...") are such names.
-// Folders that cannot be read are passed over.
+// Every PowerPoint file (batch::IsPresentationExtension: .pptx, .pptm, .ppt, .ppsx, ...) below the folder,
+// sorted by path. Hidden files and folders are left out: the batch's own unfinished outputs and office lock
+// files ("~$...") are such names. Folders that cannot be read are passed over.
 std::vector<std::string> FindPresentations(const std::string& folder);
 
 } // namespace cli

@@ -33,6 +33,7 @@ constexpr const char* kNotSmallerEnd =
 constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
 constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
 constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
+constexpr const char* kSavedAsFormat = "形式で保存しました。";
 constexpr const char* kPage = "   ﾍﾟｰｼﾞ ";
 constexpr const char* kProcessing = "処理中";
 
@@ -46,6 +47,12 @@ std::string LowerTrimmedExtension(const std::string& path) {
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
+}
+
+std::string UpperAscii(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
 }
 
 double FileSizeOrZero(const std::string& path) {
@@ -117,8 +124,16 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     outcome.inputSize = FileSizeOrZero(inputPath);
+    // The deck is written in the format it really is (or was converted to), whatever its name says.
+    const std::string inputExtension = LowerTrimmedExtension(inputPath);
+    std::string outputExtension = inputExtension;
+    Ignoring([&] {
+        const std::string kept = source->DefaultSaveExtension();
+        if (!kept.empty())
+            outputExtension = kept;
+    });
     std::string chosen;
-    Ignoring([&] { chosen = chooseOutput(inputPath, outcome.inputSize); });
+    Ignoring([&] { chosen = chooseOutput(inputPath, outcome.inputSize, outputExtension); });
     // Writing over the input itself (a new name typed at the same-name question) is refused.
     if (!chosen.empty() && SameFile(chosen, inputPath)) {
         ctx.host.AppendLog(std::string(kClose) + kSameAsInput + kCancelled + kCRLF);
@@ -170,9 +185,12 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
     Ignoring([&] { ctx.office.Clipboard().Clear(); });
 
+    // A deck read from another format is worth writing in its new one even when no picture changed:
+    // the conversion alone often makes it much smaller. The size check below still decides.
+    const bool formatChanged = outputExtension != inputExtension && !state.StopRequested;
     double newSize = 0;
-    double discardedSize = 0; // a saved deck that came out no smaller than the input
-    if (state.PresentationChanged) {
+    double discardedSize = 0; // a deck with replaced pictures that came out no smaller than the input
+    if (state.PresentationChanged || formatChanged) {
         // The deck is saved beside the output first and only takes the output's name when it came out
         // smaller than the input: shapes are measured one by one, so their sum can still miss (a
         // picture shared with another shape stays in the deck), and a larger "compressed" file would
@@ -183,7 +201,9 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             newSize = FileSizeOrZero(staging);
             if (newSize >= outcome.inputSize) {
                 std::filesystem::remove(staging);
-                discardedSize = newSize;
+                // Only a format change that did not pay off is plain "too little effect".
+                if (state.PresentationChanged)
+                    discardedSize = newSize;
                 newSize = 0;
             } else {
                 std::filesystem::rename(staging, outputPath);
@@ -202,8 +222,11 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     }
 
     if (newSize != 0) {
+        std::string formatNote;
+        if (formatChanged)
+            formatNote = UpperAscii(outputExtension) + kSavedAsFormat;
         ctx.host.AppendLog(std::string(kClose) + SizeTextKB(outcome.inputSize) + "→" + SizeTextKB(newSize) +
-                           kCompressedTo + DeckPictureCount(outcome.deckPictures.size()));
+                           kCompressedTo + formatNote + DeckPictureCount(outcome.deckPictures.size()));
         ctx.host.AppendLog(kOutputFile + outputPath + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;

@@ -34,10 +34,12 @@ struct PassOutcome {
     DeckSavings savings; // the opt-in savings applied before the save
 };
 
-// Chooses the output path for an input of the given size; empty text skips the file. The batch
+// Chooses the output path for an input of the given size, written with the given extension (the
+// format the deck is saved in, which need not be the input's); empty text skips the file. The batch
 // supplies it (output folder, name rules, same-name question) so that the engine does not depend
 // on the batch.
-using OutputChooser = std::function<std::string(const std::string& inputPath, double inputSize)>;
+using OutputChooser =
+    std::function<std::string(const std::string& inputPath, double inputSize, const std::string& extension)>;
 
 // The shape walk of one slide: engine::CompressShapes, or a stand-in where a test needs one.
 using SlideWalker = std::function<std::string(EngineContext& ctx, automation::SlidePtr container,

@@ -1,5 +1,7 @@
 #include "engine/FailureText.h"
 
+#include "automation/AutomationError.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -92,7 +94,13 @@ std::string FailureDetail(const std::string& englishDetail) {
 }
 
 std::string FailureDetail(const std::exception& error) {
-    return FailureDetail(std::string(error.what()));
+    const std::string english = error.what();
+    if (const auto* automation = dynamic_cast<const automation::AutomationError*>(&error)) {
+        if (!automation->userText().empty()) {
+            return automation->userText() + (english.empty() ? std::string() : "(" + english + ")");
+        }
+    }
+    return FailureDetail(english);
 }
 
 } // namespace engine

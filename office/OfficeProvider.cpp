@@ -5,7 +5,8 @@
 
 namespace office {
 
-OfficeProvider::OfficeProvider(std::string version) : version_(std::move(version)) {}
+OfficeProvider::OfficeProvider(std::string version, binary::ConverterSettings converter)
+    : version_(std::move(version)), converter_(std::move(converter)) {}
 
 OfficeProvider::~OfficeProvider() = default;
 
@@ -16,9 +17,18 @@ automation::ApplicationPtr OfficeProvider::GetActivePowerPoint() {
 }
 
 automation::ApplicationPtr OfficeProvider::CreatePowerPoint() {
-    if (!app_ || !app_->Alive())
+    if (!app_ || !app_->Alive()) {
         app_ = std::make_shared<Application>(version_, clipboard_);
+        app_->SetConverter(converter_);
+        app_->SetInterruptCheck(interruptCheck_);
+    }
     return app_;
+}
+
+void OfficeProvider::SetInterruptCheck(std::function<bool()> check) {
+    interruptCheck_ = std::move(check);
+    if (app_)
+        app_->SetInterruptCheck(interruptCheck_);
 }
 
 automation::ExcelApplicationPtr OfficeProvider::CreateExcel() {

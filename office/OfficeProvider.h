@@ -4,6 +4,7 @@
 // process, the worksheet stand-in, and the engine's own clipboard that both share.
 
 #include "automation/OfficeProvider.h"
+#include "office/binary/LibreOfficeConverter.h"
 #include "office/clipboard/EngineClipboard.h"
 
 #include <memory>
@@ -16,8 +17,9 @@ class Application;
 class OfficeProvider : public automation::IOfficeProvider {
 public:
     // version is what the presentation application reports as its Version ("12.0"; "9.0" selects the
-    // older paste path in the engine).
-    explicit OfficeProvider(std::string version = "12.0");
+    // older paste path in the engine). converter says how decks in the older binary format are
+    // converted before they open.
+    explicit OfficeProvider(std::string version = "12.0", binary::ConverterSettings converter = {});
     ~OfficeProvider() override;
 
     // The application created earlier, while it has not quit; else nullptr.
@@ -28,9 +30,12 @@ public:
     automation::ExcelApplicationPtr CreateExcel() override;
     automation::IClipboard& Clipboard() override { return clipboard_; }
     EngineClipboard& Engine() { return clipboard_; }
+    void SetInterruptCheck(std::function<bool()> check) override;
 
 private:
     std::string version_;
+    binary::ConverterSettings converter_;
+    std::function<bool()> interruptCheck_;
     EngineClipboard clipboard_;
     std::shared_ptr<Application> app_;
 };

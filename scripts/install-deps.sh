@@ -8,7 +8,7 @@ packages=(
   libvips-dev librsvg2-dev libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev ccache
   libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev libdeflate-dev libpng-dev
-  libeot-dev libharfbuzz-dev libfreetype-dev
+  libeot-dev libharfbuzz-dev libfreetype-dev libgsf-1-dev
   qt6-translations-l10n
   fonts-noto-cjk fonts-dejavu-core
   libreoffice-impress-nogui

@@ -2,6 +2,7 @@
 
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
+#include "office/model/OpenDeck.h"
 
 #include <filesystem>
 
@@ -32,10 +33,13 @@ public:
     automation::PresentationPtr Open(const std::string& fileName, bool readOnly) override {
         const std::string member = "Presentations.Open";
         core_->RequireAlive(member);
-        auto pkg = package::Package::Open(fileName, member);
+        model::OpenedDeck deck = model::OpenDeck(fileName, core_->converter, core_->interruptCheck, member);
         std::error_code ec;
         auto full = std::filesystem::absolute(fileName, ec);
-        return Register(std::move(pkg), ec ? fileName : full.lexically_normal().string(), readOnly);
+        const std::string fullName = ec ? fileName : full.lexically_normal().string();
+        auto pres = Register(std::move(deck.package), fullName, readOnly);
+        std::static_pointer_cast<PresentationImpl>(pres)->SetOrigin(fullName, deck.saveExtension);
+        return pres;
     }
 
     automation::PresentationPtr Add(bool withWindow) override {
@@ -197,6 +201,14 @@ void Application::Quit() {
 
 bool Application::Alive() const {
     return core_->alive;
+}
+
+void Application::SetConverter(binary::ConverterSettings settings) {
+    core_->converter = std::move(settings);
+}
+
+void Application::SetInterruptCheck(binary::StopCheck check) {
+    core_->interruptCheck = std::move(check);
 }
 
 } // namespace office

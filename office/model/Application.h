@@ -4,6 +4,7 @@
 
 #include "automation/Constants.h"
 #include "automation/PowerPoint.h"
+#include "office/binary/LibreOfficeConverter.h"
 
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ public:
 
     // False once Quit ran.
     bool Alive() const;
+    // How Presentations.Open converts decks in the older binary format, and what may stop it.
+    void SetConverter(binary::ConverterSettings settings);
+    void SetInterruptCheck(binary::StopCheck check);
 
 private:
     std::shared_ptr<model::AppCore> core_;

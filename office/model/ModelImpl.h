@@ -9,6 +9,7 @@
 #include "automation/DeckPictures.h"
 #include "automation/EmbeddedMedia.h"
 #include "automation/PowerPoint.h"
+#include "office/binary/LibreOfficeConverter.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
 #include "office/model/SlideFeatures.h"
@@ -45,6 +46,9 @@ struct AppCore {
     // relinks slide jumps only inside that presentation.
     std::uint64_t nextSerial = 1;
     std::uint64_t copySource = 0;
+    // How decks in formats the engine does not read are converted, and what may stop that.
+    binary::ConverterSettings converter;
+    binary::StopCheck interruptCheck;
     // Pane view after the thumbnails command ran; applied to the active presentation.
     void RequireAlive(const std::string& member) const;
 };
@@ -64,6 +68,12 @@ public:
     void SaveAs(const std::string& fileName) override;
     void Close() override;
     std::string FullName() override;
+    std::string DefaultSaveExtension() override;
+
+    // The file the presentation was opened from (not the converted copy) and the package kind it is
+    // saved as by default.
+    void SetOrigin(std::string openedFrom, std::string saveExtension);
+
     std::vector<automation::DeckPictureResult>
     CompressDeckPictures(const automation::DeckPictureRequest& request) override;
 
@@ -104,6 +114,8 @@ private:
     std::shared_ptr<AppCore> app_;
     std::unique_ptr<package::Package> pkg_;
     std::string fullName_;
+    std::string openedFrom_;
+    std::string saveExtension_;
     bool readOnly_ = false;
     bool saved_ = true;
     bool closed_ = false;

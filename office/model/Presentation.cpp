@@ -196,6 +196,16 @@ void PresentationImpl::SetSaved(bool saved) {
     saved_ = saved;
 }
 
+std::string PresentationImpl::DefaultSaveExtension() {
+    Require("Presentation.DefaultSaveExtension");
+    return saveExtension_;
+}
+
+void PresentationImpl::SetOrigin(std::string openedFrom, std::string saveExtension) {
+    openedFrom_ = std::move(openedFrom);
+    saveExtension_ = std::move(saveExtension);
+}
+
 std::string PresentationImpl::FullName() {
     Require("Presentation.FullName");
     return fullName_;
@@ -326,9 +336,12 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
     std::string ext = LowerExtension(fileName);
     std::string contentType = package::MainContentTypeForExtension(ext);
     if (contentType.empty())
-        Fail(member, "cannot write the format of ." + ext);
-    if (readOnly_ && SameFile(fileName, pkg_->SourcePath()))
-        Fail(member, "the presentation was opened read-only and cannot be written over its own file");
+        throw AutomationError(member, "cannot write the format of ." + ext,
+                              "." + ext + " 形式では保存できません。");
+    if (readOnly_ && (SameFile(fileName, pkg_->SourcePath()) || SameFile(fileName, openedFrom_)))
+        throw AutomationError(member,
+                              "the presentation was opened read-only and cannot be written over its own file",
+                              "入力ファイルには上書きできません。");
     pkg_->SetContentType(mainPart_, contentType);
     if (contentType.find("macroEnabled") == std::string::npos) {
         // A format without macros keeps none, as the office application drops them on such a save.

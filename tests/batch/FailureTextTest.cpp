@@ -1,5 +1,7 @@
 #include "engine/FailureText.h"
 
+#include "automation/AutomationError.h"
+
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -40,4 +42,17 @@ TEST(FailureText, AnUnknownCauseKeepsOnlyItsDetail) {
     EXPECT_EQ(engine::JapaneseReason("Shape.Copy: something new"), "");
     EXPECT_EQ(engine::FailureDetail("Shape.Copy: something new"), "(Shape.Copy: something new)");
     EXPECT_EQ(engine::FailureDetail(""), "");
+}
+
+TEST(FailureText, ABackendsOwnExplanationComesBeforeTheTable) {
+    // The converter says why itself; the table's reading of "password" would be a second guess.
+    const automation::AutomationError locked("Presentations.Open",
+                                             "password-protected (encrypted compound file)",
+                                             "パスワードで保護されたファイルは開けません。");
+    EXPECT_EQ(engine::FailureDetail(locked),
+              "パスワードで保護されたファイルは開けません。"
+              "(Presentations.Open: password-protected (encrypted compound file))");
+    // Without one, the same error type goes through the table.
+    const automation::AutomationError empty("Presentations.Open", "the file is empty");
+    EXPECT_EQ(engine::FailureDetail(empty), "ファイルが空です。(Presentations.Open: the file is empty)");
 }

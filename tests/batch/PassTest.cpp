@@ -15,7 +15,9 @@ protected:
     }
     engine::PassOutcome Run(const std::string& input, const std::string& chosen, bool changes = true) {
         output = "unchanged";
-        const engine::OutputChooser choose = [&](const std::string&, double) { return chosen; };
+        const engine::OutputChooser choose = [&](const std::string&, double, const std::string&) {
+            return chosen;
+        };
         const engine::SlideWalker walk = [changes](engine::EngineContext& c, automation::SlidePtr,
                                                    automation::ShapePtr, bool top) {
             EXPECT_TRUE(top);
@@ -118,7 +120,8 @@ TEST_F(PassTest, StopAfterASlideWritesNothingAndEndsTheBatch) {
         return std::string();
     };
     const auto outcome = engine::CompressPresentation(
-        *ctx, in, [&](const std::string&, double) { return dir + "/o.pptx"; }, output, continueBatch, walk);
+        *ctx, in, [&](const std::string&, double, const std::string&) { return dir + "/o.pptx"; }, output,
+        continueBatch, walk);
     EXPECT_EQ(walked, 2);
     EXPECT_FALSE(continueBatch);
     EXPECT_EQ(outcome.result, engine::PassResult::NotEnoughEffect);

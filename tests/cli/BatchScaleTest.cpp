@@ -1,10 +1,12 @@
 // The parts of a large batch that need no deck: options, lists, folders, shards, progress.
 
+#include "cli/BatchInputs.h"
 #include "cli/BatchScaleOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/InputFiles.h"
 #include "cli/Progress.h"
 #include "cli/Shard.h"
+#include "settings/Settings.h"
 
 #include <filesystem>
 #include <fstream>
@@ -69,12 +71,44 @@ TEST(FileList, FoldersYieldTheirPresentationsSortedWithoutHiddenNames) {
         fs::create_directories(root / folder);
     }
     for (const char* file : {"b/x.PPTX", "a/deep/y.ppt", "a/z.pptx", "a/notes.txt", "a/.~tmp.pptx",
-                             "a/~$z.pptx", ".hidden/w.pptx", "top.pptx"}) {
+                             "a/~$z.pptx", ".hidden/w.pptx", "top.pptx", "b/show.ppsx", "b/macro.pptm",
+                             "b/form.potx", "b/old.pps", "b/old.pot", "b/sheet.xlsx"}) {
         std::ofstream(root / file) << "x";
     }
     const auto found = cli::FindPresentations(root.string());
-    EXPECT_EQ(found, (std::vector<std::string>{(root / "a/deep/y.ppt").string(), (root / "a/z.pptx").string(),
-                                               (root / "b/x.PPTX").string(), (root / "top.pptx").string()}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{(root / "a/deep/y.ppt").string(), (root / "a/z.pptx").string(),
+                                        (root / "b/form.potx").string(), (root / "b/macro.pptm").string(),
+                                        (root / "b/old.pot").string(), (root / "b/old.pps").string(),
+                                        (root / "b/show.ppsx").string(), (root / "b/x.PPTX").string(),
+                                        (root / "top.pptx").string()}));
+    fs::remove_all(root);
+}
+
+TEST(FileList, ABinaryDecksOutputIsKnownByItsPackageName) {
+    char pattern[] = "/tmp/quarnel-binout-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    const settings::Settings config;
+    for (const char* file : {"old.ppt", "show.pps", "form.pot", "macro.pptm"}) {
+        std::ofstream(root / file) << "x";
+    }
+    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "old.ppt").string())).extension(), ".pptx");
+    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "show.pps").string())).extension(), ".ppsx");
+    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "form.pot").string())).extension(), ".potx");
+    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "macro.pptm").string())).extension(), ".pptm");
+    // An earlier run wrote old.ppt's output: a second walk neither takes it as a deck nor redoes old.ppt.
+    std::ofstream(cli::ExpectedOutputPath(config, (root / "old.ppt").string())) << "x";
+    cli::CliOptions options;
+    options.files = {root.string()};
+    options.recursive = true;
+    options.skipExisting = true;
+    std::istringstream none;
+    const auto inputs = cli::CollectInputs(options, config, none);
+    EXPECT_EQ(inputs.existing, std::vector<std::string>{(root / "old.ppt").string()});
+    EXPECT_EQ(inputs.entries,
+              (std::vector<std::string>{(root / "form.pot").string(), (root / "macro.pptm").string(),
+                                        (root / "show.pps").string()}));
     fs::remove_all(root);
 }
 

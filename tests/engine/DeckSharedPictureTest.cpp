@@ -54,8 +54,8 @@ TEST_F(DeckFixture, OnePictureOnSixSlidesIsKeptAsOneNewPart) {
     std::string outputPath;
     bool continueBatch = true;
     const auto outcome = engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double) { return output; }, outputPath, continueBatch,
-        engine::CompressShapes);
+        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
+        continueBatch, engine::CompressShapes);
 
     ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
     auto saved = Package::Open(output);
@@ -123,8 +123,8 @@ TEST_F(DeckFixture, CorpusDeckWithPhotosShownTwiceStoresEachReplacementOnce) {
     std::string outputPath;
     bool continueBatch = true;
     const auto outcome = engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double) { return output; }, outputPath, continueBatch,
-        engine::CompressShapes);
+        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
+        continueBatch, engine::CompressShapes);
     ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
 
     auto saved = Package::Open(output);
