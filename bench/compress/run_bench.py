@@ -126,9 +126,12 @@ def run_lossless(src, workdir):
     start = time.monotonic()
     unpacked = os.path.join(workdir, "parts")
     os.makedirs(unpacked, exist_ok=True)
-    with zipfile.ZipFile(src) as z:
-        names = [i.filename for i in z.infolist() if not i.is_dir()]
-        z.extractall(unpacked)
+    try:
+        with zipfile.ZipFile(src) as z:
+            names = [i.filename for i in z.infolist() if not i.is_dir()]
+            z.extractall(unpacked)
+    except zipfile.BadZipFile:
+        return None, time.monotonic() - start  # not a package: the peer fails on it
     jpegs = [os.path.join(unpacked, n) for n in names if n.lower().endswith((".jpg", ".jpeg", ".jpe"))]
     pngs = [os.path.join(unpacked, n) for n in names if n.lower().endswith(".png")]
     for batch in range(0, len(jpegs), 50):
