@@ -64,6 +64,9 @@ TEST(PackageCorpusSlow, EveryDeckRoundTrips) {
 }
 
 TEST(PackageCorpusSlow, OfficeSuiteRendersTheSamePages) {
+    // Two office-suite renderings of the whole corpus take minutes: run on request.
+    if (std::getenv("QUARNEL_CORPUS_RENDER") == nullptr)
+        GTEST_SKIP() << "set QUARNEL_CORPUS_RENDER=1 to render every corpus deck before and after a save";
     auto decks = roundtrip::CorpusDecks();
     if (decks.empty())
         GTEST_SKIP() << "no corpus";
@@ -124,6 +127,9 @@ bool ConvertAll(const std::vector<fs::path>& decks, const fs::path& outdir, cons
 // Every deck saved with no change (so only repacked) opens in the office suite, keeps its page count
 // and renders pixel for pixel as the input does.
 TEST(PackageCorpusSlow, RepackedDecksRenderIdentically) {
+    // Two office-suite renderings of the whole corpus take minutes: run on request.
+    if (std::getenv("QUARNEL_CORPUS_RENDER") == nullptr)
+        GTEST_SKIP() << "set QUARNEL_CORPUS_RENDER=1 to render every corpus deck before and after a save";
     auto decks = roundtrip::CorpusDecks();
     if (decks.empty())
         GTEST_SKIP() << "no corpus";
