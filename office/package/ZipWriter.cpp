@@ -77,7 +77,7 @@ void WriteZip(const std::vector<ZipEntry>& entries,
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
         central.U32(0x02014B50);
-        central.U16(20); // made by: MS-DOS attributes, specification 2.0
+        central.U16(20); // made by: MS-DOS attributes, ZIP format version 2.0
         central.U16(VersionNeeded(e));
         central.U16(FlagsFor(e.name));
         central.U16(e.method);
