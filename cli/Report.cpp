@@ -23,6 +23,8 @@ const char* PlaceText(automation::DeckPicturePlace place) {
         return "master";
     case automation::DeckPicturePlace::Notes:
         return "notes";
+    case automation::DeckPicturePlace::Slide:
+        return "slide";
     default:
         return "fill";
     }

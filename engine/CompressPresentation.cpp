@@ -73,9 +73,10 @@ std::string StagingPathFor(const std::string& outputPath) {
     return (out.parent_path() / name).string();
 }
 
-// " (ｽﾗｲﾄﾞ以外の画像 N 個)" after the closing line when the deck-wide pass replaced pictures.
+// " (その他の画像 N 個)" after the closing line when the deck-wide pass replaced pictures (backgrounds,
+// fills, layouts, masters, notes, SVG fallbacks).
 std::string DeckPictureCount(std::size_t count) {
-    return count == 0 ? std::string() : " (ｽﾗｲﾄﾞ以外の画像 " + std::to_string(count) + " 個)";
+    return count == 0 ? std::string() : " (その他の画像 " + std::to_string(count) + " 個)";
 }
 
 // Runs one automation step whose failure the pass ignores.

@@ -20,6 +20,8 @@ const char* PlaceWord(automation::DeckPicturePlace place) {
         return "ﾏｽﾀｰ";
     case automation::DeckPicturePlace::Notes:
         return "ﾉｰﾄ";
+    case automation::DeckPicturePlace::Slide:
+        return "ｽﾗｲﾄﾞ";
     default:
         return "塗りつぶし";
     }

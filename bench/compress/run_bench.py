@@ -13,7 +13,7 @@ connector glue. The worst slides follow the table with their tile's top-left pix
 copied; nothing in the corpus is written.
 
     /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
-    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--tools quarnel,lossless] [--slides-csv FILE]
+    [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--match NAME,...] [--tools quarnel,lossless] [--slides-csv FILE]
     [--quarnel-args "--file-size 10 --expect-rate 95 --group-size 10 --objects"]
 
 The slides CSV has no header; its columns are deck number, deck file, slide, tool, SSIM, worst tile,
@@ -154,6 +154,7 @@ def main():
     ap.add_argument("--cli")
     ap.add_argument("--corpus", default=os.path.join(os.path.dirname(REPO), "shared", "corpus"))
     ap.add_argument("--limit", type=int, default=0)
+    ap.add_argument("--match", default="", help="only decks whose name contains one of these (comma-separated)")
     ap.add_argument("--no-fidelity", action="store_true")
     ap.add_argument("--max-minutes", type=float, default=0, help="take no new deck after this long")
     ap.add_argument("--keep", action="store_true", help="keep the temporary folder, page renderings included")
@@ -166,6 +167,8 @@ def main():
     cli = find_cli(args.cli)
     quarnel_args = shlex.split(args.quarnel_args)
     files = sorted(p for p in glob.glob(os.path.join(args.corpus, "*.pptx")))
+    if args.match:
+        files = [f for f in files if any(m and m in os.path.basename(f) for m in args.match.split(","))]
     if args.limit:
         files = files[: args.limit]
     if not files:

@@ -58,7 +58,7 @@ bool IsAnimatedGif(const package::Bytes& b) {
 // The walk's territory is the slides' picture shapes; every other place belongs to this pass.
 bool ShownBeyondSlidePictures(const std::vector<PictureUse>& uses) {
     return std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) {
-        return u.kind != UseKind::Picture || u.partKind != PartKind::Slide;
+        return u.kind != UseKind::Picture || u.partKind != PartKind::Slide || u.walkLeavesIt;
     });
 }
 
@@ -77,6 +77,8 @@ DeckPicturePlace PlaceOf(const std::vector<PictureUse>& uses) {
         return DeckPicturePlace::Layout;
     if (any([](const PictureUse& u) { return u.partKind == PartKind::Notes; }))
         return DeckPicturePlace::Notes;
+    if (any([](const PictureUse& u) { return u.kind == UseKind::Picture; }))
+        return DeckPicturePlace::Slide;
     return DeckPicturePlace::Fill;
 }
 

@@ -1,5 +1,6 @@
 #include "office/deckpictures/PictureUses.h"
 
+#include "office/model/PictureLook.h"
 #include "office/model/ShapeType.h"
 #include "office/package/OpcTypes.h"
 
@@ -166,6 +167,7 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
             const bool placeholder = static_cast<bool>(nvPicPr.child("p:nvPr").child("p:ph"));
             use.kind = UseKind::Picture;
             use.protectedName = !isDefault || !isDefault(name, placeholder);
+            use.walkLeavesIt = model::HasSvgAlternative(blip) || static_cast<bool>(blipFill.child("a:tile"));
             understood = ShapeBox(holder, holder.child("p:spPr"), use.boxWidth, use.boxHeight);
         }
     } else if (holderName == "bgPr") {

@@ -32,7 +32,9 @@ struct PictureUse {
     // is not stretched over a fill rectangle), so the pixels must stay as they are.
     bool sizedByPixels = false;
     bool protectedName = false; // a picture shape whose name the person gave
-    bool colourKey = false;     // a:clrChange: one exact colour turns transparent
+    // A slide picture the walk does not re-create (an SVG alternative or a tile): this pass takes it.
+    bool walkLeavesIt = false;
+    bool colourKey = false; // a:clrChange: one exact colour turns transparent
 };
 
 // isDefaultName(name, placeholder): the picture shape's name is the one it got when inserted.

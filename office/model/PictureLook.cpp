@@ -70,6 +70,17 @@ std::string SrcRectValue(double fraction) {
 
 } // namespace
 
+bool HasSvgAlternative(pugi::xml_node blip) {
+    for (pugi::xml_node ext : blip.child("a:extLst").children())
+        for (pugi::xml_node child : ext.children()) {
+            const char* name = child.name();
+            const char* colon = std::strchr(name, ':');
+            if (std::strcmp(colon ? colon + 1 : name, "svgBlip") == 0)
+                return true;
+        }
+    return false;
+}
+
 PictureLook LookOfFrame(const Frame& onSlide) {
     PictureLook look;
     look.flipH = onSlide.flipH;
@@ -102,6 +113,8 @@ PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Fr
         fill.append_copy(stretch);
     if (blipFill.child("a:tile"))
         look.refusal = "a tiled picture cannot be re-created as one picture";
+    else if (HasSvgAlternative(blipFill.child("a:blip")))
+        look.refusal = "a picture drawn from an SVG keeps its vector form";
 
     pugi::xml_node spPr = out.append_child("p:spPr");
     CopyAttributes(pic.child("p:spPr"), spPr);

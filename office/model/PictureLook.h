@@ -11,6 +11,11 @@
 
 namespace office::model {
 
+// Whether a blip has an SVG alternative. Renderers that know it draw the SVG, so a raster
+// replacement of the fallback would lose the vector's sharpness: the paste refuses such a picture
+// and its fallback is recompressed in place instead.
+bool HasSvgAlternative(pugi::xml_node blip);
+
 // The look of a p:pic shown with the given frame on its slide. `slideRoot` supplies the namespace
 // declarations the kept markup needs.
 PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide);

@@ -165,6 +165,24 @@ TEST_F(DeckFixture, ATiledPictureIsLeftAsItIs) {
     EXPECT_TRUE(NodeOf(slide, Find(name)).child("p:blipFill").child("a:tile"));
 }
 
+// Renderers draw the SVG, not its raster fallback: a raster replacement would lose the vector.
+TEST_F(DeckFixture, APictureDrawnFromAnSvgIsLeftAsItIs) {
+    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
+    pugi::xml_node blip = NodeOf(slide, pic).child("p:blipFill").child("a:blip");
+    Append(
+        blip,
+        R"(<a:extLst><a:ext uri="{96DAC541-7B7A-43D3-8B79-37D633B846F1}">)"
+        R"(<asvg:svgBlip xmlns:asvg="http://schemas.microsoft.com/office/drawing/2016/SVG/main" )"
+        R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" r:embed="rId99"/>)"
+        R"(</a:ext></a:extLst>)");
+    std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
+    const std::string name = pic->Name();
+    Walk(*this);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_FALSE(state.PresentationChanged);
+    ASSERT_NE(Find(name), nullptr);
+}
+
 // A crop past the picture's edge shows nothing there; a JPEG replacement must not fill it black.
 TEST_F(DeckFixture, ACropPastTheEdgeStaysEmptyInAJpegReplacement) {
     auto pic = AddPicture(WritePicture("photo.png", 480, 360), 10, 10, 360, 270);

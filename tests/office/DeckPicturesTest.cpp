@@ -408,6 +408,30 @@ TEST_F(DeckPictures, SvgStaysAndItsPngFallbackIsCompressed) {
     EXPECT_NEAR(SizeOf(TargetOf(layoutPart, pngRel)).width, 269, 1);
 }
 
+// The walk leaves a slide picture with an SVG alternative to this pass, which keeps the SVG.
+TEST_F(DeckPictures, SlidePictureWithAnSvgHasItsFallbackCompressedHere) {
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>";
+    const std::string svgRel = AddImage(slidePart, std::vector<std::uint8_t>(svg.begin(), svg.end()), "svg");
+    const std::string pngRel = AddImage(slidePart, office::imaging::EncodePng(Photo(1600, 800)), "png");
+    const std::string ext =
+        std::string("<a:extLst><a:ext uri=\"") + kSvgBlip +
+        "\"><asvg:svgBlip xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/2016/SVG/"
+        "main\" r:embed=\"" +
+        svgRel + "\"/></a:ext></a:extLst>";
+    Inject(slidePart, Pic(40, "Picture 3", pngRel, 2, 1, ext));
+    // Without the SVG the picture is the walk's.
+    std::string plainPart;
+    const std::string plainRel =
+        AddImage(slidePart, office::imaging::EncodePng(Photo(1200, 600)), "png", &plainPart);
+    Inject(slidePart, Pic(41, "Picture 4", plainRel, 2, 1));
+    request.minimumBytes = 0;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Slide);
+    EXPECT_NE(results[0].part, plainPart);
+    EXPECT_NEAR(SizeOf(TargetOf(slidePart, pngRel)).width, 269, 1);
+}
+
 TEST_F(DeckPictures, PictureOnASlideAndALayoutKeepsWhatTheLargerPlaceShows) {
     std::string part;
     const std::string rel =
