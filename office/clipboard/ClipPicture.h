@@ -35,13 +35,21 @@ public:
     // The whole box the picture is shown in, in pixels.
     int Width() const { return width_; }
     int Height() const { return height_; }
-    // The crop a pasted rendering takes: zero, or negative insets for the empty margin.
+    // The crop a box-sized rendering (Pixels(), the wrapped EMF) takes: zero, or negative insets for
+    // the empty margin.
     const imaging::CropRect& Padding() const { return padding_; }
+    // The crop the encodings below take: Padding(), or for the source's own pixels the source's crop.
+    const imaging::CropRect& PasteCrop() const;
 
     // Whether pixels can be had at all: a raster, or a source whose header reads.
     bool Readable() const;
     // The rendering of the covered part of the box, made on first use. Throws imaging::ImagingError.
     const imaging::Raster& Pixels() const;
+    // The encodings a paste stores. Where the box has more pixels than the source shows (or barely
+    // fewer), these are the source's own pixels on its own grid, cropped as the source was
+    // (imaging::RenderShownPixelsInPlace): resampling would blur them and enlarging would cost bytes,
+    // and every renderer then scales them exactly as it scaled the source. Otherwise the box-sized
+    // rendering.
     std::vector<std::uint8_t> Jpeg() const;
     std::vector<std::uint8_t> Png() const;
     std::vector<std::uint8_t> Gif() const;
@@ -52,6 +60,10 @@ public:
     automation::ColorBox BoxOnWhite(int boxWidth, int boxHeight) const;
 
 private:
+    // Whether the encodings are the source's own pixels (see Jpeg()).
+    bool OwnPixels() const;
+    const imaging::Raster& PastePixels() const;
+
     std::optional<PictureSource> source_; // the covered part and its pixel size
     int width_ = 0;
     int height_ = 0;
@@ -60,6 +72,8 @@ private:
     int offsetY_ = 0;
     mutable std::optional<imaging::Raster> pixels_;
     mutable std::optional<automation::ColorBox> box_; // the last box asked for
+    mutable std::optional<bool> ownPixels_;
+    mutable std::optional<imaging::Raster> shownPixels_;
 };
 
 } // namespace office

@@ -90,7 +90,7 @@ SheetPicture PasteFromClipboard(const ClipboardContents& clipboard, PictureForma
     const ClipPicture& source = *clipboard.picture;
     picture.bytes = Encode(source, format);
     picture.kind = KindOfFormat(format);
-    picture.crop = source.Padding();
+    picture.crop = source.PasteCrop();
     // The sheet shows the encoded picture, so decode it again rather than keep the source pixels.
     const imaging::PixelSize size = imaging::MeasurePicture(picture.bytes);
     picture.raster = imaging::RenderPicture(picture.bytes, {}, false, false, size.width, size.height);

@@ -59,6 +59,11 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
 std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
                                               bool flipH, bool flipV, int pixelWidth, int pixelHeight);
 
+// A raster picture at its own size in which only what the crop shows is its own: the area the crop
+// cuts away repeats the shown area's edge pixels, so it costs next to nothing to store. Shown with
+// the same crop, it puts the source's pixels exactly where they were, on every renderer.
+Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop);
+
 // The top-left corner, at most cornerWidth x cornerHeight, of what RenderPicture gives; an unflipped
 // picture is decoded only as far down as the corner reaches.
 Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,

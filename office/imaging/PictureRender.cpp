@@ -282,6 +282,33 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
     }
 }
 
+Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop) {
+    const PictureKind kind = SniffKind(bytes);
+    if (kind == PictureKind::Unknown || kind == PictureKind::Svg || IsMetafile(kind)) {
+        throw ImagingError("only a raster picture has pixels of its own");
+    }
+    const PixelSize natural = MeasurePicture(bytes);
+    detail::EnsureVips();
+    try {
+        const VImage image = detail::ToSrgb(Decode(bytes, kind, natural, natural.width, natural.height));
+        const double w = image.width(), h = image.height();
+        // Whole pixels: a pixel the crop cuts through is shown in part, so it is kept.
+        constexpr double slack = 0.01;
+        const int x0 = static_cast<int>(std::clamp(std::floor(crop.left * w + slack), 0.0, w - 1));
+        const int y0 = static_cast<int>(std::clamp(std::floor(crop.top * h + slack), 0.0, h - 1));
+        const int x1 = static_cast<int>(std::clamp(std::ceil(w - crop.right * w - slack), x0 + 1.0, w));
+        const int y1 = static_cast<int>(std::clamp(std::ceil(h - crop.bottom * h - slack), y0 + 1.0, h));
+        VImage shown = image.extract_area(x0, y0, x1 - x0, y1 - y0);
+        if (shown.width() != image.width() || shown.height() != image.height()) {
+            shown = shown.embed(x0, y0, image.width(), image.height(),
+                                VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        }
+        return detail::ToRaster(detail::ToSrgbAlpha(shown));
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
 std::vector<std::uint8_t> RenderPictureAsJpeg(std::span<const std::uint8_t> bytes, const CropRect& crop,
                                               bool flipH, bool flipV, int pixelWidth, int pixelHeight) {
     const std::vector<std::uint8_t> profile = RgbProfileOf(bytes);

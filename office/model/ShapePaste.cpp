@@ -290,7 +290,7 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
                 bytes = contents.picture->Png();
                 kind = imaging::PictureKind::Png;
             }
-            crop = contents.picture->Padding();
+            crop = contents.picture->PasteCrop();
             break;
         case ppPasteMetafilePicture:
         case ppPasteEnhancedMetafile:

@@ -276,14 +276,20 @@ TEST_F(DeckFixture, ACropBetweenSourcePixelsLinesUpWithinAQuarterPixel) {
     Walk(*this);
     ASSERT_EQ(host.log.size(), 1u) << "replacement expected";
     auto replacement = OnlyPicture(*this);
+    // The box (1.4 x 480 pixels) has more pixels than the source shows: the new picture keeps the
+    // source's own pixels on their own grid and the source's crop, so nothing is resampled or moved.
     const auto crop = CropOf(NodeOf(slide, replacement));
-    EXPECT_TRUE(crop.IsEmpty()) << "the crop is in the new pixels";
     const auto bytes = SavedImage(*this, replacement);
     const auto size = office::imaging::MeasurePicture(bytes);
+    EXPECT_EQ(size.width, 480);
+    EXPECT_EQ(size.height, 360);
+    EXPECT_NEAR(crop.left, 0.02187, 1e-6);
+    EXPECT_NEAR(crop.right, 0.01, 1e-6);
     const double visible = 480 * (1 - 0.02187 - 0.01);
-    const double expected = (200 - 480 * 0.02187) * size.width / visible;
-    EXPECT_NEAR(EdgeOf(office::imaging::RenderPicture(bytes, {}, false, false, size.width, size.height)),
-                expected, 0.25);
+    const int shownWidth = 672;
+    const double expected = (200 - 480 * 0.02187) * shownWidth / visible;
+    EXPECT_NEAR(EdgeOf(office::imaging::RenderPicture(bytes, crop, false, false, shownWidth, 504)), expected,
+                0.25);
 }
 
 // Transparency that a JPEG would fill black, though far below 5 % of the picture or away from its
