@@ -82,8 +82,10 @@ const imaging::Raster& ClipPicture::Pixels() const {
 namespace {
 
 // A source showing up to this many times the box's pixels per side keeps its own: so mild a
-// reduction saves few pixels and blurs every edge (text, lines) of the picture.
-constexpr double kMildReduction = 1.1;
+// reduction saves at most 40 % of the pixels and blurs every edge (text, lines, fine texture). On
+// the corpus bench, 1.1 left photos shown from 1.3 times the box's pixels with a worst 32-pixel
+// tile of 0.84; kept whole they reach 0.96.
+constexpr double kMildReduction = 1.3;
 
 } // namespace
 

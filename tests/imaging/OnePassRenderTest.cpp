@@ -159,3 +159,19 @@ TEST(ClipPicture, AnUnreadableSourceSaysSoAndFailsOnlyWhenPixelsAreAsked) {
     EXPECT_TRUE(truncated.Readable());
     EXPECT_THROW(truncated.Jpeg(), office::imaging::ImagingError);
 }
+
+// Reducing a source by little saves few pixels and blurs every edge: such a source keeps its own.
+TEST(ClipPicture, OnlyAClearReductionResamplesTheSource) {
+    const auto jpeg = SaveWithVips(
+        ToVips(Gradient(900, 600, false)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg[Q=90]");
+    auto pastedWidth = [&](int boxWidth, int boxHeight) {
+        office::PictureSource source;
+        source.bytes = std::make_shared<const std::vector<std::uint8_t>>(jpeg);
+        source.pixelWidth = boxWidth;
+        source.pixelHeight = boxHeight;
+        return office::imaging::MeasurePicture(office::ClipPicture(source).Png()).width;
+    };
+    EXPECT_EQ(pastedWidth(760, 500), 900);
+    EXPECT_EQ(pastedWidth(600, 400), 600);
+    EXPECT_EQ(pastedWidth(1800, 1200), 900) << "never enlarged";
+}
