@@ -79,16 +79,6 @@ const imaging::Raster& ClipPicture::Pixels() const {
     return *pixels_;
 }
 
-namespace {
-
-// A source showing up to this many times the box's pixels per side keeps its own: so mild a
-// reduction saves at most 40 % of the pixels and blurs every edge (text, lines, fine texture). On
-// the corpus bench, 1.1 left photos shown from 1.3 times the box's pixels with a worst 32-pixel
-// tile of 0.84; kept whole they reach 0.96.
-constexpr double kMildReduction = 1.3;
-
-} // namespace
-
 bool ClipPicture::OwnPixels() const {
     if (ownPixels_)
         return *ownPixels_;
@@ -109,8 +99,8 @@ bool ClipPicture::OwnPixels() const {
     }
     const double shownW = natural.width * (1 - s.crop.left - s.crop.right);
     const double shownH = natural.height * (1 - s.crop.top - s.crop.bottom);
-    ownPixels_ = shownW > 0 && shownH > 0 && shownW <= kMildReduction * s.pixelWidth &&
-                 shownH <= kMildReduction * s.pixelHeight;
+    ownPixels_ = shownW > 0 && shownH > 0 && shownW <= imaging::kMildReduction * s.pixelWidth &&
+                 shownH <= imaging::kMildReduction * s.pixelHeight;
     return *ownPixels_;
 }
 

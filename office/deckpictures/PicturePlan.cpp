@@ -34,9 +34,6 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     if (!pixelSized && cropsAlike && !first.IsEmpty() && CutsOnly(first))
         plan.cut = first;
 
-    // Share of the whole picture kept by the new part, per axis.
-    const double keptWidth = 1 - plan.cut.left - plan.cut.right;
-    const double keptHeight = 1 - plan.cut.top - plan.cut.bottom;
     double scale = pixelSized ? 1.0 : 0.0;
     bool sized = pixelSized;
     for (const PictureUse& use : uses) {
@@ -55,7 +52,13 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     }
     if (!sized)
         return std::nullopt;
-    scale = std::min(scale, 1.0);
+    if (scale * imaging::kMildReduction >= 1) {
+        // Kept whole, on its own grid: shown as before, nothing blurred or moved.
+        scale = 1.0;
+        plan.cut = {};
+    }
+    const double keptWidth = 1 - plan.cut.left - plan.cut.right;
+    const double keptHeight = 1 - plan.cut.top - plan.cut.bottom;
     plan.width = std::max(1, static_cast<int>(std::lround(source.width * keptWidth * scale)));
     plan.height = std::max(1, static_cast<int>(std::lround(source.height * keptHeight * scale)));
     return plan;

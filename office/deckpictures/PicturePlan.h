@@ -18,8 +18,9 @@ struct PicturePlan {
 };
 
 // The largest size at which any place shows the picture, at 96 dpi times scaleFactor, never above
-// the picture's own pixels and with its aspect kept. A place sized by the picture's pixels (a tile) keeps
-// them as they are. Nothing when a place shows none of the picture.
+// the picture's own pixels and with its aspect kept; within imaging::kMildReduction of its own
+// pixels, the picture keeps them, uncut. A place sized by the picture's pixels (a tile) keeps them
+// as they are. Nothing when a place shows none of the picture.
 std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vector<PictureUse>& uses,
                                        double scaleFactor);
 

@@ -267,6 +267,23 @@ TEST_F(DeckPictures, ShapeFillCroppedAlikeEverywhereLosesTheCutAwayArea) {
     EXPECT_TRUE(fill.child("a:stretch"));
 }
 
+// A picture barely larger than the size wanted keeps its own pixels and its crop: reducing it would
+// blur it for few bytes, and cutting it would move its pixels against the renderer's grid.
+TEST_F(DeckPictures, ShapeFillBarelyLargerThanWantedKeepsItsPixelsAndCrop) {
+    const std::string rel = AddImage(slidePart, office::imaging::EncodePng(Photo(1200, 600)), "png");
+    // The kept half (600 x 600) over 4 x 4 in wants 538 px: 1.12 times fewer.
+    Inject(slidePart,
+           FilledShape(20, rel, 4, 4,
+                       "<a:srcRect l=\"25000\" t=\"0\" r=\"25000\" b=\"0\"/><a:stretch><a:fillRect/>"
+                       "</a:stretch>"));
+    request.minimumBytes = 0;
+    request.expectRate = 100;
+    ASSERT_EQ(Run().size(), 1u);
+    EXPECT_EQ(SizeOf(TargetOf(slidePart, rel)).width, 1200);
+    EXPECT_EQ(SizeOf(TargetOf(slidePart, rel)).height, 600);
+    EXPECT_TRUE(Pkg().XmlForRead(slidePart).select_node("//p:sp/p:spPr/a:blipFill/a:srcRect").node());
+}
+
 TEST_F(DeckPictures, ShapesCroppingDifferentlyKeepTheirCropsAndTheWholePicture) {
     std::string part;
     const std::string rel =
