@@ -118,7 +118,8 @@ const imaging::CropRect& ClipPicture::PasteCrop() const {
 
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
     if (OwnPixels())
-        return imaging::EncodeJpeg(PastePixels(), ProfileOf(source_));
+        return imaging::EncodeJpeg(PastePixels(), ProfileOf(source_),
+                                   imaging::SniffKind(*source_->bytes) == imaging::PictureKind::Jpeg);
     if (pixels_)
         return imaging::EncodeJpeg(*pixels_, ProfileOf(source_));
     const PictureSource& s = *source_;

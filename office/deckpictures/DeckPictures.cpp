@@ -92,7 +92,8 @@ struct Encoded {
 // nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
 // a JPEG is never encoded as JPEG again at its own size.
 std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
-                              PictureKind sourceKind) {
+                              PictureKind sourceKind, bool ownGrid) {
+    const bool again = ownGrid && sourceKind == PictureKind::Jpeg;
     const bool transparent = raster.HasTransparency();
     if (pixelSized && sourceKind == PictureKind::Jpeg && (format == kRecommended || format == kJpeg))
         return std::nullopt;
@@ -100,11 +101,11 @@ std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool co
     case kRecommended:
         if (transparent || colourKey || pixelSized)
             return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
-        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster)};
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, {}, again)};
     case kJpeg:
         if (transparent || colourKey)
             return std::nullopt;
-        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster)};
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, {}, again)};
     case kPng:
         return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
     case kGif:
@@ -140,14 +141,17 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
     if (pixelSized && kind != PictureKind::Jpeg && kind != PictureKind::Png && kind != PictureKind::Gif)
         return std::nullopt;
 
-    const auto plan = PlanPicture(imaging::MeasurePicture(bytes), uses, request.scaleFactor);
+    const imaging::PixelSize natural = imaging::MeasurePicture(bytes);
+    const auto plan = PlanPicture(natural, uses, request.scaleFactor);
     if (!plan)
         return std::nullopt;
     const imaging::Raster raster =
         imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
     const bool colourKey =
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
-    auto encoded = Encode(raster, request.format, colourKey, pixelSized, kind);
+    const bool ownGrid =
+        plan->cut.IsEmpty() && plan->width == natural.width && plan->height == natural.height;
+    auto encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid);
     if (!encoded)
         return std::nullopt;
     if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))

@@ -108,7 +108,8 @@ int PaletteBitDepth(std::size_t colours) {
 
 namespace detail {
 
-std::vector<std::uint8_t> EncodeJpegImage(VImage image, std::span<const std::uint8_t> iccProfile) {
+std::vector<std::uint8_t> EncodeJpegImage(VImage image, std::span<const std::uint8_t> iccProfile,
+                                          bool again) {
     // A copy to JPEG has no alpha: what was transparent turns black.
     if (image.bands() == 4) {
         image = image.flatten(VImage::option()->set("background", std::vector<double>{0, 0, 0}))
@@ -117,20 +118,21 @@ std::vector<std::uint8_t> EncodeJpegImage(VImage image, std::span<const std::uin
     // Held once in memory: the quality search reads samples of it before the final encoding.
     const VImage rgb =
         image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
-    std::vector<std::uint8_t> jpeg = ChooseAndEncodeJpeg(rgb).jpeg;
+    std::vector<std::uint8_t> jpeg = ChooseAndEncodeJpeg(rgb, again).jpeg;
     InsertIccProfile(jpeg, iccProfile);
     return jpeg;
 }
 
 } // namespace detail
 
-std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile) {
+std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile,
+                                     bool again) {
     detail::EnsureVips();
     try {
         const VImage image = detail::ViewOfRaster(raster); // encoded before returning
         return detail::EncodeJpegImage(
             raster.HasTransparency() ? image : image.extract_band(0, VImage::option()->set("n", 3)),
-            iccProfile);
+            iccProfile, again);
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("JPEG encoding failed: ") + e.what());
     }

@@ -86,7 +86,9 @@ std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
 // pixels onto black and takes, per picture, the lowest quality that keeps the look
 // (EncoderSettings.h); PNG is a palette where that keeps the look, otherwise lossless, alpha kept
 // either way; GIF has at most 256 colours with one transparent index.
-std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {});
+// `again`: the raster is a JPEG's own pixels on their own grid, held to near-transparent targets.
+std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
+                                     bool again = false);
 std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {});
 std::vector<std::uint8_t> EncodeGif(const Raster& raster);
 // An EMF holding the bitmap (32-bit, alpha kept).

@@ -186,7 +186,7 @@ bool Reaches(const Similarity& s, const JpegTarget& target) {
     return s.luma >= target.luma && s.chroma >= target.chroma;
 }
 
-JpegChoice ChooseAndEncodeJpeg(const VImage& rgb) {
+JpegChoice ChooseAndEncodeJpeg(const VImage& rgb, bool again) {
     if (rgb.width() < 8 || rgb.height() < 8) {
         // Too small for a single window to judge, and too small for any setting to cost bytes.
         const JpegSettings best{kJpegFlatMaxQuality, false, false};
@@ -194,7 +194,9 @@ JpegChoice ChooseAndEncodeJpeg(const VImage& rgb) {
     }
     const Sample sample = SampleOf(rgb);
     const SimilarityReference reference(sample.pixels, sample.width, sample.height, 3, sample.tile);
-    const JpegTarget target = JpegTargetFor(reference.SourceBusyShare());
+    const JpegTarget target =
+        again ? JpegTarget{kJpegAgainTargetLuma, kJpegAgainTargetChroma, kJpegAgainMaxQuality}
+              : JpegTargetFor(reference.SourceBusyShare());
     TrialCodec codec;
     std::map<std::pair<int, bool>, Similarity> trials;
     // Steps from the lowest quality; the last one is the highest quality itself.

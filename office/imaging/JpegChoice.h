@@ -35,8 +35,8 @@ struct JpegChoice {
 };
 
 // Chooses the setting of a three-band 8-bit sRGB image held in memory and encodes it, always with
-// optimised Huffman tables.
-JpegChoice ChooseAndEncodeJpeg(const vips::VImage& rgb);
+// optimised Huffman tables. `again`: the image is a decoded JPEG on its own grid (kJpegAgain...).
+JpegChoice ChooseAndEncodeJpeg(const vips::VImage& rgb, bool again = false);
 
 // Adds the profile as APP2 chunks after the JFIF header.
 void InsertIccProfile(std::vector<std::uint8_t>& jpeg, std::span<const std::uint8_t> iccProfile);

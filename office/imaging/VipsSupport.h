@@ -36,6 +36,7 @@ vips::VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRec
                               int pixelHeight);
 
 // JPEG of an sRGB image of three or four bands; a fourth (alpha) band is flattened onto black.
-std::vector<std::uint8_t> EncodeJpegImage(vips::VImage image, std::span<const std::uint8_t> iccProfile);
+std::vector<std::uint8_t> EncodeJpegImage(vips::VImage image, std::span<const std::uint8_t> iccProfile,
+                                          bool again = false);
 
 } // namespace office::imaging::detail

@@ -65,9 +65,11 @@ TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
         const office::ClipPicture lazy(source);
         if (!lazy.Padding().IsEmpty())
             continue; // a crop past the edge renders only what the picture covers: see below
-        if (std::string(c.name) == "JPEG enlarged, cropped") {
-            // The box has more pixels than the source shows: a paste stores the source's own pixels on
-            // its own grid, cropped as the source was; the cut-away area repeats the shown edges.
+        if (std::string(c.name) == "JPEG enlarged, cropped" ||
+            std::string(c.name) == "JPEG at its own size") {
+            // The box has about as many pixels as the source shows, or more: a paste stores the
+            // source's own pixels on its own grid, cropped as the source was, the cut-away area
+            // repeating the shown edges; a JPEG is held to the targets of a second generation.
             EXPECT_EQ(lazy.PasteCrop().left, c.crop.left);
             EXPECT_EQ(lazy.PasteCrop().bottom, c.crop.bottom);
             const auto png = lazy.Png();
@@ -80,8 +82,11 @@ TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
                 return r.rgba[(std::size_t(y) * r.width + x) * 4];
             };
             EXPECT_EQ(at(own, 400, 300), at(source, 400, 300)) << "shown: the source's pixel";
-            EXPECT_EQ(at(own, 400, 10), at(own, 400, 120)) << "cut away: the shown edge repeated";
-            EXPECT_EQ(at(own, 880, 300), at(own, 854, 300));
+            if (!c.crop.IsEmpty()) {
+                EXPECT_EQ(at(own, 400, 10), at(own, 400, 120)) << "cut away: the shown edge repeated";
+                EXPECT_EQ(at(own, 880, 300), at(own, 854, 300));
+            }
+            EXPECT_EQ(lazy.Jpeg(), office::imaging::EncodeJpeg(own, {}, true));
             EXPECT_EQ(lazy.Pixels().width, c.width) << "the checks still see the box";
             continue;
         }
