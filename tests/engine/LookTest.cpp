@@ -151,36 +151,42 @@ TEST_F(DeckFixture, TheReplacementKeepsOutlineEffectsGeometryColourChangesAndFla
     EXPECT_EQ(again->Slides()->Item(1)->Shapes()->Count(), 1);
 }
 
-TEST_F(DeckFixture, ATiledPictureIsLeftAsItIs) {
-    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
-    pugi::xml_node fill = NodeOf(slide, pic).child("p:blipFill");
-    fill.remove_child("a:stretch");
-    Append(fill, R"(<a:tile tx="0" ty="0" sx="50000" sy="50000" flip="none" algn="tl"/>)");
-    std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
-    const std::string name = pic->Name();
-    Walk(*this);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_FALSE(state.PresentationChanged);
-    ASSERT_NE(Find(name), nullptr);
-    EXPECT_TRUE(NodeOf(slide, Find(name)).child("p:blipFill").child("a:tile"));
-}
-
-// Renderers draw the SVG, not its raster fallback: a raster replacement would lose the vector.
-TEST_F(DeckFixture, APictureDrawnFromAnSvgIsLeftAsItIs) {
-    auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
-    pugi::xml_node blip = NodeOf(slide, pic).child("p:blipFill").child("a:blip");
-    Append(
-        blip,
-        R"(<a:extLst><a:ext uri="{96DAC541-7B7A-43D3-8B79-37D633B846F1}">)"
-        R"(<asvg:svgBlip xmlns:asvg="http://schemas.microsoft.com/office/drawing/2016/SVG/main" )"
-        R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" r:embed="rId99"/>)"
-        R"(</a:ext></a:extLst>)");
-    std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
-    const std::string name = pic->Name();
-    Walk(*this);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_FALSE(state.PresentationChanged);
-    ASSERT_NE(Find(name), nullptr);
+// A picture whose look a paste cannot give back is left as it is: a tiled fill cannot be one
+// picture, and renderers draw an SVG alternative rather than its raster fallback.
+TEST_F(DeckFixture, TiledAndSvgPicturesAreLeftAsTheyAre) {
+    struct Case {
+        const char* what;
+        std::function<void(pugi::xml_node fill)> make;
+    };
+    const Case cases[] = {
+        {"tiled",
+         [](pugi::xml_node fill) {
+             fill.remove_child("a:stretch");
+             Append(fill, R"(<a:tile tx="0" ty="0" sx="50000" sy="50000" flip="none" algn="tl"/>)");
+         }},
+        {"svg",
+         [](pugi::xml_node fill) {
+             Append(fill.child("a:blip"),
+                    R"(<a:extLst><a:ext uri="{96DAC541-7B7A-43D3-8B79-37D633B846F1}">)"
+                    R"(<asvg:svgBlip xmlns:asvg="http://schemas.microsoft.com/office/drawing/2016/SVG/main" )"
+                    R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )"
+                    R"(r:embed="rId99"/></a:ext></a:extLst>)");
+         }},
+    };
+    for (const Case& c : cases) {
+        auto pic = AddPicture(WritePicture("photo.png", 480, 360), 0, 0, 360, 270);
+        pugi::xml_node fill = NodeOf(slide, pic).child("p:blipFill");
+        c.make(fill);
+        std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
+        const std::string name = pic->Name();
+        const std::string before = Xml(NodeOf(slide, pic));
+        Walk(*this);
+        EXPECT_TRUE(host.log.empty()) << c.what;
+        EXPECT_FALSE(state.PresentationChanged) << c.what;
+        ASSERT_NE(Find(name), nullptr) << c.what;
+        EXPECT_EQ(Xml(NodeOf(slide, Find(name))), before) << c.what;
+        Find(name)->Delete();
+    }
 }
 
 // A crop past the picture's edge shows nothing there; a JPEG replacement must not fill it black.

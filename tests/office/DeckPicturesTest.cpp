@@ -249,39 +249,36 @@ TEST_F(DeckPictures, MasterPictureIsSizedToItsBoxAndLoggedAsMaster) {
     EXPECT_NEAR(size.height, 1 * 96 * 1.4, 1);
 }
 
-TEST_F(DeckPictures, ShapeFillCroppedAlikeEverywhereLosesTheCutAwayArea) {
-    const std::string rel = AddImage(slidePart, office::imaging::EncodeJpeg(Photo(2000, 1000)), "jpeg");
-    Inject(slidePart,
-           FilledShape(20, rel, 4, 4,
-                       "<a:srcRect l=\"25000\" t=\"0\" r=\"25000\" b=\"0\"/><a:stretch><a:fillRect/>"
-                       "</a:stretch>"));
-    const auto results = Run();
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
-    // The kept half (1000 x 1000) shown over 4 x 4 in: 538 px a side.
-    const auto size = SizeOf(TargetOf(slidePart, rel));
-    EXPECT_NEAR(size.width, 538, 1);
-    EXPECT_NEAR(size.height, 538, 1);
-    const pugi::xml_node fill = Pkg().XmlForRead(slidePart).select_node("//p:sp/p:spPr/a:blipFill").node();
-    EXPECT_FALSE(fill.child("a:srcRect"));
-    EXPECT_TRUE(fill.child("a:stretch"));
-}
-
-// A picture barely larger than the size wanted keeps its own pixels and its crop: reducing it would
-// blur it for few bytes, and cutting it would move its pixels against the renderer's grid.
-TEST_F(DeckPictures, ShapeFillBarelyLargerThanWantedKeepsItsPixelsAndCrop) {
-    const std::string rel = AddImage(slidePart, office::imaging::EncodePng(Photo(1200, 600)), "png");
-    // The kept half (600 x 600) over 4 x 4 in wants 538 px: 1.12 times fewer.
-    Inject(slidePart,
-           FilledShape(20, rel, 4, 4,
-                       "<a:srcRect l=\"25000\" t=\"0\" r=\"25000\" b=\"0\"/><a:stretch><a:fillRect/>"
-                       "</a:stretch>"));
-    request.minimumBytes = 0;
-    request.expectRate = 100;
-    ASSERT_EQ(Run().size(), 1u);
-    EXPECT_EQ(SizeOf(TargetOf(slidePart, rel)).width, 1200);
-    EXPECT_EQ(SizeOf(TargetOf(slidePart, rel)).height, 600);
-    EXPECT_TRUE(Pkg().XmlForRead(slidePart).select_node("//p:sp/p:spPr/a:blipFill/a:srcRect").node());
+// A fill that every place crops alike loses the cut-away area when it is reduced. A picture barely
+// larger than the size wanted keeps its own pixels and its crop instead: reducing it would blur it
+// for few bytes, and cutting it would move its pixels against the renderer's grid.
+TEST_F(DeckPictures, ShapeFillCroppedAlikeLosesTheCutAwayAreaUnlessBarelyLargerThanWanted) {
+    struct Case {
+        int sourceWidth;
+        int width, height; // of the new picture
+        bool cropKept;
+    };
+    // The kept half over 4 x 4 in wants 538 px a side: 1000 px is reduced, 600 (1.12 times) is not.
+    for (const Case& c : {Case{2000, 538, 538, false}, Case{1200, 1200, 600, true}}) {
+        const std::string rel =
+            AddImage(slidePart, office::imaging::EncodeJpeg(Photo(c.sourceWidth, c.sourceWidth / 2)), "jpeg");
+        Inject(slidePart,
+               FilledShape(c.sourceWidth / 100, rel, 4, 4,
+                           "<a:srcRect l=\"25000\" t=\"0\" r=\"25000\" b=\"0\"/><a:stretch><a:fillRect/>"
+                           "</a:stretch>"));
+        request.minimumBytes = 0;
+        request.expectRate = 100;
+        const auto results = Run();
+        ASSERT_EQ(results.size(), 1u) << c.sourceWidth;
+        EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
+        const auto size = SizeOf(TargetOf(slidePart, rel));
+        EXPECT_NEAR(size.width, c.width, 1) << c.sourceWidth;
+        EXPECT_NEAR(size.height, c.height, 1) << c.sourceWidth;
+        const pugi::xml_node fill =
+            Pkg().XmlForRead(slidePart).select_node("//p:sp[last()]/p:spPr/a:blipFill").node();
+        EXPECT_EQ(static_cast<bool>(fill.child("a:srcRect")), c.cropKept) << c.sourceWidth;
+        EXPECT_TRUE(fill.child("a:stretch"));
+    }
 }
 
 TEST_F(DeckPictures, ShapesCroppingDifferentlyKeepTheirCropsAndTheWholePicture) {
