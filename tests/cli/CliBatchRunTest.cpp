@@ -1,5 +1,7 @@
 // Runs the built quarnel-cli over folders and lists of generated decks, one and several at a time.
 
+#include "CliProcessFixture.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,16 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using namespace cli_test;
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
     for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -49,64 +42,10 @@ std::map<std::string, std::string> Outputs(const fs::path& folder) {
     return outputs;
 }
 
-class CliBatchRun : public ::testing::Test {
+class CliBatchRun : public CliProcessFixture {
 protected:
-    static void SetUpTestSuite() {
-        char pattern[] = "/tmp/quarnel-batch-decks-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        decks_ = pattern;
-        for (const auto& [name, slides] : {std::pair<std::string, int>{"two.pptx", 2}, {"many.pptx", 14}}) {
-            QProcess maker;
-            maker.start(QUARNEL_SAMPLE_MAKER,
-                        {QString::fromStdString(decks_ + "/" + name), QString::number(slides)});
-            ASSERT_TRUE(maker.waitForFinished(120000));
-            ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
-        }
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(decks_, ec);
-    }
-    void SetUp() override {
-        char pattern[] = "/tmp/quarnel-batch-run-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string Deck(const std::string& generated, const std::string& as) {
-        const fs::path path = dir / as;
-        fs::create_directories(path.parent_path());
-        fs::copy_file(decks_ + "/" + generated, path);
-        return path.string();
-    }
-    QProcessEnvironment Environment() const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString((dir / "registry").string()));
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString((dir / "config").string()));
-        env.insert("TMPDIR", QString::fromStdString((dir / "tmp").string()));
-        return env;
-    }
-    Outcome Run(const QStringList& args, const QByteArray& input = {}) {
-        fs::create_directories(dir / "tmp");
-        QProcess p;
-        p.setProcessEnvironment(Environment());
-        p.setWorkingDirectory(QString::fromStdString(dir.string()));
-        p.start(QUARNEL_CLI_PATH, args);
-        p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(300000));
-        Outcome o;
-        o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = p.readAllStandardOutput().toStdString();
-        o.err = p.readAllStandardError().toStdString();
-        return o;
-    }
-    QJsonArray Report(const std::string& name) const {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(Read(dir / name))).array();
-    }
+    CliBatchRun() { privateTemp = true; }
+    QJsonArray Report(const std::string& name) const { return ReadReport(Folder() / name); }
     std::set<std::string> ReportedInputs(const std::string& name, const QString& result) const {
         std::set<std::string> inputs;
         for (const auto& e : Report(name)) {
@@ -116,12 +55,7 @@ protected:
         }
         return inputs;
     }
-
-    fs::path dir;
-    static std::string decks_;
 };
-
-std::string CliBatchRun::decks_;
 
 } // namespace
 
@@ -130,17 +64,17 @@ TEST_F(CliBatchRun, TwoJobsWriteTheSameFilesAndTheSameLogAsOne) {
     Deck("many.pptx", "in/b.pptx");
     Deck("two.pptx", "in/sub/c.pptx");
     Deck("two.pptx", "in/sub/d.pptx");
-    fs::create_directories(dir / "one");
-    fs::create_directories(dir / "two");
+    fs::create_directories(Folder() / "one");
+    fs::create_directories(Folder() / "two");
     const Outcome one =
         Run({"--jobs", "1", "--recursive", "--output-dir", "one", "--report", "one.json", "in"});
     const Outcome two =
         Run({"--jobs", "2", "--recursive", "--output-dir", "two", "--report", "two.json", "in"});
     ASSERT_EQ(one.exitCode, 0) << one.err;
     ASSERT_EQ(two.exitCode, 0) << two.err;
-    const auto outputsOne = Outputs(dir / "one");
+    const auto outputsOne = Outputs(Folder() / "one");
     ASSERT_EQ(outputsOne.size(), 4u);
-    EXPECT_TRUE(outputsOne == Outputs(dir / "two"));
+    EXPECT_TRUE(outputsOne == Outputs(Folder() / "two"));
     std::string logTwo = two.out;
     Replace(logTwo, "   出力ﾌｧｲﾙ: two/", "   出力ﾌｧｲﾙ: one/");
     EXPECT_EQ(logTwo, one.out);
@@ -161,17 +95,18 @@ TEST_F(CliBatchRun, TwoJobsWriteTheSameFilesAndTheSameLogAsOne) {
         EXPECT_EQ(a["shapes_replaced"], b["shapes_replaced"]);
     }
     // The workers' scratch files are gone.
-    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+    EXPECT_TRUE(fs::is_empty(Folder() / "tmp"));
 }
 
 TEST_F(CliBatchRun, AFailedDeckInAParallelRunFailsTheRunAndKeepsItsLine) {
     Deck("two.pptx", "a.pptx");
-    std::ofstream(dir / "broken.pptx") << "not a package";
+    std::ofstream(Folder() / "broken.pptx") << "not a package";
     Deck("two.pptx", "c.pptx");
     const Outcome o = Run({"--jobs", "2", "--report", "r.json", "a.pptx", "broken.pptx", "c.pptx"});
     EXPECT_EQ(o.exitCode, 1) << o.err;
     EXPECT_NE(o.err.find("(失敗 1 件)"), std::string::npos) << o.err;
-    EXPECT_EQ(ReportedInputs("r.json", "open-failed"), std::set<std::string>{(dir / "broken.pptx").string()});
+    EXPECT_EQ(ReportedInputs("r.json", "open-failed"),
+              std::set<std::string>{(Folder() / "broken.pptx").string()});
     EXPECT_EQ(ReportedInputs("r.json", "compressed").size(), 2u);
     // A refused list stops everything before the first deck, as with one job.
     const Outcome refused = Run({"--jobs", "2", "a.pptx", "missing.pptx"});
@@ -184,16 +119,17 @@ TEST_F(CliBatchRun, ASecondRecursiveRunSkipsExistingOutputsAndDoesNotTakeThemAsI
     Deck("two.pptx", "share/x/b.pptx");
     const Outcome first = Run({"--recursive", "--jobs", "2", "share"});
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    ASSERT_EQ(Outputs(dir / "share").size(), 2u);
+    ASSERT_EQ(Outputs(Folder() / "share").size(), 2u);
     Deck("two.pptx", "share/x/new.pptx");
     const Outcome second = Run({"--recursive", "--skip-existing", "--report", "r.json", "share"});
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(ReportedInputs("r.json", "compressed"),
-              std::set<std::string>{(dir / "share/x/new.pptx").string()});
+              std::set<std::string>{(Folder() / "share/x/new.pptx").string()});
     EXPECT_EQ(ReportedInputs("r.json", "skipped-existing"),
-              (std::set<std::string>{(dir / "share/a.pptx").string(), (dir / "share/x/b.pptx").string()}));
+              (std::set<std::string>{(Folder() / "share/a.pptx").string(),
+                                     (Folder() / "share/x/b.pptx").string()}));
     EXPECT_EQ(Report("r.json").size(), 3);
-    EXPECT_EQ(Outputs(dir / "share").size(), 3u);
+    EXPECT_EQ(Outputs(Folder() / "share").size(), 3u);
     // Nothing left to do is not an error.
     const Outcome third = Run({"--recursive", "--skip-existing", "share"});
     EXPECT_EQ(third.exitCode, 0) << third.err;
@@ -204,18 +140,18 @@ TEST_F(CliBatchRun, FileListsFromAFileAndFromStandardInput) {
     Deck("two.pptx", "a.pptx");
     Deck("two.pptx", "with 'blanks' and \"quotes\".pptx");
     Deck("two.pptx", "with\nbreak.pptx");
-    std::ofstream(dir / "list.txt") << "a.pptx\r\n\n";
+    std::ofstream(Folder() / "list.txt") << "a.pptx\r\n\n";
     const Outcome fromFile = Run({"--files-from", "list.txt", "--report", "f.json"});
     ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
-    EXPECT_EQ(ReportedInputs("f.json", "compressed"), std::set<std::string>{(dir / "a.pptx").string()});
+    EXPECT_EQ(ReportedInputs("f.json", "compressed"), std::set<std::string>{(Folder() / "a.pptx").string()});
 
     const Outcome fromStdin =
         Run({"--overwrite", "--files-from", "-", "-0", "--jobs", "2", "--report", "s.json"},
             QByteArray("a.pptx\0with 'blanks' and \"quotes\".pptx\0", 39));
     ASSERT_EQ(fromStdin.exitCode, 0) << fromStdin.err;
     EXPECT_EQ(ReportedInputs("s.json", "compressed"),
-              (std::set<std::string>{(dir / "a.pptx").string(),
-                                     (dir / "with 'blanks' and \"quotes\".pptx").string()}));
+              (std::set<std::string>{(Folder() / "a.pptx").string(),
+                                     (Folder() / "with 'blanks' and \"quotes\".pptx").string()}));
     // The batch reads its entries as lines; a name with a line break is refused before any deck.
     const Outcome lineBreak = Run({"--files-from", "-", "-0"}, QByteArray("a.pptx\0with\nbreak.pptx\0", 23));
     EXPECT_EQ(lineBreak.exitCode, 2);
@@ -255,17 +191,17 @@ TEST_F(CliBatchRun, InterruptWithTwoJobsLeavesNoPartialFileAndExits130) {
     Deck("many.pptx", "a.pptx");
     Deck("many.pptx", "b.pptx");
     Deck("many.pptx", "c.pptx");
-    fs::create_directories(dir / "tmp");
+    fs::create_directories(Folder() / "tmp");
     QProcess p;
     p.setProcessEnvironment(Environment());
-    p.setWorkingDirectory(QString::fromStdString(dir.string()));
+    p.setWorkingDirectory(QString::fromStdString(dir));
     p.start(QUARNEL_CLI_PATH, {"--jobs", "2", "--report", "r.json", "a.pptx", "b.pptx", "c.pptx"});
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForStarted());
     // The first worker's log is held in the scratch folder until its deck ends.
     auto secondSlideStarted = [&] {
         std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(dir / "tmp", ec)) {
+        for (const auto& e : fs::recursive_directory_iterator(Folder() / "tmp", ec)) {
             if (e.path().filename() == "0.out" && Read(e.path()).find("ﾍﾟｰｼﾞ 2/") != std::string::npos) {
                 return true;
             }
@@ -284,11 +220,11 @@ TEST_F(CliBatchRun, InterruptWithTwoJobsLeavesNoPartialFileAndExits130) {
     EXPECT_EQ(p.exitCode(), 130) << err;
     EXPECT_NE(err.find("圧縮中断"), std::string::npos) << err;
     EXPECT_NE(out.find("▲停止したため保存しませんでした。"), std::string::npos) << out;
-    EXPECT_EQ(Outputs(dir).size(), 0u);
-    for (const auto& e : fs::directory_iterator(dir)) {
+    EXPECT_EQ(Outputs(Folder()).size(), 0u);
+    for (const auto& e : fs::directory_iterator(Folder())) {
         EXPECT_NE(e.path().filename().string().front(), '.') << "partial file " << e.path();
     }
-    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+    EXPECT_TRUE(fs::is_empty(Folder() / "tmp"));
     const QJsonArray report = Report("r.json");
     ASSERT_EQ(report.size(), 3);
     EXPECT_EQ(report[0].toObject()["result"].toString(), "stopped");

@@ -1,5 +1,6 @@
 // Runs the built quarnel-cli as a child process over generated and real decks.
 
+#include "CliProcessFixture.h"
 #include "settings/Settings.h"
 #include "settings/modRegAccess.h"
 
@@ -21,16 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using namespace cli_test;
 
 int CountLinesStartingWith(const std::string& text, char c) {
     int n = text.empty() || text[0] != c ? 0 : 1;
@@ -40,66 +32,7 @@ int CountLinesStartingWith(const std::string& text, char c) {
     return n;
 }
 
-class CliRun : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        char pattern[] = "/tmp/quarnel-cli-decks-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        decks_ = pattern;
-        for (const auto& [name, slides] : {std::pair<std::string, int>{"two.pptx", 2}, {"many.pptx", 14}}) {
-            QProcess maker;
-            maker.start(QUARNEL_SAMPLE_MAKER,
-                        {QString::fromStdString(decks_ + "/" + name), QString::number(slides)});
-            ASSERT_TRUE(maker.waitForFinished(120000));
-            ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
-        }
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(decks_, ec);
-    }
-    void SetUp() override {
-        char pattern[] = "/tmp/quarnel-cli-run-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string Deck(const std::string& generated, const std::string& as) {
-        const std::string path = dir + "/" + as;
-        fs::copy_file(decks_ + "/" + generated, path);
-        return path;
-    }
-    QProcessEnvironment Environment() const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
-        return env;
-    }
-    Outcome Run(const QStringList& args) {
-        QProcess p;
-        p.setProcessEnvironment(Environment());
-        p.setWorkingDirectory(QString::fromStdString(dir));
-        p.start(QUARNEL_CLI_PATH, args);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(180000));
-        Outcome o;
-        o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = p.readAllStandardOutput().toStdString();
-        o.err = p.readAllStandardError().toStdString();
-        return o;
-    }
-    static QJsonArray ReadReport(const std::string& path) {
-        return QJsonDocument::fromJson(QByteArray::fromStdString(Read(path))).array();
-    }
-
-    std::string dir;
-    static std::string decks_;
-};
-
-std::string CliRun::decks_;
+class CliRun : public CliProcessFixture {};
 
 } // namespace
 

@@ -1,0 +1,106 @@
+#pragma once
+
+// Runs the built quarnel-cli as a child process in a fresh folder with its own settings store, over
+// copies of decks generated once per suite.
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+namespace cli_test {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline QJsonArray ReadReport(const fs::path& path) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(Read(path))).array();
+}
+
+class CliProcessFixture : public ::testing::Test {
+protected:
+    // Two generated decks: "two.pptx" (2 slides) and "many.pptx" (14).
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/quarnel-cli-decks-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        decks_ = pattern;
+        for (const auto& [name, slides] : {std::pair<std::string, int>{"two.pptx", 2}, {"many.pptx", 14}}) {
+            QProcess maker;
+            maker.start(QUARNEL_SAMPLE_MAKER,
+                        {QString::fromStdString(decks_ + "/" + name), QString::number(slides)});
+            ASSERT_TRUE(maker.waitForFinished(120000));
+            ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+        }
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        fs::remove_all(decks_, ec);
+    }
+    void SetUp() override {
+        char pattern[] = "/tmp/quarnel-cli-run-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    // A copy of a generated deck at a path relative to the folder.
+    std::string Deck(const std::string& generated, const std::string& as) const {
+        const fs::path path = Folder() / as;
+        fs::create_directories(path.parent_path());
+        fs::copy_file(decks_ + "/" + generated, path);
+        return path.string();
+    }
+    fs::path Folder() const { return dir; }
+    // With privateTemp, the child's temporary files go to the folder's "tmp".
+    QProcessEnvironment Environment() const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
+        if (privateTemp)
+            env.insert("TMPDIR", QString::fromStdString(dir + "/tmp"));
+        return env;
+    }
+    Outcome Run(const QStringList& args, const QByteArray& input = {}) const {
+        if (privateTemp)
+            fs::create_directories(Folder() / "tmp");
+        QProcess p;
+        p.setProcessEnvironment(Environment());
+        p.setWorkingDirectory(QString::fromStdString(dir));
+        p.start(QUARNEL_CLI_PATH, args);
+        p.write(input);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(300000));
+        Outcome o;
+        o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        o.out = p.readAllStandardOutput().toStdString();
+        o.err = p.readAllStandardError().toStdString();
+        return o;
+    }
+
+    std::string dir;
+    bool privateTemp = false;
+    static inline std::string decks_;
+};
+
+} // namespace cli_test
