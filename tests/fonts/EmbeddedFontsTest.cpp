@@ -1,4 +1,5 @@
 #include "../package/TestZip.h"
+#include "FontTestSupport.h"
 #include "GlyphRaster.h"
 #include "office/fonts/DeckCharacters.h"
 #include "office/fonts/Eot.h"
@@ -22,25 +23,8 @@ constexpr const char* kFontDir = "/usr/share/fonts/truetype/dejavu/";
 constexpr const char* kFontRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/font";
 constexpr const char* kSlideText = "Sales grew 12% in Q3 — “strong” finish";
 
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::set<char32_t> Cmap(const Bytes& sfnt) {
-    hb_blob_t* blob = hb_blob_create(reinterpret_cast<const char*>(sfnt.data()), unsigned(sfnt.size()),
-                                     HB_MEMORY_MODE_READONLY, nullptr, nullptr);
-    hb_face_t* face = hb_face_create(blob, 0);
-    hb_set_t* set = hb_set_create();
-    hb_face_collect_unicodes(face, set);
-    std::set<char32_t> out;
-    for (hb_codepoint_t c = HB_SET_VALUE_INVALID; hb_set_next(set, &c);)
-        out.insert(c);
-    hb_set_destroy(set);
-    hb_face_destroy(face);
-    hb_blob_destroy(blob);
-    return out;
-}
+using fonttest::Cmap;
+using fonttest::ReadFile;
 
 // The small test deck with DejaVu Sans embedded as regular and bold, its slide showing kSlideText.
 std::unique_ptr<Package> DeckWithEmbeddedFonts(const std::vector<Bytes>& eots) {

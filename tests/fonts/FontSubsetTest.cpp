@@ -1,5 +1,6 @@
 #include "office/fonts/FontSubset.h"
 
+#include "FontTestSupport.h"
 #include "GlyphRaster.h"
 #include "office/fonts/Eot.h"
 
@@ -16,25 +17,8 @@ namespace {
 
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::set<char32_t> Cmap(const Bytes& sfnt) {
-    hb_blob_t* blob = hb_blob_create(reinterpret_cast<const char*>(sfnt.data()), unsigned(sfnt.size()),
-                                     HB_MEMORY_MODE_READONLY, nullptr, nullptr);
-    hb_face_t* face = hb_face_create(blob, 0);
-    hb_set_t* set = hb_set_create();
-    hb_face_collect_unicodes(face, set);
-    std::set<char32_t> out;
-    for (hb_codepoint_t c = HB_SET_VALUE_INVALID; hb_set_next(set, &c);)
-        out.insert(c);
-    hb_set_destroy(set);
-    hb_face_destroy(face);
-    hb_blob_destroy(blob);
-    return out;
-}
+using fonttest::Cmap;
+using fonttest::ReadFile;
 
 class FontSubsetTest : public ::testing::Test {
 protected:
