@@ -90,7 +90,8 @@ struct Encoded {
 // The chosen format; nothing when it would change the picture's look (transparency or a key colour
 // in a JPEG) or is no picture part format (metafile). A picture drawn pixel for pixel (a tile) gains
 // nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
-// a JPEG is never encoded as JPEG again at its own size.
+// such a JPEG is never encoded as JPEG again. Any other JPEG kept on its own grid (ownGrid) is held to
+// the targets of a second generation.
 std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
                               PictureKind sourceKind, bool ownGrid) {
     const bool again = ownGrid && sourceKind == PictureKind::Jpeg;
