@@ -1,20 +1,14 @@
 #include "office/imaging/EmfMaskedBitmaps.h"
 
 #include "office/imaging/BmpDecoder.h"
+#include "office/imaging/EmfRecords.h"
 #include "office/imaging/Imaging.h"
 
 namespace office::imaging::detail {
 
 namespace {
 
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmrBitBlt = 76;
-constexpr std::uint32_t kEmrStretchBlt = 77;
-constexpr std::uint32_t kEmrStretchDibits = 81;
-constexpr std::uint32_t kSrcCopy = 0x00CC0020;
-constexpr std::uint32_t kSrcAnd = 0x008800C6;
-constexpr std::uint32_t kSrcInvert = 0x00660046;
-constexpr std::uint32_t kSrcPaint = 0x00EE0086;
+using namespace emf;
 
 std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) {
     if (at > b.size() || b.size() - at < 4)

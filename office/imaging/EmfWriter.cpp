@@ -2,6 +2,7 @@
 // 24-bit stretch record, which is smaller and understood everywhere; pictures with transparency use
 // an alpha-blend record over a premultiplied 32-bit bitmap so that the alpha survives.
 
+#include "office/imaging/EmfRecords.h"
 #include "office/imaging/Imaging.h"
 #include "office/imaging/VipsSupport.h"
 
@@ -12,13 +13,9 @@ namespace office::imaging {
 
 namespace {
 
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmrSetStretchBltMode = 21;
-constexpr std::uint32_t kEmrStretchDibits = 81;
-constexpr std::uint32_t kEmrAlphaBlend = 114;
+using namespace emf;
+
 constexpr std::uint32_t kHalftone = 4;
-constexpr std::uint32_t kSrcCopy = 0x00CC0020;
 constexpr double kDpi = 96.0;
 constexpr std::int32_t kPelsPerMeter = 3780; // 96 dpi
 // Reference device: a 1920x1080 screen at 96 dpi.

@@ -2,6 +2,7 @@
 
 #include "office/imaging/BmpDecoder.h"
 #include "office/imaging/EmfMaskedBitmaps.h"
+#include "office/imaging/EmfRecords.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
 
@@ -24,11 +25,8 @@ namespace detail {
 
 namespace {
 
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmrSetStretchBltMode = 21;
-constexpr std::uint32_t kEmrStretchDibits = 81;
-constexpr std::uint32_t kEmrAlphaBlend = 114;
+using namespace emf;
+
 constexpr double kHundredthsMmPerInch = 2540.0;
 constexpr double kScreenDpi = 96.0;
 
