@@ -10,6 +10,7 @@
 #include "office/binary/LibreOfficeConverter.h"
 #include "office/package/Package.h"
 #include "tests/support/CompoundFiles.h"
+#include "tests/support/ProcessState.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -26,15 +27,7 @@ namespace ct = office::package::contenttype;
 
 const std::string kCompoundSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-// Whether the process still runs (a killed one its parent has not reaped yet is a zombie: gone).
-bool Running(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos)
-        return false;
-    const char state = line.at(line.rfind(')') + 2);
-    return state != 'Z' && state != 'X';
-}
+using testsupport::Running;
 
 class DeckFormats : public BatchFixture {
 protected:

@@ -1,6 +1,8 @@
 // quarnel-cli interrupted (Ctrl-C, or ended by the system) while a binary deck is being converted:
 // the converter goes, its files go, the run ends as stopped.
 
+#include "tests/support/ProcessState.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,14 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Running(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos)
-        return false;
-    const char state = line.at(line.rfind(')') + 2);
-    return state != 'Z' && state != 'X';
-}
+using testsupport::Running;
 
 class CliConversion : public ::testing::TestWithParam<int> {
 protected:

@@ -54,6 +54,14 @@ protected:
 
 public:
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+    // The raster as a PNG file in the test folder; its path.
+    std::string WritePng(const std::string& name, const office::imaging::Raster& raster) const {
+        const auto bytes = office::imaging::EncodePng(raster);
+        const std::string path = Path(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
 
 protected:
     // A photo-like picture: smooth colour fields with grain, so that JPEG pays off against PNG.
@@ -76,11 +84,7 @@ protected:
                 px[3] = x < transparentLeft * width ? 0 : 255;
             }
         }
-        const auto bytes = office::imaging::EncodePng(raster);
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return WritePng(name, raster);
     }
 
     // A photo-like picture that is transparent where `clear` says.
@@ -101,11 +105,7 @@ protected:
                 p[2] = static_cast<std::uint8_t>(120 + grain);
                 p[3] = clear(x, y) ? 0 : 255;
             }
-        const auto bytes = office::imaging::EncodePng(r);
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return WritePng(name, r);
     }
 
     automation::ShapePtr AddPicture(const std::string& file, double l, double t, double w, double h) {

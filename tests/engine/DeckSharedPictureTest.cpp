@@ -35,6 +35,16 @@ std::vector<std::string> PicturesOfSlide(Package& pkg, const std::string& slideP
     return parts;
 }
 
+// The whole pass over one deck, written to the given output.
+engine::PassOutcome CompressTo(engine::EngineContext& ctx, const std::string& input,
+                               const std::string& output) {
+    std::string outputPath;
+    bool continueBatch = true;
+    return engine::CompressPresentation(
+        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
+        continueBatch, engine::CompressShapes);
+}
+
 long CountLines(const std::vector<std::string>& log, const std::string& text) {
     return std::count_if(log.begin(), log.end(),
                          [&](const std::string& line) { return line.find(text) != std::string::npos; });
@@ -51,11 +61,7 @@ TEST_F(DeckFixture, OnePictureOnSixSlidesIsKeptAsOneNewPart) {
     ASSERT_EQ(LiveMedia(*Package::Open(input)).size(), 1u) << "the deck stores the inserted picture once";
 
     const std::string output = Path("six-out.pptx");
-    std::string outputPath;
-    bool continueBatch = true;
-    const auto outcome = engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
-        continueBatch, engine::CompressShapes);
+    const auto outcome = CompressTo(ctx, input, output);
 
     ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
     auto saved = Package::Open(output);
@@ -120,11 +126,7 @@ TEST_F(DeckFixture, CorpusDeckWithPhotosShownTwiceStoresEachReplacementOnce) {
     settings.FileSize = "100";
     settings.ExpectRate = "95";
     const std::string output = Path("refactor-out.pptx");
-    std::string outputPath;
-    bool continueBatch = true;
-    const auto outcome = engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
-        continueBatch, engine::CompressShapes);
+    const auto outcome = CompressTo(ctx, input, output);
     ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
 
     auto saved = Package::Open(output);

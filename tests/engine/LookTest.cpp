@@ -244,11 +244,7 @@ std::string WriteStep(DeckFixture& f, int width, int height, int edge) {
             p[2] = static_cast<std::uint8_t>(100 + y * 50 / height);
             p[3] = 255;
         }
-    const auto bytes = office::imaging::EncodePng(r);
-    const std::string path = f.Path("step.png");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return f.WritePng("step.png", r);
 }
 
 // Where the step lies, in pixels from the left: the dark share of the red channel summed along the

@@ -11,6 +11,7 @@
 #include "office/model/OpenDeck.h"
 #include "office/package/Package.h"
 #include "tests/support/CompoundFiles.h"
+#include "tests/support/ProcessState.h"
 
 #include <chrono>
 #include <csignal>
@@ -74,15 +75,7 @@ template <typename Step> std::string FailureOf(Step&& step, std::string* detail 
     return {};
 }
 
-// Whether the process still runs (a killed one its parent has not reaped yet is a zombie: gone).
-bool Running(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos)
-        return false;
-    const char state = line.at(line.rfind(')') + 2);
-    return state != 'Z' && state != 'X';
-}
+using testsupport::Running;
 
 bool Empty(const std::string& folder) {
     return fs::is_empty(folder);
