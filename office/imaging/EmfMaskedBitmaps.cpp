@@ -10,13 +10,6 @@ namespace {
 
 using namespace emf;
 
-std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) {
-    if (at > b.size() || b.size() - at < 4)
-        throw ImagingError("metafile is truncated");
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
-
 void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -34,33 +27,33 @@ std::optional<Drawn> DrawnBitmap(std::span<const std::uint8_t> record, std::uint
     Drawn d;
     std::size_t offBmi = 0, cbBmi = 0, offBits = 0;
     std::int32_t xSrc = 0, ySrc = 0, cxSrc = 0, cySrc = 0;
-    d.x = static_cast<std::int32_t>(U32(record, 24));
-    d.y = static_cast<std::int32_t>(U32(record, 28));
+    d.x = static_cast<std::int32_t>(ReadU32(record, 24));
+    d.y = static_cast<std::int32_t>(ReadU32(record, 28));
     if (type == kEmrStretchDibits) {
-        xSrc = static_cast<std::int32_t>(U32(record, 32));
-        ySrc = static_cast<std::int32_t>(U32(record, 36));
-        cxSrc = static_cast<std::int32_t>(U32(record, 40));
-        cySrc = static_cast<std::int32_t>(U32(record, 44));
-        offBmi = U32(record, 48);
-        cbBmi = U32(record, 52);
-        offBits = U32(record, 56);
-        d.rop = U32(record, 68);
-        d.cx = static_cast<std::int32_t>(U32(record, 72));
-        d.cy = static_cast<std::int32_t>(U32(record, 76));
+        xSrc = static_cast<std::int32_t>(ReadU32(record, 32));
+        ySrc = static_cast<std::int32_t>(ReadU32(record, 36));
+        cxSrc = static_cast<std::int32_t>(ReadU32(record, 40));
+        cySrc = static_cast<std::int32_t>(ReadU32(record, 44));
+        offBmi = ReadU32(record, 48);
+        cbBmi = ReadU32(record, 52);
+        offBits = ReadU32(record, 56);
+        d.rop = ReadU32(record, 68);
+        d.cx = static_cast<std::int32_t>(ReadU32(record, 72));
+        d.cy = static_cast<std::int32_t>(ReadU32(record, 76));
     } else {
-        d.cx = static_cast<std::int32_t>(U32(record, 32));
-        d.cy = static_cast<std::int32_t>(U32(record, 36));
-        d.rop = U32(record, 40);
-        xSrc = static_cast<std::int32_t>(U32(record, 44));
-        ySrc = static_cast<std::int32_t>(U32(record, 48));
-        offBmi = U32(record, 84);
-        cbBmi = U32(record, 88);
-        offBits = U32(record, 92);
+        d.cx = static_cast<std::int32_t>(ReadU32(record, 32));
+        d.cy = static_cast<std::int32_t>(ReadU32(record, 36));
+        d.rop = ReadU32(record, 40);
+        xSrc = static_cast<std::int32_t>(ReadU32(record, 44));
+        ySrc = static_cast<std::int32_t>(ReadU32(record, 48));
+        offBmi = ReadU32(record, 84);
+        cbBmi = ReadU32(record, 88);
+        offBits = ReadU32(record, 92);
         cxSrc = d.cx;
         cySrc = d.cy;
         if (type == kEmrStretchBlt) {
-            cxSrc = static_cast<std::int32_t>(U32(record, 100));
-            cySrc = static_cast<std::int32_t>(U32(record, 104));
+            cxSrc = static_cast<std::int32_t>(ReadU32(record, 100));
+            cySrc = static_cast<std::int32_t>(ReadU32(record, 104));
         }
     }
     if (cbBmi == 0 || xSrc != 0 || ySrc != 0 || cxSrc != d.cx || cySrc != d.cy)
@@ -125,7 +118,7 @@ std::optional<std::vector<std::uint8_t>> WithMaskedBitmapsMerged(std::span<const
         std::uint32_t records = 0;
         std::size_t at = 0;
         while (at + 8 <= emf.size()) {
-            const std::uint32_t type = U32(emf, at), size = U32(emf, at + 4);
+            const std::uint32_t type = ReadU32(emf, at), size = ReadU32(emf, at + 4);
             if (size < 8 || size % 4 != 0 || size > emf.size() - at)
                 return std::nullopt;
             const auto record = emf.subspan(at, size);
@@ -153,7 +146,7 @@ std::optional<std::vector<std::uint8_t>> WithMaskedBitmapsMerged(std::span<const
             }
             out.insert(out.end(), record.begin(), record.end());
         }
-        if (!merged || out.size() < 108 || U32(out, 0) != kEmrHeader)
+        if (!merged || out.size() < 108 || ReadU32(out, 0) != kEmrHeader)
             return std::nullopt;
         const auto total = static_cast<std::uint32_t>(out.size());
         for (int i = 0; i < 4; ++i) {

@@ -2,6 +2,7 @@
 
 #include "office/imaging/BmpDecoder.h"
 #include "office/imaging/EmfMaskedBitmaps.h"
+#include "office/imaging/EmfPlusImage.h"
 #include "office/imaging/EmfRecords.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
@@ -30,21 +31,11 @@ using namespace emf;
 constexpr double kHundredthsMmPerInch = 2540.0;
 constexpr double kScreenDpi = 96.0;
 
-std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::size_t at) {
-    if (at > b.size() || b.size() - at < 4) {
-        throw ImagingError("metafile is truncated");
-    }
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
 std::int32_t ReadI32(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::int32_t>(ReadU32(b, at));
 }
 std::int16_t ReadI16(std::span<const std::uint8_t> b, std::size_t at) {
-    if (at > b.size() || b.size() - at < 2) {
-        throw ImagingError("metafile is truncated");
-    }
-    return static_cast<std::int16_t>(b[at] | b[at + 1] << 8);
+    return static_cast<std::int16_t>(ReadU16(b, at));
 }
 
 PixelSize EmfSize(std::span<const std::uint8_t> emf) {
@@ -315,6 +306,21 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
         return std::nullopt;
     }
     const PixelSize size = EmfSize(emf);
+    // In a dual metafile the EMF+ image is what players draw; the GDI bitmap may be a smaller
+    // stand-in for players without EMF+.
+    std::optional<Raster> plus;
+    if (const auto encoded = EmfPlusImageBytes(emf)) {
+        try {
+            EnsureVips();
+            const vips::VImage image = vips::VImage::new_from_buffer(encoded->data(), encoded->size(), "");
+            if (image.width() != size.width || image.height() != size.height) {
+                return std::nullopt;
+            }
+            plus = ToRaster(ToSrgbAlpha(image));
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
     std::optional<Raster> found;
     std::size_t at = 0;
     while (at + 8 <= emf.size()) {
@@ -338,13 +344,14 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
                 return std::nullopt;
             }
             Raster bitmap = DecodeDib(record, offBmi, offBits, alpha);
-            if (bitmap.width != size.width || bitmap.height != size.height) {
+            if (!plus && (bitmap.width != size.width || bitmap.height != size.height)) {
                 return std::nullopt;
             }
             found = std::move(bitmap);
         } else if (type == kEmrEof) {
-            return found;
-        } else if (type != kEmrHeader && type != kEmrSetStretchBltMode) {
+            return plus && found ? plus : found;
+        } else if (type != kEmrHeader && type != kEmrSetStretchBltMode && type != kEmrComment) {
+            // Comments carry the EMF+ records read above, or nothing that draws.
             return std::nullopt;
         }
         at += recordSize;

@@ -87,9 +87,9 @@ protected:
         return WritePng(name, raster);
     }
 
-    // A photo-like picture that is transparent where `clear` says.
+    // A photo-like picture that is transparent (or only as opaque as clearAlpha) where `clear` says.
     std::string WriteClipArt(const std::string& name, int width, int height,
-                             const std::function<bool(int, int)>& clear) const {
+                             const std::function<bool(int, int)>& clear, std::uint8_t clearAlpha = 0) const {
         office::imaging::Raster r;
         r.width = width;
         r.height = height;
@@ -103,7 +103,7 @@ protected:
                 p[0] = static_cast<std::uint8_t>(60 + 150 * x / width + grain);
                 p[1] = static_cast<std::uint8_t>(40 + 170 * y / height + grain);
                 p[2] = static_cast<std::uint8_t>(120 + grain);
-                p[3] = clear(x, y) ? 0 : 255;
+                p[3] = clear(x, y) ? clearAlpha : 255;
             }
         return WritePng(name, r);
     }

@@ -1,6 +1,7 @@
 #include "office/imaging/Metafile.h"
 
 #include "PictureFixtures.h"
+#include "office/imaging/EmfPlusImage.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,65 @@ TEST(WrapInEmf, KeepsAlphaSoThatClearAreasShowWhite) {
     const Raster r = RenderPicture(emf, {}, false, false, 80, 80);
     EXPECT_EQ(At(r, 2, 2)[3], 0);
     EXPECT_TRUE(Near(At(r, 40, 40), kRed, 1));
+}
+
+// A picture with grain and a soft alpha ramp: its PNG spans several EMF+ records.
+Raster GrainWithAlphaRamp(int w, int h) {
+    Raster r = Solid(w, h, kClear);
+    std::uint32_t state = 7;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            state = state * 1664525u + 1013904223u;
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+            p[0] = static_cast<std::uint8_t>(state >> 24);
+            p[1] = static_cast<std::uint8_t>(state >> 16);
+            p[2] = static_cast<std::uint8_t>(120 + x % 7);
+            p[3] = static_cast<std::uint8_t>(std::min(255, x * 255 / (w / 3)));
+        }
+    }
+    return r;
+}
+
+TEST(WrapInEmf, TransparentPicturesAreDualWithTheExactPictureInTheirEmfPlusImage) {
+    // Office suites draw the EMF+ image, so it carries every pixel and its straight alpha; the GDI
+    // stand-in is reduced, which keeps the whole metafile below a full 32-bit bitmap.
+    const Raster source = GrainWithAlphaRamp(400, 300);
+    const auto emf = WrapInEmf(source);
+    const auto png = office::imaging::detail::EmfPlusImageBytes(emf);
+    ASSERT_TRUE(png.has_value());
+    ASSERT_GT(png->size(), 0x8000u) << "the image spans continued records";
+    EXPECT_EQ(SniffKind(*png), PictureKind::Png);
+    EXPECT_EQ(LoadWithVips(*png).rgba, source.rgba);
+    EXPECT_LT(emf.size(), png->size() + 400u * 300u * 4u / 3u);
+    // Our own reading of the metafile is the EMF+ image, not the reduced stand-in (give or take the
+    // rounding of half-transparent colours, and the colour of clear pixels).
+    const Raster read = RenderPicture(emf, {}, false, false, 400, 300);
+    std::size_t differing = 0;
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            const auto want = At(source, x, y), got = At(read, x, y);
+            differing += want[3] == 0 ? got[3] != 0 : !Near(got, want, 1);
+        }
+    }
+    EXPECT_EQ(differing, 0u);
+    // Records chain up to EOF with the count the header declares.
+    std::size_t at = 0, records = 0;
+    while (at < emf.size()) {
+        ASSERT_EQ(ReadU32(emf, at + 4) % 4, 0u);
+        at += ReadU32(emf, at + 4);
+        ++records;
+    }
+    EXPECT_EQ(at, emf.size());
+    EXPECT_EQ(records, ReadU32(emf, 52));
+
+    // Cut anywhere, the image is either whole or absent, never a fragment.
+    for (std::size_t cut : {emf.size() / 3, emf.size() / 2, emf.size() - 30}) {
+        const std::vector<std::uint8_t> part(emf.begin(), emf.begin() + static_cast<std::ptrdiff_t>(cut));
+        const auto found = office::imaging::detail::EmfPlusImageBytes(part);
+        EXPECT_TRUE(!found || *found == *png) << cut;
+    }
+    // Opaque pictures stay a single GDI bitmap.
+    EXPECT_FALSE(office::imaging::detail::EmfPlusImageBytes(WrapInEmf(Quadrants(40, 40))).has_value());
 }
 
 TEST(WrapInEmf, OpaqueBitmapAlsoReadsThroughTheGeneralConverter) {
