@@ -299,6 +299,61 @@ vips::VImage SvgLoad(const std::string& svg, double scale) {
     }
 }
 
+// The SVG drawn onto exactly width x height pixels: its own size becomes the view box, stretched to
+// fill them. Loading at a scale instead rounds the canvas up, and the partly covered last row or
+// column then shows as a faint line once the picture is flattened. Empty when the root element has
+// no usable size.
+std::optional<std::string> SizedSvg(std::string svg, int width, int height) {
+    const auto open = svg.find("<svg");
+    const auto close = open == std::string::npos ? open : svg.find('>', open);
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::string tag = svg.substr(open, close - open);
+    // The value of a root attribute and where it sits in the tag.
+    auto attribute = [&tag](const char* name) -> std::optional<std::pair<std::size_t, std::size_t>> {
+        const std::string key = std::string(" ") + name + "=\"";
+        const auto at = tag.find(key);
+        const auto end = at == std::string::npos ? at : tag.find('"', at + key.size());
+        if (end == std::string::npos) {
+            return std::nullopt;
+        }
+        return std::pair{at + key.size(), end};
+    };
+    const auto w = attribute("width"), h = attribute("height");
+    if (!w || !h || attribute("preserveAspectRatio")) {
+        return std::nullopt;
+    }
+    // A length in user units (plain or px), as the view box needs.
+    auto length = [&tag](std::pair<std::size_t, std::size_t> range) {
+        const char* start = tag.c_str() + range.first;
+        char* end = nullptr;
+        const double value = std::strtod(start, &end);
+        const std::string_view unit(end, static_cast<std::size_t>(tag.c_str() + range.second - end));
+        return (unit.empty() || unit == "px") && value > 0 && std::isfinite(value) ? value : 0.0;
+    };
+    const double ownWidth = length(*w), ownHeight = length(*h);
+    if (ownWidth == 0 || ownHeight == 0) {
+        return std::nullopt;
+    }
+    // Later attribute first, so that the earlier one's position still holds.
+    const bool widthFirst = w->first < h->first;
+    for (const auto& [range, value] : {std::pair{widthFirst ? *h : *w, widthFirst ? height : width},
+                                       std::pair{widthFirst ? *w : *h, widthFirst ? width : height}}) {
+        tag.replace(range.first, range.second - range.first, std::to_string(value));
+    }
+    char extra[160];
+    if (attribute("viewBox")) {
+        std::snprintf(extra, sizeof extra, " preserveAspectRatio=\"none\"");
+    } else {
+        std::snprintf(extra, sizeof extra, " viewBox=\"0 0 %.4f %.4f\" preserveAspectRatio=\"none\"",
+                      ownWidth, ownHeight);
+    }
+    tag += extra;
+    svg.replace(open, close - open, tag);
+    return svg;
+}
+
 } // namespace
 
 std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
@@ -382,11 +437,15 @@ vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKi
     try {
         if (image.get_image() == nullptr) {
             const std::string svg = MetafileToSvg(metafile, kind);
-            const vips::VImage probe = SvgLoad(svg, 1.0);
-            const double scale = std::max(static_cast<double>(width) / probe.width(),
-                                          static_cast<double>(height) / probe.height());
-            CheckDimensions(std::llround(probe.width() * scale), std::llround(probe.height() * scale));
-            image = SvgLoad(svg, scale);
+            if (const auto sized = SizedSvg(svg, width, height)) {
+                image = SvgLoad(*sized, 1.0);
+            } else {
+                const vips::VImage probe = SvgLoad(svg, 1.0);
+                const double scale = std::max(static_cast<double>(width) / probe.width(),
+                                              static_cast<double>(height) / probe.height());
+                CheckDimensions(std::llround(probe.width() * scale), std::llround(probe.height() * scale));
+                image = SvgLoad(svg, scale);
+            }
         }
         image = ToSrgbAlpha(image);
         if (image.width() != width || image.height() != height) {

@@ -294,6 +294,30 @@ std::vector<std::uint8_t> MaskedIconEmf() {
 
 } // namespace
 
+TEST(EnhancedMetafile, AFrameOfFractionalPixelsIsFilledToItsLastRowAndColumn) {
+    // A red rectangle larger than a frame of 297.6 x 150.4 pixels: every pixel of the picture is red
+    // and opaque. A partly covered last row would turn into a grey line once flattened for a JPEG.
+    std::vector<std::uint8_t> b;
+    Le32s(b, {1, 88, 0, 0, 297, 150, 0, 0, 7874, 3979, 0x464D4520, 0x10000, 0, 6});
+    Le32s(b, {2, 0, 0, 0, 1920, 1080, 508, 286});
+    Le32s(b, {39, 24, 1, 0, 0x000000FF, 0}); // CREATEBRUSHINDIRECT 1: solid red
+    Le32s(b, {37, 12, 1});                   // SELECTOBJECT 1
+    Le32s(b, {37, 12, 0x80000008});          // SELECTOBJECT NULL_PEN: no outline
+    Le32s(b, {43, 24, 0, 0, 400, 200});      // RECTANGLE past the frame
+    Le32s(b, {14, 20, 0, 16, 20});
+    const auto total = static_cast<std::uint32_t>(b.size());
+    for (int i = 0; i < 4; ++i)
+        b[48 + i] = static_cast<std::uint8_t>(total >> (8 * i));
+    const auto size = MetafileSize(b);
+    ASSERT_EQ(size.width, 298);
+    ASSERT_EQ(size.height, 150);
+    const Raster r = RenderPicture(b, {}, false, false, size.width, size.height);
+    for (int x = 0; x < r.width; x += 7)
+        EXPECT_TRUE(Near(At(r, x, r.height - 1), kRed, 2)) << x << ": " << Text(At(r, x, r.height - 1));
+    for (int y = 0; y < r.height; y += 7)
+        EXPECT_TRUE(Near(At(r, r.width - 1, y), kRed, 2)) << y << ": " << Text(At(r, r.width - 1, y));
+}
+
 TEST(EnhancedMetafile, AnIconDrawnThroughItsMaskShowsThePageAroundIt) {
     const auto emf = MaskedIconEmf();
     ASSERT_EQ(MetafileSize(emf).width, 32);
