@@ -135,7 +135,7 @@ std::vector<std::uint8_t> ClipPicture::Gif() const {
 }
 
 std::vector<std::uint8_t> ClipPicture::WrappedInEmf() const {
-    return imaging::WrapInEmf(Pixels());
+    return imaging::WrapInEmf(PastePixels());
 }
 
 automation::ColorBox ClipPicture::BoxOnWhite(int boxWidth, int boxHeight) const {

@@ -35,10 +35,10 @@ public:
     // The whole box the picture is shown in, in pixels.
     int Width() const { return width_; }
     int Height() const { return height_; }
-    // The crop a box-sized rendering (Pixels(), the wrapped EMF) takes: zero, or negative insets for
-    // the empty margin.
+    // The crop a box-sized rendering (Pixels()) takes: zero, or negative insets for the empty margin.
     const imaging::CropRect& Padding() const { return padding_; }
-    // The crop the encodings below take: Padding(), or for the source's own pixels the source's crop.
+    // The crop the encodings below (the wrapped EMF too) take: Padding(), or for the source's own
+    // pixels the source's crop.
     const imaging::CropRect& PasteCrop() const;
 
     // Whether pixels can be had at all: a raster, or a source whose header reads.
@@ -53,7 +53,7 @@ public:
     std::vector<std::uint8_t> Jpeg() const;
     std::vector<std::uint8_t> Png() const;
     std::vector<std::uint8_t> Gif() const;
-    // The EMF that wraps the rendering.
+    // The EMF that wraps what the encodings above hold.
     std::vector<std::uint8_t> WrappedInEmf() const;
     // What the picture shows of its whole box (margin included) in a white box of this size from
     // its top-left corner.

@@ -16,7 +16,7 @@ imaging::CropRect ClipboardContents::MetafileFormCrop() const {
     if (!metafile.empty())
         return metafileCrop;
     if (picture)
-        return picture->Padding();
+        return picture->PasteCrop();
     return {};
 }
 

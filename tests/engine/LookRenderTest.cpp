@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <vips/vips8>
 
 namespace {
@@ -129,6 +131,61 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
         const double worst = WorstTile(pagesBefore[i], pagesAfter[i]);
         std::printf("%-20s worst tile %.1f\n", cases[i].name, worst);
         EXPECT_LT(worst, cases[i].tolerance) << cases[i].name << ": " << host.log[i];
+    }
+}
+
+TEST_F(LookRender, AnOfficeSuiteDrawsOurMetafilesPixelForPixel) {
+    // Lines every 100 rows of a tall picture land on the same rows, drawn from the GDI bitmap of an
+    // opaque picture and from the EMF+ PNG of a transparent one. A reference device whose size in
+    // millimetres was rounded stretched both by a pixel.
+    if (!HaveTools())
+        GTEST_SKIP() << "soffice or pdftoppm is not installed";
+    for (const bool transparent : {false, true}) {
+        office::imaging::Raster lines;
+        lines.width = 300;
+        lines.height = 889;
+        lines.rgba.assign(static_cast<std::size_t>(lines.width) * lines.height * 4, 255);
+        for (int y = 0; y < lines.height; ++y)
+            for (int x = 0; x < lines.width; ++x) {
+                std::uint8_t* p = &lines.rgba[(static_cast<std::size_t>(y) * lines.width + x) * 4];
+                if (y % 100 == 0)
+                    p[0] = p[1] = p[2] = 0;
+                if (transparent && x < 4)
+                    p[3] = 0;
+            }
+        const std::string name = transparent ? "transparent" : "opaque";
+        const auto emf = office::imaging::WrapInEmf(lines);
+        std::ofstream(Path(name + ".emf"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(emf.data()), static_cast<std::streamsize>(emf.size()));
+        const std::string cmd = "cd '" + Path("") + "' && timeout 300 soffice -env:UserInstallation=file://" +
+                                Path("profile") + " --headless --convert-to png '" + name +
+                                ".emf' >/dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << name;
+        ASSERT_EQ(VIPS_INIT("test_engine_slow"), 0);
+        const vips::VImage page = vips::VImage::new_from_file(Path(name + ".png").c_str())
+                                      .colourspace(VIPS_INTERPRETATION_B_W)
+                                      .extract_band(0)
+                                      .cast(VIPS_FORMAT_UCHAR);
+        std::size_t length = 0;
+        std::unique_ptr<void, decltype(&g_free)> memory(page.write_to_memory(&length), &g_free);
+        const auto* grey = static_cast<const std::uint8_t*>(memory.get());
+        const int width = page.width(), height = page.height();
+        ASSERT_EQ(length, static_cast<std::size_t>(width) * height);
+        auto dark = [&](int x, int y) { return grey[static_cast<std::size_t>(y) * width + x] < 128; };
+        // The picture's top-left dark pixel, then every dark row down the column 50 pixels in.
+        int top = -1, left = -1;
+        for (int i = 0; i < width * height && top < 0; ++i)
+            if (dark(i % width, i / width)) {
+                top = i / width;
+                left = i % width;
+            }
+        ASSERT_GE(top, 0) << name << ": nothing drawn";
+        ASSERT_LT(left + 50, width);
+        std::vector<int> rows;
+        for (int y = top; y < height; ++y)
+            if (dark(left + 50, y))
+                rows.push_back(y - top);
+        EXPECT_EQ(rows, (std::vector<int>{0, 100, 200, 300, 400, 500, 600, 700, 800})) << name;
     }
 }
 

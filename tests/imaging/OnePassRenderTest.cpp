@@ -87,6 +87,8 @@ TEST(ClipPicture, AStoredPictureGivesWhatItsRenderingGivesInEveryForm) {
                 EXPECT_EQ(at(own, 880, 300), at(own, 854, 300));
             }
             EXPECT_EQ(lazy.Jpeg(), office::imaging::EncodeJpeg(own, {}, true));
+            EXPECT_EQ(office::imaging::MetafileSize(lazy.WrappedInEmf()).width, 900)
+                << "a metafile paste too";
             EXPECT_EQ(lazy.Pixels().width, c.width) << "the checks still see the box";
             continue;
         }
