@@ -343,6 +343,11 @@ std::optional<PaletteForm> AsPalette(const Image& image, const ChunkLayout& layo
             ++translucent;
         }
     }
+    // An opaque picture stored with an alpha channel keeps one: an opaque tRNS entry. Some renderers
+    // draw pictures with alpha another way (LibreOffice exports them with a soft mask), and the
+    // repack must not change how the deck looks anywhere.
+    if (form.trns.empty())
+        form.trns.push_back(0xFF);
     form.image.width = image.width;
     form.image.height = image.height;
     form.image.bitDepth = 8;

@@ -156,6 +156,20 @@ TEST(RepackPng, FewColoursBecomeAPaletteWithTheSameColoursAndAlpha) {
     EXPECT_TRUE(a.rgba == b.rgba) << "every colour and alpha kept";
     for (std::size_t i = 0; i < rows.size(); ++i)
         ASSERT_EQ(b.rgba[i], rows[i]) << i;
+
+    // Opaque colours only: the palette still declares alpha (one opaque tRNS entry), so renderers
+    // that draw pictures with an alpha channel their own way draw this one as before.
+    for (std::size_t i = 3; i < rows.size(); i += 4)
+        rows[i] = 255;
+    samples.rows = rows;
+    const auto opaque = RepackPng(*office::repack::EncodePng(samples, {}));
+    ASSERT_TRUE(opaque.has_value());
+    EXPECT_EQ(PngDepthAndColorType(*opaque), (std::pair<int, int>{8, 3}));
+    const auto chunks = PngChunkTypes(*opaque);
+    EXPECT_NE(std::find(chunks.begin(), chunks.end(), "tRNS"), chunks.end());
+    const Pixels decoded = DecodePng(*opaque, true);
+    ASSERT_EQ(decoded.rgba.size(), rows.size());
+    EXPECT_TRUE(std::equal(rows.begin(), rows.end(), decoded.rgba.begin()));
 }
 
 TEST(RepackPng, RefusesWhatItDoesNotUnderstand) {
