@@ -32,8 +32,8 @@ constexpr std::int64_t kFullFallbackPixels = 256 * 256;
 constexpr double kDpi = 96.0;
 constexpr std::int32_t kPelsPerMeter = 3780; // 96 dpi
 // Reference device: a 1920x1440 screen at exactly 96 dpi both ways. Players map pixels through its
-// size in millimetres; a 1080-pixel screen rounded to 286 mm is 95.9 dpi high, which stretched the
-// picture by one pixel in 900.
+// size in millimetres; a 1080-pixel screen rounded to 286 mm is 95.9 dpi high, which stretched
+// pictures by about a pixel in a thousand.
 constexpr std::int32_t kDeviceWidthPx = 1920, kDeviceHeightPx = 1440;
 constexpr std::int32_t kDeviceWidthMm = 508, kDeviceHeightMm = 381;
 
