@@ -216,8 +216,11 @@ std::vector<std::uint8_t> WrapInEmf(const Raster& raster) {
     out.U32(kEmrHeader);
     out.U32(108);
     out.Rect(0, 0, w - 1, h - 1);
-    out.Rect(0, 0, static_cast<std::int32_t>(std::lround(w * 2540.0 / kDpi)) - 1,
-             static_cast<std::int32_t>(std::lround(h * 2540.0 / kDpi)) - 1);
+    // The frame spans the whole picture. Written one hundredth of a millimetre short (as an
+    // inclusive edge would be), LibreOffice drops the picture's first row and column and draws the
+    // rest a fraction of a pixel apart from a PNG of the same pixels.
+    out.Rect(0, 0, static_cast<std::int32_t>(std::lround(w * 2540.0 / kDpi)),
+             static_cast<std::int32_t>(std::lround(h * 2540.0 / kDpi)));
     out.U32(0x464D4520); // " EMF"
     out.U32(0x00010000);
     const std::size_t totalAt = out.bytes.size();

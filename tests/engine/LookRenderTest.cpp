@@ -63,9 +63,8 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
         const char* spPr; // appended to the picture's spPr (after its rectangle when kept)
         const char* crop; // a:srcRect, or ""
         int cornerAlpha;  // rounded corners this opaque; 255: a plain rectangle
-        // The largest tile difference allowed: JPEG noise on the grain stays near 3; a lost border,
-        // shadow or cut, black padding or black corners reach 9 to 230. A metafile's bitmap is
-        // resampled by the suite itself, which softens its edges a little more.
+        // The largest tile difference allowed: JPEG noise on the grain stays near 3, and so does a
+        // metafile paste; a lost border, shadow or cut, black padding or black corners reach 9 to 230.
         double tolerance;
     };
     const Case cases[] = {
@@ -78,10 +77,11 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
         {"soft edges", R"(<a:effectLst><a:softEdge rad="254000"/></a:effectLst>)", "", 255, 6},
         {"oval", "", "", 255, 6},
         {"crop past the edge", "", R"(<a:srcRect l="-25000" b="-20000"/>)", 255, 6},
-        {"transparent corners", "", "", 0, 12},
-        // Drawn from the metafile's EMF+ picture; its premultiplied GDI bitmap, read as straight alpha,
-        // darkened the corners to a tile difference of 43.
-        {"half-transparent corners", "", "", 128, 12},
+        // Metafile pastes. A metafile frame a hundredth of a millimetre short made the suite drop the
+        // first row and column (difference 9 to 12); the premultiplied GDI bitmap, read as straight
+        // alpha, darkened half-transparent corners (43) until the EMF+ picture drew them.
+        {"transparent corners", "", "", 0, 6},
+        {"half-transparent corners", "", "", 128, 6},
     };
     auto deckSlides = state.SourcePresentation->Slides();
     int index = 0;
