@@ -342,14 +342,12 @@ std::optional<std::string> SizedSvg(std::string svg, int width, int height) {
                                        std::pair{widthFirst ? *w : *h, widthFirst ? width : height}}) {
         tag.replace(range.first, range.second - range.first, std::to_string(value));
     }
-    char extra[160];
-    if (attribute("viewBox")) {
-        std::snprintf(extra, sizeof extra, " preserveAspectRatio=\"none\"");
-    } else {
-        std::snprintf(extra, sizeof extra, " viewBox=\"0 0 %.4f %.4f\" preserveAspectRatio=\"none\"",
-                      ownWidth, ownHeight);
+    if (!attribute("viewBox")) {
+        char viewBox[96];
+        std::snprintf(viewBox, sizeof viewBox, " viewBox=\"0 0 %.4f %.4f\"", ownWidth, ownHeight);
+        tag += viewBox;
     }
-    tag += extra;
+    tag += " preserveAspectRatio=\"none\"";
     svg.replace(open, close - open, tag);
     return svg;
 }
@@ -398,13 +396,17 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
                 cyDest != size.height) {
                 return std::nullopt;
             }
-            Raster bitmap = DecodeDib(record, offBmi, offBits, alpha);
-            if (!plus && (bitmap.width != size.width || bitmap.height != size.height)) {
-                return std::nullopt;
+            if (plus) {
+                found = std::move(plus); // what EMF+ players draw: the GDI stand-in need not be decoded
+            } else {
+                Raster bitmap = DecodeDib(record, offBmi, offBits, alpha);
+                if (bitmap.width != size.width || bitmap.height != size.height) {
+                    return std::nullopt;
+                }
+                found = std::move(bitmap);
             }
-            found = std::move(bitmap);
         } else if (type == kEmrEof) {
-            return plus && found ? plus : found;
+            return found;
         } else if (type != kEmrHeader && type != kEmrSetStretchBltMode && type != kEmrComment) {
             // Comments carry the EMF+ records read above, or nothing that draws.
             return std::nullopt;
