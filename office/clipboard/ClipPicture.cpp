@@ -117,6 +117,14 @@ const imaging::CropRect& ClipPicture::PasteCrop() const {
 }
 
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
+    if (source_) {
+        const PictureSource& s = *source_;
+        auto cmyk = OwnPixels() ? imaging::CmykJpegShownInPlace(*s.bytes, s.crop)
+                                : imaging::CmykJpegCopy(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth,
+                                                        s.pixelHeight);
+        if (cmyk)
+            return std::move(*cmyk);
+    }
     if (OwnPixels())
         return imaging::EncodeJpeg(PastePixels(), ProfileOf(source_),
                                    imaging::SniffKind(*source_->bytes) == imaging::PictureKind::Jpeg);

@@ -91,9 +91,9 @@ struct Encoded {
 // in a JPEG) or is no picture part format (metafile). A picture drawn pixel for pixel (a tile) gains
 // nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
 // such a JPEG is never encoded as JPEG again. Any other JPEG kept on its own grid (ownGrid) is held to
-// the targets of a second generation.
+// the targets of a second generation. The source's RGB profile goes along, as the pixels are still in it.
 std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
-                              PictureKind sourceKind, bool ownGrid) {
+                              PictureKind sourceKind, bool ownGrid, std::span<const std::uint8_t> profile) {
     const bool again = ownGrid && sourceKind == PictureKind::Jpeg;
     const bool transparent = raster.HasTransparency();
     if (pixelSized && sourceKind == PictureKind::Jpeg && (format == kRecommended || format == kJpeg))
@@ -101,14 +101,14 @@ std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool co
     switch (format) {
     case kRecommended:
         if (transparent || colourKey || pixelSized)
-            return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
-        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, {}, again)};
+            return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile)};
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kJpeg:
         if (transparent || colourKey)
             return std::nullopt;
-        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, {}, again)};
+        return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kPng:
-        return Encoded{PictureKind::Png, imaging::EncodePng(raster)};
+        return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile)};
     case kGif:
         if (colourKey)
             return std::nullopt;
@@ -152,9 +152,15 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
     const bool ownGrid =
         plan->cut.IsEmpty() && plan->width == natural.width && plan->height == natural.height;
-    auto encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid);
+    auto encoded =
+        Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid, imaging::RgbProfileOf(bytes));
     if (!encoded)
         return std::nullopt;
+    if (encoded->kind == PictureKind::Jpeg) {
+        if (auto cmyk = imaging::CmykJpegCopy(bytes, plan->cut, false, false, plan->width, plan->height,
+                                              ownGrid && kind == PictureKind::Jpeg))
+            encoded->bytes = std::move(*cmyk);
+    }
     if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
         return std::nullopt;
     const double after = static_cast<double>(encoded->bytes.size());

@@ -7,6 +7,7 @@
 #include "automation/Clipboard.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -77,6 +78,20 @@ Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& 
 
 // The top-left corner of a raster, at most width x height.
 Raster CornerOf(const Raster& raster, int width, int height);
+
+// A CMYK JPEG reaches the screen through each renderer's own conversion: office suites apply a plain
+// formula and ignore its profile, colour-managed viewers apply the profile, and on dark inks the two
+// differ widely. Its copy therefore stays CMYK, so that every renderer shows it as it shows the
+// source. The profile is not carried: a print profile runs to half a megabyte, often more than the
+// picture, and the viewers that would read it assume a standard press profile in its place.
+// The quality is chosen as for EncodeJpeg, on an sRGB rendition. Nothing when the picture is no CMYK
+// JPEG, or when the crop reaches past its edge (that margin needs alpha).
+std::optional<std::vector<std::uint8_t>> CmykJpegCopy(std::span<const std::uint8_t> bytes,
+                                                      const CropRect& crop, bool flipH, bool flipV,
+                                                      int pixelWidth, int pixelHeight, bool again = false);
+// The same on the picture's own grid, laid out as RenderShownPixelsInPlace.
+std::optional<std::vector<std::uint8_t>> CmykJpegShownInPlace(std::span<const std::uint8_t> bytes,
+                                                              const CropRect& crop);
 
 // The picture's embedded ICC profile when it describes RGB pixels, as its renderings keep them;
 // empty when there is none or the rendering converted the pixels (CMYK, grey).

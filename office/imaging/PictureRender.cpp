@@ -169,7 +169,7 @@ VImage ResampleWindow(VImage image, SourceWindow window, int width, int height) 
     const double fx = window.x0 - ix0, fy = window.y0 - iy0;
     const double hscale = width / (window.x1 - window.x0);
     const double vscale = height / (window.y1 - window.y0);
-    const bool alpha = image.bands() == 4;
+    const bool alpha = image.bands() == 4 && image.interpretation() != VIPS_INTERPRETATION_CMYK;
     // Resample premultiplied so that transparent pixels do not bleed their colour into the edges.
     VImage work = alpha ? image.premultiply() : image;
     if (hscale < 1 || vscale < 1) {
@@ -245,7 +245,7 @@ PixelSize MeasurePicture(std::span<const std::uint8_t> bytes) {
 namespace detail {
 
 VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
-                        int pixelHeight) {
+                        int pixelHeight, bool keepCmyk) {
     CheckDimensions(pixelWidth, pixelHeight);
     const PictureKind kind = SniffKind(bytes);
     const PixelSize natural = MeasurePicture(bytes);
@@ -257,7 +257,9 @@ VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& cro
     try {
         VImage image = Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
         CheckDimensions(image.width(), image.height());
-        image = ToSrgb(image);
+        if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
+            image = ToSrgb(image);
+        }
         SourceWindow window = WindowOf(image, crop);
         if (!(window.x1 - window.x0 >= 1e-9 && window.y1 - window.y0 >= 1e-9)) {
             throw ImagingError("the crop leaves nothing visible");
@@ -284,15 +286,20 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
     }
 }
 
-Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop) {
+namespace detail {
+
+VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk) {
     const PictureKind kind = SniffKind(bytes);
     if (kind == PictureKind::Unknown || kind == PictureKind::Svg || IsMetafile(kind)) {
         throw ImagingError("only a raster picture has pixels of its own");
     }
     const PixelSize natural = MeasurePicture(bytes);
-    detail::EnsureVips();
+    EnsureVips();
     try {
-        const VImage image = detail::ToSrgb(Decode(bytes, kind, natural, natural.width, natural.height));
+        VImage image = Decode(bytes, kind, natural, natural.width, natural.height);
+        if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
+            image = ToSrgb(image);
+        }
         const double w = image.width(), h = image.height();
         // Whole pixels: a pixel the crop cuts through is shown in part, so it is kept.
         constexpr double slack = 0.01;
@@ -305,6 +312,17 @@ Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropR
             shown = shown.embed(x0, y0, image.width(), image.height(),
                                 VImage::option()->set("extend", VIPS_EXTEND_COPY));
         }
+        return shown;
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+} // namespace detail
+
+Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop) {
+    const VImage shown = detail::ShownPixelsInPlace(bytes, crop, false);
+    try {
         return detail::ToRaster(detail::ToSrgbAlpha(shown));
     } catch (const vips::VError& e) {
         throw ImagingError(std::string("picture cannot be decoded: ") + e.what());

@@ -5,6 +5,7 @@
 
 #include "office/imaging/Imaging.h"
 
+#include <string_view>
 #include <vips/vips8>
 
 namespace office::imaging::detail {
@@ -32,8 +33,11 @@ void CheckRaster(const Raster& raster, const char* what);
 
 // The picture decoded, converted to sRGB, cropped and resampled to exactly the given size, not yet
 // evaluated: libvips computes only what the caller then reads. Three bands, or four with alpha.
+// keepCmyk: a CMYK picture stays CMYK unless the crop pads it.
 vips::VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
-                              int pixelHeight);
+                              int pixelHeight, bool keepCmyk = false);
+// RenderShownPixelsInPlace, not yet evaluated; keepCmyk as above.
+vips::VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk);
 
 // JPEG of an sRGB image of three or four bands; a fourth (alpha) band is flattened onto black.
 std::vector<std::uint8_t> EncodeJpegImage(vips::VImage image, std::span<const std::uint8_t> iccProfile,

@@ -232,3 +232,65 @@ TEST(ColourProfile, TheSourceProfileTravelsWithEveryPaste) {
     EXPECT_EQ(picture.Jpeg(), pastedJpeg);
     EXPECT_EQ(office::imaging::EncodeJpeg(picture.Pixels(), icc), pastedJpeg);
 }
+
+namespace {
+
+// Mean absolute difference per sample of two images of the same shape.
+double MeanDifference(const vips::VImage& a, const vips::VImage& b) {
+    return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
+}
+
+vips::VImage Decoded(const std::vector<std::uint8_t>& jpeg) {
+    return vips::VImage::new_from_buffer(jpeg.data(), jpeg.size(), "").copy_memory();
+}
+
+} // namespace
+
+// Renderers turn CMYK into screen colours each their own way (a profile, or one of several plain
+// formulas), so a copy converted to RGB by any one of them looks different in the others.
+TEST(ColourProfile, ACmykJpegIsCopiedInCmykWithItsInksAndWithoutItsProfile) {
+    StartVips();
+    const vips::VImage rgb = ToVips(PhotoLike(240, 180)).extract_band(0, vips::VImage::option()->set("n", 3));
+    const vips::VImage cmyk = rgb.icc_export(vips::VImage::option()->set("output_profile", "cmyk"));
+    const auto source = SaveWithVips(cmyk, ".jpg[Q=95]");
+    const vips::VImage inks = Decoded(source);
+    ASSERT_EQ(inks.interpretation(), VIPS_INTERPRETATION_CMYK);
+    ASSERT_FALSE(ProfileIn(source).empty());
+    EXPECT_TRUE(office::imaging::RgbProfileOf(source).empty());
+
+    auto pasted = [&](int width, int height, bool flipH, office::imaging::CropRect crop = {}) {
+        office::PictureSource s;
+        s.bytes = std::make_shared<const std::vector<std::uint8_t>>(source);
+        s.pixelWidth = width;
+        s.pixelHeight = height;
+        s.flipH = flipH;
+        s.crop = crop;
+        return office::ClipPicture(s).Jpeg();
+    };
+    struct Case {
+        const char* name;
+        int width, height;
+        bool flipH;
+        vips::VImage expected;
+    };
+    const Case cases[] = {
+        {"reduced", 120, 90, false, inks.resize(0.5)},
+        {"reduced and mirrored", 120, 90, true, inks.resize(0.5).flip(VIPS_DIRECTION_HORIZONTAL)},
+        {"own pixels", 220, 165, false, inks},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::uint8_t> jpeg = pasted(c.width, c.height, c.flipH);
+        const vips::VImage copy = Decoded(jpeg);
+        ASSERT_EQ(copy.interpretation(), VIPS_INTERPRETATION_CMYK);
+        ASSERT_EQ(copy.width(), c.expected.width());
+        ASSERT_EQ(copy.height(), c.expected.height());
+        EXPECT_TRUE(ProfileIn(jpeg).empty());
+        // Inverted inks (a missing or doubled Adobe inversion) would differ by about 128.
+        EXPECT_LT(MeanDifference(copy, c.expected), 4.0);
+    }
+    // A crop past the edge stays in the paste's own crop, so the pixels remain CMYK; asked to draw
+    // that transparent margin itself, the CMYK copy declines.
+    EXPECT_EQ(Decoded(pasted(120, 90, false, {-0.1, 0, 0, 0})).interpretation(), VIPS_INTERPRETATION_CMYK);
+    EXPECT_FALSE(office::imaging::CmykJpegCopy(source, {-0.1, 0, 0, 0}, false, false, 120, 90));
+}

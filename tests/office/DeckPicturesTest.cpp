@@ -11,6 +11,7 @@
 #include "office/package/OpcTypes.h"
 
 #include <gtest/gtest.h>
+#include <vips/vips8>
 
 namespace {
 
@@ -171,6 +172,61 @@ TEST_F(DeckPictures, SlideBackgroundIsSizedToTheSlideAndStaysWhereItIs) {
     EXPECT_NEAR(size.height, 1008, 2);
     EXPECT_LT(Pkg().PartSize(part), jpeg.size() * 3 / 4);
     EXPECT_EQ(results[0].bytesBefore, static_cast<double>(jpeg.size()));
+}
+
+// The pass keeps what the walk keeps: the pixels' RGB profile, and CMYK inks in CMYK (see
+// CmykJpegCopy), whichever renderer then shows the picture.
+TEST_F(DeckPictures, ABackgroundKeepsItsRgbProfileAndItsCmykInks) {
+    const office::imaging::Raster photo = Photo(3000, 1688);
+    const vips::VImage rgb =
+        vips::VImage(vips_image_new_from_memory_copy(photo.rgba.data(), photo.rgba.size(), photo.width,
+                                                     photo.height, 4, VIPS_FORMAT_UCHAR))
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+            .extract_band(0, vips::VImage::option()->set("n", 3));
+    auto jpegOf = [](const vips::VImage& image) {
+        void* data = nullptr;
+        std::size_t size = 0;
+        image.write_to_buffer(".jpg[Q=95]", &data, &size);
+        std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(data),
+                                      static_cast<std::uint8_t*>(data) + size);
+        g_free(data);
+        return out;
+    };
+    auto profileOf = [](const vips::VImage& image) {
+        std::size_t size = 0;
+        const auto* data = static_cast<const std::uint8_t*>(image.get_blob(VIPS_META_ICC_NAME, &size));
+        return std::vector<std::uint8_t>(data, data + size);
+    };
+    struct Case {
+        std::string part;
+        vips::VImage source;
+    };
+    Case cases[] = {{slidePart, rgb.icc_export(vips::VImage::option()->set("output_profile", "srgb"))},
+                    {layoutPart, rgb.icc_export(vips::VImage::option()->set("output_profile", "cmyk"))}};
+    std::vector<std::string> pictures;
+    for (const Case& c : cases) {
+        std::string picture;
+        Inject(c.part, Background(AddImage(c.part, jpegOf(c.source), "jpeg", &picture)), true);
+        pictures.push_back(picture);
+    }
+    ASSERT_EQ(Run().size(), 2u);
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const vips::VImage& source = cases[i].source;
+        SCOPED_TRACE(pictures[i]);
+        const auto stored = Pkg().PartBytes(pictures[i]);
+        const vips::VImage result =
+            vips::VImage::new_from_buffer(stored.data(), stored.size(), "").copy_memory();
+        EXPECT_LT(result.width(), source.width());
+        EXPECT_EQ(result.interpretation(), source.interpretation());
+        if (source.interpretation() == VIPS_INTERPRETATION_CMYK) {
+            EXPECT_EQ(result.get_typeof(VIPS_META_ICC_NAME), 0u);
+        } else {
+            ASSERT_NE(result.get_typeof(VIPS_META_ICC_NAME), 0u);
+            EXPECT_EQ(profileOf(result), profileOf(source));
+        }
+        const vips::VImage expected = source.resize(static_cast<double>(result.width()) / source.width());
+        EXPECT_LT((result.cast(VIPS_FORMAT_FLOAT) - expected.cast(VIPS_FORMAT_FLOAT)).abs().avg(), 4.0);
+    }
 }
 
 TEST_F(DeckPictures, LayoutBackgroundInPngBecomesJpegAndEveryRelationshipFollows) {
