@@ -1,9 +1,55 @@
 #include "office/imaging/Imaging.h"
 #include "office/imaging/VipsSupport.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <lcms2.h>
 
 namespace office::imaging {
+
+namespace {
+
+// Whether the profile draws its pixels as sRGB: a matrix-shaper with sRGB's colorants and tone
+// curves, whatever its name or version. Colour-managed renderers take untagged pixels as sRGB, so
+// such a profile changes nothing on screen and is 3 KB per picture to carry.
+bool DescribesSrgb(std::span<const std::uint8_t> icc) {
+    const cmsHPROFILE profile = cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()));
+    if (profile == nullptr) {
+        return false;
+    }
+    const cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    bool same = cmsGetColorSpace(profile) == cmsSigRgbData && cmsIsMatrixShaper(profile);
+    constexpr std::array colorants{cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
+    for (const cmsTagSignature tag : colorants) {
+        if (!same) {
+            break;
+        }
+        const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tag));
+        const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb, tag));
+        constexpr double tolerance = 0.002; // four digits, as profiles print them, with rounding
+        same = a != nullptr && b != nullptr && std::abs(a->X - b->X) < tolerance &&
+               std::abs(a->Y - b->Y) < tolerance && std::abs(a->Z - b->Z) < tolerance;
+    }
+    constexpr std::array curves{cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    for (const cmsTagSignature tag : curves) {
+        if (!same) {
+            break;
+        }
+        const auto* a = static_cast<const cmsToneCurve*>(cmsReadTag(profile, tag));
+        const auto* b = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, tag));
+        same = a != nullptr && b != nullptr;
+        for (int i = 0; same && i <= 32; ++i) {
+            const float v = static_cast<float>(i) / 32;
+            same = std::abs(cmsEvalToneCurveFloat(a, v) - cmsEvalToneCurveFloat(b, v)) < 0.004f; // one level
+        }
+    }
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(profile);
+    return same;
+}
+
+} // namespace
 
 std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes) {
     const PictureKind kind = SniffKind(bytes);
@@ -19,7 +65,8 @@ std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes) {
         std::size_t size = 0;
         const auto* data = static_cast<const std::uint8_t*>(header.get_blob(VIPS_META_ICC_NAME, &size));
         // The header's data colour space (bytes 16..19) says which pixels the profile describes.
-        if (data == nullptr || size < 128 || std::memcmp(data + 16, "RGB ", 4) != 0) {
+        if (data == nullptr || size < 128 || std::memcmp(data + 16, "RGB ", 4) != 0 ||
+            DescribesSrgb({data, size})) {
             return {};
         }
         return {data, data + size};

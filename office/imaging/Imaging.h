@@ -94,7 +94,8 @@ std::optional<std::vector<std::uint8_t>> CmykJpegShownInPlace(std::span<const st
                                                               const CropRect& crop);
 
 // The picture's embedded ICC profile when it describes RGB pixels, as its renderings keep them;
-// empty when there is none or the rendering converted the pixels (CMYK, grey).
+// empty when there is none, when the rendering converted the pixels (CMYK, grey), or when it is an
+// sRGB profile, which is what untagged pixels mean anyway.
 std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
 
 // Paste encodings, each carrying the ICC profile when one is given. JPEG flattens transparent

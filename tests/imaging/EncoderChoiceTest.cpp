@@ -96,15 +96,24 @@ std::vector<std::uint8_t> FormerJpeg(const Raster& source) {
                         ".jpg[Q=85,optimize_coding,strip]");
 }
 
-// A real RGB display profile (sRGB, as lcms builds it).
-std::vector<std::uint8_t> RgbProfile() {
-    const cmsHPROFILE profile = cmsCreate_sRGBProfile();
+std::vector<std::uint8_t> Saved(cmsHPROFILE profile) {
     cmsUInt32Number size = 0;
     cmsSaveProfileToMem(profile, nullptr, &size);
     std::vector<std::uint8_t> icc(size);
     cmsSaveProfileToMem(profile, icc.data(), &size);
     cmsCloseProfile(profile);
     return icc;
+}
+
+// A wide-gamut RGB display profile: Adobe RGB (1998) primaries, gamma 2.2.
+std::vector<std::uint8_t> RgbProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    const cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    return Saved(profile);
 }
 
 std::vector<std::uint8_t> ProfileIn(const std::vector<std::uint8_t>& picture) {
@@ -219,6 +228,17 @@ TEST(ColourProfile, TheSourceProfileTravelsWithEveryPaste) {
     ASSERT_EQ(ProfileIn(jpeg), icc);
     EXPECT_EQ(office::imaging::RgbProfileOf(jpeg), icc);
     EXPECT_TRUE(office::imaging::RgbProfileOf(SaveWithVips(ToVips(Quadrants(40, 40)), ".png")).empty());
+    // An sRGB profile, whoever wrote it, says what untagged pixels mean anyway.
+    const vips::VImage rgb = image.copy();
+    const vips::VImage builtIn = rgb.icc_export(vips::VImage::option()->set("output_profile", "srgb"));
+    const std::vector<std::uint8_t> srgb = Saved(cmsCreate_sRGBProfile());
+    vips::VImage tagged = rgb.copy();
+    tagged.set(VIPS_META_ICC_NAME, nullptr, const_cast<std::uint8_t*>(srgb.data()), srgb.size());
+    for (const vips::VImage& srgbPicture : {builtIn, tagged}) {
+        const auto bytes = SaveWithVips(srgbPicture, ".jpg[Q=95]");
+        ASSERT_FALSE(ProfileIn(bytes).empty());
+        EXPECT_TRUE(office::imaging::RgbProfileOf(bytes).empty());
+    }
 
     office::PictureSource source;
     source.bytes = std::make_shared<const std::vector<std::uint8_t>>(jpeg);

@@ -201,7 +201,7 @@ TEST_F(DeckPictures, ABackgroundKeepsItsRgbProfileAndItsCmykInks) {
         std::string part;
         vips::VImage source;
     };
-    Case cases[] = {{slidePart, rgb.icc_export(vips::VImage::option()->set("output_profile", "srgb"))},
+    Case cases[] = {{slidePart, rgb.icc_export(vips::VImage::option()->set("output_profile", "p3"))},
                     {layoutPart, rgb.icc_export(vips::VImage::option()->set("output_profile", "cmyk"))}};
     std::vector<std::string> pictures;
     for (const Case& c : cases) {
