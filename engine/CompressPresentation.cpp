@@ -189,9 +189,12 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     // A deck read from another format is worth writing in its new one even when no picture changed:
     // the conversion alone often makes it much smaller. The size check below still decides.
     const bool formatChanged = outputExtension != inputExtension && !state.StopRequested;
+    // So is a deck in which nothing was replaced: the presentation program's save alone can make it
+    // smaller (ours stores every part in its smallest lossless form: JPEG codings, PNG, deflate).
+    const bool saveAlone = !state.PresentationChanged && !stopped && !state.StopRequested;
     double newSize = 0;
     double discardedSize = 0; // a deck with replaced pictures that came out no smaller than the input
-    if (state.PresentationChanged || formatChanged) {
+    if (state.PresentationChanged || formatChanged || saveAlone) {
         // The deck is saved beside the output first and only takes the output's name when it came out
         // smaller than the input: shapes are measured one by one, so their sum can still miss (a
         // picture shared with another shape stays in the deck), and a larger "compressed" file would

@@ -47,14 +47,22 @@ TEST_F(PassTest, WritesPageLinesAndTheSizesOfAWrittenOutput) {
     EXPECT_EQ(office.journal.clipboardClears, 1);
 }
 
-TEST_F(PassTest, NothingReplacedWritesNothingAndSaysSo) {
-    const std::string in = MakeDeck("deck.pptx");
-    EXPECT_EQ(Run(in, dir + "/o.pptx", false).result, engine::PassResult::NotEnoughEffect);
+// The save alone may shrink a deck in which nothing was replaced; it is kept only when it did. The
+// fake saves 111 bytes.
+TEST_F(PassTest, NothingReplacedIsWrittenOnlyWhenTheSaveAloneMadeItSmaller) {
+    const std::string bulky = MakeDeck("bulky.pptx", 4096);
+    EXPECT_EQ(Run(bulky, dir + "/bulky-out.pptx", false).result, engine::PassResult::Compressed);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/bulky-out.pptx"));
+    EXPECT_THAT(host.log, HasSubstr("▲4KB→0.1KB に圧縮しました。\r\n"));
+
+    host.log.clear();
+    const std::string tiny = MakeDeck("tiny.pptx", 64);
+    EXPECT_EQ(Run(tiny, dir + "/o.pptx", false).result, engine::PassResult::NotEnoughEffect);
     EXPECT_FALSE(std::filesystem::exists(dir + "/o.pptx"));
     EXPECT_THAT(host.log, HasSubstr("▲十分な圧縮効果が得られなかったため圧縮を中止しました。\r\n\r\n"));
     office.script.slidesPerDeck = 0;
     host.log.clear();
-    EXPECT_EQ(Run(in, dir + "/o.pptx", true).result, engine::PassResult::NotEnoughEffect);
+    EXPECT_EQ(Run(tiny, dir + "/o.pptx", true).result, engine::PassResult::NotEnoughEffect);
     EXPECT_THAT(host.log, ::testing::Not(HasSubstr("ﾍﾟｰｼﾞ")));
 }
 
