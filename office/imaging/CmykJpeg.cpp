@@ -26,20 +26,10 @@ bool IsCmykJpeg(std::span<const std::uint8_t> bytes) {
 // and as every reader expects. CMYK is never subsampled.
 std::vector<std::uint8_t> EncodeCmyk(const VImage& cmyk, bool again) {
     const VImage held = cmyk.copy_memory();
-    const detail::JpegSettings settings =
+    detail::JpegSettings settings =
         detail::ChooseAndEncodeJpeg(detail::ToSrgb(held).copy_memory(), again).settings;
-    void* data = nullptr;
-    std::size_t size = 0;
-    held.write_to_buffer(".jpg", &data, &size,
-                         VImage::option()
-                             ->set("Q", settings.quality)
-                             ->set("optimize_coding", true)
-                             ->set("interlace", settings.progressive)
-                             ->set("strip", true));
-    std::vector<std::uint8_t> jpeg(static_cast<const std::uint8_t*>(data),
-                                   static_cast<const std::uint8_t*>(data) + size);
-    g_free(data);
-    return jpeg;
+    settings.subsampleChroma = false;
+    return detail::EncodeJpegWith(held, settings);
 }
 
 } // namespace

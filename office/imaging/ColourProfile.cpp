@@ -1,7 +1,6 @@
 #include "office/imaging/Imaging.h"
 #include "office/imaging/VipsSupport.h"
 
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <lcms2.h>
@@ -19,31 +18,31 @@ bool DescribesSrgb(std::span<const std::uint8_t> icc) {
         return false;
     }
     const cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    bool same = cmsGetColorSpace(profile) == cmsSigRgbData && cmsIsMatrixShaper(profile);
-    constexpr std::array colorants{cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
-    for (const cmsTagSignature tag : colorants) {
-        if (!same) {
-            break;
-        }
+    auto sameColorant = [&](cmsTagSignature tag) {
         const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tag));
         const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb, tag));
         constexpr double tolerance = 0.002; // four digits, as profiles print them, with rounding
-        same = a != nullptr && b != nullptr && std::abs(a->X - b->X) < tolerance &&
+        return a != nullptr && b != nullptr && std::abs(a->X - b->X) < tolerance &&
                std::abs(a->Y - b->Y) < tolerance && std::abs(a->Z - b->Z) < tolerance;
-    }
-    constexpr std::array curves{cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
-    for (const cmsTagSignature tag : curves) {
-        if (!same) {
-            break;
-        }
+    };
+    auto sameCurve = [&](cmsTagSignature tag) {
         const auto* a = static_cast<const cmsToneCurve*>(cmsReadTag(profile, tag));
         const auto* b = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, tag));
-        same = a != nullptr && b != nullptr;
-        for (int i = 0; same && i <= 32; ++i) {
-            const float v = static_cast<float>(i) / 32;
-            same = std::abs(cmsEvalToneCurveFloat(a, v) - cmsEvalToneCurveFloat(b, v)) < 0.004f; // one level
+        if (a == nullptr || b == nullptr) {
+            return false;
         }
-    }
+        for (int i = 0; i <= 32; ++i) {
+            const float v = static_cast<float>(i) / 32;
+            if (std::abs(cmsEvalToneCurveFloat(a, v) - cmsEvalToneCurveFloat(b, v)) >= 0.004f) { // one level
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool same = cmsGetColorSpace(profile) == cmsSigRgbData && cmsIsMatrixShaper(profile) &&
+                      sameColorant(cmsSigRedColorantTag) && sameColorant(cmsSigGreenColorantTag) &&
+                      sameColorant(cmsSigBlueColorantTag) && sameCurve(cmsSigRedTRCTag) &&
+                      sameCurve(cmsSigGreenTRCTag) && sameCurve(cmsSigBlueTRCTag);
     cmsCloseProfile(srgb);
     cmsCloseProfile(profile);
     return same;

@@ -81,23 +81,6 @@ VImage ImageOf(const Sample& s) {
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
-std::vector<std::uint8_t> Encode(const VImage& rgb, const JpegSettings& settings) {
-    void* data = nullptr;
-    std::size_t size = 0;
-    rgb.write_to_buffer(".jpg", &data, &size,
-                        VImage::option()
-                            ->set("Q", settings.quality)
-                            ->set("optimize_coding", true)
-                            ->set("interlace", settings.progressive)
-                            ->set("subsample_mode", settings.subsampleChroma ? VIPS_FOREIGN_SUBSAMPLE_ON
-                                                                             : VIPS_FOREIGN_SUBSAMPLE_OFF)
-                            ->set("strip", true));
-    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(data),
-                                  static_cast<const std::uint8_t*>(data) + size);
-    g_free(data);
-    return out;
-}
-
 // Trial encodings go through TurboJPEG without optimised tables: the tables change the size, never
 // the pixels, and the search only looks at the pixels. Same DCT, quantisation, colour conversion and
 // chroma downsampling as the final encoder (libjpeg-turbo behind libvips).
@@ -176,6 +159,23 @@ int FirstPassingNear(int first, int last, int guess, const std::function<bool(in
 
 } // namespace
 
+std::vector<std::uint8_t> EncodeJpegWith(const VImage& image, const JpegSettings& settings) {
+    void* data = nullptr;
+    std::size_t size = 0;
+    image.write_to_buffer(".jpg", &data, &size,
+                          VImage::option()
+                              ->set("Q", settings.quality)
+                              ->set("optimize_coding", true)
+                              ->set("interlace", settings.progressive)
+                              ->set("subsample_mode", settings.subsampleChroma ? VIPS_FOREIGN_SUBSAMPLE_ON
+                                                                               : VIPS_FOREIGN_SUBSAMPLE_OFF)
+                              ->set("strip", true));
+    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(data),
+                                  static_cast<const std::uint8_t*>(data) + size);
+    g_free(data);
+    return out;
+}
+
 JpegTarget JpegTargetFor(double sourceBusyShare) {
     return sourceBusyShare < kFlatPictureBusyShare
                ? JpegTarget{kJpegFlatTargetLuma, kJpegFlatTargetChroma, kJpegFlatMaxQuality}
@@ -190,7 +190,7 @@ JpegChoice ChooseAndEncodeJpeg(const VImage& rgb, bool again) {
     if (rgb.width() < 8 || rgb.height() < 8) {
         // Too small for a single window to judge, and too small for any setting to cost bytes.
         const JpegSettings best{kJpegFlatMaxQuality, false, false};
-        return {best, Encode(rgb, best)};
+        return {best, EncodeJpegWith(rgb, best)};
     }
     const Sample sample = SampleOf(rgb);
     const SimilarityReference reference(sample.pixels, sample.width, sample.height, 3, sample.tile);
@@ -237,15 +237,16 @@ JpegChoice ChooseAndEncodeJpeg(const VImage& rgb, bool again) {
     JpegSettings progressive = chosen;
     progressive.progressive = true;
     if (sample.tile == 0) {
-        std::vector<std::uint8_t> baseline = Encode(rgb, chosen), scans = Encode(rgb, progressive);
+        std::vector<std::uint8_t> baseline = EncodeJpegWith(rgb, chosen),
+                                  scans = EncodeJpegWith(rgb, progressive);
         return scans.size() < baseline.size() ? JpegChoice{progressive, std::move(scans)}
                                               : JpegChoice{chosen, std::move(baseline)};
     }
     const VImage image = ImageOf(sample);
-    if (Encode(image, progressive).size() < Encode(image, chosen).size()) {
+    if (EncodeJpegWith(image, progressive).size() < EncodeJpegWith(image, chosen).size()) {
         chosen = progressive;
     }
-    return {chosen, Encode(rgb, chosen)};
+    return {chosen, EncodeJpegWith(rgb, chosen)};
 }
 
 void InsertIccProfile(std::vector<std::uint8_t>& jpeg, std::span<const std::uint8_t> iccProfile) {

@@ -38,6 +38,10 @@ struct JpegChoice {
 // optimised Huffman tables. `again`: the image is a decoded JPEG on its own grid (kJpegAgain...).
 JpegChoice ChooseAndEncodeJpeg(const vips::VImage& rgb, bool again = false);
 
+// Encodes an 8-bit sRGB or CMYK image (CMYK is never subsampled) with the setting, with optimised
+// Huffman tables and no metadata.
+std::vector<std::uint8_t> EncodeJpegWith(const vips::VImage& image, const JpegSettings& settings);
+
 // Adds the profile as APP2 chunks after the JFIF header.
 void InsertIccProfile(std::vector<std::uint8_t>& jpeg, std::span<const std::uint8_t> iccProfile);
 
