@@ -74,7 +74,8 @@ bool ClipPicture::Readable() const {
 const imaging::Raster& ClipPicture::Pixels() const {
     if (!pixels_) {
         const PictureSource& s = *source_;
-        pixels_ = imaging::RenderPicture(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight);
+        pixels_ = imaging::RenderPicture(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight,
+                                         s.colourChange);
     }
     return *pixels_;
 }
@@ -108,7 +109,8 @@ const imaging::Raster& ClipPicture::PastePixels() const {
     if (!OwnPixels())
         return Pixels();
     if (!shownPixels_)
-        shownPixels_ = imaging::RenderShownPixelsInPlace(*source_->bytes, source_->crop);
+        shownPixels_ =
+            imaging::RenderShownPixelsInPlace(*source_->bytes, source_->crop, source_->colourChange);
     return *shownPixels_;
 }
 
@@ -117,7 +119,8 @@ const imaging::CropRect& ClipPicture::PasteCrop() const {
 }
 
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
-    if (source_) {
+    const bool keyed = source_ && source_->colourChange;
+    if (source_ && !keyed) {
         const PictureSource& s = *source_;
         auto cmyk = OwnPixels() ? imaging::CmykJpegShownInPlace(*s.bytes, s.crop)
                                 : imaging::CmykJpegCopy(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth,
@@ -128,8 +131,8 @@ std::vector<std::uint8_t> ClipPicture::Jpeg() const {
     if (OwnPixels())
         return imaging::EncodeJpeg(PastePixels(), ProfileOf(source_),
                                    imaging::SniffKind(*source_->bytes) == imaging::PictureKind::Jpeg);
-    if (pixels_)
-        return imaging::EncodeJpeg(*pixels_, ProfileOf(source_));
+    if (pixels_ || keyed)
+        return imaging::EncodeJpeg(Pixels(), ProfileOf(source_));
     const PictureSource& s = *source_;
     return imaging::RenderPictureAsJpeg(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight);
 }
@@ -162,8 +165,8 @@ automation::ColorBox ClipPicture::BoxOnWhite(int boxWidth, int boxHeight) const 
                 box.colors[static_cast<std::size_t>(y) * boxWidth + x] =
                     covered.At(x - offsetX_, y - offsetY_);
         box_ = std::move(box);
-    } else if (pixels_) {
-        box_ = imaging::BoxOnWhite(*pixels_, boxWidth, boxHeight);
+    } else if (pixels_ || source_->colourChange) {
+        box_ = imaging::BoxOnWhite(Pixels(), boxWidth, boxHeight);
     } else {
         const PictureSource& s = *source_;
         box_ =

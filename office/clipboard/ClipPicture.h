@@ -22,6 +22,9 @@ struct PictureSource {
     bool flipV = false;
     int pixelWidth = 0;
     int pixelHeight = 0;
+    // The picture's colour key, drawn into every encoding as the source's renderers draw it: the
+    // paste carries no key of its own, so a JPEG's noise cannot break it.
+    std::optional<imaging::ColourChange> colourChange;
 };
 
 // A crop that reaches past the picture's edge leaves part of the box empty. The rendering covers

@@ -29,6 +29,14 @@ struct Raster {
     bool HasTransparency() const;
 };
 
+// a:clrChange on a picture: every pixel of exactly one colour takes another colour at an opacity.
+// Most often the same colour fully transparent ("set transparent colour"). Colours are 0xRRGGBB.
+struct ColourChange {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    std::uint8_t alpha = 0;
+};
+
 // a:srcRect insets as fractions of the image size (srcRect value / 100000). Negative values pad.
 struct CropRect {
     double left = 0, top = 0, right = 0, bottom = 0;
@@ -50,10 +58,11 @@ struct PixelSize {
 };
 PixelSize MeasurePicture(std::span<const std::uint8_t> bytes);
 
-// Renders a picture as displayed: crop applied, resampled to exactly pixelWidth x pixelHeight
-// with a high-quality kernel, then flipped. Throws ImagingError when it cannot be decoded.
+// Renders a picture as displayed: colour change applied to the source pixels, crop applied,
+// resampled to exactly pixelWidth x pixelHeight with a high-quality kernel, then flipped. Throws
+// ImagingError when it cannot be decoded.
 Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
-                     int pixelWidth, int pixelHeight);
+                     int pixelWidth, int pixelHeight, const std::optional<ColourChange>& change = {});
 
 // RenderPicture followed by EncodeJpeg with the picture's RgbProfileOf in one pass, without holding
 // the whole raster.
@@ -69,7 +78,8 @@ inline constexpr double kMildReduction = 1.3;
 // A raster picture at its own size in which only what the crop shows is its own: the area the crop
 // cuts away repeats the shown area's edge pixels, so it costs next to nothing to store. Shown with
 // the same crop, it puts the source's pixels exactly where they were, on every renderer.
-Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop);
+Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop,
+                                const std::optional<ColourChange>& change = {});
 
 // The top-left corner, at most cornerWidth x cornerHeight, of what RenderPicture gives; an unflipped
 // picture is decoded only as far down as the corner reaches.

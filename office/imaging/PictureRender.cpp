@@ -147,6 +147,21 @@ VImage PadForWindow(VImage image, SourceWindow& window) {
                            ->set("background", std::vector<double>{0, 0, 0, 0}));
 }
 
+// sRGB with alpha, where every pixel of exactly the change's colour takes its colour and opacity.
+VImage WithColourChange(VImage image, const ColourChange& change) {
+    image = detail::ToSrgbAlpha(image);
+    auto rgbOf = [](std::uint32_t c) {
+        return std::vector<double>{double(c >> 16 & 0xFF), double(c >> 8 & 0xFF), double(c & 0xFF)};
+    };
+    const VImage colour = image.extract_band(0, VImage::option()->set("n", 3));
+    const VImage alpha = image.extract_band(3);
+    const VImage hit = (colour == rgbOf(change.from)).bandbool(VIPS_OPERATION_BOOLEAN_AND);
+    return hit.ifthenelse(rgbOf(change.to), colour)
+        .bandjoin(hit.ifthenelse(alpha * (change.alpha / 255.0), alpha))
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
 // Snaps an edge that lies within rounding noise of a whole pixel onto it.
 double Snapped(double v) {
     const double r = std::round(v);
@@ -245,7 +260,7 @@ PixelSize MeasurePicture(std::span<const std::uint8_t> bytes) {
 namespace detail {
 
 VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
-                        int pixelHeight, bool keepCmyk) {
+                        int pixelHeight, bool keepCmyk, const std::optional<ColourChange>& change) {
     CheckDimensions(pixelWidth, pixelHeight);
     const PictureKind kind = SniffKind(bytes);
     const PixelSize natural = MeasurePicture(bytes);
@@ -255,9 +270,13 @@ VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& cro
     }
     EnsureVips();
     try {
-        VImage image = Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
+        // A colour is matched on the stored pixels, so the decoder must not blend them first.
+        VImage image = change ? Decode(bytes, kind, natural, natural.width, natural.height)
+                              : Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
         CheckDimensions(image.width(), image.height());
-        if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
+        if (change) {
+            image = WithColourChange(image, *change);
+        } else if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
             image = ToSrgb(image);
         }
         SourceWindow window = WindowOf(image, crop);
@@ -274,8 +293,8 @@ VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& cro
 } // namespace detail
 
 Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, bool flipH, bool flipV,
-                     int pixelWidth, int pixelHeight) {
-    const VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
+                     int pixelWidth, int pixelHeight, const std::optional<ColourChange>& change) {
+    const VImage image = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight, false, change);
     try {
         // Flipped once in memory: a vertical flip would otherwise need the whole picture at random.
         Raster raster = detail::ToRaster(detail::ToSrgbAlpha(image));
@@ -288,7 +307,8 @@ Raster RenderPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, 
 
 namespace detail {
 
-VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk) {
+VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk,
+                          const std::optional<ColourChange>& change) {
     const PictureKind kind = SniffKind(bytes);
     if (kind == PictureKind::Unknown || kind == PictureKind::Svg || IsMetafile(kind)) {
         throw ImagingError("only a raster picture has pixels of its own");
@@ -297,7 +317,9 @@ VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& c
     EnsureVips();
     try {
         VImage image = Decode(bytes, kind, natural, natural.width, natural.height);
-        if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
+        if (change) {
+            image = WithColourChange(image, *change);
+        } else if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
             image = ToSrgb(image);
         }
         const double w = image.width(), h = image.height();
@@ -320,8 +342,9 @@ VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& c
 
 } // namespace detail
 
-Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop) {
-    const VImage shown = detail::ShownPixelsInPlace(bytes, crop, false);
+Raster RenderShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop,
+                                const std::optional<ColourChange>& change) {
+    const VImage shown = detail::ShownPixelsInPlace(bytes, crop, false, change);
     try {
         return detail::ToRaster(detail::ToSrgbAlpha(shown));
     } catch (const vips::VError& e) {

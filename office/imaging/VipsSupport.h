@@ -33,11 +33,14 @@ void CheckRaster(const Raster& raster, const char* what);
 
 // The picture decoded, converted to sRGB, cropped and resampled to exactly the given size, not yet
 // evaluated: libvips computes only what the caller then reads. Three bands, or four with alpha.
-// keepCmyk: a CMYK picture stays CMYK unless the crop pads it.
+// keepCmyk: a CMYK picture stays CMYK unless the crop pads it. A colour change applies to the
+// decoded pixels, before anything blends them.
 vips::VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
-                              int pixelHeight, bool keepCmyk = false);
-// RenderShownPixelsInPlace, not yet evaluated; keepCmyk as above.
-vips::VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk);
+                              int pixelHeight, bool keepCmyk = false,
+                              const std::optional<ColourChange>& change = {});
+// RenderShownPixelsInPlace, not yet evaluated; keepCmyk and change as above.
+vips::VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& crop, bool keepCmyk,
+                                const std::optional<ColourChange>& change = {});
 
 // JPEG of an sRGB image of three or four bands; a fourth (alpha) band is flattened onto black.
 std::vector<std::uint8_t> EncodeJpegImage(vips::VImage image, std::span<const std::uint8_t> iccProfile,

@@ -2,6 +2,7 @@
 
 #include "office/model/ShapeTree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -42,9 +43,11 @@ void CollectDeclarations(pugi::xml_node node, pugi::xml_node slideRoot, pugi::xm
 
 // The blip's colour changes and its extensions, without the alternatives to its pixels (an SVG or
 // the unedited original), which the new picture replaces.
-void CopyBlipLook(pugi::xml_node blip, pugi::xml_node into) {
+void CopyBlipLook(pugi::xml_node blip, pugi::xml_node into, bool keyDrawn) {
     CopyAttributes(blip, into);
     for (pugi::xml_node child : blip.children()) {
+        if (keyDrawn && Named(child, "a:clrChange"))
+            continue;
         if (!Named(child, "a:extLst")) {
             into.append_copy(child);
             continue;
@@ -88,7 +91,34 @@ PictureLook LookOfFrame(const Frame& onSlide) {
     return look;
 }
 
-PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide) {
+std::optional<imaging::ColourChange> ColourKeyOf(pugi::xml_node blip) {
+    const pugi::xml_node change = blip.child("a:clrChange");
+    const pugi::xml_node from = change.child("a:clrFrom").child("a:srgbClr");
+    const pugi::xml_node to = change.child("a:clrTo").child("a:srgbClr");
+    const pugi::xml_attribute useAlpha = change.attribute("useA");
+    if (!from || !to || from.first_child() || (useAlpha && useAlpha.as_bool()))
+        return std::nullopt;
+    auto rgb = [](pugi::xml_node colour) -> std::optional<std::uint32_t> {
+        const std::string hex = colour.attribute("val").value();
+        if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return std::nullopt;
+        return static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
+    };
+    // The new colour may carry an opacity and nothing else.
+    std::uint8_t alpha = 255;
+    for (pugi::xml_node transform : to.children()) {
+        if (!Named(transform, "a:alpha"))
+            return std::nullopt;
+        const double share = std::clamp(transform.attribute("val").as_double(100000) / 100000, 0.0, 1.0);
+        alpha = static_cast<std::uint8_t>(std::lround(share * 255));
+    }
+    const auto fromRgb = rgb(from), toRgb = rgb(to);
+    if (!fromRgb || !toRgb)
+        return std::nullopt;
+    return imaging::ColourChange{*fromRgb, *toRgb, alpha};
+}
+
+PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide, bool keyDrawn) {
     PictureLook look = LookOfFrame(onSlide);
     pugi::xml_document doc;
     pugi::xml_node out = doc.append_child("p:pic");
@@ -108,7 +138,7 @@ PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Fr
     pugi::xml_node blipFill = pic.child("p:blipFill");
     pugi::xml_node fill = out.append_child("p:blipFill");
     CopyAttributes(blipFill, fill);
-    CopyBlipLook(blipFill.child("a:blip"), fill.append_child("a:blip"));
+    CopyBlipLook(blipFill.child("a:blip"), fill.append_child("a:blip"), keyDrawn);
     if (pugi::xml_node stretch = blipFill.child("a:stretch"))
         fill.append_copy(stretch);
     if (blipFill.child("a:tile"))

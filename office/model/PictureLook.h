@@ -16,9 +16,15 @@ namespace office::model {
 // and its fallback is recompressed in place instead.
 bool HasSvgAlternative(pugi::xml_node blip);
 
+// The blip's colour key when it names its colours in RGB (as PowerPoint's "set transparent colour"
+// does) and matches on colour alone; nothing otherwise, and the key then stays markup of the look.
+std::optional<imaging::ColourChange> ColourKeyOf(pugi::xml_node blip);
+
 // The look of a p:pic shown with the given frame on its slide. `slideRoot` supplies the namespace
-// declarations the kept markup needs.
-PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide);
+// declarations the kept markup needs. keyDrawn: the colour key is drawn into the new pixels, so the
+// look leaves it out.
+PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide,
+                          bool keyDrawn = false);
 
 // The look of a shape that is not a picture (an object's preview): only its flips.
 PictureLook LookOfFrame(const Frame& onSlide);

@@ -143,11 +143,18 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
     // The picture (or an object's preview) as displayed at 96 dpi; rendered when a paste needs it.
     std::vector<std::uint8_t> image;
     imaging::CropRect crop;
+    std::optional<imaging::ColourChange> colourKey;
     if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
         pugi::xml_node blipFill = loc.shape.child("p:blipFill");
         image = ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
         crop = CropOf(blipFill);
-        contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide);
+        // A raster's key is drawn into its pixels as PowerPoint's copy draws it; a vector picture
+        // keeps it as markup.
+        const imaging::PictureKind kind = imaging::SniffKind(image);
+        if (kind != imaging::PictureKind::Svg && !imaging::IsMetafile(kind) &&
+            kind != imaging::PictureKind::Unknown)
+            colourKey = ColourKeyOf(blipFill.child("a:blip"));
+        contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide, colourKey.has_value());
     } else if (auto ole = OleObjectOf(loc.shape)) {
         contents.look = LookOfFrame(onSlide);
         image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
@@ -165,6 +172,7 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
         source.crop = crop;
         source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
         source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
+        source.colourChange = colourKey;
         contents.picture.emplace(std::move(source));
     }
     clipboard.Set(std::move(contents));

@@ -1,5 +1,6 @@
 // The walk's replacements drawn by an office suite look like their sources: a deck of pictures with
-// an outline, a shadow, soft edges, an oval cut, a crop past the edge and (half-)transparent corners is
+// an outline, a shadow, soft edges, an oval cut, a crop past the edge, (half-)transparent corners and
+// corners keyed out by colour is
 // compressed slide by slide, both decks are rendered by LibreOffice, and every slide is compared
 // tile by tile (page-wide means hide a lost border).
 
@@ -82,6 +83,9 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
         // alpha, darkened half-transparent corners (43) until the EMF+ picture drew them.
         {"transparent corners", "", "", 0, 6},
         {"half-transparent corners", "", "", 128, 6},
+        // White corners keyed out, on a blue slide: a JPEG that kept the key left its noisy near-white
+        // pixels opaque around every corner.
+        {"colour-keyed corners", "", "", -1, 6},
     };
     auto deckSlides = state.SourcePresentation->Slides();
     int index = 0;
@@ -93,12 +97,46 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
             const int cx = std::clamp(x, r, w - r - 1), cy = std::clamp(y, r, h - r - 1);
             return (x - cx) * (x - cx) + (y - cy) * (y - cy) > r * r;
         };
-        auto pic = s->Shapes()->AddPicture(
-            c.cornerAlpha < 255 ? WriteClipArt(file, w, h, corner, static_cast<std::uint8_t>(c.cornerAlpha))
-                                : WritePicture(file, w, h, 0, static_cast<std::uint32_t>(index + 1)),
-            120, 80, 360, 270);
+        const bool keyed = c.cornerAlpha < 0;
+        std::string picture;
+        if (keyed) {
+            // Colour fields with grain and opaque white corners, the key colour.
+            office::imaging::Raster r;
+            r.width = w;
+            r.height = h;
+            r.rgba.resize(static_cast<std::size_t>(w) * h * 4);
+            std::uint32_t state = 5;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+                    state = state * 1664525u + 1013904223u;
+                    const int grain = static_cast<int>((state >> 24) % 24);
+                    p[0] = static_cast<std::uint8_t>(60 + 150 * x / w + grain);
+                    p[1] = static_cast<std::uint8_t>(40 + 150 * y / h + grain);
+                    p[2] = static_cast<std::uint8_t>(120 + grain);
+                    p[3] = 255;
+                    if (corner(x, y))
+                        std::fill_n(p, 3, std::uint8_t{255});
+                }
+            picture = WritePng(file, r);
+        } else {
+            picture = c.cornerAlpha < 255
+                          ? WriteClipArt(file, w, h, corner, static_cast<std::uint8_t>(c.cornerAlpha))
+                          : WritePicture(file, w, h, 0, static_cast<std::uint32_t>(index + 1));
+        }
+        auto pic = s->Shapes()->AddPicture(picture, 120, 80, 360, 270);
         auto ctx = std::dynamic_pointer_cast<office::SlideContext>(s);
         pugi::xml_node node = ctx->ShapeNode(ctx->ShapeIdOf(pic));
+        if (keyed) {
+            const char* key =
+                R"(<a:clrChange><a:clrFrom><a:srgbClr val="FFFFFF"/></a:clrFrom><a:clrTo>)"
+                R"(<a:srgbClr val="FFFFFF"><a:alpha val="0"/></a:srgbClr></a:clrTo></a:clrChange>)";
+            node.child("p:blipFill").child("a:blip").append_buffer(key, std::strlen(key));
+            pugi::xml_document bg;
+            bg.load_string(R"(<p:bg><p:bgPr><a:solidFill><a:srgbClr val="2E5A8C"/></a:solidFill>)"
+                           R"(<a:effectLst/></p:bgPr></p:bg>)");
+            node.root().child("p:sld").child("p:cSld").prepend_copy(bg.first_child());
+        }
         pugi::xml_node spPr = node.child("p:spPr");
         if (std::string(c.name) == "oval")
             spPr.child("a:prstGeom").attribute("prst").set_value("ellipse");

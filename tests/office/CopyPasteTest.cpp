@@ -6,6 +6,7 @@
 #include "office/model/ShapeTree.h"
 #include "office/package/Package.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
@@ -329,4 +330,58 @@ TEST(OfficeCopyPaste, SlideJumpsFollowAPasteOnlyWithinTheirOwnPresentation) {
     auto target = elsewhere->Slides()->Add(2, automation::ppLayoutBlank);
     auto foreign = target->Shapes()->Paste()->Item(1);
     EXPECT_EQ(hlinkOf(target, foreign), "") << "a jump into another deck's slide would land anywhere";
+}
+
+// A colour key drawn as the source shows it: a JPEG's noise would leave the key colour's
+// neighbours opaque, and a paste that kept the markup would key them differently.
+TEST(OfficeCopyPaste, AColourKeyIsDrawnIntoThePastedPixelsInsteadOfCarried) {
+    Fixture f;
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(f.slide);
+    const std::string file = f.WritePicture("halves.png", imaging::EncodePng(Halves(200, 100)));
+    auto keyed = [&](const char* change) {
+        auto pic = f.slide->Shapes()->AddPicture(file, 0, 0, 150, 75);
+        pugi::xml_node blip = ctx->ShapeNode(ctx->ShapeIdOf(pic)).child("p:blipFill").child("a:blip");
+        EXPECT_EQ(blip.append_buffer(change, std::strlen(change)).status, pugi::status_ok);
+        ctx->MarkModified();
+        return pic;
+    };
+    auto blipOf = [&](const automation::ShapePtr& shape) {
+        return ctx->ShapeNode(ctx->ShapeIdOf(shape)).child("p:blipFill").child("a:blip");
+    };
+    const char* redToClear =
+        R"(<a:clrChange><a:clrFrom><a:srgbClr val="FF0000"/></a:clrFrom>)"
+        R"(<a:clrTo><a:srgbClr val="FF0000"><a:alpha val="0"/></a:srgbClr></a:clrTo></a:clrChange>)";
+    struct Case {
+        int pasteType;
+        imaging::PictureKind kind;
+        std::uint8_t leftAlpha, leftRed; // the keyed half after the paste
+    };
+    const Case cases[] = {{automation::ppPastePNG, imaging::PictureKind::Png, 0, 0},
+                          {automation::ppPasteJPG, imaging::PictureKind::Jpeg, 255, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pasteType);
+        keyed(redToClear)->Copy();
+        auto pasted = f.slide->Shapes()->PasteSpecial(c.pasteType)->Item(1);
+        EXPECT_FALSE(blipOf(pasted).child("a:clrChange")) << "the key is in the pixels now";
+        const std::string out = f.dir.File("key" + std::to_string(c.pasteType) + ".pptx");
+        f.pres->SaveAs(out);
+        auto saved = office::package::Package::Open(out);
+        std::string part;
+        ImageBytesOf(f.slide, pasted, saved.get(), &part);
+        const auto bytes = saved->PartBytes(part);
+        ASSERT_EQ(imaging::SniffKind(bytes), c.kind);
+        const auto shown = imaging::RenderPicture(bytes, {}, false, false, 200, 100);
+        const std::uint8_t* left = &shown.rgba[(50u * 200 + 40) * 4];
+        const std::uint8_t* right = &shown.rgba[(50u * 200 + 160) * 4];
+        EXPECT_EQ(left[3], c.leftAlpha);
+        EXPECT_LT(left[0], c.leftRed + 40);
+        EXPECT_GT(right[2], 200);
+        EXPECT_EQ(right[3], 255);
+    }
+    // A key named by a scheme colour is not drawn; it stays with the paste as markup.
+    keyed(R"(<a:clrChange><a:clrFrom><a:schemeClr val="accent1"/></a:clrFrom>)"
+          R"(<a:clrTo><a:schemeClr val="accent1"><a:alpha val="0"/></a:schemeClr></a:clrTo></a:clrChange>)")
+        ->Copy();
+    auto pasted = f.slide->Shapes()->PasteSpecial(automation::ppPastePNG)->Item(1);
+    EXPECT_TRUE(blipOf(pasted).child("a:clrChange"));
 }
