@@ -101,14 +101,14 @@ std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool co
     switch (format) {
     case kRecommended:
         if (transparent || colourKey || pixelSized)
-            return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile)};
+            return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey)};
         return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kJpeg:
         if (transparent || colourKey)
             return std::nullopt;
         return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kPng:
-        return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile)};
+        return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey)};
     case kGif:
         if (colourKey)
             return std::nullopt;

@@ -138,7 +138,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::
     }
 }
 
-std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile) {
+std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile,
+                                    bool exactColours) {
     detail::EnsureVips();
     try {
         const VImage image = detail::ViewOfRaster(raster); // encoded before returning
@@ -160,7 +161,8 @@ std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::u
         }
         const VImage direct = transparent ? image : image.extract_band(0, VImage::option()->set("n", 3));
         std::vector<std::uint8_t> lossless = SavePng(direct, iccProfile, PngOptions());
-        if (colours > 256 && colours <= static_cast<std::size_t>(detail::kPngPaletteMaxColours)) {
+        if (!exactColours && colours > 256 &&
+            colours <= static_cast<std::size_t>(detail::kPngPaletteMaxColours)) {
             // Anti-aliased drawings and screenshots: 256 well-chosen colours often look the same.
             std::vector<std::uint8_t> palette = SavePng(
                 direct, iccProfile,

@@ -113,9 +113,11 @@ std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
 // (EncoderSettings.h); PNG is a palette where that keeps the look, otherwise lossless, alpha kept
 // either way; GIF has at most 256 colours with one transparent index.
 // `again`: the raster is a JPEG's own pixels on their own grid, held to near-transparent targets.
+// `exactColours`: every colour stays exactly as it is (a colour key in the markup must still match).
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
                                      bool again = false);
-std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {});
+std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
+                                    bool exactColours = false);
 std::vector<std::uint8_t> EncodeGif(const Raster& raster);
 // An EMF holding the bitmap (32-bit, alpha kept).
 std::vector<std::uint8_t> WrapInEmf(const Raster& raster);

@@ -211,6 +211,8 @@ TEST(EncodePng, AFlatDrawingWithSoftEdgesBecomesAPaletteAndKeepsItsAlpha) {
     EXPECT_EQ(At(back, 2, 2)[3], 0);                  // clear stays clear
     EXPECT_EQ(At(back, 70, 70), At(drawing, 70, 70)); // flat colours stay exact
     EXPECT_EQ(At(back, 150, 80), At(drawing, 150, 80));
+    // A colour key in the markup must still find its colour: then every pixel stays exact.
+    EXPECT_EQ(LoadWithVips(office::imaging::EncodePng(drawing, {}, true)).rgba, drawing.rgba);
 }
 
 TEST(EncodePng, APhotographStaysLosslessPixelForPixel) {
