@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "settings/modRegAccess.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -87,9 +88,11 @@ protected:
         return WritePng(name, raster);
     }
 
-    // A photo-like picture that is transparent (or only as opaque as clearAlpha) where `clear` says.
+    // A photo-like picture that is transparent (or only as opaque as clearAlpha) where `clear` says;
+    // white there when whiteWhereClear (a colour key's colour).
     std::string WriteClipArt(const std::string& name, int width, int height,
-                             const std::function<bool(int, int)>& clear, std::uint8_t clearAlpha = 0) const {
+                             const std::function<bool(int, int)>& clear, std::uint8_t clearAlpha = 0,
+                             bool whiteWhereClear = false) const {
         office::imaging::Raster r;
         r.width = width;
         r.height = height;
@@ -104,6 +107,8 @@ protected:
                 p[1] = static_cast<std::uint8_t>(40 + 170 * y / height + grain);
                 p[2] = static_cast<std::uint8_t>(120 + grain);
                 p[3] = clear(x, y) ? clearAlpha : 255;
+                if (whiteWhereClear && clear(x, y))
+                    std::fill_n(p, 3, std::uint8_t{255});
             }
         return WritePng(name, r);
     }

@@ -98,32 +98,11 @@ TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
             return (x - cx) * (x - cx) + (y - cy) * (y - cy) > r * r;
         };
         const bool keyed = c.cornerAlpha < 0;
-        std::string picture;
-        if (keyed) {
-            // Colour fields with grain and opaque white corners, the key colour.
-            office::imaging::Raster r;
-            r.width = w;
-            r.height = h;
-            r.rgba.resize(static_cast<std::size_t>(w) * h * 4);
-            std::uint32_t state = 5;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) {
-                    std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
-                    state = state * 1664525u + 1013904223u;
-                    const int grain = static_cast<int>((state >> 24) % 24);
-                    p[0] = static_cast<std::uint8_t>(60 + 150 * x / w + grain);
-                    p[1] = static_cast<std::uint8_t>(40 + 150 * y / h + grain);
-                    p[2] = static_cast<std::uint8_t>(120 + grain);
-                    p[3] = 255;
-                    if (corner(x, y))
-                        std::fill_n(p, 3, std::uint8_t{255});
-                }
-            picture = WritePng(file, r);
-        } else {
-            picture = c.cornerAlpha < 255
-                          ? WriteClipArt(file, w, h, corner, static_cast<std::uint8_t>(c.cornerAlpha))
-                          : WritePicture(file, w, h, 0, static_cast<std::uint32_t>(index + 1));
-        }
+        // Keyed: opaque white corners, the key colour.
+        const std::string picture =
+            keyed                 ? WriteClipArt(file, w, h, corner, 255, true)
+            : c.cornerAlpha < 255 ? WriteClipArt(file, w, h, corner, static_cast<std::uint8_t>(c.cornerAlpha))
+                                  : WritePicture(file, w, h, 0, static_cast<std::uint32_t>(index + 1));
         auto pic = s->Shapes()->AddPicture(picture, 120, 80, 360, 270);
         auto ctx = std::dynamic_pointer_cast<office::SlideContext>(s);
         pugi::xml_node node = ctx->ShapeNode(ctx->ShapeIdOf(pic));
