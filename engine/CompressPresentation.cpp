@@ -191,7 +191,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     const bool formatChanged = outputExtension != inputExtension && !state.StopRequested;
     // So is a deck in which nothing was replaced: the presentation program's save alone can make it
     // smaller (ours stores every part in its smallest lossless form: JPEG codings, PNG, deflate).
-    const bool saveAlone = !state.PresentationChanged && !stopped && !state.StopRequested;
+    const bool saveAlone = !state.PresentationChanged && !state.StopRequested;
     double newSize = 0;
     double discardedSize = 0; // a deck with replaced pictures that came out no smaller than the input
     if (state.PresentationChanged || formatChanged || saveAlone) {
