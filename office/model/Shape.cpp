@@ -1,4 +1,5 @@
 #include "office/clipboard/EngineClipboard.h"
+#include "office/model/LegacyDrawing.h"
 #include "office/model/ModelImpl.h"
 #include "office/model/ShapeType.h"
 #include "office/package/OpcTypes.h"
@@ -6,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace office::model {
@@ -118,6 +120,7 @@ void RemoveShapeElement(SlideImpl& slide, std::uint32_t id, const std::string& m
     for (pugi::xml_node branch : ShapeBranches(loc.element))
         for (auto& r : RelationshipRefs(branch))
             refs.push_back(r);
+    const auto legacyIds = LegacyShapeIdsIn(loc.element);
     pugi::xml_node parent = loc.element.parent();
     parent.remove_child(loc.element);
     // A group left without members goes as well.
@@ -127,6 +130,12 @@ void RemoveShapeElement(SlideImpl& slide, std::uint32_t id, const std::string& m
     refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
     for (const auto& r : refs)
         slide.RemoveRelationshipIfUnused(r);
+    // A VML form goes with its object, unless another shape of the slide still claims it.
+    std::vector<std::string> unclaimed;
+    const auto stillClaimed = LegacyShapeIdsIn(slide.Root(member));
+    std::set_difference(legacyIds.begin(), legacyIds.end(), stillClaimed.begin(), stillClaimed.end(),
+                        std::back_inserter(unclaimed));
+    ForgetLegacyShapes(slide.Pkg(member), slide.PartName(), unclaimed);
     auto& pres = slide.Pres(member);
     auto& sel = pres.selectedIds;
     sel.erase(std::remove(sel.begin(), sel.end(), id), sel.end());

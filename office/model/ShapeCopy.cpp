@@ -93,6 +93,16 @@ std::vector<std::uint8_t> ImageOfRel(package::Package& pkg, const std::string& s
     return pkg.PartBytes(rel->targetPart);
 }
 
+// The p:pic inside the object's p:oleObj that shows the preview picture.
+pugi::xml_node PreviewPicture(pugi::xml_node graphicFrame, const std::string& previewRelId) {
+    if (previewRelId.empty())
+        return {};
+    for (pugi::xpath_node n : graphicFrame.select_nodes(".//p:oleObj/p:pic"))
+        if (previewRelId == n.node().child("p:blipFill").child("a:blip").attribute("r:embed").value())
+            return n.node();
+    return {};
+}
+
 Frame ToEmu(const Frame& pt) {
     Frame f = pt;
     f.x *= kEmuPerPoint;
@@ -156,7 +166,13 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
             colourKey = ColourKeyOf(blipFill.child("a:blip"));
         contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide, colourKey.has_value());
     } else if (auto ole = OleObjectOf(loc.shape)) {
-        contents.look = LookOfFrame(onSlide);
+        // The object's own picture carries how the object is drawn: its outline, effects and crop.
+        if (pugi::xml_node preview = PreviewPicture(loc.shape, ole->previewRelId)) {
+            contents.look = LookOfPicture(preview, slide.Root(member), onSlide);
+            crop = CropOf(preview.child("p:blipFill"));
+        } else {
+            contents.look = LookOfFrame(onSlide);
+        }
         image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
         if (image.empty() && !ole->vmlShapeId.empty())
             image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);

@@ -1,6 +1,7 @@
 #include "OfficeTestSupport.h"
 #include "automation/AutomationError.h"
 #include "automation/Constants.h"
+#include "office/package/OpcTypes.h"
 #include "office/package/Package.h"
 
 #include <cmath>
@@ -16,6 +17,43 @@ bool IsOleFrame(pugi::xml_node node) {
     return std::strcmp(node.name(), "p:graphicFrame") == 0 &&
            std::strstr(node.child("a:graphic").child("a:graphicData").attribute("uri").value(), "/ole") !=
                nullptr;
+}
+
+// Puts an embedded object (id 50) at 100, 50 pt, 45 x 60 pt on the slide, showing the metafile as its
+// preview; `previewLook` is markup for the preview picture's p:spPr after its geometry.
+void AddObjectShowing(const automation::SlidePtr& slide, TempDir& dir, const std::vector<std::uint8_t>& emf,
+                      const std::string& previewLook = "") {
+    WriteBytes(dir.File("preview.emf"), emf);
+    auto holder = slide->Shapes()->AddPicture(dir.File("preview.emf"), 100, 50, 45, 60);
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    pugi::xml_node pic = ctx->ShapeNode(ctx->ShapeIdOf(holder));
+    const std::string rid = pic.child("p:blipFill").child("a:blip").attribute("r:embed").value();
+    pugi::xml_node tree = pic.parent();
+    const std::string frame =
+        R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="50" name="Object 49"/><p:cNvGraphicFramePr/>)"
+        R"(<p:nvPr/></p:nvGraphicFramePr><p:xfrm><a:off x="1270000" y="635000"/><a:ext cx="571500" cy="762000"/>)"
+        R"(</p:xfrm><a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/presentationml/2006/ole">)"
+        R"(<p:oleObj name="Worksheet" progId="Excel.Sheet.12"><p:embed/><p:pic><p:nvPicPr><p:cNvPr id="0" name=""/>)"
+        R"(<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=")" +
+        rid +
+        R"("/><a:stretch><a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x="1270000" y="635000"/>)"
+        R"(<a:ext cx="571500" cy="762000"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom>)" +
+        previewLook + R"(</p:spPr></p:pic></p:oleObj></a:graphicData></a:graphic></p:graphicFrame>)";
+    ASSERT_EQ(tree.append_buffer(frame.data(), frame.size()).status, pugi::status_ok);
+    tree.remove_child(pic);
+    ctx->MarkModified();
+}
+
+office::imaging::Raster Red(int size) {
+    office::imaging::Raster red;
+    red.width = size;
+    red.height = size;
+    red.rgba.resize(static_cast<std::size_t>(size) * size * 4);
+    for (std::size_t i = 0; i < red.rgba.size(); i += 4) {
+        red.rgba[i] = 255;
+        red.rgba[i + 3] = 255;
+    }
+    return red;
 }
 
 } // namespace
@@ -117,15 +155,7 @@ TEST(OfficeObjects, AConvertedObjectShowsItsPreviewWhereTheObjectDid) {
     auto app = provider.CreatePowerPoint();
     auto pres = app->Presentations()->Add(true);
     auto slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
-    office::imaging::Raster red;
-    red.width = 40;
-    red.height = 40;
-    red.rgba.resize(40 * 40 * 4);
-    for (std::size_t i = 0; i < red.rgba.size(); i += 4) {
-        red.rgba[i] = 255;
-        red.rgba[i + 3] = 255;
-    }
-    auto emf = office::imaging::WrapInEmf(red);
+    auto emf = office::imaging::WrapInEmf(Red(40));
     // The frame (0.01 mm at 96 dpi) reaches 20 pixels left of the drawing and 40 below it.
     auto put = [&](std::size_t at, std::int32_t v) {
         for (int i = 0; i < 4; ++i)
@@ -135,25 +165,8 @@ TEST(OfficeObjects, AConvertedObjectShowsItsPreviewWhereTheObjectDid) {
     put(36, 2116);
     ASSERT_EQ(office::imaging::MetafileSize(emf).width, 60);
     ASSERT_EQ(office::imaging::MetafileSize(emf).height, 80);
-    WriteBytes(dir.File("preview.emf"), emf);
-    auto holder = slide->Shapes()->AddPicture(dir.File("preview.emf"), 100, 50, 45, 60);
+    AddObjectShowing(slide, dir, emf);
     auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
-    pugi::xml_node pic = ctx->ShapeNode(ctx->ShapeIdOf(holder));
-    const std::string rid = pic.child("p:blipFill").child("a:blip").attribute("r:embed").value();
-    pugi::xml_node tree = pic.parent();
-    const std::string frame =
-        R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="50" name="Object 49"/><p:cNvGraphicFramePr/>)"
-        R"(<p:nvPr/></p:nvGraphicFramePr><p:xfrm><a:off x="1270000" y="635000"/><a:ext cx="571500" cy="762000"/>)"
-        R"(</p:xfrm><a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/presentationml/2006/ole">)"
-        R"(<p:oleObj name="Worksheet" progId="Excel.Sheet.12"><p:embed/><p:pic><p:nvPicPr><p:cNvPr id="0" name=""/>)"
-        R"(<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=")" +
-        rid +
-        R"("/><a:stretch><a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x="1270000" y="635000"/>)"
-        R"(<a:ext cx="571500" cy="762000"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom></p:spPr>)"
-        R"(</p:pic></p:oleObj></a:graphicData></a:graphic></p:graphicFrame>)";
-    ASSERT_EQ(tree.append_buffer(frame.data(), frame.size()).status, pugi::status_ok);
-    tree.remove_child(pic);
-    ctx->MarkModified();
     auto object = ctx->ShapeById(50);
     ASSERT_TRUE(object);
     ASSERT_EQ(object->Type(), automation::msoEmbeddedOLEObject);
@@ -179,4 +192,105 @@ TEST(OfficeObjects, AConvertedObjectShowsItsPreviewWhereTheObjectDid) {
     EXPECT_GT(alpha(22, 2), 200) << "the drawing starts 20 pixels in";
     EXPECT_GT(redAt(22, 2), 200);
     EXPECT_GT(alpha(57, 37), 200) << "and reaches the frame's right edge";
+}
+
+// An object also has a form in the slide's legacy VML drawing. Deleting the object must take that
+// form with it: LibreOffice draws a VML shape no object claims, so a converted object showed twice.
+TEST(OfficeObjects, ADeletedObjectTakesItsVmlFormWithIt) {
+    using office::package::Package;
+    namespace reltype = office::package::reltype;
+    TempDir dir;
+    office::OfficeProvider provider;
+    auto app = provider.CreatePowerPoint();
+    {
+        auto pres = app->Presentations()->Add(true);
+        pres->Slides()->Add(1, automation::ppLayoutBlank);
+        pres->SaveAs(dir.File("blank.pptx"));
+        pres->Close();
+    }
+    const std::string slidePart = "/ppt/slides/slide1.xml";
+    {
+        auto pkg = Package::Open(dir.File("blank.pptx"));
+        std::string vml =
+            R"(<xml xmlns:v="urn:schemas-microsoft-com:vml" xmlns:o="urn:schemas-microsoft-com:office:office">)"
+            R"(<o:shapelayout v:ext="edit"><o:idmap v:ext="edit" data="1"/></o:shapelayout>)"
+            R"(<v:shapetype id="_x0000_t75" coordsize="21600,21600"/>)";
+        std::string frames;
+        for (int i : {1, 2}) {
+            const std::string n = std::to_string(i);
+            pkg->AddPart("/ppt/media/preview" + n + ".png", "image/png",
+                         {0x89, 'P', 'N', 'G', static_cast<std::uint8_t>(i)});
+            pkg->AddPart("/ppt/embeddings/oleObject" + n + ".bin",
+                         "application/vnd.openxmlformats-officedocument.oleObject", {1, 2, 3});
+            const std::string object = pkg->AddRelationship(slidePart, reltype::kOleObject,
+                                                            "/ppt/embeddings/oleObject" + n + ".bin");
+            vml += R"(<v:shape id="_x0000_s102)" + n + R"(" type="#_x0000_t75"><v:imagedata o:relid="rId)" +
+                   n + R"(" o:title=""/></v:shape>)";
+            frames +=
+                R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="1)" + n + R"(" name="Object )" + n +
+                R"("/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr><p:xfrm><a:off x="0" y="0"/>)"
+                R"(<a:ext cx="914400" cy="914400"/></p:xfrm><a:graphic><a:graphicData )"
+                R"(uri="http://schemas.openxmlformats.org/presentationml/2006/ole"><p:oleObj spid="_x0000_s102)" +
+                n + R"(" name="Worksheet" r:id=")" + object +
+                R"(" progId="Excel.Sheet.8"><p:embed/></p:oleObj>)"
+                R"(</a:graphicData></a:graphic></p:graphicFrame>)";
+        }
+        vml += "</xml>";
+        pkg->AddPart("/ppt/drawings/vmlDrawing1.vml",
+                     "application/vnd.openxmlformats-officedocument.vmlDrawing", {vml.begin(), vml.end()});
+        for (int i : {1, 2})
+            pkg->AddRelationship("/ppt/drawings/vmlDrawing1.vml", reltype::kImage,
+                                 "/ppt/media/preview" + std::to_string(i) + ".png");
+        pkg->AddRelationship(slidePart, reltype::kVmlDrawing, "/ppt/drawings/vmlDrawing1.vml");
+        pugi::xml_node tree = pkg->XmlForEdit(slidePart).document_element().child("p:cSld").child("p:spTree");
+        ASSERT_EQ(tree.append_buffer(frames.data(), frames.size()).status, pugi::status_ok);
+        pkg->SaveAs(dir.File("objects.pptx"));
+    }
+
+    auto pres = app->Presentations()->Open(dir.File("objects.pptx"), true);
+    auto slide = pres->Slides()->Item(1);
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    ctx->ShapeById(11)->Delete();
+    pres->SaveAs(dir.File("one.pptx"));
+    {
+        auto saved = Package::Open(dir.File("one.pptx"));
+        ASSERT_TRUE(saved->HasPart("/ppt/drawings/vmlDrawing1.vml"));
+        const std::string vml = [&] {
+            auto b = saved->PartBytes("/ppt/drawings/vmlDrawing1.vml");
+            return std::string(b.begin(), b.end());
+        }();
+        EXPECT_EQ(vml.find("_x0000_s1021"), std::string::npos) << "the deleted object's VML form is gone";
+        EXPECT_NE(vml.find("_x0000_s1022"), std::string::npos) << "the other object's form stays";
+        auto rels = saved->Relationships("/ppt/drawings/vmlDrawing1.vml");
+        ASSERT_EQ(rels.size(), 1u);
+        EXPECT_EQ(rels[0].targetPart, "/ppt/media/preview2.png");
+        EXPECT_FALSE(saved->HasPart("/ppt/media/preview1.png"));
+        EXPECT_FALSE(saved->HasPart("/ppt/embeddings/oleObject1.bin"));
+    }
+    ctx->ShapeById(12)->Delete();
+    pres->SaveAs(dir.File("none.pptx"));
+    auto saved = Package::Open(dir.File("none.pptx"));
+    EXPECT_TRUE(saved->RelationshipsOfType(slidePart, reltype::kVmlDrawing).empty())
+        << "a drawing left without shapes is let go";
+    EXPECT_FALSE(saved->HasPart("/ppt/drawings/vmlDrawing1.vml"));
+    EXPECT_FALSE(saved->HasPart("/ppt/media/preview2.png"));
+}
+
+// The object's picture carries how the object is drawn: an outline given to the object must be on the
+// picture that replaces it.
+TEST(OfficeObjects, AConvertedObjectKeepsItsOutline) {
+    TempDir dir;
+    office::OfficeProvider provider;
+    auto app = provider.CreatePowerPoint();
+    auto pres = app->Presentations()->Add(true);
+    auto slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
+    AddObjectShowing(slide, dir, office::imaging::WrapInEmf(Red(40)),
+                     R"(<a:ln w="19050"><a:solidFill><a:schemeClr val="accent1"/></a:solidFill></a:ln>)");
+    auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
+    ctx->ShapeById(50)->Copy();
+    auto picture = slide->Shapes()->PasteSpecial(automation::ppPastePNG)->Item(1);
+    pugi::xml_node line = ctx->ShapeNode(ctx->ShapeIdOf(picture)).child("p:spPr").child("a:ln");
+    ASSERT_TRUE(line) << "the outline is carried";
+    EXPECT_STREQ(line.attribute("w").value(), "19050");
+    EXPECT_STREQ(line.child("a:solidFill").child("a:schemeClr").attribute("val").value(), "accent1");
 }
