@@ -10,7 +10,7 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libzopfli-dev libdeflate-dev libpng-dev
   libeot-dev libharfbuzz-dev libfreetype-dev libgsf-1-dev
   qt6-translations-l10n
-  fonts-noto-cjk fonts-dejavu-core
+  fonts-noto-cjk fonts-dejavu-core fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2
   libreoffice-impress-nogui
   ffmpeg python3 python3-pil python3-numpy
   unzip zip poppler-utils jpegoptim optipng xvfb xauth
