@@ -8,7 +8,8 @@ first) on the same files, and prints one table:
 bytes in/out, ratio, files changed, median seconds per file, per-slide SSIM of the 96 dpi page
 renderings against the input (mean and minimum), each slide's worst tile (the mean of the 7-pixel
 SSIM map over 32 x 32 pixel squares, minimum over the slide: page SSIM hides a damaged picture that
-a local measure shows) and structural regressions of animation, build list, picture hyperlinks and
+a local measure shows), the same worst tile of poppler's Splash rendering (see fidelity.py for why
+the pages are rasterised by cairo) and structural regressions of animation, build list, picture hyperlinks and
 connector glue. The worst slides follow the table with their tile's top-left pixel. Inputs are
 copied; nothing in the corpus is written.
 
@@ -17,7 +18,7 @@ copied; nothing in the corpus is written.
     [--quarnel-args "--file-size 10 --expect-rate 95 --group-size 10 --objects"]
 
 The slides CSV has no header; its columns are deck number, deck file, slide, tool, SSIM, worst tile,
-and the worst tile's left and top pixel.
+the worst tile's left and top pixel, and the worst tile of the Splash rendering.
 """
 
 import argparse
@@ -110,13 +111,16 @@ def print_worst_slides(stats, tools, count):
         for name, i, v in ranked:
             print("  %.4f  (%4d,%4d)  SSIM %.4f  %s slide %d" % (v.tile, v.tile_x, v.tile_y, v.ssim, name, i))
     if "quarnel" in tools and "npm" in tools:
-        own = [(key, v) for key, v in by_slide["quarnel"].items() if v.tile < TILE_FLOOR]
-        alone = [(key, v) for key, v in own if key in by_slide["npm"] and by_slide["npm"][key].tile >= TILE_FLOOR]
-        print()
-        print("quarnel slides with a tile under %.2f where npm stays above it: %d" % (TILE_FLOOR, len(alone)))
-        for (name, i), v in sorted(alone, key=lambda r: r[1].tile):
-            print("  %.4f  (%4d,%4d)  npm %.4f  %s slide %d" % (v.tile, v.tile_x, v.tile_y,
-                                                                 by_slide["npm"][(name, i)].tile, name, i))
+        for label, tile_of in (("", lambda v: v.tile), (" (Splash rendering)", lambda v: v.splash_tile)):
+            own = [(key, v) for key, v in by_slide["quarnel"].items() if tile_of(v) < TILE_FLOOR]
+            alone = [(key, v) for key, v in own
+                     if key in by_slide["npm"] and tile_of(by_slide["npm"][key]) >= TILE_FLOOR]
+            print()
+            print("quarnel slides with a tile under %.2f where npm stays above it%s: %d" % (
+                TILE_FLOOR, label, len(alone)))
+            for (name, i), v in sorted(alone, key=lambda r: tile_of(r[1])):
+                print("  %.4f  (%4d,%4d)  npm %.4f  %s slide %d" % (tile_of(v), v.tile_x, v.tile_y,
+                                                                     tile_of(by_slide["npm"][(name, i)]), name, i))
 
 
 def run_lossless(src, workdir):
@@ -229,16 +233,18 @@ def main():
             line.append("%s %d (%.1fs)" % (tool, size_out, secs))
         if not args.no_fidelity:
             # One office start renders the input and every changed output of this deck.
-            pages = fidelity.render_many(dict(input=src, **resolved), os.path.join(tmp, "png", "%03d" % n), profile)
+            both = fidelity.render_many_with(dict(input=src, **resolved), os.path.join(tmp, "png", "%03d" % n),
+                                             profile, ("cairo", "splash"))
+            pages, splash = both["cairo"], both["splash"]
             if pages["input"]:
                 tiles = []
                 for tool in tools:
                     if tool in resolved:
-                        values = fidelity.deck_fidelity(pages["input"], pages[tool])
+                        values = fidelity.deck_fidelity(pages["input"], pages[tool], splash["input"], splash[tool])
                         if slides_csv:
                             for i, v in enumerate(values, 1):
-                                slides_csv.write("%03d,%s,%d,%s,%.5f,%.5f,%d,%d\n" % (
-                                    n, name, i, tool, v.ssim, v.tile, v.tile_x, v.tile_y))
+                                slides_csv.write("%03d,%s,%d,%s,%.5f,%.5f,%d,%d,%.5f\n" % (
+                                    n, name, i, tool, v.ssim, v.tile, v.tile_x, v.tile_y, v.splash_tile))
                             slides_csv.flush()
                     elif outs[tool][0] is not None or tool == "quarnel":
                         values = [fidelity.UNCHANGED] * len(pages["input"])
@@ -257,7 +263,8 @@ def main():
     if quarnel_args:
         print("quarnel-cli options: %s" % " ".join(quarnel_args))
     header = ("tool", "bytes in", "bytes out", "out/in", "changed", "failed", "median s", "SSIM mean", "SSIM min",
-              "worst tile", "tiles < %.2f" % TILE_FLOOR, "struct regressions")
+              "worst tile", "tiles < %.2f" % TILE_FLOOR, "Splash: worst tile", "tiles < %.2f" % TILE_FLOOR,
+              "struct regressions")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for tool in tools:
@@ -266,12 +273,13 @@ def main():
         mean = "%.4f" % statistics.mean(s["ssim"]) if s["ssim"] else "-"
         low = "%.4f" % min(s["ssim"]) if s["ssim"] else "-"
         issues = ", ".join("%s %d" % (k, v) for k, v in sorted(s["issues"].items()) if v) or "none"
-        tile_values = [v.tile for _, _, v in s["slides"]]
-        worst = "%.4f" % min(tile_values) if tile_values else "-"
-        below = "%d" % sum(t < TILE_FLOOR for t in tile_values) if tile_values else "-"
-        print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s | %s | %s |" % (
+        tiles = []
+        for tile_values in ([v.tile for _, _, v in s["slides"]], [v.splash_tile for _, _, v in s["slides"]]):
+            tiles.append("%.4f" % min(tile_values) if tile_values else "-")
+            tiles.append("%d" % sum(t < TILE_FLOOR for t in tile_values) if tile_values else "-")
+        print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s | %s | %s | %s | %s |" % (
             tool, s["in"], s["out"], ratio, s["changed"], s["failed"], statistics.median(s["secs"]), mean, low,
-            worst, below, issues))
+            *tiles, issues))
     print_worst_slides(stats, tools, args.worst)
     if args.keep:
         print("kept", tmp)
