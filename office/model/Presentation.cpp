@@ -348,6 +348,11 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
         for (const auto& rel : pkg_->RelationshipsOfType(mainPart_, package::reltype::kVbaProject))
             pkg_->RemoveRelationship(mainPart_, rel.id);
     }
+    // A signature vouches for the bytes the signer saw; ours differ (pictures, repack), so a kept
+    // signature would only show as broken. The office application drops it on save as well.
+    for (const auto& rel :
+         pkg_->RelationshipsOfType(package::kPackageRoot, package::reltype::kDigitalSignatureOrigin))
+        pkg_->RemoveRelationship(package::kPackageRoot, rel.id);
     pkg_->SaveAs(fileName, member);
     fullName_ = AbsolutePath(fileName);
     saved_ = true;

@@ -39,6 +39,8 @@ inline constexpr const char* kVmlDrawing =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing";
 inline constexpr const char* kVbaProject =
     "http://schemas.microsoft.com/office/2006/relationships/vbaProject";
+inline constexpr const char* kDigitalSignatureOrigin =
+    "http://schemas.openxmlformats.org/package/2006/relationships/digital-signature/origin";
 } // namespace reltype
 
 namespace contenttype {

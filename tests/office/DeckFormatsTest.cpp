@@ -151,6 +151,42 @@ TEST(DeckFormat, PackagesKeepTheirKindWhateverTheirName) {
     EXPECT_EQ(office::model::PackageExtensionFor("application/vnd.ms-excel"), "");
 }
 
+// A signed deck comes out unsigned: the signature covers bytes the save changes, and a kept one would
+// only show as broken. Everything else of the package stays.
+TEST(DeckFormat, ASavedDeckCarriesNoSignature) {
+    TempDir dir;
+    const std::string plain = MakePackage(dir, "plain.pptx", ct::kPresentationMain, false);
+    {
+        auto pkg = office::package::Package::Open(plain);
+        pkg->AddPart("/_xmlsignatures/origin.sigs",
+                     "application/vnd.openxmlformats-package.digital-signature-origin", {});
+        const std::string signature = R"(<Signature xmlns="http://www.w3.org/2000/09/xmldsig#"/>)";
+        pkg->AddPart("/_xmlsignatures/sig1.xml",
+                     "application/vnd.openxmlformats-package.digital-signature-xmlsignature+xml",
+                     {signature.begin(), signature.end()});
+        pkg->AddRelationship(office::package::kPackageRoot, office::package::reltype::kDigitalSignatureOrigin,
+                             "/_xmlsignatures/origin.sigs");
+        pkg->AddRelationship(
+            "/_xmlsignatures/origin.sigs",
+            "http://schemas.openxmlformats.org/package/2006/relationships/digital-signature/signature",
+            "/_xmlsignatures/sig1.xml");
+        pkg->SaveAs(dir.File("signed.pptx"));
+    }
+    ASSERT_TRUE(office::package::Package::Open(dir.File("signed.pptx"))->HasPart("/_xmlsignatures/sig1.xml"));
+    office::OfficeProvider provider;
+    auto pres = provider.CreatePowerPoint()->Presentations()->Open(dir.File("signed.pptx"), true);
+    pres->SaveAs(dir.File("out.pptx"));
+    auto saved = office::package::Package::Open(dir.File("out.pptx"));
+    EXPECT_TRUE(saved
+                    ->RelationshipsOfType(office::package::kPackageRoot,
+                                          office::package::reltype::kDigitalSignatureOrigin)
+                    .empty());
+    EXPECT_FALSE(saved->HasPart("/_xmlsignatures/origin.sigs"));
+    EXPECT_FALSE(saved->HasPart("/_xmlsignatures/sig1.xml"));
+    EXPECT_EQ(saved->MainPartName(), "/ppt/presentation.xml");
+    EXPECT_TRUE(saved->HasPart("/ppt/slides/slide1.xml"));
+}
+
 TEST(DeckFormat, FilesThatCannotOpenSayWhyInJapanese) {
     TempDir dir;
     WriteBytes(dir.File("locked.ppt"), BinaryDeckBytes(true));
