@@ -44,6 +44,23 @@ void AddObjectShowing(const automation::SlidePtr& slide, TempDir& dir, const std
     ctx->MarkModified();
 }
 
+void SaveOneBlankSlide(automation::IApplication& app, const std::string& path) {
+    auto pres = app.Presentations()->Add(true);
+    pres->Slides()->Add(1, automation::ppLayoutBlank);
+    pres->SaveAs(path);
+    pres->Close();
+}
+
+// A new deck with one blank slide, on which a test puts an object to convert.
+class ConvertedObject : public ::testing::Test {
+protected:
+    TempDir dir;
+    office::OfficeProvider provider;
+    automation::ApplicationPtr app = provider.CreatePowerPoint();
+    automation::PresentationPtr pres = app->Presentations()->Add(true);
+    automation::SlidePtr slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
+};
+
 office::imaging::Raster Red(int size) {
     office::imaging::Raster red;
     red.width = size;
@@ -128,9 +145,7 @@ TEST(OfficeObjects, DamagedSlideIsReportedUnderTheMemberThatReadIt) {
     TempDir dir;
     office::OfficeProvider provider;
     auto app = provider.CreatePowerPoint();
-    auto pres = app->Presentations()->Add(true);
-    pres->Slides()->Add(1, automation::ppLayoutBlank);
-    pres->SaveAs(dir.File("good.pptx"));
+    SaveOneBlankSlide(*app, dir.File("good.pptx"));
     auto pkg = office::package::Package::Open(dir.File("good.pptx"));
     std::string text = "<p:sld><p:cSld><p:spTree>";
     pkg->SetPartBytes("/ppt/slides/slide1.xml", {text.begin(), text.end()});
@@ -149,12 +164,7 @@ TEST(OfficeObjects, DamagedSlideIsReportedUnderTheMemberThatReadIt) {
 // An object's preview is a metafile whose frame can be larger than its drawing (an icon with room
 // for a label, a margin on the left). The object's picture must show the drawing where the object
 // showed it: in the frame, at the frame's scale, not stretched over it or moved by its margin.
-TEST(OfficeObjects, AConvertedObjectShowsItsPreviewWhereTheObjectDid) {
-    TempDir dir;
-    office::OfficeProvider provider;
-    auto app = provider.CreatePowerPoint();
-    auto pres = app->Presentations()->Add(true);
-    auto slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
+TEST_F(ConvertedObject, ShowsItsPreviewWhereTheObjectDid) {
     auto emf = office::imaging::WrapInEmf(Red(40));
     // The frame (0.01 mm at 96 dpi) reaches 20 pixels left of the drawing and 40 below it.
     auto put = [&](std::size_t at, std::int32_t v) {
@@ -202,12 +212,7 @@ TEST(OfficeObjects, ADeletedObjectTakesItsVmlFormWithIt) {
     TempDir dir;
     office::OfficeProvider provider;
     auto app = provider.CreatePowerPoint();
-    {
-        auto pres = app->Presentations()->Add(true);
-        pres->Slides()->Add(1, automation::ppLayoutBlank);
-        pres->SaveAs(dir.File("blank.pptx"));
-        pres->Close();
-    }
+    SaveOneBlankSlide(*app, dir.File("blank.pptx"));
     const std::string slidePart = "/ppt/slides/slide1.xml";
     {
         auto pkg = Package::Open(dir.File("blank.pptx"));
@@ -278,12 +283,7 @@ TEST(OfficeObjects, ADeletedObjectTakesItsVmlFormWithIt) {
 
 // The object's picture carries how the object is drawn: an outline given to the object must be on the
 // picture that replaces it.
-TEST(OfficeObjects, AConvertedObjectKeepsItsOutline) {
-    TempDir dir;
-    office::OfficeProvider provider;
-    auto app = provider.CreatePowerPoint();
-    auto pres = app->Presentations()->Add(true);
-    auto slide = pres->Slides()->Add(1, automation::ppLayoutBlank);
+TEST_F(ConvertedObject, KeepsItsOutline) {
     AddObjectShowing(slide, dir, office::imaging::WrapInEmf(Red(40)),
                      R"(<a:ln w="19050"><a:solidFill><a:schemeClr val="accent1"/></a:solidFill></a:ln>)");
     auto ctx = std::dynamic_pointer_cast<office::SlideContext>(slide);
