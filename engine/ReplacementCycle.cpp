@@ -77,6 +77,7 @@ private:
         }
 
         sizeAfter_ = Measure(state_.ProbePathAfter, false);
+        KeepSmallerConversion();
         if (!AcceptReplacement(SettingNumber(settings_.ExpectRate), sizeBefore_, sizeAfter_)) {
             Need(newShape_, "Paste")->Delete();
             newShape_.reset();
@@ -186,7 +187,11 @@ private:
             }
             if (settings_.Twice == 1 && settings_.Format == 0 && !treatAsPicture_) {
                 // The clipboard holds the converted picture; paste it again by the picture rules.
-                DeleteReplacement();
+                // The first conversion is measured and kept aside: a metafile of text and lines is
+                // often far smaller than its JPEG, and then it stands instead (KeepSmallerConversion).
+                firstConversionSize_ = Measure(state_.ProbePathAfter, false);
+                firstConversion_ = std::move(newShape_);
+                firstFormatName_ = formatName_;
                 treatAsPicture_ = true;
                 continue;
             }
@@ -212,6 +217,23 @@ private:
         Need(state_.ExcelWorkbook, "ExcelWorkbook")->SetSaved(true);
         scope_.slide->Select();
         return Need(Need(shapes->Paste(), "Paste")->Item(1), "Item");
+    }
+
+    // The second conversion stands only when it is smaller than the first: a "recompression" that
+    // grows the picture would also trade the first one's vectors for pixels.
+    void KeepSmallerConversion() {
+        if (!firstConversion_)
+            return;
+        auto first = std::move(firstConversion_);
+        firstConversion_.reset();
+        if (sizeAfter_ < firstConversionSize_) {
+            first->Delete();
+            return;
+        }
+        DeleteReplacement();
+        newShape_ = std::move(first);
+        formatName_ = firstFormatName_;
+        sizeAfter_ = firstConversionSize_;
     }
 
     void DeleteReplacement() {
@@ -272,6 +294,8 @@ private:
     }
 
     void LeaveUnchanged() {
+        if (auto first = std::move(firstConversion_))
+            Attempt([&] { first->Delete(); });
         RestoreRotation();
         scope_.doneShapes.push_back(shp_);
     }
@@ -299,6 +323,10 @@ private:
     double sizeAfter_ = 0;
     std::string formatName_;
     automation::ShapePtr newShape_;
+    // The first of an object's two conversions, while the second is made and measured.
+    automation::ShapePtr firstConversion_;
+    double firstConversionSize_ = 0;
+    std::string firstFormatName_;
     ReferenceImage reference_;
 };
 

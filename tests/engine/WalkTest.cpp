@@ -367,7 +367,29 @@ TEST_F(WalkFixture, SecondConversionPastesThePictureAgainAsJpeg) {
     EXPECT_THAT(w.pasteTypes, ElementsAre(automation::ppPastePNG, automation::ppPasteJPG));
     ASSERT_EQ(host.log.size(), 1u);
     EXPECT_NE(host.log[0].find("EquationｵﾌﾞｼﾞｪｸﾄをJPEGに変換して圧縮"), std::string::npos);
-    EXPECT_EQ(scratch->saves, 2) << "the first conversion is not measured";
+    EXPECT_EQ(scratch->saves, 3) << "the object, the first conversion and the second";
+    ASSERT_EQ(slide->shapes.size(), 1u);
+    EXPECT_EQ(slide->shapes[0]->format, automation::ppPasteJPG);
+}
+
+// A metafile of text and lines can be far smaller than its JPEG: the second conversion then does not
+// stand, and the first one replaces the object.
+TEST_F(WalkFixture, SecondConversionThatComesOutLargerLeavesTheFirst) {
+    settings.OLE = 1;
+    settings.Twice = 1;
+    auto obj = slide->Add("Object 1", automation::msoEmbeddedOLEObject, 0, 0, 120, 60, 200 * KB);
+    obj->progId = "Equation.3";
+    exceptions.AddToExceptionList("equation", settings::kConvert);
+    w.encode = [](int type, const fake::Clip& c) {
+        return type == automation::ppPasteJPG ? c.weight * 1.5 : c.weight / 10;
+    };
+    Walk();
+    EXPECT_THAT(w.pasteTypes, ElementsAre(automation::ppPasteMetafilePicture, automation::ppPasteJPG));
+    EXPECT_TRUE(obj->deleted);
+    ASSERT_EQ(slide->shapes.size(), 1u) << "the larger JPEG is gone";
+    EXPECT_EQ(slide->shapes[0]->format, automation::ppPasteMetafilePicture);
+    EXPECT_THAT(host.log,
+                ElementsAre("\t120x60 ﾋﾟｸｾﾙのEquationｵﾌﾞｼﾞｪｸﾄをﾒﾀﾋﾟｸﾁｬに変換して圧縮 (200KB→20KB)  "));
 }
 
 TEST_F(WalkFixture, NoSecondConversionUnderAFixedFormat) {
