@@ -224,14 +224,16 @@ private:
     void KeepSmallerConversion() {
         if (!firstConversion_)
             return;
-        auto first = std::move(firstConversion_);
-        firstConversion_.reset();
+        // Each shape is let go only once its deletion went through, so that a failure leaves
+        // nothing of the cycle on the slide (Abandon, LeaveUnchanged).
         if (sizeAfter_ < firstConversionSize_) {
-            first->Delete();
+            firstConversion_->Delete();
+            firstConversion_.reset();
             return;
         }
         DeleteReplacement();
-        newShape_ = std::move(first);
+        newShape_ = std::move(firstConversion_);
+        firstConversion_.reset();
         formatName_ = firstFormatName_;
         sizeAfter_ = firstConversionSize_;
     }
