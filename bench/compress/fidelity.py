@@ -131,12 +131,12 @@ class SlideFidelity:
     """One slide against its input: page SSIM, the worst 32 x 32 tile with its top-left pixel, and
     the worst tile of the Splash rendering when it was made."""
 
-    def __init__(self, ssim_value, tile, tile_x, tile_y, splash_tile=None):
+    def __init__(self, ssim_value, tile, tile_x, tile_y, splash=None):
         self.ssim = ssim_value
         self.tile = tile
         self.tile_x = tile_x
         self.tile_y = tile_y
-        self.splash_tile = tile if splash_tile is None else splash_tile
+        self.splash_tile, self.splash_x, self.splash_y = splash if splash else (tile, tile_x, tile_y)
 
 
 MISSING = SlideFidelity(0.0, 0.0, 0, 0)
@@ -146,7 +146,7 @@ UNCHANGED = SlideFidelity(1.0, 1.0, 0, 0)
 def compare(path_a, path_b, splash_a=None, splash_b=None):
     x, y = _grey_pair(path_a, path_b)
     tile, tx, ty = worst_tile(x, y)
-    splash = worst_tile(*_grey_pair(splash_a, splash_b))[0] if splash_a and splash_b else None
+    splash = worst_tile(*_grey_pair(splash_a, splash_b)) if splash_a and splash_b else None
     return SlideFidelity(_ssim_of(x, y, 8), tile, tx, ty, splash)
 
 

@@ -111,7 +111,9 @@ def print_worst_slides(stats, tools, count):
         for name, i, v in ranked:
             print("  %.4f  (%4d,%4d)  SSIM %.4f  %s slide %d" % (v.tile, v.tile_x, v.tile_y, v.ssim, name, i))
     if "quarnel" in tools and "npm" in tools:
-        for label, tile_of in (("", lambda v: v.tile), (" (Splash rendering)", lambda v: v.splash_tile)):
+        for label, tile_of, where in (("", lambda v: v.tile, lambda v: (v.tile_x, v.tile_y)),
+                                      (" (Splash rendering)", lambda v: v.splash_tile,
+                                       lambda v: (v.splash_x, v.splash_y))):
             own = [(key, v) for key, v in by_slide["quarnel"].items() if tile_of(v) < TILE_FLOOR]
             alone = [(key, v) for key, v in own
                      if key in by_slide["npm"] and tile_of(by_slide["npm"][key]) >= TILE_FLOOR]
@@ -119,7 +121,7 @@ def print_worst_slides(stats, tools, count):
             print("quarnel slides with a tile under %.2f where npm stays above it%s: %d" % (
                 TILE_FLOOR, label, len(alone)))
             for (name, i), v in sorted(alone, key=lambda r: tile_of(r[1])):
-                print("  %.4f  (%4d,%4d)  npm %.4f  %s slide %d" % (tile_of(v), v.tile_x, v.tile_y,
+                print("  %.4f  (%4d,%4d)  npm %.4f  %s slide %d" % (tile_of(v), *where(v),
                                                                      tile_of(by_slide["npm"][(name, i)]), name, i))
 
 
