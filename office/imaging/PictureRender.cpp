@@ -162,6 +162,18 @@ VImage WithColourChange(VImage image, const ColourChange& change) {
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
+// The decoded picture in the colours its rendering works in: the colour change applied (sRGB with
+// alpha), else CMYK kept when asked for, else sRGB.
+VImage InWorkingColours(VImage image, bool keepCmyk, const std::optional<ColourChange>& change) {
+    if (change) {
+        return WithColourChange(image, *change);
+    }
+    if (keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK) {
+        return image;
+    }
+    return detail::ToSrgb(image);
+}
+
 // Snaps an edge that lies within rounding noise of a whole pixel onto it.
 double Snapped(double v) {
     const double r = std::round(v);
@@ -274,11 +286,7 @@ VImage DisplayedPicture(std::span<const std::uint8_t> bytes, const CropRect& cro
         VImage image = change ? Decode(bytes, kind, natural, natural.width, natural.height)
                               : Decode(bytes, kind, natural, pixelWidth / visibleW, pixelHeight / visibleH);
         CheckDimensions(image.width(), image.height());
-        if (change) {
-            image = WithColourChange(image, *change);
-        } else if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
-            image = ToSrgb(image);
-        }
+        image = InWorkingColours(image, keepCmyk, change);
         SourceWindow window = WindowOf(image, crop);
         if (!(window.x1 - window.x0 >= 1e-9 && window.y1 - window.y0 >= 1e-9)) {
             throw ImagingError("the crop leaves nothing visible");
@@ -317,11 +325,7 @@ VImage ShownPixelsInPlace(std::span<const std::uint8_t> bytes, const CropRect& c
     EnsureVips();
     try {
         VImage image = Decode(bytes, kind, natural, natural.width, natural.height);
-        if (change) {
-            image = WithColourChange(image, *change);
-        } else if (!(keepCmyk && image.interpretation() == VIPS_INTERPRETATION_CMYK)) {
-            image = ToSrgb(image);
-        }
+        image = InWorkingColours(image, keepCmyk, change);
         const double w = image.width(), h = image.height();
         // Whole pixels: a pixel the crop cuts through is shown in part, so it is kept.
         constexpr double slack = 0.01;

@@ -26,7 +26,8 @@ std::optional<imaging::ColourChange> ColourKeyOf(pugi::xml_node blip);
 PictureLook LookOfPicture(pugi::xml_node pic, pugi::xml_node slideRoot, const Frame& onSlide,
                           bool keyDrawn = false);
 
-// The look of a shape that is not a picture (an object's preview): only its flips.
+// The look of a shape with no picture of its own to take it from (an object whose preview lives in
+// the VML drawing): only its flips.
 PictureLook LookOfFrame(const Frame& onSlide);
 
 // Gives a bare p:pic (one blip, a stretch fill and a rectangle) the look, and the crop its new
