@@ -203,7 +203,7 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             // replacements count only in a deck that was kept.
             const auto mediaReplaced = std::count_if(report.media.begin(), report.media.end(),
                                                      [](const auto& m) { return m.result == "compressed"; });
-            report.shapesReplaced = report.output.empty()
+            report.shapesReplaced = report.output.empty() || report.changesDiscarded
                                         ? 0
                                         : host.replacedLines() - static_cast<int>(mediaReplaced) -
                                               static_cast<int>(report.deckPictures.size());
@@ -270,6 +270,11 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
         report.media = state.Media->reports;
         state.Media.reset();
     }
+    report.changesDiscarded = outcome.changesDiscarded;
+    if (outcome.changesDiscarded)
+        for (auto& media : report.media)
+            if (media.result == "compressed")
+                media.result = "discarded";
 
     report.bytesBefore = outcome.inputSize != 0 ? outcome.inputSize : SizeOrZero(entry);
     report.bytesAfter = outcome.outputSize;

@@ -46,6 +46,8 @@ struct EntryReport {
     double bytesBefore = 0;
     double bytesAfter = 0;
     int shapesReplaced = 0; // the replaced-shape lines the walk logged; 0 when the deck was not kept
+    // The replacements did not pay off and the output is the input saved as it was (losslessly).
+    bool changesDiscarded = false;
     // Picture parts the deck-wide pass recompressed (logged whether or not the output was kept).
     std::vector<automation::DeckPictureResult> deckPictures;
     double seconds = 0;

@@ -97,6 +97,7 @@ batch::EntryReport ReadWorkerReport(const std::string& path, const std::string& 
     report.bytesBefore = o.value("bytes_before").toDouble();
     report.bytesAfter = o.value("bytes_after").toDouble();
     report.shapesReplaced = o.value("shapes_replaced").toInt();
+    report.changesDiscarded = o.value("changes_discarded").toBool();
     report.seconds = o.value("seconds").toDouble();
     report.result = o.value("result").toString().toStdString();
     report.failed = Failed(report.result);

@@ -61,6 +61,8 @@ std::string ReportJson(const std::vector<batch::EntryReport>& entries) {
         o.insert("bytes_before", static_cast<qint64>(e.bytesBefore));
         o.insert("bytes_after", static_cast<qint64>(e.bytesAfter));
         o.insert("shapes_replaced", e.shapesReplaced);
+        // The output is the input saved as it was: the replacements together did not make it smaller.
+        o.insert("changes_discarded", e.changesDiscarded);
         o.insert("deck_pictures", DeckPicturesJson(e));
         o.insert("seconds", std::round(e.seconds * 1000.0) / 1000.0);
         o.insert("result", QString::fromStdString(e.result));

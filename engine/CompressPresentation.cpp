@@ -30,6 +30,8 @@ constexpr const char* kNotSmallerOutput = "圧縮後のファイル (";
 constexpr const char* kNotSmallerInput = ") が元のファイル (";
 constexpr const char* kNotSmallerEnd =
     ") より小さくならないため保存しませんでした。上記の画像の置き換えは破棄しました。";
+constexpr const char* kDiscardedEnd =
+    ") より小さくならないため、画像の置き換えを破棄して元の内容のまま保存し直します。";
 constexpr const char* kCannotOpen = "ファイルを開けませんでした。";
 constexpr const char* kCannotSave = "ファイルを保存できませんでした。";
 constexpr const char* kSameAsInput = "入力ファイルには上書きできません。";
@@ -79,12 +81,55 @@ std::string DeckPictureCount(std::size_t count) {
     return count == 0 ? std::string() : " (その他の画像 " + std::to_string(count) + " 個)";
 }
 
+// Saves the deck beside the output under a hidden name and gives it the output's name only when it
+// came out smaller than the input: shapes are measured one by one, so their sum can still miss (a
+// picture shared with another shape stays in the deck), and a larger "compressed" file would be a
+// wrong result. An existing file at outputPath survives a failed or refused save. Returns the size
+// written, 0 when it was not kept; throws when the save failed (the staging file is gone then too).
+double SaveWhenSmaller(automation::IPresentation& deck, const std::string& outputPath, double inputSize,
+                       double& refusedSize) {
+    const std::string staging = StagingPathFor(outputPath);
+    try {
+        deck.SaveAs(staging);
+        const double size = FileSizeOrZero(staging);
+        if (size >= inputSize) {
+            std::filesystem::remove(staging);
+            refusedSize = size;
+            return 0;
+        }
+        std::filesystem::rename(staging, outputPath);
+        return size;
+    } catch (const std::exception&) {
+        std::error_code ignored;
+        std::filesystem::remove(staging, ignored);
+        throw;
+    }
+}
+
 // Runs one automation step whose failure the pass ignores.
 template <typename Step> void Ignoring(Step&& step) {
     try {
         step();
     } catch (const std::exception&) {
     }
+}
+
+// Closes the walked deck and opens the input again as it was; false when it does not open (the
+// pass then ends as it would have without this second chance).
+bool ReopenUnchanged(EngineContext& ctx, const std::string& inputPath, PassOutcome& outcome) {
+    EngineState& state = ctx.state;
+    Ignoring([&] { state.SourcePresentation->SetSaved(true); });
+    Ignoring([&] { state.SourcePresentation->Close(); });
+    state.SourcePresentation.reset();
+    try {
+        state.SourcePresentation = state.appPPT->Presentations()->Open(inputPath, true);
+    } catch (const std::exception&) {
+        state.SourcePresentation.reset();
+        return false;
+    }
+    outcome.deckPictures.clear();
+    outcome.savings = {};
+    return static_cast<bool>(state.SourcePresentation);
 }
 
 } // namespace
@@ -195,27 +240,27 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     double newSize = 0;
     double discardedSize = 0; // a deck with replaced pictures that came out no smaller than the input
     if (state.PresentationChanged || formatChanged || saveAlone) {
-        // The deck is saved beside the output first and only takes the output's name when it came out
-        // smaller than the input: shapes are measured one by one, so their sum can still miss (a
-        // picture shared with another shape stays in the deck), and a larger "compressed" file would
-        // be a wrong result. An existing file at outputPath survives a failed or refused save.
-        const std::string staging = StagingPathFor(outputPath);
         try {
-            source->SaveAs(staging);
-            newSize = FileSizeOrZero(staging);
-            if (newSize >= outcome.inputSize) {
-                std::filesystem::remove(staging);
-                // Only a format change that did not pay off is plain "too little effect".
-                if (state.PresentationChanged)
-                    discardedSize = newSize;
-                newSize = 0;
-            } else {
-                std::filesystem::rename(staging, outputPath);
+            double refusedSize = 0;
+            newSize = SaveWhenSmaller(*source, outputPath, outcome.inputSize, refusedSize);
+            // Only a format change that did not pay off is plain "too little effect".
+            if (newSize == 0 && state.PresentationChanged)
+                discardedSize = refusedSize;
+            // The replacements together did not pay off, but the deck as it was, every part in its
+            // smallest lossless form, may still be smaller: that result is not thrown away.
+            if (discardedSize != 0 && !state.StopRequested && ReopenUnchanged(ctx, inputPath, outcome)) {
+                ctx.host.AppendLog("   " + std::string(kNotSmallerOutput) + SizeTextKB(discardedSize) +
+                                   kNotSmallerInput + SizeTextKB(outcome.inputSize) + kDiscardedEnd);
+                outcome.changesDiscarded = true;
+                if (ApplyDeckSavings(ctx, *state.SourcePresentation, outcome.savings))
+                    state.PresentationChanged = true;
+                newSize =
+                    SaveWhenSmaller(*state.SourcePresentation, outputPath, outcome.inputSize, refusedSize);
+                if (newSize != 0)
+                    discardedSize = 0;
             }
         } catch (const std::exception& error) {
-            std::error_code ignored;
-            std::filesystem::remove(staging, ignored);
-            Ignoring([&] { source->SetSaved(true); });
+            Ignoring([&] { state.SourcePresentation->SetSaved(true); });
             ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureDetail(error) + kCRLF);
             outcome.result = PassResult::SaveFailed;
             continueBatch = !state.StopRequested;

@@ -32,6 +32,9 @@ struct PassOutcome {
     // Picture parts the deck-wide pass recompressed (they count only when the output was written).
     std::vector<automation::DeckPictureResult> deckPictures;
     DeckSavings savings; // the opt-in savings applied before the save
+    // The replacements (walk, deck-wide pass, media) made the deck no smaller, so the output, if any,
+    // is the input saved as it was: none of them is in it.
+    bool changesDiscarded = false;
 };
 
 // Chooses the output path for an input of the given size, written with the given extension (the

@@ -1,6 +1,7 @@
 #include "engine/CompressShapes.h"
 
 #include "automation/Constants.h"
+#include "automation/PictureSharing.h"
 #include "engine/Attempt.h"
 #include "engine/DefaultPictureNames.h"
 #include "engine/ObjectConversion.h"
@@ -140,6 +141,17 @@ std::optional<ShapeFacts> ReadFacts(EngineContext& ctx, automation::IShape& shap
     return facts;
 }
 
+constexpr const char* kKeptElsewhere = " ﾋﾟｸｾﾙの画像は他の場所でも使われているため、ここでは置き換えません";
+
+// A picture whose stored part another place keeps would only gain a second part by a replacement; the
+// deck-wide pass recompresses such a part in place for all its places where it may.
+bool PictureKeptElsewhere(EngineContext& ctx, automation::IShape& shape) {
+    auto* sharing = dynamic_cast<automation::IPictureSharing*>(ctx.state.SourcePresentation.get());
+    return sharing && AttemptValue([&] {
+                          return sharing->PictureKeptElsewhere(shape, IsUnprotectedPictureName);
+                      }).value_or(false);
+}
+
 void WalkShape(WalkScope& scope, const ShapePtr& shape) {
     EngineContext& ctx = scope.ctx;
     Attempt([&] { ctx.host.DoEvents(); });
@@ -166,6 +178,13 @@ void WalkShape(WalkScope& scope, const ShapePtr& shape) {
         (facts->treatAsPicture ||
          (isObject && ObjectQualifies(facts->type, facts->kind, ctx.settings, ctx.exceptions)));
     if (!candidate) {
+        scope.doneShapes.push_back(shape);
+        return;
+    }
+    if (facts->treatAsPicture && PictureKeptElsewhere(ctx, *shape)) {
+        // Indented by blanks, not a TAB: the log's TAB lines are the replacements.
+        ctx.host.AppendLog("   " + std::to_string(WholeNumber(facts->width)) + "x" +
+                           std::to_string(WholeNumber(facts->height)) + kKeptElsewhere);
         scope.doneShapes.push_back(shape);
         return;
     }

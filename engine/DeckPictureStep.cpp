@@ -1,7 +1,6 @@
 #include "engine/DeckPictureStep.h"
 
 #include "engine/DefaultPictureNames.h"
-#include "engine/ObjectConversion.h"
 #include "engine/ReplacementRules.h"
 #include "engine/SizeText.h"
 #include "settings/Settings.h"
@@ -25,13 +24,6 @@ const char* PlaceWord(automation::DeckPicturePlace place) {
     default:
         return "塗りつぶし";
     }
-}
-
-// The walk's own name rules: the names it replaces are the names this pass does not protect.
-bool IsUnprotectedPictureName(const std::string& name, bool placeholder) {
-    if (placeholder)
-        return IsDefaultPlaceholderName(name) || IsDefaultPictureName(name) || IsPictureName(name);
-    return IsDefaultPictureName(name) || IsPictureName(name);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "engine/DefaultPictureNames.h"
 
+#include "engine/ObjectConversion.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -69,6 +71,12 @@ bool IsDefaultPictureName(const std::string& name) {
 
 bool IsDefaultPlaceholderName(const std::string& name) {
     return MatchesTable(name, kPlaceholderNames);
+}
+
+bool IsUnprotectedPictureName(const std::string& name, bool placeholder) {
+    if (placeholder)
+        return IsDefaultPlaceholderName(name) || IsDefaultPictureName(name) || IsPictureName(name);
+    return IsDefaultPictureName(name) || IsPictureName(name);
 }
 
 } // namespace engine

@@ -25,5 +25,8 @@ const std::vector<DefaultPictureName>& DefaultPlaceholderNames();
 bool IsDefaultPictureName(const std::string& name);
 // The same over the placeholder table ("Content Placeholder 2").
 bool IsDefaultPlaceholderName(const std::string& name);
+// The walk's own name rules over a picture shape (placeholder: a placeholder holding the picture):
+// the names it replaces, which the deck-wide pass and the sharing test do not protect either.
+bool IsUnprotectedPictureName(const std::string& name, bool placeholder);
 
 } // namespace engine

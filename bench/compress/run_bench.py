@@ -125,6 +125,36 @@ def print_worst_slides(stats, tools, count):
                                                                      tile_of(by_slide["npm"][(name, i)]), name, i))
 
 
+def intact(s, fidelity_measured):
+    """Whether a tool's run left every deck whole: none failed, no structural regression and, when the
+    pages were compared, no slide with a tile under the floor. Only such a run sets a ratio to beat."""
+    if s["failed"] or any(s["issues"].values()):
+        return False
+    return not fidelity_measured or all(v.tile >= TILE_FLOOR for _, _, v in s["slides"])
+
+
+def print_bar(stats, tools, fidelity_measured):
+    """The bar Quarnel is held to: the smallest total out/in of a peer whose run is intact. A peer that
+    blackens a slide or fails on a deck reaches its ratio by losing what the user made, so it sets none."""
+    ratio = {t: stats[t]["out"] / stats[t]["in"] for t in tools if stats[t]["in"]}
+    peers = [t for t in tools if t != "quarnel" and t in ratio]
+    if not peers:
+        return
+    print()
+    whole = [t for t in peers if intact(stats[t], fidelity_measured)]
+    for t in peers:
+        print("peer %-12s out/in %.3f  %s" % (t, ratio[t], "intact" if t in whole else "not intact: sets no bar"))
+    if not whole:
+        print("the bar: none (no peer left every deck intact)")
+        return
+    best = min(whole, key=lambda t: ratio[t])
+    line = "the bar: %s at %.3f" % (best, ratio[best])
+    if "quarnel" in ratio:
+        line += "; quarnel %.3f (%s)" % (ratio["quarnel"], "below the bar" if ratio["quarnel"] < ratio[best]
+                                         else "NOT below the bar")
+    print(line)
+
+
 def run_lossless(src, workdir):
     """The lossless peer: every JPEG and PNG optimised in place by the standard tools, then the package
     zipped again at the strongest zlib level in its original entry order."""
@@ -282,6 +312,7 @@ def main():
         print("| %s | %d | %d | %.3f | %d | %d | %.2f | %s | %s | %s | %s | %s | %s | %s |" % (
             tool, s["in"], s["out"], ratio, s["changed"], s["failed"], statistics.median(s["secs"]), mean, low,
             *tiles, issues))
+    print_bar(stats, tools, fidelity_measured=not args.no_fidelity)
     print_worst_slides(stats, tools, args.worst)
     if args.keep:
         print("kept", tmp)

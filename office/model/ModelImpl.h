@@ -8,15 +8,19 @@
 #include "automation/Constants.h"
 #include "automation/DeckPictures.h"
 #include "automation/EmbeddedMedia.h"
+#include "automation/PictureSharing.h"
 #include "automation/PowerPoint.h"
 #include "office/binary/LibreOfficeConverter.h"
+#include "office/deckpictures/PictureUses.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
 #include "office/model/SlideFeatures.h"
 #include "office/package/Package.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +60,7 @@ struct AppCore {
 class PresentationImpl : public automation::IPresentation,
                          public automation::IEmbeddedMedia,
                          public automation::IDeckPictures,
+                         public automation::IPictureSharing,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -76,6 +81,11 @@ public:
 
     std::vector<automation::DeckPictureResult>
     CompressDeckPictures(const automation::DeckPictureRequest& request) override;
+
+    // IPictureSharing (PictureSharing.cpp)
+    bool
+    PictureKeptElsewhere(automation::IShape& shape,
+                         const std::function<bool(const std::string&, bool)>& isDefaultPictureName) override;
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
@@ -122,6 +132,8 @@ private:
     std::string mainPart_;
     std::uint64_t serial_ = 0;
     std::vector<std::shared_ptr<SlideImpl>> slides_;
+    // The stored pictures' places as the walk found them; see PictureSharing.cpp for why it holds.
+    std::optional<std::map<std::string, std::vector<deckpictures::PictureUse>>> pictureUses_;
 };
 
 class SlideImpl : public automation::ISlide,

@@ -360,6 +360,7 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
 
 std::vector<automation::DeckPictureResult>
 PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& request) {
+    pictureUses_.reset();
     auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request);
     if (!results.empty())
         MarkModified();
@@ -376,6 +377,7 @@ void PresentationImpl::Close() {
     auto& list = app_->presentations;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& p) { return p.get() == this; }),
                list.end());
+    pictureUses_.reset();
     pkg_.reset();
 }
 
