@@ -146,21 +146,25 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
     const auto plan = PlanPicture(natural, uses, request.scaleFactor);
     if (!plan)
         return std::nullopt;
-    const imaging::Raster raster =
-        imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
     const bool colourKey =
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
     const bool ownGrid =
         plan->cut.IsEmpty() && plan->width == natural.width && plan->height == natural.height;
-    auto encoded =
-        Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid, imaging::RgbProfileOf(bytes));
-    if (!encoded)
-        return std::nullopt;
-    if (encoded->kind == PictureKind::Jpeg) {
+    std::optional<Encoded> encoded;
+    // A CMYK JPEG that would become a JPEG is copied in CMYK straight away, without an RGB rendering.
+    if ((request.format == kRecommended || request.format == kJpeg) && !colourKey && !pixelSized) {
         if (auto cmyk = imaging::CmykJpegCopy(bytes, plan->cut, false, false, plan->width, plan->height,
                                               ownGrid && kind == PictureKind::Jpeg))
-            encoded->bytes = std::move(*cmyk);
+            encoded = Encoded{PictureKind::Jpeg, std::move(*cmyk)};
     }
+    if (!encoded) {
+        const imaging::Raster raster =
+            imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
+        encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid,
+                         imaging::RgbProfileOf(bytes));
+    }
+    if (!encoded)
+        return std::nullopt;
     if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
         return std::nullopt;
     const double after = static_cast<double>(encoded->bytes.size());

@@ -94,8 +94,11 @@ Raster CornerOf(const Raster& raster, int width, int height);
 // differ widely. Its copy therefore stays CMYK, so that every renderer shows it as it shows the
 // source. The profile is not carried: a print profile runs to half a megabyte, often more than the
 // picture, and the viewers that would read it assume a standard press profile in its place.
-// The quality is chosen as for EncodeJpeg, on an sRGB rendition. Nothing when the picture is no CMYK
-// JPEG, or when the crop reaches past its edge (that margin needs alpha).
+// The copy is YCCK, its colour planes subsampled where an RGB photo's would be, at the lowest quality
+// (searched from the RGB photo's setting) whose drawing by the plain formula, as LibreOffice draws
+// CMYK, reaches the JPEG targets against the source's.
+// Nothing when the picture is no CMYK JPEG, or when the crop reaches past its edge (that margin
+// needs alpha).
 std::optional<std::vector<std::uint8_t>> CmykJpegCopy(std::span<const std::uint8_t> bytes,
                                                       const CropRect& crop, bool flipH, bool flipV,
                                                       int pixelWidth, int pixelHeight, bool again = false);

@@ -316,3 +316,57 @@ TEST(ColourProfile, ACmykJpegIsCopiedInCmykWithItsInksAndWithoutItsProfile) {
     EXPECT_EQ(Decoded(pasted(120, 90, false, {-0.1, 0, 0, 0})).interpretation(), VIPS_INTERPRETATION_CMYK);
     EXPECT_FALSE(office::imaging::CmykJpegCopy(source, {-0.1, 0, 0, 0}, false, false, 120, 90));
 }
+
+namespace {
+
+// RGB as LibreOffice draws decoded (upright) inks: white less each ink and black, clipped.
+std::vector<std::uint8_t> DrawnInks(const vips::VImage& inks) {
+    const vips::VImage k = inks.extract_band(3);
+    const vips::VImage cmy = inks.extract_band(0, vips::VImage::option()->set("n", 3));
+    const vips::VImage drawn = 255 - (cmy + k);
+    const vips::VImage clipped = (drawn < 0).ifthenelse(0, drawn).cast(VIPS_FORMAT_UCHAR).copy_memory();
+    const auto* data = static_cast<const std::uint8_t*>(clipped.data());
+    return {data, data + static_cast<std::size_t>(clipped.width()) * clipped.height() * 3};
+}
+
+} // namespace
+
+// Print material as pasted into decks: a CMYK photo with black in its shadows. The copy stays CMYK
+// (YCCK, its colour planes subsampled like an RGB photo's) and costs well below the same inks written
+// as four full planes, within twice an RGB JPEG of the same drawing (the black plane is the
+// difference), while the drawing keeps the photo targets.
+TEST(ColourProfile, ACmykPhotoCopyIsYcckAtThePhotoTargets) {
+    StartVips();
+    const vips::VImage rgb =
+        (ToVips(PhotoLike(754, 380)).extract_band(0, vips::VImage::option()->set("n", 3)) * 0.7)
+            .cast(VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    const auto source =
+        SaveWithVips(rgb.icc_export(vips::VImage::option()->set("output_profile", "cmyk")), ".jpg[Q=98]");
+    const vips::VImage inks = Decoded(source);
+    // Black is laid under the colour inks, so the plain formulas differ there: the test means it.
+    ASSERT_GT(inks.extract_band(3).avg(), 20.0);
+
+    const std::vector<std::uint8_t> drawn = DrawnInks(inks);
+    const Raster drawnRaster = LoadWithVips(
+        SaveWithVips(vips::VImage::new_from_memory(const_cast<std::uint8_t*>(drawn.data()), drawn.size(),
+                                                   inks.width(), inks.height(), 3, VIPS_FORMAT_UCHAR)
+                         .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
+                     ".png"));
+    const std::size_t rgbBytes = office::imaging::EncodeJpeg(drawnRaster).size();
+    const JpegSettings chosen =
+        ChooseAndEncodeJpeg(
+            FromRaster(drawnRaster).extract_band(0, vips::VImage::option()->set("n", 3)).copy_memory())
+            .settings;
+    const std::size_t fourPlanes = EncodeJpegWith(inks, {chosen.quality, false, false}).size();
+
+    const auto copy = office::imaging::CmykJpegCopy(source, {}, false, false, inks.width(), inks.height());
+    ASSERT_TRUE(copy);
+    const vips::VImage copied = Decoded(*copy);
+    ASSERT_EQ(copied.interpretation(), VIPS_INTERPRETATION_CMYK);
+    EXPECT_LT(copy->size(), fourPlanes * 6 / 10);
+    EXPECT_LT(copy->size(), rgbBytes * 2);
+    const Similarity s = MeasureSimilarity(drawn, DrawnInks(copied), inks.width(), inks.height(), 3);
+    EXPECT_GE(s.luma, kJpegPhotoTargetLuma);
+    EXPECT_GE(s.chroma, kJpegPhotoTargetChroma);
+}

@@ -6,6 +6,8 @@
 #include "OfficeTestSupport.h"
 #include "office/deckpictures/PictureDensity.h"
 #include "office/imaging/Imaging.h"
+#include "office/imaging/JpegChoice.h"
+#include "office/imaging/Similarity.h"
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
 #include "office/package/OpcTypes.h"
@@ -227,6 +229,82 @@ TEST_F(DeckPictures, ABackgroundKeepsItsRgbProfileAndItsCmykInks) {
         const vips::VImage expected = source.resize(static_cast<double>(result.width()) / source.width());
         EXPECT_LT((result.cast(VIPS_FORMAT_FLOAT) - expected.cast(VIPS_FORMAT_FLOAT)).abs().avg(), 4.0);
     }
+}
+
+namespace {
+
+// RGB as LibreOffice draws decoded (upright) inks, interleaved: white less each ink and black.
+std::vector<std::uint8_t> DrawnInks(const vips::VImage& inks) {
+    const vips::VImage drawn =
+        255 - (inks.extract_band(0, vips::VImage::option()->set("n", 3)) + inks.extract_band(3));
+    const vips::VImage clipped = (drawn < 0).ifthenelse(0, drawn).cast(VIPS_FORMAT_UCHAR).copy_memory();
+    const auto* data = static_cast<const std::uint8_t*>(clipped.data());
+    return {data, data + static_cast<std::size_t>(clipped.width()) * clipped.height() * 3};
+}
+
+} // namespace
+
+// A CMYK photo (print material, black laid under its shadows; the grain softened as a camera's) as a
+// layout background: its replacement stays CMYK, well below its inks as four full planes; the black
+// plane, coded at full size beside the colour planes, keeps it above an RGB JPEG of the same drawing.
+// It is drawn as the source is drawn.
+TEST_F(DeckPictures, ACmykPhotoBackgroundIsYcckAtThePhotoTargets) {
+    const office::imaging::Raster photo = Photo(3000, 1688);
+    const vips::VImage rgb =
+        (vips::VImage(vips_image_new_from_memory_copy(photo.rgba.data(), photo.rgba.size(), photo.width,
+                                                      photo.height, 4, VIPS_FORMAT_UCHAR))
+             .extract_band(0, vips::VImage::option()->set("n", 3))
+             .gaussblur(1.2) *
+         0.6)
+            .cast(VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    void* data = nullptr;
+    std::size_t size = 0;
+    rgb.icc_export(vips::VImage::option()->set("output_profile", "cmyk"))
+        .write_to_buffer(".jpg[Q=95]", &data, &size);
+    const std::vector<std::uint8_t> source(static_cast<std::uint8_t*>(data),
+                                           static_cast<std::uint8_t*>(data) + size);
+    g_free(data);
+    std::string picture;
+    Inject(layoutPart, Background(AddImage(layoutPart, source, "jpeg", &picture)), true);
+    ASSERT_EQ(Run().size(), 1u);
+
+    const auto stored = Pkg().PartBytes(picture);
+    const vips::VImage result = vips::VImage::new_from_buffer(stored.data(), stored.size(), "").copy_memory();
+    ASSERT_EQ(result.interpretation(), VIPS_INTERPRETATION_CMYK);
+    const vips::VImage inks =
+        vips::VImage::new_from_buffer(source.data(), source.size(), "")
+            .resize(static_cast<double>(result.width()) / 3000,
+                    vips::VImage::option()->set("vscale", static_cast<double>(result.height()) / 1688))
+            .copy_memory();
+    ASSERT_EQ(inks.width(), result.width());
+    ASSERT_EQ(inks.height(), result.height());
+    ASSERT_GT(inks.extract_band(3).avg(), 20.0);
+    const std::vector<std::uint8_t> expected = DrawnInks(inks);
+
+    office::imaging::Raster drawn;
+    drawn.width = inks.width();
+    drawn.height = inks.height();
+    for (std::size_t i = 0; i < expected.size(); i += 3)
+        drawn.rgba.insert(drawn.rgba.end(), {expected[i], expected[i + 1], expected[i + 2], 255});
+    const std::size_t rgbBytes = office::imaging::EncodeJpeg(drawn).size();
+    const vips::VImage drawnImage =
+        vips::VImage::new_from_memory(const_cast<std::uint8_t*>(expected.data()), expected.size(),
+                                      drawn.width, drawn.height, 3, VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+            .copy_memory();
+    const int quality = office::imaging::detail::ChooseAndEncodeJpeg(drawnImage).settings.quality;
+    const std::size_t fourPlanes =
+        office::imaging::detail::EncodeJpegWith(inks, {quality, false, false}).size();
+    EXPECT_LT(stored.size(), fourPlanes * 6 / 10);
+    EXPECT_LT(stored.size(), rgbBytes * 3);
+
+    // Resampled before or after drawing makes a small difference of its own, hence a little below the
+    // encoders' targets.
+    const auto s =
+        office::imaging::detail::MeasureSimilarity(expected, DrawnInks(result), drawn.width, drawn.height, 3);
+    EXPECT_GE(s.luma, 0.97);
+    EXPECT_GE(s.chroma, 0.85);
 }
 
 TEST_F(DeckPictures, LayoutBackgroundInPngBecomesJpegAndEveryRelationshipFollows) {
