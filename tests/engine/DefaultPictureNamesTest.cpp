@@ -71,6 +71,14 @@ TEST(DefaultPictureNames, LatinLettersIgnoreCaseOthersMustMatch) {
     EXPECT_FALSE(IsDefaultPictureName(""));
 }
 
+// Names people give pictures, and names no producer was found to write, stay protected: among them
+// LibreOffice Writer's blank-less "Image1" and the empty name LibreOffice 7.4's PPTX export writes.
+TEST(DefaultPictureNames, ChosenAndUnknownNamesStayProtected) {
+    for (const char* name : {"Logo 1", "Photo 2", "Фото 3", "Schroders logo", "Image1", "Picture1", "",
+                             "Слайд 2", "Picture 2 copy", "Copy of Picture 2"})
+        EXPECT_FALSE(IsDefaultPictureName(name)) << name;
+}
+
 TEST(DefaultPictureNames, PlaceholdersHoldingPictures) {
     EXPECT_TRUE(IsDefaultPlaceholderName("Content Placeholder 3"));
     EXPECT_TRUE(IsDefaultPlaceholderName("Picture Placeholder 7"));
