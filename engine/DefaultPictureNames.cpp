@@ -13,10 +13,10 @@ namespace {
 // picture in every application of the suite), checked against decks and documents written by each
 // language version; "generator" rows are what common deck-writing libraries and the suite's icon
 // and graphic insertion name a picture. Seen in written files: "Picture" in decks of the suite
-// (Windows and Mac) and of python-pptx and Apache POI; "Рисунок", "Grafik" and "图片" (also WPS) in
-// decks of those language versions; "Graphic" for the suite's icons; "Image" from PptxGenJS.
-// LibreOffice 7.4 writes the pictures it inserts with an empty name, which stays protected like
-// every name that is not in this table.
+// (Windows and Mac), and in the code of python-pptx and Apache POI; "Рисунок", "Grafik" and "图片"
+// (also WPS) in decks of those language versions; "Graphic" on pictures of the suite's layouts;
+// "Image" in PptxGenJS's code. LibreOffice 7.4 writes the pictures it inserts with an empty name,
+// which stays protected like every name that is not in this table.
 const std::vector<DefaultPictureName> kPictureNames = {
     {"en", "Picture"}, {"ja", "図"},           {"generator", "Image"}, {"generator", "Graphic"},
     {"de", "Grafik"},  {"fr", "Image"},        {"es", "Imagen"},       {"it", "Immagine"},
