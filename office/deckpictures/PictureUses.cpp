@@ -168,6 +168,7 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
             use.kind = UseKind::Picture;
             use.protectedName = !isDefault || !isDefault(name, placeholder);
             use.walkLeavesIt = model::HasSvgAlternative(blip) || static_cast<bool>(blipFill.child("a:tile"));
+            use.walkReplacesIt = partKind == PartKind::Slide && !use.protectedName && !use.walkLeavesIt;
             understood = ShapeBox(holder, holder.child("p:spPr"), use.boxWidth, use.boxHeight);
         }
     } else if (holderName == "bgPr") {

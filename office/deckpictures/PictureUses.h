@@ -34,6 +34,9 @@ struct PictureUse {
     bool protectedName = false; // a picture shape whose name the person gave
     // A slide picture the walk does not re-create (an SVG alternative or a tile): this pass takes it.
     bool walkLeavesIt = false;
+    // A slide picture under a name the shape walk replaces, whether or not its box could be read here
+    // (a placeholder takes its box from the layout).
+    bool walkReplacesIt = false;
     bool colourKey = false; // a:clrChange: one exact colour turns transparent
 };
 

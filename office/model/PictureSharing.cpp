@@ -8,14 +8,11 @@ namespace office::model {
 
 namespace {
 
-using deckpictures::PartKind;
 using deckpictures::PictureUse;
-using deckpictures::UseKind;
 
-// A slide picture under a name the walk replaces: once every such place is re-created, the part goes.
+// Once every place the walk re-creates is replaced, the part goes.
 bool ReplacedByTheWalk(const PictureUse& use) {
-    return use.kind == UseKind::Picture && use.partKind == PartKind::Slide && !use.protectedName &&
-           !use.walkLeavesIt;
+    return use.walkReplacesIt;
 }
 
 } // namespace

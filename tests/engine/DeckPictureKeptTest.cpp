@@ -110,6 +110,22 @@ TEST_F(DeckPictureKept, PictureAlsoShownAsBackgroundIsRecompressedInPlaceForBoth
     EXPECT_LT(outcome.outputSize, outcome.inputSize);
 }
 
+// The placeholder's box comes from its layout, which the scan of places cannot size: it is still the
+// walk's own place, so its picture is replaced.
+TEST_F(DeckPictureKept, PicturePlaceholderSizedByItsLayoutIsStillReplaced) {
+    const std::string corpusDeck = std::string(QUARNEL_CORPUS) + "/powertools__PictureWithCaptionLayout.pptx";
+    if (!std::filesystem::exists(corpusDeck))
+        GTEST_SKIP() << "corpus deck not available";
+    const std::string input = Path("caption.pptx");
+    std::filesystem::copy_file(corpusDeck, input);
+
+    const auto outcome = CompressTo(ctx, input, Path("caption-out.pptx"));
+
+    ASSERT_EQ(outcome.result, engine::PassResult::Compressed) << ::testing::PrintToString(host.log);
+    EXPECT_FALSE(Logged(host.log, kKeptElsewhere)) << ::testing::PrintToString(host.log);
+    EXPECT_TRUE(AnyReplacementLine(host.log)) << ::testing::PrintToString(host.log);
+}
+
 // Deflates nothing: the lossless save of such a deck is clearly smaller than the file.
 void StoreUncompressed(const std::string& path) {
     std::vector<testzip::Item> items;
