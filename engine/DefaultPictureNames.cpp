@@ -70,7 +70,22 @@ const std::vector<DefaultPictureName>& DefaultPlaceholderNames() {
 }
 
 bool IsDefaultPictureName(const std::string& name) {
-    return MatchesTable(name, kPictureNames);
+    return MatchesTable(name, kPictureNames) || IsPictureFileName(name);
+}
+
+// Seen on pictures in content placeholders of decks the suite's version 12 wrote ("IMGP0517.JPG",
+// "smallperson.jpg", "Image_AnimatedGIF.gif"), in the public test data of the OpenXML SDK.
+bool IsPictureFileName(const std::string& name) {
+    static constexpr std::string_view kExtensions[] = {".jpg", ".jpeg", ".jpe",  ".png", ".gif",
+                                                       ".bmp", ".tif",  ".tiff", ".emf", ".wmf"};
+    if (name.find_first_of("/\\") != std::string::npos)
+        return false;
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    std::string extension = name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(), AsciiLower);
+    return std::find(std::begin(kExtensions), std::end(kExtensions), extension) != std::end(kExtensions);
 }
 
 bool IsDefaultPlaceholderName(const std::string& name) {

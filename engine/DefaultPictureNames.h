@@ -20,9 +20,13 @@ const std::vector<DefaultPictureName>& DefaultPictureNames();
 // Default names of placeholders, which keep their name when a picture is put into them.
 const std::vector<DefaultPictureName>& DefaultPlaceholderNames();
 
-// True when the name is a word of the table, one blank and a whole number ("Рисунок 4").
-// Latin letters compare without regard to case.
+// True when the name is a word of the table, one blank and a whole number ("Рисунок 4"), or the
+// name of the picture file it was inserted from ("IMGP0517.JPG"). Latin letters compare without
+// regard to case.
 bool IsDefaultPictureName(const std::string& name);
+// The name of a picture file without a folder: a stem and a picture format's extension. The office
+// suite's 2007 version names a picture inserted into a content placeholder after its file.
+bool IsPictureFileName(const std::string& name);
 // The same over the placeholder table ("Content Placeholder 2").
 bool IsDefaultPlaceholderName(const std::string& name);
 // The walk's own name rules over a picture shape (placeholder: a placeholder holding the picture):

@@ -79,6 +79,16 @@ TEST(DefaultPictureNames, ChosenAndUnknownNamesStayProtected) {
         EXPECT_FALSE(IsDefaultPictureName(name)) << name;
 }
 
+// The suite's version 12 names a picture put into a content placeholder after the file it came from.
+TEST(DefaultPictureNames, PictureFileNamesAreDefaultOtherFileNamesAreNot) {
+    for (const char* name :
+         {"IMGP0517.JPG", "smallperson.jpg", "Image_AnimatedGIF.gif", "scan 3.tiff", "chart.emf", "logo.Png"})
+        EXPECT_TRUE(IsDefaultPictureName(name)) << name;
+    for (const char* name : {"report.docx", "notes.txt", ".png", "photos/IMGP0517.JPG", "C:\\logo.png",
+                             "logo.png.old", "jpg", "Team photo"})
+        EXPECT_FALSE(IsDefaultPictureName(name)) << name;
+}
+
 TEST(DefaultPictureNames, PlaceholdersHoldingPictures) {
     EXPECT_TRUE(IsDefaultPlaceholderName("Content Placeholder 3"));
     EXPECT_TRUE(IsDefaultPlaceholderName("Picture Placeholder 7"));
