@@ -1,5 +1,7 @@
+#include "office/package/EmbeddedPackage.h"
 #include "office/package/PackageImpl.h"
 #include "office/package/PartNameKeys.h"
+#include "office/package/PartPacking.h"
 #include "office/repack/Deflate.h"
 #include "office/repack/JpegRepack.h"
 #include "office/repack/ParallelFor.h"
@@ -12,8 +14,12 @@ namespace office::package {
 
 namespace {
 
+using detail::DeflateOrStore;
+using detail::Packed;
 using detail::PackedPart;
+using detail::PackReencoded;
 using detail::PartKey;
+using detail::StoreOrDeflateMedia;
 using detail::ZipEntry;
 
 enum class Action { Copy, Store, Deflate, Media, Jpeg, Png, Tiff, Bmp };
@@ -30,65 +36,6 @@ struct Job {
 constexpr unsigned kMaxThreads = 4;
 constexpr const char* kPngContentType = "image/png";
 
-// The strongest level costs about ten times the default; past a few megabytes it no longer pays.
-int DeflateLevelFor(std::size_t size) {
-    if (size <= (8u << 20))
-        return 12;
-    return size <= (64u << 20) ? 9 : 6;
-}
-
-std::shared_ptr<const PackedPart> Packed(std::uint16_t method, std::shared_ptr<const Bytes> data,
-                                         std::uint32_t crc, std::uint64_t size, std::string extension = {}) {
-    auto packed = std::make_shared<PackedPart>();
-    packed->method = method;
-    packed->data = std::move(data);
-    packed->crc = crc;
-    packed->size = size;
-    packed->newExtension = std::move(extension);
-    return packed;
-}
-
-std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
-                                                      std::string extension = {});
-
-// A re-encoded picture, or the original one, in its smaller ZIP form.
-std::shared_ptr<const PackedPart> PackPicture(std::optional<Bytes> bytes,
-                                              const std::shared_ptr<const Bytes>& original,
-                                              std::string extension = {}) {
-    if (bytes)
-        return StoreOrDeflateMedia(std::make_shared<const Bytes>(std::move(*bytes)), std::move(extension));
-    return StoreOrDeflateMedia(original, {}); // kept as it was, perhaps deflated
-}
-
-// Compressed media rarely deflate, but some carry what does (colour profiles of hundreds of
-// kilobytes, uncompressed audio tracks, thumbnails): the fastest level tells, the strong one follows.
-std::shared_ptr<const PackedPart> StoreOrDeflateMedia(std::shared_ptr<const Bytes> input,
-                                                      std::string extension) {
-    const std::uint32_t crc = repack::Crc32(*input);
-    const std::uint64_t size = input->size();
-    if (input->size() >= 64) {
-        Bytes quick = repack::DeflateRaw(*input, 1);
-        if (!quick.empty() && quick.size() < input->size() - input->size() / 100) {
-            Bytes strong = repack::DeflateRaw(*input, input->size() <= (1u << 20) ? 12 : 9);
-            auto best = std::make_shared<const Bytes>(
-                !strong.empty() && strong.size() < quick.size() ? std::move(strong) : std::move(quick));
-            return Packed(8, best, crc, size, std::move(extension));
-        }
-    }
-    return Packed(0, std::move(input), crc, size, std::move(extension));
-}
-
-std::shared_ptr<const PackedPart> DeflateOrStore(const std::shared_ptr<const Bytes>& input) {
-    const std::uint32_t crc = repack::Crc32(*input);
-    if (!input->empty()) {
-        auto deflated =
-            std::make_shared<const Bytes>(repack::DeflateRaw(*input, DeflateLevelFor(input->size())));
-        if (!deflated->empty() && deflated->size() < input->size())
-            return Packed(8, deflated, crc, input->size());
-    }
-    return Packed(0, input, crc, input->size());
-}
-
 // Runs on a worker thread: every codec reports failure by returning nothing, never by throwing, and
 // a failure leaves the stored data as it was.
 void Run(Job& job) {
@@ -100,22 +47,24 @@ void Run(Job& job) {
         job.result = Packed(0, input, repack::Crc32(*input), input->size());
         break;
     case Action::Deflate:
-        job.result = DeflateOrStore(input);
-        break;
     case Action::Media:
-        job.result = StoreOrDeflateMedia(input);
+        // Packages embedded in the deck are known by their content, whatever their name says.
+        if (auto package = detail::RepackEmbeddedPackage(*input))
+            job.result = PackReencoded(std::move(package), input);
+        else
+            job.result = job.action == Action::Deflate ? DeflateOrStore(input) : StoreOrDeflateMedia(input);
         break;
     case Action::Jpeg:
-        job.result = PackPicture(repack::RepackJpeg(*input), input);
+        job.result = PackReencoded(repack::RepackJpeg(*input), input);
         break;
     case Action::Png:
-        job.result = PackPicture(repack::RepackPng(*input), input);
+        job.result = PackReencoded(repack::RepackPng(*input), input);
         break;
     case Action::Tiff:
-        job.result = PackPicture(repack::TiffToPng(*input), input, "png");
+        job.result = PackReencoded(repack::TiffToPng(*input), input, "png");
         break;
     case Action::Bmp:
-        job.result = PackPicture(repack::BmpToPng(*input), input, "png");
+        job.result = PackReencoded(repack::BmpToPng(*input), input, "png");
         break;
     }
     // A new form of an untouched part must beat what the archive already stores.

@@ -45,6 +45,24 @@ Bytes DeflateZlib(std::span<const std::uint8_t> data, int level) {
     return Run(data, level, libdeflate_zlib_compress_bound, libdeflate_zlib_compress);
 }
 
+std::optional<Bytes> InflateRaw(std::span<const std::uint8_t> data, std::size_t size) {
+    struct DecompressorFree {
+        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+    };
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
+        libdeflate_alloc_decompressor());
+    if (!decompressor)
+        return std::nullopt;
+    Bytes out(size);
+    std::size_t consumed = 0;
+    // Trailing bytes after the end of the stream are as wrong as a short one.
+    if (libdeflate_deflate_decompress_ex(decompressor.get(), data.data(), data.size(), out.data(), out.size(),
+                                         &consumed, nullptr) != LIBDEFLATE_SUCCESS ||
+        consumed != data.size())
+        return std::nullopt;
+    return out;
+}
+
 std::uint32_t Crc32(std::span<const std::uint8_t> data) {
     return libdeflate_crc32(0, data.data(), data.size());
 }

@@ -4,6 +4,7 @@
 // used: on corpus decks it took seconds per small screenshot for a few percent.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -15,6 +16,8 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes DeflateRaw(std::span<const std::uint8_t> data, int level);
 // zlib-wrapped DEFLATE, as a PNG's IDAT stream carries it.
 Bytes DeflateZlib(std::span<const std::uint8_t> data, int level);
+// Inflates raw DEFLATE data that must come out at exactly `size` bytes; nullopt otherwise.
+std::optional<Bytes> InflateRaw(std::span<const std::uint8_t> data, std::size_t size);
 std::uint32_t Crc32(std::span<const std::uint8_t> data);
 
 } // namespace office::repack

@@ -30,9 +30,9 @@ std::uint32_t Get32(const Bytes& in, std::size_t at) {
     return Get16(in, at) | (Get16(in, at + 2) << 16);
 }
 
-std::string RawDeflate(const std::string& data) {
+std::string RawDeflate(const std::string& data, int level) {
     z_stream zs{};
-    deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    deflateInit2(&zs, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
     std::string out(deflateBound(&zs, data.size()) + 16, '\0');
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     zs.avail_in = static_cast<uInt>(data.size());
@@ -65,7 +65,7 @@ Bytes BuildZip(const std::vector<Item>& items) {
     Bytes out;
     Bytes central;
     for (const auto& item : items) {
-        std::string stored = item.deflate ? RawDeflate(item.data) : item.data;
+        std::string stored = item.deflate ? RawDeflate(item.data, item.level) : item.data;
         auto crc = static_cast<std::uint32_t>(
             crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size())));
         std::uint64_t fullSize = item.declaredSize.value_or(item.data.size());

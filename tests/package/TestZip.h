@@ -21,6 +21,7 @@ struct Item {
     std::string name;
     std::string data;
     bool deflate = true;
+    int level = 9; // zlib level when deflated
     // Sizes written in the headers instead of the real ones (zip-bomb and damage cases).
     // Above 4 GiB the size goes into a zip64 extra field.
     std::optional<std::uint64_t> declaredSize;
