@@ -148,24 +148,40 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
         return std::nullopt;
     const bool colourKey =
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
-    const bool ownGrid =
-        plan->cut.IsEmpty() && plan->width == natural.width && plan->height == natural.height;
-    std::optional<Encoded> encoded;
-    // A CMYK JPEG that would become a JPEG is copied in CMYK straight away, without an RGB rendering.
-    if ((request.format == kRecommended || request.format == kJpeg) && !colourKey && !pixelSized) {
-        if (auto cmyk = imaging::CmykJpegCopy(bytes, plan->cut, false, false, plan->width, plan->height,
-                                              ownGrid && kind == PictureKind::Jpeg))
-            encoded = Encoded{PictureKind::Jpeg, std::move(*cmyk)};
-    }
-    if (!encoded) {
-        const imaging::Raster raster =
-            imaging::RenderPicture(bytes, plan->cut, false, false, plan->width, plan->height);
-        encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid,
-                         imaging::RgbProfileOf(bytes));
+    auto encodeAt = [&](const PicturePlan& at) -> std::optional<Encoded> {
+        const bool ownGrid = at.cut.IsEmpty() && at.width == natural.width && at.height == natural.height;
+        std::optional<Encoded> encoded;
+        // A CMYK JPEG that would become a JPEG is copied in CMYK straight away, without an RGB rendering.
+        if ((request.format == kRecommended || request.format == kJpeg) && !colourKey && !pixelSized) {
+            if (auto cmyk = imaging::CmykJpegCopy(bytes, at.cut, false, false, at.width, at.height,
+                                                  ownGrid && kind == PictureKind::Jpeg))
+                encoded = Encoded{PictureKind::Jpeg, std::move(*cmyk)};
+        }
+        if (!encoded) {
+            const imaging::Raster raster =
+                imaging::RenderPicture(bytes, at.cut, false, false, at.width, at.height);
+            encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid,
+                             imaging::RgbProfileOf(bytes));
+        }
+        if (!encoded)
+            return std::nullopt;
+        if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
+            return std::nullopt;
+        return encoded;
+    };
+    PicturePlan chosen = *plan;
+    auto encoded = encodeAt(chosen);
+    if (plan->ownPixelsMayBeSmaller) {
+        // Resampling a flat graphic adds in-between colours that can cost more than the pixels saved.
+        PicturePlan own;
+        own.width = natural.width;
+        own.height = natural.height;
+        if (auto whole = encodeAt(own); whole && (!encoded || whole->bytes.size() <= encoded->bytes.size())) {
+            encoded = std::move(whole);
+            chosen = own;
+        }
     }
     if (!encoded)
-        return std::nullopt;
-    if (pixelSized && !WriteDensity(encoded->bytes, encoded->kind, ReadDensity(bytes, kind)))
         return std::nullopt;
     const double after = static_cast<double>(encoded->bytes.size());
     if (!(request.expectRate > after / before * 100))
@@ -173,13 +189,13 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
 
     DeckPictureResult result;
     result.place = PlaceOf(uses);
-    result.width = plan->width;
-    result.height = plan->height;
+    result.width = chosen.width;
+    result.height = chosen.height;
     result.format = FormatName(encoded->kind);
     result.bytesBefore = before;
     result.bytesAfter = after;
     result.part = ReplacePicturePart(pkg, part, encoded->kind, std::move(encoded->bytes));
-    if (!plan->cut.IsEmpty()) {
+    if (!chosen.cut.IsEmpty()) {
         std::set<std::pair<std::string, std::string>> done;
         for (const PictureUse& use : uses)
             if (done.insert({use.sourcePart, use.relId}).second)

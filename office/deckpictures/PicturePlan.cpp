@@ -30,8 +30,15 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     const imaging::CropRect& first = uses.front().crop;
     const bool cropsAlike =
         std::all_of(uses.begin(), uses.end(), [&](const PictureUse& u) { return SameCrop(u.crop, first); });
+    // The crop of an SVG's blip applies to the SVG too, so it stays in place and the fallback keeps
+    // its whole area. A fallback no place shows as the only picture is drawn just where the SVG
+    // cannot be: it needs the shown size and nothing more, however mild the reduction.
+    const bool anyFallback =
+        std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.svgFallback; });
+    const bool onlyFallback =
+        std::all_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.svgFallback; });
     PicturePlan plan;
-    if (!pixelSized && cropsAlike && !first.IsEmpty() && CutsOnly(first))
+    if (!pixelSized && !anyFallback && cropsAlike && !first.IsEmpty() && CutsOnly(first))
         plan.cut = first;
 
     double scale = pixelSized ? 1.0 : 0.0;
@@ -52,10 +59,12 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     }
     if (!sized)
         return std::nullopt;
-    if (scale * imaging::kMildReduction >= 1) {
+    plan.ownPixelsMayBeSmaller = scale < 1 && scale * imaging::kMildReduction >= 1;
+    if (scale >= 1 || (!onlyFallback && scale * imaging::kMildReduction >= 1)) {
         // Kept whole, on its own grid: shown as before, nothing blurred or moved.
         scale = 1.0;
         plan.cut = {};
+        plan.ownPixelsMayBeSmaller = false;
     }
     const double keptWidth = 1 - plan.cut.left - plan.cut.right;
     const double keptHeight = 1 - plan.cut.top - plan.cut.bottom;

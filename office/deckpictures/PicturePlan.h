@@ -15,12 +15,16 @@ struct PicturePlan {
     imaging::CropRect cut; // the area kept; non-empty only when every place crops alike
     int width = 0;         // pixels of the new picture
     int height = 0;
+    // A reduction so mild that another picture would keep its pixels (an SVG's fallback): the
+    // picture at its own pixels may still come out smaller, and then is the better choice.
+    bool ownPixelsMayBeSmaller = false;
 };
 
 // The largest size at which any place shows the picture, at 96 dpi times scaleFactor, never above
 // the picture's own pixels and with its aspect kept; within imaging::kMildReduction of its own
-// pixels, the picture keeps them, uncut. A place sized by the picture's pixels (a tile) keeps them
-// as they are. Nothing when a place shows none of the picture.
+// pixels, the picture keeps them, uncut, unless it is only ever an SVG's fallback. An SVG's crop is
+// never cut into its fallback. A place sized by the picture's pixels (a tile) keeps them as they
+// are. Nothing when a place shows none of the picture.
 std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vector<PictureUse>& uses,
                                        double scaleFactor);
 

@@ -210,6 +210,7 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
             use.kind = UseKind::Unknown;
     }
     use.colourKey = static_cast<bool>(blip.child("a:clrChange"));
+    use.svgFallback = model::HasSvgAlternative(blip);
 }
 
 bool IsImageRelationship(const package::Relationship& rel) {

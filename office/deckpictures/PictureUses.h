@@ -38,6 +38,9 @@ struct PictureUse {
     // (a placeholder takes its box from the layout).
     bool walkReplacesIt = false;
     bool colourKey = false; // a:clrChange: one exact colour turns transparent
+    // The blip has an SVG version: a player that draws it never shows these pixels, the others show
+    // them with the crop the SVG shares.
+    bool svgFallback = false;
 };
 
 // isDefaultName(name, placeholder): the picture shape's name is the one it got when inserted.

@@ -580,6 +580,144 @@ TEST_F(DeckPictures, SlidePictureWithAnSvgHasItsFallbackCompressedHere) {
     EXPECT_NEAR(SizeOf(TargetOf(slidePart, pngRel)).width, 269, 1);
 }
 
+// An SVG's fallback is shown only by players that cannot draw the SVG: it is brought down to the
+// shown size even where another picture would keep its pixels as a reduction too mild to pay, and
+// the crop it shares with the SVG stays in the blip fill.
+TEST_F(DeckPictures, SvgFallbackComesDownToTheShownSizeAndKeepsTheSvgAndItsCrop) {
+    // PNGs as screen capture tools write them: not compressed at all.
+    auto bloatedPng = [](const office::imaging::Raster& raster) {
+        vips::VImage image =
+            vips::VImage(vips_image_new_from_memory_copy(raster.rgba.data(), raster.rgba.size(), raster.width,
+                                                         raster.height, 4, VIPS_FORMAT_UCHAR))
+                .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        void* data = nullptr;
+        std::size_t size = 0;
+        image.write_to_buffer(".png", &data, &size, vips::VImage::option()->set("compression", 0));
+        std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(data),
+                                      static_cast<std::uint8_t*>(data) + size);
+        g_free(data);
+        return out;
+    };
+    struct Case {
+        const char* name;
+        double alphaLeft;   // transparent on the left, or opaque
+        double cropLeft;    // a:srcRect l as a fraction
+        double wide;        // pixels of the whole picture as shown at 96 dpi x 3
+        PictureKind format; // what the recommended format makes of it
+    };
+    // 1440 of 1620 pixels is within the mild reduction; 540 is not, and would have the crop cut away.
+    const Case cases[] = {{"Graphic 3", 0.3, 0, 1440, PictureKind::Png},
+                          {"Graphic 4", 0, 0.2, 1440, PictureKind::Jpeg},
+                          {"Graphic 5", 0, 0.2, 540, PictureKind::Jpeg}};
+    request.scaleFactor = 3;
+    request.minimumBytes = 0;
+    request.isDefaultPictureName = [](const std::string& name, bool) {
+        return name.rfind("Graphic ", 0) == 0;
+    };
+    struct Placed {
+        std::string svgRel, svgPart, svg, pngRel;
+        std::size_t bytes;
+    };
+    std::vector<Placed> placed;
+    int id = 40;
+    for (const Case& c : cases) {
+        Placed p;
+        p.svg =
+            std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"162\" height=\"122\"><title>") +
+            c.name + "</title></svg>";
+        p.svgRel =
+            AddImage(slidePart, std::vector<std::uint8_t>(p.svg.begin(), p.svg.end()), "svg", &p.svgPart);
+        office::imaging::Raster photo = Photo(1620, 1220, c.alphaLeft);
+        photo.rgba[1] =
+            static_cast<std::uint8_t>(id); // distinct bytes: the save stores identical pictures once
+        const auto png = bloatedPng(photo);
+        p.bytes = png.size();
+        p.pngRel = AddImage(slidePart, png, "png");
+        std::string xml =
+            Pic(id++, c.name, p.pngRel, c.wide / 288 * (1 - c.cropLeft), c.wide / 288 * 1220 / 1620,
+                std::string("<a:extLst><a:ext uri=\"") + kSvgBlip +
+                    "\"><asvg:svgBlip xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/"
+                    "2016/SVG/main\" r:embed=\"" +
+                    p.svgRel + "\"/></a:ext></a:extLst>");
+        if (c.cropLeft > 0)
+            xml.replace(xml.find("<a:stretch>"), 0,
+                        "<a:srcRect l=\"" + std::to_string(std::lround(c.cropLeft * 100000)) + "\"/>");
+        Inject(slidePart, xml);
+        placed.push_back(p);
+    }
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 3u);
+    const pugi::xml_node tree =
+        Pkg().XmlForRead(slidePart).document_element().child("p:cSld").child("p:spTree");
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const Placed& p = placed[i];
+        const std::string fallback = TargetOf(slidePart, p.pngRel);
+        EXPECT_EQ(office::imaging::SniffKind(Pkg().PartBytes(fallback)), cases[i].format);
+        EXPECT_NEAR(SizeOf(fallback).width, cases[i].wide, 1);
+        EXPECT_NEAR(SizeOf(fallback).height, cases[i].wide * 1220 / 1620, 1);
+        EXPECT_LT(Pkg().PartBytes(fallback).size() * 3, p.bytes) << "a third or less";
+        EXPECT_EQ(TargetOf(slidePart, p.svgRel), p.svgPart);
+        const auto svgBytes = Pkg().PartBytes(p.svgPart);
+        EXPECT_EQ(std::string(svgBytes.begin(), svgBytes.end()), p.svg);
+        // The blip still names both, and the crop that applies to the SVG is where it was.
+        pugi::xml_node blipFill;
+        for (pugi::xml_node shape : tree.children("p:pic"))
+            if (std::string(shape.child("p:nvPicPr").child("p:cNvPr").attribute("name").value()) ==
+                cases[i].name)
+                blipFill = shape.child("p:blipFill");
+        ASSERT_TRUE(blipFill);
+        EXPECT_EQ(std::string(blipFill.child("a:blip").attribute("r:embed").value()), p.pngRel);
+        EXPECT_EQ(std::string(blipFill.child("a:blip")
+                                  .child("a:extLst")
+                                  .child("a:ext")
+                                  .child("asvg:svgBlip")
+                                  .attribute("r:embed")
+                                  .value()),
+                  p.svgRel);
+        EXPECT_EQ(blipFill.child("a:srcRect").attribute("l").as_int(),
+                  std::lround(cases[i].cropLeft * 100000));
+    }
+}
+
+// Resampled, a flat graphic of hard edges gains in-between colours that cost more than the pixels
+// saved: its fallback keeps its own pixels when they come out smaller.
+TEST_F(DeckPictures, FlatSvgFallbackKeepsItsOwnPixelsWhenTheyComeOutSmaller) {
+    office::imaging::Raster stripes;
+    stripes.width = 1620;
+    stripes.height = 1220;
+    stripes.rgba.resize(std::size_t(stripes.width) * stripes.height * 4);
+    for (int y = 0; y < stripes.height; ++y)
+        for (int x = 0; x < stripes.width; ++x) {
+            auto* p = &stripes.rgba[(std::size_t(y) * stripes.width + x) * 4];
+            const bool ink = (x / 3 + y / 5) % 2 == 0;
+            p[0] = ink ? 20 : 250;
+            p[1] = ink ? 60 : 250;
+            p[2] = ink ? 140 : 250;
+            p[3] = x < 200 ? 0 : 255;
+        }
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"162\" height=\"122\"/>";
+    const std::string svgRel = AddImage(slidePart, std::vector<std::uint8_t>(svg.begin(), svg.end()), "svg");
+    const std::string pngRel = AddImage(slidePart, office::imaging::EncodePng(stripes), "png");
+    Inject(slidePart,
+           Pic(40, "Picture 3", pngRel, 1440.0 / 288, 1440.0 / 288 * 1220 / 1620,
+               std::string("<a:extLst><a:ext uri=\"") + kSvgBlip +
+                   "\"><asvg:svgBlip xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/2016/"
+                   "SVG/main\" r:embed=\"" +
+                   svgRel + "\"/></a:ext></a:extLst>"));
+    request.scaleFactor = 3;
+    request.minimumBytes = 0;
+    request.expectRate = 101;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].width, 1620);
+    EXPECT_EQ(SizeOf(TargetOf(slidePart, pngRel)).width, 1620);
+    // What the shown size would have cost.
+    office::imaging::Raster shown =
+        office::imaging::RenderPicture(office::imaging::EncodePng(stripes), {}, false, false, 1440, 1084);
+    EXPECT_LT(results[0].bytesAfter, office::imaging::EncodePng(shown).size());
+}
+
 TEST_F(DeckPictures, PictureOnASlideAndALayoutKeepsWhatTheLargerPlaceShows) {
     std::string part;
     const std::string rel =
