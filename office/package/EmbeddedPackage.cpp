@@ -109,16 +109,18 @@ std::optional<std::vector<RawEntry>> ReadDirectory(std::span<const std::uint8_t>
             return std::nullopt;
 
         // Names that would read differently once written with the UTF-8 flag, or would not be parts.
-        bool ascii = true;
-        for (unsigned char c : entry.name)
-            ascii = ascii && c >= 0x20 && c < 0x80;
-        if (entry.name.empty() || (!ascii && !(flags & kUtf8Flag)) || entry.name.front() == '/' ||
+        bool ascii = true, control = false;
+        for (unsigned char c : entry.name) {
+            ascii = ascii && c < 0x80;
+            control = control || c < 0x20;
+        }
+        if (entry.name.empty() || control || (!ascii && !(flags & kUtf8Flag)) || entry.name.front() == '/' ||
             entry.name.find('\\') != std::string::npos || (entry.name.back() == '/' && entry.size != 0) ||
             !keys.insert(AsciiLower(entry.name)).second)
             return std::nullopt;
 
-        if (!r.Has(local, 30) || r.U32(local) != kLocalSignature || r.U16(local + 6) != flags ||
-            r.U16(local + 8) != method || r.U32(local + 14) != entry.crc ||
+        if (!r.Has(local, 30) || r.U32(local) != kLocalSignature || r.U16(local + 4) > 20 ||
+            r.U16(local + 6) != flags || r.U16(local + 8) != method || r.U32(local + 14) != entry.crc ||
             r.U32(local + 18) != entry.compSize || r.U32(local + 22) != entry.size ||
             r.U16(local + 26) != nameLength)
             return std::nullopt;
