@@ -12,7 +12,7 @@
 namespace automation {
 
 // Where a recompressed picture is shown, for the log.
-enum class DeckPicturePlace { Background, Fill, Layout, Master, Notes, Slide };
+enum class DeckPicturePlace { Background, Fill, Layout, Master, Notes, Slide, MediaPoster };
 
 struct DeckPictureRequest {
     double scaleFactor = 1.4; // pixels per displayed point x 4/3 (96 dpi at 1.0)

@@ -25,6 +25,8 @@ const char* PlaceText(automation::DeckPicturePlace place) {
         return "notes";
     case automation::DeckPicturePlace::Slide:
         return "slide";
+    case automation::DeckPicturePlace::MediaPoster:
+        return "media-poster";
     default:
         return "fill";
     }

@@ -21,6 +21,8 @@ const char* PlaceWord(automation::DeckPicturePlace place) {
         return "ﾉｰﾄ";
     case automation::DeckPicturePlace::Slide:
         return "ｽﾗｲﾄﾞ";
+    case automation::DeckPicturePlace::MediaPoster:
+        return "ﾒﾃﾞｨｱの表紙";
     default:
         return "塗りつぶし";
     }

@@ -77,6 +77,8 @@ DeckPicturePlace PlaceOf(const std::vector<PictureUse>& uses) {
         return DeckPicturePlace::Layout;
     if (any([](const PictureUse& u) { return u.partKind == PartKind::Notes; }))
         return DeckPicturePlace::Notes;
+    if (any([](const PictureUse& u) { return u.mediaPoster; }))
+        return DeckPicturePlace::MediaPoster;
     if (any([](const PictureUse& u) { return u.kind == UseKind::Picture; }))
         return DeckPicturePlace::Slide;
     return DeckPicturePlace::Fill;

@@ -160,8 +160,15 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
             use.boxHeight = sizes.slideHeight;
             understood = true;
         }
+    } else if (holderName == "pic" && model::IsMediaPicture(holder)) {
+        // A movie's or sound's poster frame: shown in the media's box until it plays. The walk never
+        // re-creates media, and a media shape's name protects no picture.
+        use.kind = UseKind::Picture;
+        use.mediaPoster = true;
+        use.walkLeavesIt = true;
+        understood = ShapeBox(holder, holder.child("p:spPr"), use.boxWidth, use.boxHeight);
     } else if (holderName == "pic") {
-        if (!model::IsMediaPicture(holder) && !InsideObjectPreview(holder)) {
+        if (!InsideObjectPreview(holder)) {
             pugi::xml_node nvPicPr = holder.child("p:nvPicPr");
             const std::string name = nvPicPr.child("p:cNvPr").attribute("name").value();
             const bool placeholder = static_cast<bool>(nvPicPr.child("p:nvPr").child("p:ph"));

@@ -37,7 +37,8 @@ struct PictureUse {
     // A slide picture under a name the shape walk replaces, whether or not its box could be read here
     // (a placeholder takes its box from the layout).
     bool walkReplacesIt = false;
-    bool colourKey = false; // a:clrChange: one exact colour turns transparent
+    bool mediaPoster = false; // the picture a movie or sound shows before it plays
+    bool colourKey = false;   // a:clrChange: one exact colour turns transparent
     // The blip has an SVG version: a player that draws it never shows these pixels, the others show
     // them with the crop the SVG shares.
     bool svgFallback = false;

@@ -784,6 +784,31 @@ TEST_F(DeckPictures, PicturesLeftAlone) {
     EXPECT_EQ(results[0].part, transparent);
 }
 
+// A movie's poster frame is shown in the movie's box until it plays; the movie itself stays as it is.
+TEST_F(DeckPictures, MoviePosterFrameIsSizedToTheMoviesBox) {
+    std::string poster;
+    const std::string posterRel =
+        AddImage(slidePart, office::imaging::EncodePng(Photo(1578, 888)), "png", &poster);
+    const std::string movie = "/ppt/media/media1.mp4";
+    Pkg().AddPart(movie, "video/mp4", std::vector<std::uint8_t>(4096, 7));
+    const std::string movieRel = Pkg().AddRelationship(slidePart, pkgns::reltype::kVideo, movie);
+    std::string pic = Pic(46, "Clip of the launch", posterRel, 4, 2.25);
+    pic.replace(pic.find("<p:nvPr/>"), 9, "<p:nvPr><a:videoFile r:link=\"" + movieRel + "\"/></p:nvPr>");
+    Inject(slidePart, pic);
+    const auto movieBytes = Pkg().PartBytes(movie);
+
+    const auto results = Run();
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::MediaPoster);
+    EXPECT_EQ(results[0].format, "JPEG");
+    const auto shown = SizeOf(TargetOf(slidePart, posterRel));
+    EXPECT_NEAR(shown.width, 4 * 96 * 1.4, 1);
+    EXPECT_NEAR(shown.height, 2.25 * 96 * 1.4, 1);
+    EXPECT_EQ(Pkg().PartBytes(movie), movieBytes);
+    EXPECT_LT(results[0].bytesAfter, results[0].bytesBefore / 4);
+}
+
 TEST_F(DeckPictures, ANewPictureNotSmallEnoughIsNotKept) {
     std::string part;
     const auto jpeg = office::imaging::EncodeJpeg(Photo(1000, 500));
