@@ -205,10 +205,12 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
         use.crop = {Number(src, "l") / 100000, Number(src, "t") / 100000, Number(src, "r") / 100000,
                     Number(src, "b") / 100000};
     }
-    // A bare <a:stretch/> has no rectangle to stretch over; renderers differ on it (LibreOffice
-    // draws it at the picture's own size), so it is treated like a tile.
+    // A bare <a:stretch/> in a fill has no rectangle to stretch over; renderers differ on it
+    // (LibreOffice draws it at the picture's own size), so it is treated like a tile. A picture shape
+    // is drawn into its frame either way.
+    const bool bareStretch = !blipFill.child("a:stretch").child("a:fillRect");
     use.sizedByPixels = use.kind != UseKind::DiagramData &&
-                        (blipFill.child("a:tile") || !blipFill.child("a:stretch").child("a:fillRect"));
+                        (blipFill.child("a:tile") || (bareStretch && holderName != "pic"));
     pugi::xml_node fillRect = blipFill.child("a:stretch").child("a:fillRect");
     if (fillRect && use.kind != UseKind::DiagramData) {
         use.boxWidth *= 1 - (Number(fillRect, "l") + Number(fillRect, "r")) / 100000;

@@ -353,6 +353,22 @@ TEST_F(DeckPictures, BackgroundWithoutAFillRectangleKeepsItsPixels) {
     EXPECT_EQ(size.height, 1080);
 }
 
+// A picture shape is drawn into its frame whether or not its stretch names a rectangle.
+TEST_F(DeckPictures, LayoutPictureWithABareStretchIsSizedToItsFrame) {
+    std::string part;
+    const std::string rel =
+        AddImage(layoutPart, office::imaging::EncodeJpeg(Photo(2001, 1125)), "jpeg", &part);
+    std::string pic = Pic(47, "Picture 2", rel, 5, 2.8125);
+    pic.replace(pic.find("<a:stretch><a:fillRect/></a:stretch>"), 36, "<a:stretch/>");
+    Inject(layoutPart, pic);
+
+    const auto results = Run();
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Layout);
+    EXPECT_NEAR(SizeOf(TargetOf(layoutPart, rel)).width, 5 * 96 * 1.4, 1);
+}
+
 TEST_F(DeckPictures, JpegDrawnPixelForPixelIsNotEncodedAgain) {
     std::string part;
     const std::string rel =
