@@ -16,6 +16,8 @@ namespace {
 struct SlideSizes {
     double slideWidth = 9144000, slideHeight = 6858000;
     double notesWidth = 6858000, notesHeight = 9144000;
+    // The largest frame each chart part is shown in (slide EMU); negative when a frame's box is unknown.
+    std::map<std::string, std::pair<double, double>> chartFrames;
 };
 
 bool EndsWith(std::string_view text, std::string_view tail) {
@@ -41,6 +43,8 @@ PartKind KindOfPart(const std::string& contentType) {
         return PartKind::Diagram;
     if (EndsWith(contentType, "theme+xml"))
         return PartKind::Theme;
+    if (EndsWith(contentType, "drawingml.chart+xml"))
+        return PartKind::Chart;
     return PartKind::Other;
 }
 
@@ -186,7 +190,16 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
         understood = true;
     } else if (holderName == "spPr") {
         const std::string_view shapeName = LocalName(holder.parent().name());
-        if (shapeName == "sp" || shapeName == "cxnSp") {
+        if (partKind == PartKind::Chart) {
+            // The chart area or its plot area: at most the frame the chart is shown in.
+            const auto frame = sizes.chartFrames.find(use.sourcePart);
+            if ((shapeName == "chartSpace" || shapeName == "plotArea") && frame != sizes.chartFrames.end()) {
+                use.kind = UseKind::Fill;
+                use.boxWidth = frame->second.first;
+                use.boxHeight = frame->second.second;
+                understood = use.boxWidth > 0 && use.boxHeight > 0;
+            }
+        } else if (shapeName == "sp" || shapeName == "cxnSp") {
             use.kind = UseKind::Fill;
             understood = ShapeBox(holder.parent(), holder, use.boxWidth, use.boxHeight);
         } else if (shapeName == "pt" && partKind == PartKind::Diagram) {
@@ -275,14 +288,53 @@ void ScanPart(const package::Package& pkg, const std::string& part, PartKind par
         accounted.insert({part, id});
 }
 
+// Every chart frame of the slides, layouts and masters, by the chart part it shows.
+void CollectChartFrames(const package::Package& pkg, const std::vector<std::string>& live,
+                        SlideSizes& sizes) {
+    for (const auto& part : live) {
+        const PartKind kind = KindOfPart(pkg.ContentType(part));
+        if (kind != PartKind::Slide && kind != PartKind::Layout && kind != PartKind::Master)
+            continue;
+        try {
+            const pugi::xml_document& doc = pkg.XmlForRead(part);
+            for (pugi::xpath_node found :
+                 doc.select_nodes("//p:graphicFrame[a:graphic/a:graphicData/c:chart]")) {
+                const pugi::xml_node frame = found.node();
+                const std::string id = frame.child("a:graphic")
+                                           .child("a:graphicData")
+                                           .child("c:chart")
+                                           .attribute("r:id")
+                                           .value();
+                const auto rel = pkg.FindRelationship(part, id);
+                if (!rel || rel->external || !pkg.HasPart(rel->targetPart))
+                    continue;
+                // A frame without its own box (a placeholder's) leaves the chart's size unknown for good.
+                const pugi::xml_node ext = frame.child("p:xfrm").child("a:ext");
+                double sx = 1, sy = 1;
+                GroupScale(frame, sx, sy);
+                const double cx = Number(ext, "cx") * sx, cy = Number(ext, "cy") * sy;
+                const auto [box, added] =
+                    sizes.chartFrames.try_emplace(*pkg.CanonicalName(rel->targetPart), cx, cy);
+                if (cx <= 0 || cy <= 0)
+                    box->second = {-1, -1};
+                else if (!added && box->second.first > 0)
+                    box->second = {std::max(box->second.first, cx), std::max(box->second.second, cy)};
+            }
+        } catch (const std::exception&) {
+            // A part that cannot be read adds no frame: the pictures of its charts stay unknown uses.
+        }
+    }
+}
+
 } // namespace
 
 std::map<std::string, std::vector<PictureUse>> CollectPictureUses(const package::Package& pkg,
                                                                   const DefaultNameTest& isDefaultName) {
     std::map<std::string, std::vector<PictureUse>> uses;
     std::set<std::pair<std::string, std::string>> accounted;
-    const SlideSizes sizes = ReadSlideSizes(pkg);
+    SlideSizes sizes = ReadSlideSizes(pkg);
     const auto live = pkg.LiveParts();
+    CollectChartFrames(pkg, live, sizes);
     for (const auto& part : live) {
         const PartKind kind = KindOfPart(pkg.ContentType(part));
         if (kind == PartKind::Other)

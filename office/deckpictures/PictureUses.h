@@ -1,7 +1,7 @@
 #pragma once
 
 // Every place of a package that shows a picture part: the blips of slides, layouts, masters,
-// notes, diagram drawings and themes, with the box each is drawn into. A reference the scanner does
+// notes, diagram drawings, themes and chart areas, with the box each is drawn into. A reference the scanner does
 // not understand (an object preview, a chart, a text fill, a VML drawing...) is recorded as such,
 // so that the picture it points at is left alone.
 
@@ -15,7 +15,7 @@
 
 namespace office::deckpictures {
 
-enum class PartKind { Slide, Layout, Master, Notes, Diagram, Theme, Other };
+enum class PartKind { Slide, Layout, Master, Notes, Diagram, Theme, Chart, Other };
 // DiagramData: a diagram's data keeps a record of a picture its drawing part shows; it is drawn from
 // the drawing, so it sets no size.
 enum class UseKind { Picture, Background, Fill, TableCell, DiagramData, Unknown };

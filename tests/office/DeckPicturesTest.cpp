@@ -369,6 +369,48 @@ TEST_F(DeckPictures, LayoutPictureWithABareStretchIsSizedToItsFrame) {
     EXPECT_NEAR(SizeOf(TargetOf(layoutPart, rel)).width, 5 * 96 * 1.4, 1);
 }
 
+// A chart's area fill is drawn within the frame that shows the chart; a chart whose frame has no
+// box of its own (a placeholder's) keeps its picture.
+TEST_F(DeckPictures, ChartAreaPictureIsSizedToTheChartsFrame) {
+    for (const bool framed : {true, false}) {
+        const std::string chart = "/ppt/charts/chart" + std::to_string(framed ? 1 : 2) + ".xml";
+        Pkg().AddPart(chart, "application/vnd.openxmlformats-officedocument.drawingml.chart+xml",
+                      {'<', 'x', '/', '>'});
+        std::string part;
+        const std::string imageRel =
+            AddImage(chart, office::imaging::EncodeJpeg(Photo(2400, framed ? 1600 : 1602)), "jpeg", &part);
+        const std::string chartXml =
+            "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+            "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+            "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+            "relationships\"><c:chart><c:plotArea>"
+            "<c:layout/></c:plotArea></c:chart><c:spPr><a:blipFill><a:blip r:embed=\"" +
+            imageRel + "\"/><a:stretch><a:fillRect/></a:stretch></a:blipFill></c:spPr></c:chartSpace>";
+        Pkg().SetPartBytes(chart, std::vector<std::uint8_t>(chartXml.begin(), chartXml.end()));
+        const std::string chartRel = Pkg().AddRelationship(
+            slidePart, "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart", chart);
+        const std::string box = framed
+                                    ? "<p:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"2743200\" cy=\"1828800\"/>"
+                                      "</p:xfrm>"
+                                    : "<p:xfrm/>";
+        Inject(slidePart,
+               "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"" + std::to_string(framed ? 48 : 49) +
+                   "\" name=\"Chart 1\"/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr>" + box +
+                   "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                   "chart\"><c:chart xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+                   "r:id=\"" +
+                   chartRel + "\"/></a:graphicData></a:graphic></p:graphicFrame>");
+    }
+
+    const auto results = Run();
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].place, DeckPicturePlace::Fill);
+    EXPECT_EQ(results[0].width, 403);
+    EXPECT_EQ(results[0].height, 269);
+    EXPECT_EQ(SizeOf(results[0].part).width, 403);
+}
+
 TEST_F(DeckPictures, JpegDrawnPixelForPixelIsNotEncodedAgain) {
     std::string part;
     const std::string rel =
