@@ -15,8 +15,8 @@ namespace {
 // and graphic insertion name a picture. Seen in written files: "Picture" in decks of the suite
 // (Windows and Mac), and in the code of python-pptx and Apache POI; "Рисунок", "Grafik" and "图片"
 // (also WPS) in decks of those language versions; "Graphic" on pictures of the suite's layouts;
-// "Image" in PptxGenJS's code. LibreOffice 7.4 writes the pictures it inserts with an empty name,
-// which stays protected like every name that is not in this table.
+// "Image" in PptxGenJS's code. LibreOffice Impress (7.4) writes the pictures it inserts with an
+// empty name; IsDefaultPictureName takes that too, since no person can leave a picture without one.
 const std::vector<DefaultPictureName> kPictureNames = {
     {"en", "Picture"}, {"ja", "図"},           {"generator", "Image"}, {"generator", "Graphic"},
     {"de", "Grafik"},  {"fr", "Image"},        {"es", "Imagen"},       {"it", "Immagine"},
@@ -70,7 +70,7 @@ const std::vector<DefaultPictureName>& DefaultPlaceholderNames() {
 }
 
 bool IsDefaultPictureName(const std::string& name) {
-    return MatchesTable(name, kPictureNames) || IsPictureFileName(name);
+    return name.empty() || MatchesTable(name, kPictureNames) || IsPictureFileName(name);
 }
 
 // Seen on pictures in content placeholders of decks the suite's version 12 wrote ("IMGP0517.JPG",

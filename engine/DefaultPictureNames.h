@@ -21,8 +21,8 @@ const std::vector<DefaultPictureName>& DefaultPictureNames();
 const std::vector<DefaultPictureName>& DefaultPlaceholderNames();
 
 // True when the name is a word of the table, one blank and a whole number ("Рисунок 4"), or the
-// name of the picture file it was inserted from ("IMGP0517.JPG"). Latin letters compare without
-// regard to case.
+// name of the picture file it was inserted from ("IMGP0517.JPG"), or empty (LibreOffice Impress
+// names none). Latin letters compare without regard to case.
 bool IsDefaultPictureName(const std::string& name);
 // The name of a picture file without a folder: a stem and a picture format's extension. The office
 // suite's 2007 version names a picture inserted into a content placeholder after its file.

@@ -68,14 +68,20 @@ TEST(DefaultPictureNames, LatinLettersIgnoreCaseOthersMustMatch) {
     EXPECT_TRUE(IsDefaultPictureName("picture 2"));
     EXPECT_FALSE(IsDefaultPictureName("рисунок 2x"));
     EXPECT_FALSE(IsDefaultPictureName("Picture 2.5"));
-    EXPECT_FALSE(IsDefaultPictureName(""));
+}
+
+// LibreOffice Impress writes the pictures it inserts without a name.
+TEST(DefaultPictureNames, AnEmptyNameIsNoPersonsChoice) {
+    EXPECT_TRUE(IsDefaultPictureName(""));
+    EXPECT_FALSE(IsDefaultPictureName(" "));
+    EXPECT_FALSE(IsDefaultPlaceholderName(""));
 }
 
 // Names people give pictures, and names no producer was found to write, stay protected: among them
-// LibreOffice Writer's blank-less "Image1" and the empty name LibreOffice 7.4's PPTX export writes.
+// LibreOffice Writer's blank-less "Image1".
 TEST(DefaultPictureNames, ChosenAndUnknownNamesStayProtected) {
-    for (const char* name : {"Logo 1", "Photo 2", "Фото 3", "Schroders logo", "Image1", "Picture1", "",
-                             "Слайд 2", "Picture 2 copy", "Copy of Picture 2"})
+    for (const char* name : {"Logo 1", "Photo 2", "Фото 3", "Schroders logo", "Image1", "Picture1", "Слайд 2",
+                             "Picture 2 copy", "Copy of Picture 2"})
         EXPECT_FALSE(IsDefaultPictureName(name)) << name;
 }
 
