@@ -4,6 +4,7 @@
 #include "office/model/ShapeType.h"
 #include "office/package/OpcTypes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -233,6 +234,8 @@ void Classify(pugi::xml_node blip, PartKind partKind, const SlideSizes& sizes,
     }
     use.colourKey = static_cast<bool>(blip.child("a:clrChange"));
     use.svgFallback = model::HasSvgAlternative(blip);
+    if (pugi::xml_node fade = blip.child("a:alphaModFix"))
+        use.opacity = std::clamp(Number(fade, "amt", 100000) / 100000, 0.0, 1.0);
 }
 
 bool IsImageRelationship(const package::Relationship& rel) {

@@ -1,9 +1,9 @@
 #pragma once
 
 // Every place of a package that shows a picture part: the blips of slides, layouts, masters,
-// notes, diagram drawings, themes and chart areas, with the box each is drawn into. A reference the scanner does
-// not understand (an object preview, a chart, a text fill, a VML drawing...) is recorded as such,
-// so that the picture it points at is left alone.
+// notes, diagram drawings, themes and chart areas, with the box each is drawn into. A reference the scanner
+// does not understand (an object preview, a chart, a text fill, a VML drawing...) is recorded as such, so
+// that the picture it points at is left alone.
 
 #include "office/imaging/Imaging.h"
 #include "office/package/Package.h"
@@ -42,6 +42,7 @@ struct PictureUse {
     // The blip has an SVG version: a player that draws it never shows these pixels, the others show
     // them with the crop the SVG shares.
     bool svgFallback = false;
+    double opacity = 1; // a:alphaModFix: the place draws the picture this opaque
 };
 
 // isDefaultName(name, placeholder): the picture shape's name is the one it got when inserted.

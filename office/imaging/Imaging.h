@@ -117,10 +117,12 @@ std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
 // either way; GIF has at most 256 colours with one transparent index.
 // `again`: the raster is a JPEG's own pixels on their own grid, held to near-transparent targets.
 // `exactColours`: every colour stays exactly as it is (a colour key in the markup must still match).
+// `shownOpacity`: the opacity the place draws the picture at (alphaModFix). Given, a transparent
+// picture no palette keeps may also be posterised, judged as shown there (EncoderSettings.h).
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
                                      bool again = false);
 std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
-                                    bool exactColours = false);
+                                    bool exactColours = false, std::optional<double> shownOpacity = {});
 std::vector<std::uint8_t> EncodeGif(const Raster& raster);
 // An EMF holding the bitmap (32-bit, alpha kept).
 std::vector<std::uint8_t> WrapInEmf(const Raster& raster);

@@ -157,6 +157,31 @@ Similarity SimilarityReference::Compare(std::span<const std::uint8_t> encoded) c
     return result;
 }
 
+ShownReference::ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity)
+    : opacity_(std::clamp(opacity, 0.0, 1.0)), overBlack_(Over(rgba, 0), width, height, 3),
+      overWhite_(Over(rgba, 255), width, height, 3) {}
+
+std::vector<std::uint8_t> ShownReference::Over(std::span<const std::uint8_t> rgba, int backdrop) const {
+    std::vector<std::uint8_t> out(rgba.size() / 4 * 3);
+    const float k = static_cast<float>(opacity_) / 255;
+    for (std::size_t i = 0, o = 0; i + 3 < rgba.size(); i += 4, o += 3) {
+        const float a = rgba[i + 3] * k;
+        for (int c = 0; c < 3; ++c) {
+            out[o + c] = static_cast<std::uint8_t>(std::lround(rgba[i + c] * a + backdrop * (1 - a)));
+        }
+    }
+    return out;
+}
+
+Similarity ShownReference::Compare(std::span<const std::uint8_t> rgba) const {
+    const Similarity black = overBlack_.Compare(Over(rgba, 0)), white = overWhite_.Compare(Over(rgba, 255));
+    Similarity s;
+    s.luma = std::min(black.luma, white.luma);
+    s.chroma = std::min(black.chroma, white.chroma);
+    s.busyShare = std::max(black.busyShare, white.busyShare);
+    return s;
+}
+
 Similarity MeasureSimilarity(std::span<const std::uint8_t> source, std::span<const std::uint8_t> encoded,
                              int width, int height, int bands, int tile) {
     return SimilarityReference(source, width, height, bands, tile).Compare(encoded);

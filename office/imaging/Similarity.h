@@ -39,6 +39,20 @@ private:
     double sourceBusyShare_ = 0;
 };
 
+// Judges RGBA encodings as a player shows them: composited, at alpha times the place's opacity,
+// over black and over white, the two backdrops between which every other colour lies. Each
+// measure is the lower of the two, so a change of alpha counts by what it does to the picture.
+class ShownReference {
+public:
+    ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity);
+    Similarity Compare(std::span<const std::uint8_t> rgba) const;
+
+private:
+    std::vector<std::uint8_t> Over(std::span<const std::uint8_t> rgba, int backdrop) const;
+    double opacity_;
+    SimilarityReference overBlack_, overWhite_;
+};
+
 Similarity MeasureSimilarity(std::span<const std::uint8_t> source, std::span<const std::uint8_t> encoded,
                              int width, int height, int bands, int tile = 0);
 

@@ -8,7 +8,9 @@
 #include "office/imaging/Similarity.h"
 #include "office/imaging/VipsSupport.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <lcms2.h>
 #include <set>
@@ -220,6 +222,110 @@ TEST(EncodePng, APhotographStaysLosslessPixelForPixel) {
     const auto png = office::imaging::EncodePng(photo);
     EXPECT_EQ(png.at(25), 2);
     EXPECT_EQ(LoadWithVips(png).rgba, photo.rgba);
+}
+
+// A photograph faded into its background: smooth colour fields with grain, and an alpha that
+// ramps over most of it (60 % of the pixels semi-transparent).
+Raster FadedPhoto(int w, int h) {
+    Raster r = PhotoLike(w, h);
+    unsigned seed = 777;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+            for (int c = 0; c < 3; ++c) {
+                p[c] =
+                    static_cast<std::uint8_t>(std::clamp(p[c] + int((seed >> (16 + 3 * c)) % 9) - 4, 0, 255));
+            }
+            const double edge = std::min({x, y, w - 1 - x, h - 1 - y}) / (0.3 * std::min(w, h));
+            p[3] = static_cast<std::uint8_t>(std::lround(255 * std::clamp(edge, 0.0, 1.0)));
+        }
+    }
+    return r;
+}
+
+TEST(EncodePng, AFadedPhotographIsJudgedAsShownAndKeepsItsAlpha) {
+    const Raster photo = FadedPhoto(420, 512);
+    const auto lossless = office::imaging::EncodePng(photo, {}, true);
+    ASSERT_EQ(LoadWithVips(lossless).rgba, photo.rgba);
+    // Where nobody says how it is shown (a metafile's image), it stays exact.
+    EXPECT_EQ(LoadWithVips(office::imaging::EncodePng(photo)).rgba, photo.rgba);
+    for (const double opacity : {1.0, 0.47}) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto png = office::imaging::EncodePng(photo, {}, false, opacity);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("faded photo at opacity %.2f: lossless %zu, chosen %zu bytes (type %d) in %.2f s\n",
+                    opacity, lossless.size(), png.size(), png.at(25), seconds);
+        EXPECT_LT(png.size(), lossless.size() * 2 / 3) << opacity;
+        const Raster back = LoadWithVips(png);
+        const Similarity shown =
+            ShownReference(photo.rgba, photo.width, photo.height, opacity).Compare(back.rgba);
+        EXPECT_GE(shown.luma, kPngPaletteTargetLuma) << opacity;
+        EXPECT_GE(shown.chroma, kPngPaletteTargetChroma) << opacity;
+        // Still transparent where it was, and the fade not flattened into steps of a few levels.
+        EXPECT_EQ(At(back, 0, 0)[3], 0);
+        EXPECT_EQ(At(back, 210, 256)[3], 255);
+        std::set<int> levels;
+        for (std::size_t i = 3; i < back.rgba.size(); i += 4) {
+            levels.insert(back.rgba[i]);
+        }
+        EXPECT_GE(levels.size(), 16u) << opacity;
+    }
+    // Seen fainter, the same picture may only get smaller.
+    EXPECT_LE(office::imaging::EncodePng(photo, {}, false, 0.47).size(),
+              office::imaging::EncodePng(photo, {}, false, 1.0).size());
+}
+
+TEST(EncodePng, HardEdgedAlphaWithFewColoursStaysExact) {
+    // A cut-out of flat colours: every pixel fully clear or opaque, four colours.
+    Raster badge = Quadrants(160, 120);
+    for (int y = 0; y < badge.height; ++y) {
+        for (int x = 0; x < badge.width; ++x) {
+            if (std::hypot(x - 80.0, y - 60.0) > 55) {
+                badge.rgba[(static_cast<std::size_t>(y) * badge.width + x) * 4 + 3] = 0;
+            }
+        }
+    }
+    const Raster back = LoadWithVips(office::imaging::EncodePng(badge, {}, false, 0.5));
+    for (int i = 0; i < badge.width * badge.height; ++i) {
+        const Rgba a = At(badge, i % badge.width, i / badge.width),
+                   b = At(back, i % badge.width, i / badge.width);
+        ASSERT_EQ(a[3], b[3]) << i;
+        if (a[3] != 0) {
+            ASSERT_EQ(a, b) << i;
+        }
+    }
+}
+
+TEST(ShownReference, AlphaCountsByWhatItDoesToThePicture) {
+    const Raster photo = FadedPhoto(128, 128);
+    // Alpha halved: over black and white alike that is a different picture.
+    Raster fainter = photo;
+    for (std::size_t i = 3; i < fainter.rgba.size(); i += 4) {
+        fainter.rgba[i] = static_cast<std::uint8_t>(fainter.rgba[i] / 2);
+    }
+    const ShownReference reference(photo.rgba, photo.width, photo.height, 1.0);
+    EXPECT_DOUBLE_EQ(reference.Compare(photo.rgba).luma, 1.0);
+    EXPECT_LT(reference.Compare(fainter.rgba).luma, 0.99);
+    // The colour of clear pixels is never seen.
+    Raster hidden = photo;
+    for (std::size_t i = 0; i < hidden.rgba.size(); i += 4) {
+        if (hidden.rgba[i + 3] == 0) {
+            hidden.rgba[i] = 255;
+        }
+    }
+    EXPECT_DOUBLE_EQ(reference.Compare(hidden.rgba).luma, 1.0);
+    // Errors shrink with the opacity the place draws it at.
+    Raster grainy = photo;
+    unsigned seed = 5;
+    for (std::size_t i = 0; i < grainy.rgba.size(); i += 4) {
+        seed = seed * 1103515245u + 12345u;
+        grainy.rgba[i + 1] =
+            static_cast<std::uint8_t>(std::clamp(grainy.rgba[i + 1] + int((seed >> 16) % 41) - 20, 0, 255));
+    }
+    EXPECT_GT(ShownReference(photo.rgba, photo.width, photo.height, 0.3).Compare(grainy.rgba).luma,
+              reference.Compare(grainy.rgba).luma);
 }
 
 TEST(ColourProfile, TheSourceProfileTravelsWithEveryPaste) {
