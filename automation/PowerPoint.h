@@ -63,6 +63,10 @@ public:
     // replace = false adds the shape to the window's current selection.
     virtual void Select(bool replace = true) = 0;
     virtual void Copy() = 0;
+    // Copy() of a shape enlarged for the copy only, whose copy will be shown at this size (points):
+    // a backend may then give the copy's picture more pixels than its copied size, where that keeps
+    // the picture sharp when shown.
+    virtual void CopyShownAt(double /*shownWidth*/, double /*shownHeight*/) { Copy(); }
     virtual void Delete() = 0;
     virtual void PickUp() = 0;
     virtual ShapeRangePtr Ungroup() = 0;

@@ -115,7 +115,7 @@ private:
         try {
             shp_->SetWidth(factor * facts_.width);
             shp_->SetHeight(factor * facts_.height);
-            shp_->Copy();
+            shp_->CopyShownAt(facts_.width, facts_.height);
         } catch (const std::exception&) {
             Attempt([&] { RestoreSize(); });
             throw;
@@ -176,7 +176,7 @@ private:
             newShape_ = Paste(*plan);
             formatName_ = plan->formatName;
             Pause(ctx_, kPauseMs);
-            newShape_->Copy();
+            newShape_->CopyShownAt(facts_.width, facts_.height);
 
             if (!secondTry_ && settings_.Format == 0 && formatName_ == kFormatJpeg &&
                 CheckTransparencyLoss(ctx_.office.Clipboard(), reference_, kTransparencyLimit)) {

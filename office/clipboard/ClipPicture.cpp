@@ -1,5 +1,7 @@
 #include "office/clipboard/ClipPicture.h"
 
+#include "office/imaging/SharpCopy.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -106,6 +108,8 @@ bool ClipPicture::OwnPixels() const {
 }
 
 const imaging::Raster& ClipPicture::PastePixels() const {
+    if (const imaging::Raster* sharp = SharpPixels())
+        return *sharp;
     if (!OwnPixels())
         return Pixels();
     if (!shownPixels_)
@@ -118,7 +122,37 @@ const imaging::CropRect& ClipPicture::PasteCrop() const {
     return OwnPixels() ? source_->crop : padding_;
 }
 
+const imaging::Raster* ClipPicture::SharpPixels() const {
+    if (sharpPixels_)
+        return *sharpPixels_ ? &**sharpPixels_ : nullptr;
+    sharpPixels_.emplace();
+    if (!source_ || source_->shownWidth <= 0 || source_->shownHeight <= 0 || OwnPixels())
+        return nullptr;
+    const PictureSource& s = *source_;
+    // The shown box relates to the copied one as the part the picture covers of each.
+    const double shownW = s.pixelWidth * double(s.shownWidth) / width_;
+    const double shownH = s.pixelHeight * double(s.shownHeight) / height_;
+    double sourceW = 0, sourceH = 0;
+    const imaging::PictureKind kind = imaging::SniffKind(*s.bytes);
+    if (kind != imaging::PictureKind::Svg && !imaging::IsMetafile(kind)) {
+        const imaging::PixelSize natural = imaging::MeasurePicture(*s.bytes);
+        sourceW = natural.width * (1 - s.crop.left - s.crop.right);
+        sourceH = natural.height * (1 - s.crop.top - s.crop.bottom);
+    }
+    const auto size = imaging::SharpSize({s.pixelWidth, s.pixelHeight}, shownW, shownH, sourceW, sourceH);
+    if (!size || !imaging::HasHardEdges(Pixels()))
+        return nullptr;
+    imaging::Raster sharp =
+        imaging::RenderPicture(*s.bytes, s.crop, s.flipH, s.flipV, size->width, size->height, s.colourChange);
+    if (!imaging::SharpIsCheap(Pixels(), sharp, s.bytes->size()))
+        return nullptr;
+    sharpPixels_->emplace(std::move(sharp));
+    return &**sharpPixels_;
+}
+
 std::vector<std::uint8_t> ClipPicture::Jpeg() const {
+    if (const imaging::Raster* sharp = SharpPixels())
+        return imaging::EncodeJpeg(*sharp, ProfileOf(source_));
     const bool keyed = source_ && source_->colourChange;
     if (source_ && !keyed) {
         const PictureSource& s = *source_;
@@ -138,7 +172,7 @@ std::vector<std::uint8_t> ClipPicture::Jpeg() const {
 }
 
 std::vector<std::uint8_t> ClipPicture::Png() const {
-    return imaging::EncodePng(PastePixels(), ProfileOf(source_));
+    return imaging::EncodePng(PastePixels(), ProfileOf(source_), false, source_ ? source_->opacity : 1.0);
 }
 
 std::vector<std::uint8_t> ClipPicture::Gif() const {

@@ -25,6 +25,13 @@ struct PictureSource {
     // The picture's colour key, drawn into every encoding as the source's renderers draw it: the
     // paste carries no key of its own, so a JPEG's noise cannot break it.
     std::optional<imaging::ColourChange> colourChange;
+    // How opaque the shape draws the picture (alphaModFix), which a paste keeps: a lossy PNG is
+    // judged as shown at it.
+    double opacity = 1;
+    // Pixels (96 dpi) of the size the paste will finally be shown at, when the copy was enlarged
+    // for more pixels; 0 when it is shown as copied.
+    int shownWidth = 0;
+    int shownHeight = 0;
 };
 
 // A crop that reaches past the picture's edge leaves part of the box empty. The rendering covers
@@ -66,6 +73,10 @@ private:
     // Whether the encodings are the source's own pixels (see Jpeg()).
     bool OwnPixels() const;
     const imaging::Raster& PastePixels() const;
+    // A small graphic with hard edges copied enlarged by less than twice its shown size: the
+    // rendering at twice that size, which a renderer's whole-ratio reduction keeps sharp, when its
+    // PNG costs only a little more than the one at the copied size. Null otherwise.
+    const imaging::Raster* SharpPixels() const;
 
     std::optional<PictureSource> source_; // the covered part and its pixel size
     int width_ = 0;
@@ -77,6 +88,7 @@ private:
     mutable std::optional<automation::ColorBox> box_; // the last box asked for
     mutable std::optional<bool> ownPixels_;
     mutable std::optional<imaging::Raster> shownPixels_;
+    mutable std::optional<std::optional<imaging::Raster>> sharpPixels_;
 };
 
 } // namespace office

@@ -4,6 +4,7 @@
 #include "office/deckpictures/PicturePlan.h"
 #include "office/deckpictures/PictureUses.h"
 #include "office/deckpictures/ReplacePicturePart.h"
+#include "office/imaging/SharpCopy.h"
 
 #include <algorithm>
 #include <set>
@@ -94,8 +95,10 @@ struct Encoded {
 // nothing from resampling, so it is not encoded lossily unless the person chose a lossy format, and
 // such a JPEG is never encoded as JPEG again. Any other JPEG kept on its own grid (ownGrid) is held to
 // the targets of a second generation. The source's RGB profile goes along, as the pixels are still in it.
+// A lossy PNG is judged as the most opaque place shows the picture.
 std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool colourKey, bool pixelSized,
-                              PictureKind sourceKind, bool ownGrid, std::span<const std::uint8_t> profile) {
+                              PictureKind sourceKind, bool ownGrid, std::span<const std::uint8_t> profile,
+                              double opacity) {
     const bool again = ownGrid && sourceKind == PictureKind::Jpeg;
     const bool transparent = raster.HasTransparency();
     if (pixelSized && sourceKind == PictureKind::Jpeg && (format == kRecommended || format == kJpeg))
@@ -103,14 +106,14 @@ std::optional<Encoded> Encode(const imaging::Raster& raster, int format, bool co
     switch (format) {
     case kRecommended:
         if (transparent || colourKey || pixelSized)
-            return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey)};
+            return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey, opacity)};
         return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kJpeg:
         if (transparent || colourKey)
             return std::nullopt;
         return Encoded{PictureKind::Jpeg, imaging::EncodeJpeg(raster, profile, again)};
     case kPng:
-        return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey)};
+        return Encoded{PictureKind::Png, imaging::EncodePng(raster, profile, colourKey, opacity)};
     case kGif:
         if (colourKey)
             return std::nullopt;
@@ -150,7 +153,12 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
         return std::nullopt;
     const bool colourKey =
         std::any_of(uses.begin(), uses.end(), [](const PictureUse& u) { return u.colourKey; });
-    auto encodeAt = [&](const PicturePlan& at) -> std::optional<Encoded> {
+    double opacity = 0;
+    for (const PictureUse& use : uses)
+        opacity = std::max(opacity, use.opacity);
+    // Encodes the picture as planned; a small graphic with hard edges may take more pixels (at.width
+    // and at.height then say how many).
+    auto encodeAt = [&](PicturePlan& at) -> std::optional<Encoded> {
         const bool ownGrid = at.cut.IsEmpty() && at.width == natural.width && at.height == natural.height;
         std::optional<Encoded> encoded;
         // A CMYK JPEG that would become a JPEG is copied in CMYK straight away, without an RGB rendering.
@@ -160,10 +168,24 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
                 encoded = Encoded{PictureKind::Jpeg, std::move(*cmyk)};
         }
         if (!encoded) {
-            const imaging::Raster raster =
-                imaging::RenderPicture(bytes, at.cut, false, false, at.width, at.height);
+            imaging::Raster raster = imaging::RenderPicture(bytes, at.cut, false, false, at.width, at.height);
+            if (!pixelSized && !ownGrid) {
+                const double keptWidth = natural.width * (1 - at.cut.left - at.cut.right);
+                const double keptHeight = natural.height * (1 - at.cut.top - at.cut.bottom);
+                const auto sharpSize = imaging::SharpSize({at.width, at.height}, plan->shownWidth,
+                                                          plan->shownHeight, keptWidth, keptHeight);
+                if (sharpSize && imaging::HasHardEdges(raster)) {
+                    imaging::Raster sharp = imaging::RenderPicture(bytes, at.cut, false, false,
+                                                                   sharpSize->width, sharpSize->height);
+                    if (imaging::SharpIsCheap(raster, sharp, bytes.size())) {
+                        raster = std::move(sharp);
+                        at.width = sharpSize->width;
+                        at.height = sharpSize->height;
+                    }
+                }
+            }
             encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid,
-                             imaging::RgbProfileOf(bytes));
+                             imaging::RgbProfileOf(bytes), opacity);
         }
         if (!encoded)
             return std::nullopt;

@@ -59,6 +59,8 @@ std::optional<PicturePlan> PlanPicture(imaging::PixelSize source, const std::vec
     }
     if (!sized)
         return std::nullopt;
+    plan.shownWidth = source.width * (1 - plan.cut.left - plan.cut.right) * scale / scaleFactor;
+    plan.shownHeight = source.height * (1 - plan.cut.top - plan.cut.bottom) * scale / scaleFactor;
     plan.ownPixelsMayBeSmaller = scale < 1 && scale * imaging::kMildReduction >= 1;
     if (scale >= 1 || (!onlyFallback && scale * imaging::kMildReduction >= 1)) {
         // Kept whole, on its own grid: shown as before, nothing blurred or moved.

@@ -18,6 +18,9 @@ struct PicturePlan {
     // A reduction so mild that another picture would keep its pixels (an SVG's fallback): the
     // picture at its own pixels may still come out smaller, and then is the better choice.
     bool ownPixelsMayBeSmaller = false;
+    // The pixels (96 dpi) of the largest place, before the scale factor and any rounding.
+    double shownWidth = 0;
+    double shownHeight = 0;
 };
 
 // The largest size at which any place shows the picture, at 96 dpi times scaleFactor, never above

@@ -210,6 +210,7 @@ public:
     void ZOrder(int command) override;
     void Select(bool replace = true) override;
     void Copy() override;
+    void CopyShownAt(double shownWidth, double shownHeight) override;
     void Delete() override;
     void PickUp() override;
     automation::ShapeRangePtr Ungroup() override;
@@ -253,7 +254,8 @@ void RenumberShapeOnSlide(SlideImpl& slide, std::uint32_t oldId, std::uint32_t n
 std::optional<OleObjectInfo> OleObjectOf(pugi::xml_node shape);
 
 // Copy and paste through the application's clipboard.
-void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard);
+// shownWidth/shownHeight: the points the copy will be shown at; 0 for its copied size.
+void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard, double shownWidth = 0, double shownHeight = 0);
 automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard);
 automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clipboard, int dataType);
 automation::ShapePtr AddPictureFromFile(SlideImpl& slide, const std::string& fileName, double left,

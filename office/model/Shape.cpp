@@ -326,9 +326,13 @@ void ShapeImpl::Select(bool replace) {
 }
 
 void ShapeImpl::Copy() {
+    CopyShownAt(0, 0);
+}
+
+void ShapeImpl::CopyShownAt(double shownWidth, double shownHeight) {
     Locate("Shape.Copy");
     auto& pres = slide_->Pres("Shape.Copy");
-    CopyShape(*this, pres.App().clipboard);
+    CopyShape(*this, pres.App().clipboard, shownWidth, shownHeight);
     pres.App().copySource = pres.Serial();
 }
 

@@ -114,7 +114,7 @@ Frame ToEmu(const Frame& pt) {
 
 } // namespace
 
-void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
+void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard, double shownWidth, double shownHeight) {
     const std::string member = "Shape.Copy";
     SlideImpl& slide = *shape.Slide();
     auto& pkg = slide.Pkg(member);
@@ -154,10 +154,13 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
     std::vector<std::uint8_t> image;
     imaging::CropRect crop;
     std::optional<imaging::ColourChange> colourKey;
+    double opacity = 1;
     if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
         pugi::xml_node blipFill = loc.shape.child("p:blipFill");
         image = ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
         crop = CropOf(blipFill);
+        if (pugi::xml_node fade = blipFill.child("a:blip").child("a:alphaModFix"))
+            opacity = std::clamp(fade.attribute("amt").as_double(100000) / 100000, 0.0, 1.0);
         // A raster's key is drawn into its pixels as PowerPoint's copy draws it; a vector picture
         // keeps it as markup.
         const imaging::PictureKind kind = imaging::SniffKind(image);
@@ -189,6 +192,11 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard) {
         source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
         source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
         source.colourChange = colourKey;
+        source.opacity = opacity;
+        if (shownWidth > 0 && shownHeight > 0) {
+            source.shownWidth = std::max(1, static_cast<int>(std::lround(shownWidth * 4.0 / 3.0)));
+            source.shownHeight = std::max(1, static_cast<int>(std::lround(shownHeight * 4.0 / 3.0)));
+        }
         contents.picture.emplace(std::move(source));
     }
     clipboard.Set(std::move(contents));

@@ -7,7 +7,9 @@
 #include "office/model/SlideContext.h"
 #include "office/package/Package.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <gmock/gmock.h>
 #include <sstream>
@@ -324,6 +326,63 @@ TEST_F(DeckFixture, TransparentCornersAndClipArtBackgroundsStayTransparent) {
         EXPECT_EQ(shown.rgba[(static_cast<std::size_t>(size.height) * size.width - 1) * 4 + 3], 0)
             << c.name << ": so does the bottom-right one";
         replacement->Delete();
+    }
+}
+
+// A mascot: shaded colour fields with fine grain inside hard-edged shapes on a clear background.
+office::imaging::Raster Mascot(int size) {
+    office::imaging::Raster r;
+    r.width = r.height = size;
+    r.rgba.assign(static_cast<std::size_t>(size) * size * 4, 0);
+    std::uint32_t state = 11;
+    const double c = size / 2.0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = static_cast<int>((state >> 24) % 5) - 2;
+            std::uint8_t* p = &r.rgba[(static_cast<std::size_t>(y) * size + x) * 4];
+            const double d = std::hypot(x - c, y - c) / c;
+            const bool eye = std::hypot(x - 0.7 * c, y - 0.8 * c) < 0.1 * c ||
+                             std::hypot(x - 1.3 * c, y - 0.8 * c) < 0.1 * c;
+            if (d > 0.9)
+                continue;
+            const bool outline = d > 0.84 || eye;
+            p[0] = static_cast<std::uint8_t>(outline ? 20 : std::clamp(230 - 60 * y / size + grain, 0, 255));
+            p[1] = static_cast<std::uint8_t>(outline ? 20 : std::clamp(150 - 50 * x / size + grain, 0, 255));
+            p[2] = static_cast<std::uint8_t>(outline ? 30 : std::clamp(40 + grain, 0, 255));
+            p[3] = 255;
+        }
+    return r;
+}
+
+TEST_F(DeckFixture, ASmallHardEdgedGraphicIsPastedAtTwiceItsShownSizeALargePhotoAtTheChosenOne) {
+    settings.Format = 2; // PNG: the paste's pixels are the picture part's
+    const std::string mascot = WritePng("mascot.png", Mascot(1024));
+    struct Case {
+        const char* name;
+        std::string file;
+        double shownPt;
+        int expectedWidth;
+    } cases[] = {
+        {"mascot shown 131 pixels wide", mascot, 98.25, 262},
+        {"photo shown 420 pixels wide", WritePicture("photo.png", 1200, 900), 315, 588},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto shapes = slide->Shapes();
+        while (shapes->Count() > 0)
+            shapes->Item(1)->Delete();
+        host.log.clear();
+        AddPicture(c.file, 10, 10, c.shownPt, c.shownPt * (c.expectedWidth == 262 ? 1.0 : 0.75));
+        Walk(*this);
+        ASSERT_EQ(host.log.size(), 1u) << "replacement expected";
+        auto replacement = OnlyPicture(*this);
+        ASSERT_TRUE(replacement);
+        EXPECT_NEAR(replacement->Width(), c.shownPt, 0.01);
+        const auto bytes = SavedImage(*this, replacement);
+        ASSERT_FALSE(bytes.empty());
+        std::printf("%s: %s, %zu bytes\n", c.name, host.log[0].c_str(), bytes.size());
+        EXPECT_NEAR(office::imaging::MeasurePicture(bytes).width, c.expectedWidth, 1);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "OfficeTestSupport.h"
 #include "office/deckpictures/PictureDensity.h"
+#include "office/imaging/EncoderSettings.h"
 #include "office/imaging/Imaging.h"
 #include "office/imaging/JpegChoice.h"
 #include "office/imaging/Similarity.h"
@@ -12,6 +13,7 @@
 #include "office/model/ModelImpl.h"
 #include "office/package/OpcTypes.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
@@ -441,6 +443,30 @@ TEST_F(DeckPictures, MasterPictureIsSizedToItsBoxAndLoggedAsMaster) {
     EXPECT_NEAR(size.height, 1 * 96 * 1.4, 1);
 }
 
+TEST_F(DeckPictures, ASmallCutOutLogoGetsTwiceItsShownPixelsAPhotoTheChosenOnes) {
+    // Shaded colour inside hard-edged discs on a clear background, shown one inch wide (96 pixels).
+    office::imaging::Raster logo = Photo(1024, 1024);
+    for (int y = 0; y < logo.height; ++y)
+        for (int x = 0; x < logo.width; ++x)
+            if (std::hypot(x - 512.0, y - 512.0) > 480 && std::hypot(x - 200.0, y - 200.0) > 150)
+                logo.rgba[(static_cast<std::size_t>(y) * logo.width + x) * 4 + 3] = 0;
+    const std::string logoRel = AddImage(masterPart, office::imaging::EncodePng(logo), "png");
+    Inject(masterPart, Pic(50, "Picture 9", logoRel, 1, 1));
+    const std::string photoRel = AddImage(layoutPart, office::imaging::EncodePng(Photo(1024, 1024)), "png");
+    Inject(layoutPart, Pic(51, "Picture 10", photoRel, 1, 1));
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(SizeOf(TargetOf(masterPart, logoRel)).width, 2 * 96);
+    EXPECT_EQ(SizeOf(TargetOf(masterPart, logoRel)).height, 2 * 96);
+    EXPECT_EQ(SizeOf(TargetOf(layoutPart, photoRel)).width, 134); // 96 x 1.4
+    // A setting asking for more than twice the pixels is not reduced to it.
+    request.scaleFactor = 3;
+    const std::string bigRel = AddImage(masterPart, office::imaging::EncodePng(logo), "png");
+    Inject(masterPart, Pic(52, "Picture 11", bigRel, 1, 1));
+    Run();
+    EXPECT_EQ(SizeOf(TargetOf(masterPart, bigRel)).width, 3 * 96);
+}
+
 // A fill that every place crops alike loses the cut-away area when it is reduced. A picture barely
 // larger than the size wanted keeps its own pixels and its crop instead: reducing it would blur it
 // for few bytes, and cutting it would move its pixels against the renderer's grid.
@@ -534,6 +560,46 @@ TEST_F(DeckPictures, TiledFillKeepsItsPixelsAndItsDeclaredResolution) {
     EXPECT_NEAR(declared->xPerMetre * 0.0254, 72, 0.01);
     EXPECT_NEAR(declared->yPerMetre * 0.0254, 72, 0.01);
     EXPECT_TRUE(Pkg().XmlForRead(slidePart).select_node("//a:tile[@sx='50000']"));
+}
+
+TEST_F(DeckPictures, AFadedPhotoTileBecomesALossyPngJudgedAsShown) {
+    // A photo faded out towards its edges (most pixels semi-transparent), tiled at 100 % in a shape
+    // drawn at 47 % opacity.
+    office::imaging::Raster photo = Photo(420, 512);
+    for (int y = 0; y < photo.height; ++y)
+        for (int x = 0; x < photo.width; ++x) {
+            const double edge = std::min({x, y, photo.width - 1 - x, photo.height - 1 - y}) / 180.0;
+            photo.rgba[(static_cast<std::size_t>(y) * photo.width + x) * 4 + 3] =
+                static_cast<std::uint8_t>(std::lround(255 * std::min(1.0, edge)));
+        }
+    auto png = office::imaging::EncodePng(photo, {}, true); // lossless
+    ASSERT_EQ(png.at(25), 6);
+    ASSERT_TRUE(office::deckpictures::WriteDensity(png, PictureKind::Png,
+                                                   office::deckpictures::Density{96 / 0.0254, 96 / 0.0254}));
+    const std::string rel = AddImage(slidePart, png, "png");
+    Inject(slidePart,
+           FilledShape(20, rel, 6, 6, "<a:tile tx=\"0\" ty=\"0\" sx=\"100000\" sy=\"100000\" algn=\"tl\"/>"));
+    pugi::xml_node blip = Pkg().XmlForEdit(slidePart).select_node("//a:blip").node();
+    blip.append_child("a:alphaModFix").append_attribute("amt").set_value("47000");
+    request.minimumBytes = 0;
+    const auto results = Run();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].format, "PNG");
+    const std::string part = TargetOf(slidePart, rel);
+    const auto bytes = Pkg().PartBytes(part);
+    std::printf("faded tile: %zu -> %zu bytes\n", png.size(), bytes.size());
+    EXPECT_LT(bytes.size(), png.size() * 7 / 10);
+    const office::imaging::Raster back =
+        office::imaging::RenderPicture(bytes, {}, false, false, photo.width, photo.height);
+    EXPECT_EQ(back.rgba[3], 0); // still clear at the corner, and semi-transparent on the way in
+    EXPECT_NEAR(back.rgba[(static_cast<std::size_t>(200) * photo.width + 90) * 4 + 3], 128, 3);
+    const auto shown = office::imaging::detail::ShownReference(photo.rgba, photo.width, photo.height, 0.47)
+                           .Compare(back.rgba);
+    EXPECT_GE(shown.luma, office::imaging::detail::kPngPaletteTargetLuma);
+    EXPECT_GE(shown.chroma, office::imaging::detail::kPngPaletteTargetChroma);
+    const auto declared = office::deckpictures::ReadDensity(bytes, PictureKind::Png);
+    ASSERT_TRUE(declared); // the tile keeps its size on the slide
+    EXPECT_EQ(declared->xPerMetre, office::deckpictures::ReadDensity(png, PictureKind::Png)->xPerMetre);
 }
 
 TEST_F(DeckPictures, NotesPictureIsLoggedAsNotes) {
