@@ -61,7 +61,9 @@ inline constexpr int kPngPaletteMaxColours = 50000;
 // palette targets judged as shown (over black and over white at its place's opacity), and stored
 // lossless. A dithered palette (libimagequant, dither 1) reached only luma 0.78 at full opacity and
 // 0.90 at 47 % on a faded photo: its noise costs the SSIM of every smooth area, so it is not tried.
-// Alpha at the colour's step gave 15 % larger files at the same targets; exact alpha, 2 to 5 %.
+// On three faded photos, alpha at the colour's step gave 10 to 21 % larger files at the same
+// targets, exact alpha -1 to 5 %. A 420 x 512 one (lossless 412 KB) comes out at 212 KB at full
+// opacity and 149 KB at 47 %; the judging and encoding took about 0.25 s.
 inline constexpr int kPngPosteriseSteps[] = {24, 20, 16, 14, 12, 10, 9, 8, 7, 6, 5, 4, 3, 2};
 // zlib level with adaptive row filters, for PNG sources: level 3 3915 KB in 2.9 s; 6 3624 KB in
 // 4.1 s; 9 3558 KB in 14.8 s, and far slower still on smooth gradients. Level 9 saves under 2 %.

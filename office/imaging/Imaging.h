@@ -113,12 +113,13 @@ std::vector<std::uint8_t> RgbProfileOf(std::span<const std::uint8_t> bytes);
 
 // Paste encodings, each carrying the ICC profile when one is given. JPEG flattens transparent
 // pixels onto black and takes, per picture, the lowest quality that keeps the look
-// (EncoderSettings.h); PNG is a palette where that keeps the look, otherwise lossless, alpha kept
-// either way; GIF has at most 256 colours with one transparent index.
+// (EncoderSettings.h); PNG is a palette where that keeps the look, otherwise lossless (of the
+// picture posterised, where that keeps its look as shown), alpha kept either way; GIF has at most
+// 256 colours with one transparent index.
 // `again`: the raster is a JPEG's own pixels on their own grid, held to near-transparent targets.
 // `exactColours`: every colour stays exactly as it is (a colour key in the markup must still match).
-// `shownOpacity`: the opacity the place draws the picture at (alphaModFix). Given, a transparent
-// picture no palette keeps may also be posterised, judged as shown there (EncoderSettings.h).
+// `shownOpacity`: the opacity the place draws the picture at (alphaModFix). Only given one is a
+// transparent picture that no palette keeps posterised, judged as shown there.
 std::vector<std::uint8_t> EncodeJpeg(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
                                      bool again = false);
 std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::uint8_t> iccProfile = {},
