@@ -65,6 +65,9 @@ inline constexpr int kPngPaletteMaxColours = 50000;
 // targets, exact alpha -1 to 5 %. A 420 x 512 one (lossless 412 KB) comes out at 212 KB at full
 // opacity and 149 KB at 47 %; the judging and encoding took about 0.25 s.
 inline constexpr int kPngPosteriseSteps[] = {24, 20, 16, 14, 12, 10, 9, 8, 7, 6, 5, 4, 3, 2};
+// Pictures larger than 1.5 times this are judged on a mosaic of tiles of this size spread over them.
+inline constexpr double kPngShownSampleMegapixels = 0.25;
+inline constexpr int kPngShownSampleTile = 64;
 // zlib level with adaptive row filters, for PNG sources: level 3 3915 KB in 2.9 s; 6 3624 KB in
 // 4.1 s; 9 3558 KB in 14.8 s, and far slower still on smooth gradients. Level 9 saves under 2 %.
 inline constexpr int kPngCompression = 6;

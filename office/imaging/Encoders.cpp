@@ -5,6 +5,7 @@
 #include "office/imaging/VipsSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <unordered_set>
 
@@ -125,36 +126,71 @@ Raster Posterised(const Raster& raster, int step) {
     return out;
 }
 
+// What the posterisation is judged on: the whole picture, or for a large one a mosaic of tiles
+// spread over it (posterising treats each pixel alone, so a tile comes out as it does in place).
+struct RgbaSample {
+    Raster mosaic;
+    int tile = 0; // 0: the whole picture
+};
+
+RgbaSample SampleOf(const Raster& raster) {
+    const int w = raster.width, h = raster.height, t = detail::kPngShownSampleTile;
+    const double wanted = detail::kPngShownSampleMegapixels * 1e6;
+    if (double(w) * h <= 1.5 * wanted || w < 2 * t || h < 2 * t) {
+        return {raster, 0};
+    }
+    const double tiles = wanted / (double(t) * t);
+    const int nx = std::clamp(static_cast<int>(std::lround(std::sqrt(tiles * w / h))), 1, w / t);
+    const int ny = std::clamp(static_cast<int>(std::ceil(tiles / nx)), 1, h / t);
+    RgbaSample s;
+    s.tile = t;
+    s.mosaic.width = nx * t;
+    s.mosaic.height = ny * t;
+    s.mosaic.rgba.resize(static_cast<std::size_t>(s.mosaic.width) * s.mosaic.height * 4);
+    for (int ty = 0; ty < ny; ++ty) {
+        const int y0 = static_cast<int>((ty + 0.5) * (h - t) / ny);
+        for (int tx = 0; tx < nx; ++tx) {
+            const int x0 = static_cast<int>((tx + 0.5) * (w - t) / nx);
+            for (int row = 0; row < t; ++row) {
+                const std::size_t from = (static_cast<std::size_t>(y0 + row) * w + x0) * 4;
+                const std::size_t to =
+                    ((static_cast<std::size_t>(ty) * t + row) * s.mosaic.width + tx * t) * 4;
+                std::copy_n(&raster.rgba[from], static_cast<std::size_t>(t) * 4, &s.mosaic.rgba[to]);
+            }
+        }
+    }
+    return s;
+}
+
 // Many colours with alpha (a photograph cut out or faded): lossless PNG of the picture posterised
 // at the coarsest step that keeps its look as shown, when that is smaller than `lossless` bytes.
 std::optional<std::vector<std::uint8_t>> PosterisedPng(const Raster& raster,
                                                        std::span<const std::uint8_t> iccProfile,
                                                        double opacity, std::size_t lossless) {
-    const detail::ShownReference reference(raster.rgba, raster.width, raster.height, opacity);
-    auto keeps = [&](const Raster& coarse) {
-        const detail::Similarity s = reference.Compare(coarse.rgba);
+    const RgbaSample sample = SampleOf(raster);
+    const Raster& judged = sample.mosaic;
+    const detail::ShownReference reference(judged.rgba, judged.width, judged.height, opacity, sample.tile);
+    auto keeps = [&](int step) {
+        const detail::Similarity s = reference.Compare(Posterised(judged, step).rgba);
         return s.luma >= detail::kPngPaletteTargetLuma && s.chroma >= detail::kPngPaletteTargetChroma;
     };
     // Judged on the pixels themselves, in a binary search over the steps (finer ones keep more):
     // only the chosen step is encoded.
     const std::span<const int> steps = detail::kPngPosteriseSteps;
-    std::optional<Raster> chosen;
     std::size_t lo = 0, hi = steps.size(); // the first step that keeps the look lies in [lo, hi]
     while (lo < hi) {
-        // `chosen` is always the posterisation at steps[hi] once that keeps the look.
         const std::size_t mid = (lo + hi) / 2;
-        Raster coarse = Posterised(raster, steps[mid]);
-        if (keeps(coarse)) {
-            chosen = std::move(coarse);
+        if (keeps(steps[mid])) {
             hi = mid;
         } else {
             lo = mid + 1;
         }
     }
-    if (!chosen) {
+    if (hi == steps.size()) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> png = SavePng(detail::ViewOfRaster(*chosen), iccProfile, PngOptions());
+    std::vector<std::uint8_t> png =
+        SavePng(detail::ViewOfRaster(Posterised(raster, steps[hi])), iccProfile, PngOptions());
     if (png.size() >= lossless) {
         return std::nullopt;
     }

@@ -157,9 +157,10 @@ Similarity SimilarityReference::Compare(std::span<const std::uint8_t> encoded) c
     return result;
 }
 
-ShownReference::ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity)
-    : opacity_(std::clamp(opacity, 0.0, 1.0)), overBlack_(Over(rgba, 0), width, height, 3),
-      overWhite_(Over(rgba, 255), width, height, 3) {}
+ShownReference::ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity,
+                               int tile)
+    : opacity_(std::clamp(opacity, 0.0, 1.0)), overBlack_(Over(rgba, 0), width, height, 3, tile),
+      overWhite_(Over(rgba, 255), width, height, 3, tile) {}
 
 std::vector<std::uint8_t> ShownReference::Over(std::span<const std::uint8_t> rgba, int backdrop) const {
     std::vector<std::uint8_t> out(rgba.size() / 4 * 3);

@@ -42,9 +42,10 @@ private:
 // Judges RGBA encodings as a player shows them: composited, at alpha times the place's opacity,
 // over black and over white, the two backdrops between which every other colour lies. Each
 // measure is the lower of the two, so a change of alpha counts by what it does to the picture.
+// `tile` as for SimilarityReference.
 class ShownReference {
 public:
-    ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity);
+    ShownReference(std::span<const std::uint8_t> rgba, int width, int height, double opacity, int tile = 0);
     Similarity Compare(std::span<const std::uint8_t> rgba) const;
 
 private:

@@ -272,6 +272,13 @@ TEST(EncodePng, AFadedPhotographIsJudgedAsShownAndKeepsItsAlpha) {
         }
         EXPECT_GE(levels.size(), 16u) << opacity;
     }
+    // A larger one is judged on a mosaic of samples; the whole still reaches the targets.
+    const Raster large = FadedPhoto(960, 900);
+    const Raster back = LoadWithVips(office::imaging::EncodePng(large, {}, false, 0.47));
+    const Similarity whole = ShownReference(large.rgba, large.width, large.height, 0.47).Compare(back.rgba);
+    EXPECT_GE(whole.luma, kPngPaletteTargetLuma - 0.002);
+    EXPECT_GE(whole.chroma, kPngPaletteTargetChroma - 0.002);
+    EXPECT_NE(back.rgba, large.rgba);
     // Seen fainter, the same picture may only get smaller.
     EXPECT_LE(office::imaging::EncodePng(photo, {}, false, 0.47).size(),
               office::imaging::EncodePng(photo, {}, false, 1.0).size());
