@@ -46,6 +46,11 @@ void Append(pugi::xml_node into, const std::string& xml) {
     ASSERT_EQ(into.append_buffer(xml.data(), xml.size()).status, pugi::status_ok) << xml;
 }
 
+std::vector<std::uint8_t> officeBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // The only picture on the slide.
 automation::ShapePtr OnlyPicture(DeckFixture& f) {
     automation::ShapePtr found;
@@ -384,6 +389,37 @@ TEST_F(DeckFixture, ASmallHardEdgedGraphicIsPastedAtTwiceItsShownSizeALargePhoto
         std::printf("%s: %s, %zu bytes\n", c.name, host.log[0].c_str(), bytes.size());
         EXPECT_NEAR(office::imaging::MeasurePicture(bytes).width, c.expectedWidth, 1);
     }
+}
+
+TEST_F(DeckFixture, ATransparentPhotoPastedAsPngIsJudgedAtTheOpacityItsShapeDrawsIt) {
+    settings.Format = 2;
+    settings.ExpectRate = "100"; // any saving: the sizes are compared below
+    // Grainy colour, two thirds of it half transparent: no palette keeps it. Two files, one a
+    // column apart, so that each shape has a picture of its own.
+    const std::string file = WriteClipArt(
+        "veil.png", 420, 320, [](int x, int) { return x > 140; }, 128);
+    const std::string other = WriteClipArt(
+        "veil2.png", 420, 320, [](int x, int) { return x > 141; }, 128);
+    AddPicture(file, 0, 0, 240, 183);
+    auto faded = AddPicture(other, 300, 0, 240, 183);
+    pugi::xml_node blip = NodeOf(slide, faded).child("p:blipFill").child("a:blip");
+    blip.append_child("a:alphaModFix").append_attribute("amt").set_value("30000");
+    std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
+    Walk(*this);
+    for (const auto& line : host.log)
+        std::printf("%s\n", line.c_str());
+    ASSERT_EQ(host.log.size(), 2u) << "both replaced";
+    std::vector<std::vector<std::uint8_t>> images;
+    auto shapes = slide->Shapes();
+    for (int i = 1; i <= shapes->Count(); ++i)
+        images.push_back(SavedImage(*this, shapes->Item(i)));
+    ASSERT_EQ(images.size(), 2u);
+    const auto source = officeBytes(file);
+    for (const auto& png : images) {
+        EXPECT_LT(png.size(), source.size()) << "posterised, not lossless";
+        EXPECT_EQ(office::imaging::SniffKind(png), office::imaging::PictureKind::Png);
+    }
+    EXPECT_LT(images[1].size(), images[0].size()) << "seen at 30 %, it may lose more";
 }
 
 } // namespace

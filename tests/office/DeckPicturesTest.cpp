@@ -5,6 +5,7 @@
 
 #include "OfficeTestSupport.h"
 #include "office/deckpictures/PictureDensity.h"
+#include "office/deckpictures/PictureUses.h"
 #include "office/imaging/EncoderSettings.h"
 #include "office/imaging/Imaging.h"
 #include "office/imaging/JpegChoice.h"
@@ -576,11 +577,15 @@ TEST_F(DeckPictures, AFadedPhotoTileBecomesALossyPngJudgedAsShown) {
     ASSERT_EQ(png.at(25), 6);
     ASSERT_TRUE(office::deckpictures::WriteDensity(png, PictureKind::Png,
                                                    office::deckpictures::Density{96 / 0.0254, 96 / 0.0254}));
-    const std::string rel = AddImage(slidePart, png, "png");
+    std::string source;
+    const std::string rel = AddImage(slidePart, png, "png", &source);
     Inject(slidePart,
            FilledShape(20, rel, 6, 6, "<a:tile tx=\"0\" ty=\"0\" sx=\"100000\" sy=\"100000\" algn=\"tl\"/>"));
     pugi::xml_node blip = Pkg().XmlForEdit(slidePart).select_node("//a:blip").node();
     blip.append_child("a:alphaModFix").append_attribute("amt").set_value("47000");
+    const auto uses = office::deckpictures::CollectPictureUses(Pkg(), request.isDefaultPictureName);
+    ASSERT_EQ(uses.at(source).size(), 1u);
+    EXPECT_DOUBLE_EQ(uses.at(source)[0].opacity, 0.47);
     request.minimumBytes = 0;
     const auto results = Run();
     ASSERT_EQ(results.size(), 1u);
