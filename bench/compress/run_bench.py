@@ -10,8 +10,10 @@ renderings against the input (mean and minimum), each slide's worst tile (the me
 SSIM map over 32 x 32 pixel squares, minimum over the slide: page SSIM hides a damaged picture that
 a local measure shows), the same worst tile of poppler's Splash rendering (see fidelity.py for why
 the pages are rasterised by cairo) and structural regressions of animation, build list, picture hyperlinks and
-connector glue. The worst slides follow the table with their tile's top-left pixel. Inputs are
-copied; nothing in the corpus is written.
+connector glue. The worst slides follow the table with their tile's top-left pixel. After the table
+comes the bar Quarnel is held to: the smallest out/in of a peer whose run is intact (no failed deck,
+no structural regression, no slide with a tile under 0.90); a peer that blackens a slide or fails on
+a deck sets no ratio to beat. Inputs are copied; nothing in the corpus is written.
 
     /usr/bin/python3 bench/compress/run_bench.py   (the Debian python with python3-pil, python3-numpy)
     [--cli build-g/cli/quarnel-cli] [--corpus DIR] [--limit N] [--match NAME,...] [--tools quarnel,lossless] [--slides-csv FILE]
