@@ -3,8 +3,7 @@
 
 #include "../package/TestZip.h"
 #include "DeckFixture.h"
-#include "engine/CompressPresentation.h"
-#include "engine/CompressShapes.h"
+#include "WholePass.h"
 #include "office/package/Package.h"
 
 #include <gmock/gmock.h>
@@ -14,14 +13,8 @@ namespace {
 
 using office::package::Package;
 using ::testing::HasSubstr;
-
-std::vector<std::string> LiveMedia(const Package& pkg) {
-    std::vector<std::string> media;
-    for (const auto& part : pkg.LiveParts())
-        if (part.rfind("/ppt/media/", 0) == 0)
-            media.push_back(part);
-    return media;
-}
+using wholepass::CompressTo;
+using wholepass::LiveMedia;
 
 bool Logged(const std::vector<std::string>& log, const std::string& text) {
     return std::any_of(log.begin(), log.end(),
@@ -33,17 +26,16 @@ bool AnyReplacementLine(const std::vector<std::string>& log) {
                        [](const std::string& line) { return !line.empty() && line.front() == '\t'; });
 }
 
-engine::PassOutcome CompressTo(engine::EngineContext& ctx, const std::string& input,
-                               const std::string& output,
-                               const engine::SlideWalker& walk = engine::CompressShapes) {
-    std::string outputPath;
-    bool continueBatch = true;
-    return engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
-        continueBatch, walk);
-}
-
 constexpr const char* kKeptElsewhere = "他の場所でも使われているため";
+
+// A walk whose only "replacement" is the given picture added to each slide.
+engine::SlideWalker GrowingWalk(const std::string& picture) {
+    return [picture](engine::EngineContext& c, automation::SlidePtr container, automation::ShapePtr, bool) {
+        container->Shapes()->AddPicture(picture, 10, 10, 400, 400);
+        c.state.PresentationChanged = true;
+        return std::string();
+    };
+}
 
 class DeckPictureKept : public DeckFixture {
 protected:
@@ -148,12 +140,7 @@ TEST_F(DeckPictureKept, LosslessSaveStandsWhenTheReplacementsMadeTheDeckLarger) 
     for (std::size_t i = 0; i < noise.rgba.size(); ++i)
         noise.rgba[i] = i % 4 == 3 ? 255 : static_cast<std::uint8_t>(random());
     const std::string noisy = WritePng("noise.png", noise);
-    const engine::SlideWalker growingWalk = [&](engine::EngineContext& c, automation::SlidePtr container,
-                                                automation::ShapePtr, bool) {
-        container->Shapes()->AddPicture(noisy, 10, 10, 400, 400);
-        c.state.PresentationChanged = true;
-        return std::string();
-    };
+    const engine::SlideWalker growingWalk = GrowingWalk(noisy);
 
     const std::string output = Path("stored-out.pptx");
     const auto outcome = CompressTo(ctx, input, output, growingWalk);
@@ -176,12 +163,7 @@ TEST_F(DeckPictureKept, NothingIsWrittenWhenNeitherSaveIsSmaller) {
     const std::string input = Path("tight.pptx");
     state.appPPT->Presentations()->Open(SaveInput("first.pptx"), true)->SaveAs(input);
     const std::string noisy = WritePicture("big.png", 900, 900, 0, 11);
-    const engine::SlideWalker growingWalk = [&](engine::EngineContext& c, automation::SlidePtr container,
-                                                automation::ShapePtr, bool) {
-        container->Shapes()->AddPicture(noisy, 10, 10, 400, 400);
-        c.state.PresentationChanged = true;
-        return std::string();
-    };
+    const engine::SlideWalker growingWalk = GrowingWalk(noisy);
 
     const std::string output = Path("tight-out.pptx");
     const auto outcome = CompressTo(ctx, input, output, growingWalk);

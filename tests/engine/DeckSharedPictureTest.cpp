@@ -2,6 +2,7 @@
 // and what the log says matches the files.
 
 #include "DeckFixture.h"
+#include "WholePass.h"
 #include "engine/CompressPresentation.h"
 #include "engine/CompressShapes.h"
 #include "engine/SizeText.h"
@@ -15,14 +16,8 @@ namespace {
 
 using office::package::Package;
 using ::testing::HasSubstr;
-
-std::vector<std::string> LiveMedia(const Package& pkg) {
-    std::vector<std::string> media;
-    for (const auto& part : pkg.LiveParts())
-        if (part.rfind("/ppt/media/", 0) == 0)
-            media.push_back(part);
-    return media;
-}
+using wholepass::CompressTo;
+using wholepass::LiveMedia;
 
 // The image parts the slide's pictures show, one entry per picture shape.
 std::vector<std::string> PicturesOfSlide(Package& pkg, const std::string& slidePart) {
@@ -33,16 +28,6 @@ std::vector<std::string> PicturesOfSlide(Package& pkg, const std::string& slideP
         parts.push_back(rel ? rel->targetPart : std::string());
     }
     return parts;
-}
-
-// The whole pass over one deck, written to the given output.
-engine::PassOutcome CompressTo(engine::EngineContext& ctx, const std::string& input,
-                               const std::string& output) {
-    std::string outputPath;
-    bool continueBatch = true;
-    return engine::CompressPresentation(
-        ctx, input, [&](const std::string&, double, const std::string&) { return output; }, outputPath,
-        continueBatch, engine::CompressShapes);
 }
 
 long CountLines(const std::vector<std::string>& log, const std::string& text) {
