@@ -12,7 +12,7 @@ packages=(
   qt6-translations-l10n
   fonts-noto-cjk fonts-dejavu-core fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2
   libreoffice-impress-nogui
-  ffmpeg python3 python3-pil python3-numpy
+  ffmpeg python3 python3-pil python3-numpy python3-lxml
   unzip zip poppler-utils jpegoptim optipng xvfb xauth
   desktop-file-utils appstream lintian man-db
 )
