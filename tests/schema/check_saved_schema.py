@@ -37,6 +37,9 @@ SETTINGS = {
     "objects": ["--file-size", "10", "--expect-rate", "95", "--group-size", "10", "--objects"],
 }
 
+# "60000" where the 2016 schemas want "60%" (a:buSzPct and friends).
+PERCENT_AS_THOUSANDTHS = re.compile(r"\[facet 'pattern'\] The value '-?\d+' is not accepted by the pattern '[^']*%'")
+
 MC = "http://schemas.openxmlformats.org/markup-compatibility/2006"
 MC_ATTRS = {f"{{{MC}}}{n}" for n in ("Ignorable", "ProcessContent", "MustUnderstand",
                                      "PreserveElements", "PreserveAttributes")}
@@ -279,6 +282,12 @@ def compare(saved, original):
     return result
 
 
+def is_package(path):
+    # By content: a compound file can hold a zip's directory and pass zipfile.is_zipfile.
+    with open(path, "rb") as f:
+        return f.read(4) == b"PK\x03\x04"
+
+
 # --- corpus run -------------------------------------------------------------------------------
 
 def run_cli(cli, decks, extra, scratch, jobs):
@@ -337,9 +346,15 @@ def corpus_run(args):
                     continue
                 written += 1
                 source = entry["input"]
+                converted = not is_package(source)
                 if source not in inputs:
-                    inputs[source] = check_package(schemas, source) if zipfile.is_zipfile(source) else {}
+                    inputs[source] = {} if converted else check_package(schemas, source)
                 found = compare(check_package(schemas, entry["output"]), inputs[source])
+                if converted:
+                    # A binary deck has no parts to compare with: all are new. The converter writes
+                    # percentages as PowerPoint does, which the 2016 schemas refuse; those alone pass.
+                    found.new_parts = []
+                    found.new_errors = [e for e in found.new_errors if not PERCENT_AS_THOUSANDTHS.search(e[1])]
                 parts += found.checked
                 for root, n in found.unchecked.items():
                     unchecked[root] = unchecked.get(root, 0) + n
