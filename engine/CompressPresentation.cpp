@@ -260,7 +260,8 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
                     discardedSize = 0;
             }
         } catch (const std::exception& error) {
-            Ignoring([&] { state.SourcePresentation->SetSaved(true); });
+            if (state.SourcePresentation)
+                Ignoring([&] { state.SourcePresentation->SetSaved(true); });
             ctx.host.AppendLog(std::string(kClose) + kCannotSave + FailureDetail(error) + kCRLF);
             outcome.result = PassResult::SaveFailed;
             continueBatch = !state.StopRequested;

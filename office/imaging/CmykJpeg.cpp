@@ -30,13 +30,7 @@ bool IsCmykJpeg(std::span<const std::uint8_t> bytes) {
 // inverted (Adobe's convention), whether or not an Adobe marker says so, and so does LibreOffice;
 // the copy, written with the marker, keeps the stored values and with them that reading.
 std::vector<std::uint8_t> StoredSamples(const VImage& decoded) {
-    const VImage stored = (255 - decoded).cast(VIPS_FORMAT_UCHAR);
-    std::size_t size = 0;
-    void* mem = stored.write_to_memory(&size);
-    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(mem),
-                                  static_cast<const std::uint8_t*>(mem) + size);
-    g_free(mem);
-    return out;
+    return detail::PixelBytes((255 - decoded).cast(VIPS_FORMAT_UCHAR));
 }
 
 // RGB as LibreOffice draws stored CMYK samples: each ink (255 - sample) plus black taken from white,

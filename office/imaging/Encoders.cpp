@@ -84,13 +84,7 @@ std::vector<std::uint8_t> SavePng(const VImage& image, std::span<const std::uint
 // The pixels of an encoded picture as RGB or RGBA, like the source they are compared with.
 std::vector<std::uint8_t> DecodedBands(const std::vector<std::uint8_t>& encoded, int bands) {
     const VImage back = detail::ToSrgbAlpha(VImage::new_from_buffer(encoded.data(), encoded.size(), ""));
-    const VImage wanted = bands == 4 ? back : back.extract_band(0, VImage::option()->set("n", 3));
-    std::size_t size = 0;
-    void* mem = wanted.write_to_memory(&size);
-    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(mem),
-                                  static_cast<const std::uint8_t*>(mem) + size);
-    g_free(mem);
-    return out;
+    return detail::PixelBytes(bands == 4 ? back : back.extract_band(0, VImage::option()->set("n", 3)));
 }
 
 std::vector<std::uint8_t> Rgb(const Raster& raster) {

@@ -42,6 +42,17 @@ vips::VImage ToSrgbAlpha(vips::VImage image) {
     return image.bands() == 3 ? image.bandjoin_const({255}) : image;
 }
 
+std::vector<std::uint8_t> PixelBytes(const vips::VImage& image) {
+    std::size_t size = 0;
+    void* mem = image.write_to_memory(&size);
+    if (mem == nullptr)
+        throw ImagingError("pixels could not be computed");
+    std::vector<std::uint8_t> out(static_cast<const std::uint8_t*>(mem),
+                                  static_cast<const std::uint8_t*>(mem) + size);
+    g_free(mem);
+    return out;
+}
+
 Raster ToRaster(const vips::VImage& rgba) {
     Raster out;
     out.width = rgba.width();

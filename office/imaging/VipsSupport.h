@@ -21,6 +21,8 @@ vips::VImage ToSrgb(vips::VImage image);
 vips::VImage ToSrgbAlpha(vips::VImage image);
 
 Raster ToRaster(const vips::VImage& rgba);
+// The image's pixels, band-interleaved, as libvips computes them.
+std::vector<std::uint8_t> PixelBytes(const vips::VImage& image);
 // An image owning a copy of the raster's pixels.
 vips::VImage FromRaster(const Raster& raster);
 // An image reading the raster's pixels in place: only for work finished while the raster lives.
