@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <gmock/gmock.h>
 #include <sstream>
@@ -386,7 +385,6 @@ TEST_F(DeckFixture, ASmallHardEdgedGraphicIsPastedAtTwiceItsShownSizeALargePhoto
         EXPECT_NEAR(replacement->Width(), c.shownPt, 0.01);
         const auto bytes = SavedImage(*this, replacement);
         ASSERT_FALSE(bytes.empty());
-        std::printf("%s: %s, %zu bytes\n", c.name, host.log[0].c_str(), bytes.size());
         EXPECT_NEAR(office::imaging::MeasurePicture(bytes).width, c.expectedWidth, 1);
     }
 }
@@ -406,8 +404,6 @@ TEST_F(DeckFixture, ATransparentPhotoPastedAsPngIsJudgedAtTheOpacityItsShapeDraw
     blip.append_child("a:alphaModFix").append_attribute("amt").set_value("30000");
     std::dynamic_pointer_cast<office::SlideContext>(slide)->MarkModified();
     Walk(*this);
-    for (const auto& line : host.log)
-        std::printf("%s\n", line.c_str());
     ASSERT_EQ(host.log.size(), 2u) << "both replaced";
     std::vector<std::vector<std::uint8_t>> images;
     auto shapes = slide->Shapes();

@@ -8,9 +8,7 @@
 #include "office/imaging/Similarity.h"
 #include "office/imaging/VipsSupport.h"
 
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <lcms2.h>
 #include <set>
@@ -251,12 +249,7 @@ TEST(EncodePng, AFadedPhotographIsJudgedAsShownAndKeepsItsAlpha) {
     // Where nobody says how it is shown (a metafile's image), it stays exact.
     EXPECT_EQ(LoadWithVips(office::imaging::EncodePng(photo)).rgba, photo.rgba);
     for (const double opacity : {1.0, 0.47}) {
-        const auto start = std::chrono::steady_clock::now();
         const auto png = office::imaging::EncodePng(photo, {}, false, opacity);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("faded photo at opacity %.2f: lossless %zu, chosen %zu bytes (type %d) in %.2f s\n",
-                    opacity, lossless.size(), png.size(), png.at(25), seconds);
         EXPECT_LT(png.size(), lossless.size() * 2 / 3) << opacity;
         const Raster back = LoadWithVips(png);
         const Similarity shown =
@@ -274,16 +267,7 @@ TEST(EncodePng, AFadedPhotographIsJudgedAsShownAndKeepsItsAlpha) {
     }
     // A larger one is judged on a mosaic of samples; the whole still reaches the targets.
     const Raster large = FadedPhoto(960, 900);
-    auto start = std::chrono::steady_clock::now();
     const auto largePng = office::imaging::EncodePng(large, {}, false, 0.47);
-    const double lossySeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    start = std::chrono::steady_clock::now();
-    const auto largeLossless = office::imaging::EncodePng(large, {}, true);
-    const double losslessSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("faded photo 960 x 900 at opacity 0.47: lossless %zu bytes in %.2f s, chosen %zu in %.2f s\n",
-                largeLossless.size(), losslessSeconds, largePng.size(), lossySeconds);
     const Raster back = LoadWithVips(largePng);
     const Similarity whole = ShownReference(large.rgba, large.width, large.height, 0.47).Compare(back.rgba);
     EXPECT_GE(whole.luma, kPngPaletteTargetLuma - 0.002);

@@ -14,7 +14,6 @@
 #include "office/model/ModelImpl.h"
 #include "office/package/OpcTypes.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
@@ -592,7 +591,6 @@ TEST_F(DeckPictures, AFadedPhotoTileBecomesALossyPngJudgedAsShown) {
     EXPECT_EQ(results[0].format, "PNG");
     const std::string part = TargetOf(slidePart, rel);
     const auto bytes = Pkg().PartBytes(part);
-    std::printf("faded tile: %zu -> %zu bytes\n", png.size(), bytes.size());
     EXPECT_LT(bytes.size(), png.size() * 7 / 10);
     const office::imaging::Raster back =
         office::imaging::RenderPicture(bytes, {}, false, false, photo.width, photo.height);
