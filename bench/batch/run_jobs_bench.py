@@ -33,12 +33,18 @@ def tree_rss_kib(root_pid):
     return total
 
 
-def run(cli, decks, jobs, work):
+def same_outputs(dir_a, dir_b):
+    names = sorted(os.listdir(dir_a))
+    return names == sorted(os.listdir(dir_b)) and all(
+        filecmp.cmp(os.path.join(dir_a, n), os.path.join(dir_b, n), shallow=False) for n in names)
+
+
+def run(cli, decks, jobs, work, extra_args=()):
     out_dir = os.path.join(work, f"jobs{jobs}")
     os.makedirs(out_dir)
     env = dict(os.environ, QUARNEL_REGISTRY_DIR=os.path.join(work, "registry"),
                XDG_CONFIG_HOME=os.path.join(work, "config"))
-    args = ["nice", cli, "--jobs", str(jobs), "--overwrite", "--output-dir", out_dir] + decks
+    args = ["nice", cli, *extra_args, "--jobs", str(jobs), "--overwrite", "--output-dir", out_dir] + decks
     start = time.monotonic()
     proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                             env=env)
@@ -69,9 +75,7 @@ def main():
         print("| jobs | wall s | peak RSS of the tree MiB | exit | same log | same outputs |")
         print("|---|---|---|---|---|---|")
         for jobs, (wall, peak, code, log, out_dir) in sorted(results.items()):
-            names = sorted(os.listdir(first[4]))
-            same = names == sorted(os.listdir(out_dir)) and all(
-                filecmp.cmp(os.path.join(first[4], n), os.path.join(out_dir, n), shallow=False) for n in names)
+            same = same_outputs(first[4], out_dir)
             print(f"| {jobs} | {wall:.1f} | {peak / 1024:.0f} | {code} | {log == first[3]} | {same} |")
 
 
