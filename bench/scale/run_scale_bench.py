@@ -49,14 +49,15 @@ class Run:
     code: int
     stopped: str  # why the bench stopped the run, empty when it ended by itself
     output: str  # None when the tool kept no output
+    log_tail: str = ""  # the last lines the tool printed and complained, kept for a run that failed
 
 
 def measure(cmd, cwd, env, log_path, rss_limit_kib, timeout):
     """Runs cmd in a session of its own and waits for it with wait4, sampling the tree's resident memory."""
     start = time.monotonic()
-    with open(log_path, "wb") as log:
-        proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=subprocess.STDOUT, start_new_session=True)
+    with open(log_path + ".out", "wb") as out, open(log_path + ".err", "wb") as err:
+        proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                start_new_session=True)
     peak, stopped = 0, ""
     while True:
         pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
@@ -75,7 +76,16 @@ def measure(cmd, cwd, env, log_path, rss_limit_kib, timeout):
         time.sleep(0.05)
     wall = time.monotonic() - start
     proc.returncode = os.waitstatus_to_exitcode(status)  # reaped here; keeps Popen from waiting again
-    return Run(wall, usage.ru_utime + usage.ru_stime, peak, usage.ru_maxrss, proc.returncode, stopped, None)
+    run = Run(wall, usage.ru_utime + usage.ru_stime, peak, usage.ru_maxrss, proc.returncode, stopped, None)
+    if proc.returncode:
+        run.log_tail = " | ".join(filter(None, (_last_line(log_path + ".out"), _last_line(log_path + ".err"))))
+    return run
+
+
+def _last_line(path):
+    with open(path, "rb") as f:
+        lines = [line.strip() for line in f.read()[-4000:].decode(errors="replace").splitlines()]
+    return next((line for line in reversed(lines) if line), "")
 
 
 class Tools:
@@ -128,7 +138,8 @@ def summary(runs):
     last = runs[-1]
     return Run(statistics.median(r.wall for r in runs), statistics.median(r.cpu for r in runs),
                max(r.tree_peak_kib for r in runs), max(r.maxrss_kib for r in runs), last.code,
-               next((r.stopped for r in runs if r.stopped), ""), last.output)
+               next((r.stopped for r in runs if r.stopped), ""), last.output,
+               next((r.log_tail for r in runs if r.log_tail), ""))
 
 
 def print_table(headers, rows):
@@ -152,7 +163,13 @@ def row(deck, tool, run, size_in):
 
 def bench_decks(a, decks, tools, work):
     runner = Tools(work, shlex.split(a.cli_args), a.rss_limit_mib * 1024, a.timeout_min * 60)
-    rows, comparisons = [], []
+    rows, comparisons, failures = [], [], []
+
+    def add(deck, tool, run, size_in):
+        rows.append(row(deck, tool, run, size_in))
+        if run.log_tail:
+            failures.append(f"{os.path.basename(deck)} {tool}: {run.log_tail}")
+
     for deck in decks:
         size_in = os.path.getsize(deck)
         big = size_in >= BIG_BYTES
@@ -161,7 +178,7 @@ def bench_decks(a, decks, tools, work):
                 continue
             if tool == "npm":
                 runs = [runner.npm(deck) for _ in range(a.repeat)]
-                rows.append(row(deck, "npm", summary(runs), size_in))
+                add(deck, "npm", summary(runs), size_in)
                 continue
             runs, others, identical = [], [], True
             for _ in range(a.repeat):
@@ -170,10 +187,10 @@ def bench_decks(a, decks, tools, work):
                     others.append(runner.quarnel(a.compare_cli, deck))
                     identical &= same_bytes(runs[-1].output, others[-1].output)
             mine = summary(runs)
-            rows.append(row(deck, "quarnel", mine, size_in))
+            add(deck, "quarnel", mine, size_in)
             if a.compare_cli:
                 theirs = summary(others)
-                rows.append(row(deck, "quarnel other", theirs, size_in))
+                add(deck, "quarnel other", theirs, size_in)
                 comparisons.append([os.path.basename(deck), f"{mine.wall:.1f}", f"{theirs.wall:.1f}",
                                     f"{theirs.wall / mine.wall:.2f}", f"{theirs.cpu / max(mine.cpu, 1e-9):.2f}",
                                     "yes" if identical else "NO"])
@@ -184,6 +201,8 @@ def bench_decks(a, decks, tools, work):
     print("maxrss MiB: the largest single process's ru_maxrss; MB = 10^6 bytes; times are medians of", a.repeat)
     print_table(["deck", "tool", "wall s", "processor s", "tree MiB", "maxrss MiB", "in MB", "out MB", "out/in",
                  "status"], rows)
+    for line in failures:
+        print("  " + line)
     if comparisons:
         print()
         print("other build:", a.compare_cli)
