@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace app {
 
@@ -124,7 +125,9 @@ int Main(int argc, char** argv) {
     settings::IniFile ini;
     settings::ExceptionList exceptions;
     engine::EngineState state;
-    office::OfficeProvider office;
+    // The window compresses one deck at a time: every core may work on its pictures.
+    const unsigned cores = std::thread::hardware_concurrency();
+    office::OfficeProvider office("12.0", {}, cores >= 2 ? cores : 0);
     std::string oleIniPath;
     std::string desktopFolder;
     try {

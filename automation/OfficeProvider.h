@@ -21,6 +21,10 @@ public:
     // Long work inside the backend (converting a deck before opening it) polls this and gives up
     // when it returns true; the batch run installs it for the length of a run.
     virtual void SetInterruptCheck(std::function<bool()> check) { (void)check; }
+    // Whether a copy or a paste is complete when its call returns. An application driven from another
+    // process settles in its own time, which the walk's pauses wait for; one that answers at once
+    // leaves them nothing to wait for.
+    virtual bool SettlesAtOnce() const { return false; }
 };
 
 } // namespace automation

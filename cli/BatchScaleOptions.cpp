@@ -7,7 +7,7 @@ namespace cli {
 namespace {
 
 constexpr std::array<const char*, 3> kFlags{"--recursive", "--skip-existing", "--deck-child"};
-constexpr std::array<const char*, 3> kValued{"--jobs", "--files-from", "--shard"};
+constexpr std::array<const char*, 4> kValued{"--jobs", "--threads", "--files-from", "--shard"};
 constexpr int kMostJobs = 256;
 
 std::optional<int> Positive(const std::string& text, int most) {
@@ -71,6 +71,12 @@ std::optional<std::string> ParseBatchScaleOption(const std::string& name,
     if (name == "--jobs") {
         o.jobs = Positive(*v, kMostJobs);
         return o.jobs ? std::nullopt : std::optional<std::string>(bad);
+    }
+    if (name == "--threads") {
+        // 0 is allowed: no picture work ahead, every picture on the walk's own thread.
+        const auto n = *v == "0" ? std::optional<int>(0) : Positive(*v, kMostJobs);
+        o.threads = n;
+        return n ? std::nullopt : std::optional<std::string>(bad);
     }
     if (name == "--shard") {
         o.shard = ParseShard(*v);

@@ -73,13 +73,14 @@ namespace {
 
 int RunInProcess(const std::vector<std::string>& inputs, settings::Settings& config,
                  settings::RegistryStore& registry, std::ostream& out, std::ostream& err, std::istream& in,
-                 bool interactive, bool deckChild, std::vector<batch::EntryReport>& entries) {
+                 bool interactive, bool deckChild, int pictureThreads,
+                 std::vector<batch::EntryReport>& entries) {
     // The object list is read like the window reads it; this command never writes it back.
     settings::ExceptionList exceptions;
     settings::IniFile ini;
     exceptions.initExceptionList(ini, platform::OleIniPath(), registry);
 
-    office::OfficeProvider provider;
+    office::OfficeProvider provider("12.0", {}, static_cast<unsigned>(pictureThreads));
     engine::EngineState state;
     CliHost host(out, err, in, interactive);
     host.statusLines = !deckChild;
@@ -127,8 +128,10 @@ int RunParallel(const std::vector<std::string>& inputs, const CliOptions& option
         }
         return kExitUsage;
     }
-    const JobsOutcome outcome = RunDeckJobs(SelfExecutable(), inputs, options.forwarded, jobs, out, err,
-                                            ::isatty(STDERR_FILENO) != 0);
+    std::vector<std::string> forwarded = options.forwarded;
+    forwarded.push_back("--threads=" + std::to_string(options.threads.value_or(DefaultPictureThreads(jobs))));
+    const JobsOutcome outcome =
+        RunDeckJobs(SelfExecutable(), inputs, forwarded, jobs, out, err, ::isatty(STDERR_FILENO) != 0);
     entries = outcome.entries;
     int failed = 0;
     for (const auto& e : entries) {
@@ -216,7 +219,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         status = RunParallel(inputs.entries, options, jobs, out, err, entries);
     } else {
         status = RunInProcess(inputs.entries, config, registry, out, err, in, interactive, options.deckChild,
-                              entries);
+                              options.threads.value_or(DefaultPictureThreads(jobs)), entries);
     }
     for (const auto& skipped : inputs.existing) {
         batch::EntryReport report;

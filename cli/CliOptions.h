@@ -37,6 +37,8 @@ struct CliOptions {
     std::vector<std::string> files;
     // Large batches: how many decks at once, where the list comes from, which part of it to run.
     std::optional<int> jobs;
+    // Threads per deck that encode pictures ahead of the walk; the output is the same for any number.
+    std::optional<int> threads;
     bool recursive = false;
     std::optional<std::string> filesFrom; // "-" is standard input
     bool nulSeparated = false;

@@ -114,6 +114,12 @@ int DefaultJobs(const settings::Settings& config, bool interactive) {
     return static_cast<int>(std::clamp(cores, 1L, 256L));
 }
 
+int DefaultPictureThreads(int jobs) {
+    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+    const long share = std::clamp(cores, 1L, 256L) / std::max(1, jobs);
+    return share >= 2 ? static_cast<int>(share) : 0;
+}
+
 std::string SelfExecutable() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

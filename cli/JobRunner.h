@@ -24,6 +24,9 @@ struct JobsOutcome {
 
 // The number of cores, or 1 when a same-name question could be asked (a terminal and the ask policy).
 int DefaultJobs(const settings::Settings& config, bool interactive);
+// Picture threads for each deck: the cores that the decks at once leave to each, when a deck gets more
+// than one (a deck's own thread keeps one core busy; speculative work on a full machine only costs).
+int DefaultPictureThreads(int jobs);
 
 // Runs `program` (this executable) once per entry with `forwarded` options; at most `jobs` at once.
 // progress: a one-line display on `err` (a terminal) after every deck.

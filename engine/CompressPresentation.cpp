@@ -2,6 +2,7 @@
 
 #include "automation/Constants.h"
 #include "engine/CompressMedia.h"
+#include "engine/CopyForecast.h"
 #include "engine/DeckPictureStep.h"
 #include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
@@ -201,6 +202,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
     bool stopped = false;
     int slideCount = 0;
     Ignoring([&] { slideCount = source->Slides()->Count(); });
+    ForecastPictureCopies(ctx, *source);
     for (int i = 1; i <= slideCount; ++i) {
         ctx.host.SetStatus(kProcessing);
         Ignoring([&] {
@@ -215,6 +217,8 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
             break;
         }
     }
+
+    EndPictureForecast(*source);
 
     if (state.Media && !state.StopRequested) {
         CompressEmbeddedMedia(ctx, *state.Media);

@@ -7,6 +7,7 @@
 #include "engine/ObjectConversion.h"
 #include "engine/ReplacementCycle.h"
 #include "engine/ReplacementRules.h"
+#include "engine/WalkCandidates.h"
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 
@@ -106,58 +107,12 @@ ShapePtr RebuildGroup(EngineContext& ctx, const SlidePtr& slide, const ShapePtr&
 // The walk proper; hands back the rebuilt group itself besides its name.
 ShapePtr Walk(EngineContext& ctx, const SlidePtr& container, const ShapePtr& group, bool topLevel);
 
-// A picture under the name it got when it was inserted, in any language or by a generator; a
-// placeholder counts when a picture was put into it.
-bool HasDefaultPictureName(automation::IShape& shape, int type, const std::string& name) {
-    const bool holdsPicture =
-        type == automation::msoPlaceholder &&
-        AttemptValue([&] { return shape.PlaceholderContainedType(); }).value_or(0) == automation::msoPicture;
-    if (IsDefaultPlaceholderName(name))
-        return holdsPicture;
-    return IsDefaultPictureName(name) &&
-           (type == automation::msoPicture || type == automation::msoLinkedPicture || holdsPicture);
-}
-
-// Reads what the walk needs of a shape before it changes anything; nothing when its name or
-// geometry cannot be read (such a shape is left alone).
-std::optional<ShapeFacts> ReadFacts(EngineContext& ctx, automation::IShape& shape) {
-    ShapeFacts facts;
-    const bool read = Attempt([&] {
-        facts.name = shape.Name();
-        facts.left = shape.Left();
-        facts.top = shape.Top();
-        facts.width = shape.Width();
-        facts.height = shape.Height();
-        facts.type = shape.Type();
-    });
-    if (!read)
-        return std::nullopt;
-    facts.treatAsPicture = facts.type == automation::msoMedia || IsPictureName(facts.name) ||
-                           HasDefaultPictureName(shape, facts.type, facts.name);
-    if (facts.treatAsPicture)
-        facts.kind = "Picture";
-    if (IsObjectName(facts.name))
-        facts.kind = RecognizeObject(shape, ctx.exceptions);
-    return facts;
-}
-
-constexpr const char* kKeptElsewhere = " ﾋﾟｸｾﾙの画像は他の場所でも使われているため、ここでは置き換えません";
-
-// A picture whose stored part another place keeps would only gain a second part by a replacement; the
-// deck-wide pass recompresses such a part in place for all its places where it may.
-bool PictureKeptElsewhere(EngineContext& ctx, automation::IShape& shape) {
-    auto* sharing = dynamic_cast<automation::IPictureSharing*>(ctx.state.SourcePresentation.get());
-    return sharing && AttemptValue([&] {
-                          return sharing->PictureKeptElsewhere(shape, IsUnprotectedPictureName);
-                      }).value_or(false);
-}
-
 void WalkShape(WalkScope& scope, const ShapePtr& shape) {
     EngineContext& ctx = scope.ctx;
     Attempt([&] { ctx.host.DoEvents(); });
     KeepApplicationsMinimised(ctx);
 
-    const auto facts = ReadFacts(ctx, *shape);
+    const auto facts = ReadShapeFacts(ctx, *shape);
     if (!facts) {
         scope.doneShapes.push_back(shape);
         return;
@@ -172,19 +127,14 @@ void WalkShape(WalkScope& scope, const ShapePtr& shape) {
         return;
     }
 
-    const bool isObject = IsObjectName(facts->name);
-    const bool candidate =
-        facts->type != automation::msoMedia &&
-        (facts->treatAsPicture ||
-         (isObject && ObjectQualifies(facts->type, facts->kind, ctx.settings, ctx.exceptions)));
-    if (!candidate) {
+    if (!IsReplacementCandidate(ctx, *facts)) {
         scope.doneShapes.push_back(shape);
         return;
     }
     if (facts->treatAsPicture && PictureKeptElsewhere(ctx, *shape)) {
         // Indented by blanks, not a TAB: the log's TAB lines are the replacements.
         ctx.host.AppendLog("   " + std::to_string(WholeNumber(facts->width)) + "x" +
-                           std::to_string(WholeNumber(facts->height)) + kKeptElsewhere);
+                           std::to_string(WholeNumber(facts->height)) + kKeptElsewhereLog);
         scope.doneShapes.push_back(shape);
         return;
     }

@@ -353,6 +353,11 @@ void Pause(EngineContext& ctx, int milliseconds) {
         ctx.state.Wait(milliseconds);
         return;
     }
+    if (ctx.office.SettlesAtOnce()) {
+        // Nothing to wait for; the window still gets its turn, as a pause would give it.
+        Attempt([&] { ctx.host.DoEvents(); });
+        return;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -44,7 +44,8 @@ void RunReplacementCycle(WalkScope& scope, const automation::ShapePtr& shp, cons
 void MoveAnimation(EngineContext& ctx, automation::ISlide& slide, const automation::ShapePtr& from,
                    const automation::ShapePtr& to);
 
-// The walk's pauses; the state's Wait when set, otherwise a real sleep.
+// The walk's pauses; the state's Wait when set, else a real sleep unless the office application
+// settles at once.
 void Pause(EngineContext& ctx, int milliseconds);
 
 } // namespace engine

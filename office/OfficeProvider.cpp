@@ -5,8 +5,9 @@
 
 namespace office {
 
-OfficeProvider::OfficeProvider(std::string version, binary::ConverterSettings converter)
-    : version_(std::move(version)), converter_(std::move(converter)) {}
+OfficeProvider::OfficeProvider(std::string version, binary::ConverterSettings converter,
+                               unsigned pictureWorkers)
+    : version_(std::move(version)), converter_(std::move(converter)), clipboard_(pictureWorkers) {}
 
 OfficeProvider::~OfficeProvider() = default;
 

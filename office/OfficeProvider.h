@@ -18,8 +18,10 @@ class OfficeProvider : public automation::IOfficeProvider {
 public:
     // version is what the presentation application reports as its Version ("12.0"; "9.0" selects the
     // older paste path in the engine). converter says how decks in the older binary format are
-    // converted before they open.
-    explicit OfficeProvider(std::string version = "12.0", binary::ConverterSettings converter = {});
+    // converted before they open. pictureWorkers: threads that encode forecast pastes ahead (0: none;
+    // the output is the same either way).
+    explicit OfficeProvider(std::string version = "12.0", binary::ConverterSettings converter = {},
+                            unsigned pictureWorkers = 0);
     ~OfficeProvider() override;
 
     // The application created earlier, while it has not quit; else nullptr.
@@ -31,6 +33,8 @@ public:
     automation::IClipboard& Clipboard() override { return clipboard_; }
     EngineClipboard& Engine() { return clipboard_; }
     void SetInterruptCheck(std::function<bool()> check) override;
+    // Copies and pastes run in this process and are done when they return.
+    bool SettlesAtOnce() const override { return true; }
 
 private:
     std::string version_;

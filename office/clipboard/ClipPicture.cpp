@@ -43,6 +43,7 @@ AxisCover CoverOf(double nearInset, double farInset) {
 ClipPicture::ClipPicture(PictureSource source) : width_(source.pixelWidth), height_(source.pixelHeight) {
     if (!source.bytes)
         source.bytes = std::make_shared<const std::vector<std::uint8_t>>();
+    given_ = source;
     imaging::CropRect& crop = source.crop;
     AxisCover h = CoverOf(crop.left, crop.right), v = CoverOf(crop.top, crop.bottom);
     if (source.flipH)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace office {
@@ -32,6 +33,8 @@ struct PictureSource {
     // for more pixels; 0 when it is shown as copied.
     int shownWidth = 0;
     int shownHeight = 0;
+    // Where the copy was made (slide part and shape id); no input to any encoding.
+    std::string origin;
 };
 
 // A crop that reaches past the picture's edge leaves part of the box empty. The rendering covers
@@ -50,6 +53,9 @@ public:
     // The crop the encodings below (the wrapped EMF too) take: Padding(), or for the source's own
     // pixels the source's crop.
     const imaging::CropRect& PasteCrop() const;
+
+    // The stored picture this copy was made from, as given; null for a raster copy.
+    const PictureSource* Source() const { return given_ ? &*given_ : nullptr; }
 
     // Whether pixels can be had at all: a raster, or a source whose header reads.
     bool Readable() const;
@@ -78,6 +84,7 @@ private:
     // PNG costs only a little more than the one at the copied size. Null otherwise.
     const imaging::Raster* SharpPixels() const;
 
+    std::optional<PictureSource> given_;
     std::optional<PictureSource> source_; // the covered part and its pixel size
     int width_ = 0;
     int height_ = 0;

@@ -39,8 +39,11 @@ bool EngineClipboard::ContainsMetafile() {
 std::optional<automation::ColorBox> EngineClipboard::RenderMetafile(int boxWidth, int boxHeight) {
     try {
         // The copy as the slide showed it (at its size, cropped); a bare metafile at its own size.
-        if (contents_.picture && contents_.picture->Readable())
+        if (contents_.picture && contents_.picture->Readable()) {
+            if (auto ready = ahead_.TakeBox(*contents_.picture, boxWidth, boxHeight))
+                return ready;
             return contents_.picture->BoxOnWhite(boxWidth, boxHeight);
+        }
         if (!contents_.metafile.empty())
             return imaging::RenderMetafileToBox(contents_.metafile, boxWidth, boxHeight);
     } catch (const imaging::ImagingError& e) {

@@ -5,6 +5,7 @@
 
 #include "automation/Clipboard.h"
 #include "office/clipboard/ClipPicture.h"
+#include "office/clipboard/EncodeAhead.h"
 #include "office/imaging/Imaging.h"
 
 #include <cstdint>
@@ -65,6 +66,9 @@ struct ClipboardContents {
 
 class EngineClipboard : public automation::IClipboard {
 public:
+    // pasteWorkers: threads that make the encodings of forecast pastes ahead (0: none).
+    explicit EngineClipboard(unsigned pasteWorkers = 0) : ahead_(pasteWorkers) {}
+
     void Set(ClipboardContents contents);
     const ClipboardContents& Contents() const { return contents_; }
     bool IsEmpty() const;
@@ -73,8 +77,12 @@ public:
     bool ContainsMetafile() override;
     std::optional<automation::ColorBox> RenderMetafile(int boxWidth, int boxHeight) override;
 
+    // Where pastes find their encodings made ahead.
+    EncodeAhead& Ahead() { return ahead_; }
+
 private:
     ClipboardContents contents_;
+    EncodeAhead ahead_;
 };
 
 } // namespace office

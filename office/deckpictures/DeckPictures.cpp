@@ -5,6 +5,7 @@
 #include "office/deckpictures/PictureUses.h"
 #include "office/deckpictures/ReplacePicturePart.h"
 #include "office/imaging/SharpCopy.h"
+#include "office/repack/ParallelFor.h"
 
 #include <algorithm>
 #include <set>
@@ -127,12 +128,16 @@ const char* FormatName(PictureKind kind) {
     return kind == PictureKind::Jpeg ? "JPEG" : kind == PictureKind::Png ? "PNG" : "GIF";
 }
 
-std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::string& part,
-                                              const std::vector<PictureUse>& uses,
-                                              const DeckPictureRequest& request) {
-    if (pkg.IsPartModified(part) || LeftAlone(uses) || !ShownBeyondSlidePictures(uses))
-        return std::nullopt;
-    const package::Bytes bytes = pkg.PartBytes(part);
+// A part's new form, worked out from its bytes and places alone (no package access: parts are worked
+// on in parallel).
+struct NewForm {
+    Encoded encoded;
+    PicturePlan chosen;
+    double before = 0;
+};
+
+std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<PictureUse>& uses,
+                               const DeckPictureRequest& request) {
     const double before = static_cast<double>(bytes.size());
     if (before == 0 || request.minimumBytes > before)
         return std::nullopt;
@@ -210,15 +215,20 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
     const double after = static_cast<double>(encoded->bytes.size());
     if (!(request.expectRate > after / before * 100))
         return std::nullopt;
+    return NewForm{std::move(*encoded), chosen, before};
+}
 
+DeckPictureResult Apply(package::Package& pkg, const std::string& part, const std::vector<PictureUse>& uses,
+                        NewForm form) {
+    const PicturePlan& chosen = form.chosen;
     DeckPictureResult result;
     result.place = PlaceOf(uses);
     result.width = chosen.width;
     result.height = chosen.height;
-    result.format = FormatName(encoded->kind);
-    result.bytesBefore = before;
-    result.bytesAfter = after;
-    result.part = ReplacePicturePart(pkg, part, encoded->kind, std::move(encoded->bytes));
+    result.format = FormatName(form.encoded.kind);
+    result.bytesBefore = form.before;
+    result.bytesAfter = static_cast<double>(form.encoded.bytes.size());
+    result.part = ReplacePicturePart(pkg, part, form.encoded.kind, std::move(form.encoded.bytes));
     if (!chosen.cut.IsEmpty()) {
         std::set<std::pair<std::string, std::string>> done;
         for (const PictureUse& use : uses)
@@ -230,16 +240,47 @@ std::optional<DeckPictureResult> CompressPart(package::Package& pkg, const std::
 
 } // namespace
 
-std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg,
-                                                    const DeckPictureRequest& request) {
+std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const DeckPictureRequest& request,
+                                                    unsigned workers) {
     std::vector<DeckPictureResult> results;
     const auto uses = CollectPictureUses(pkg, request.isDefaultPictureName);
-    for (const auto& [part, partUses] : uses) {
-        try {
-            if (auto result = CompressPart(pkg, part, partUses, request))
-                results.push_back(std::move(*result));
-        } catch (const std::exception&) {
-            // A picture that cannot be decoded or encoded stays as it is.
+    // Parts go in batches as wide as the workers: read one after the other, worked out in parallel, and
+    // applied in the package's order, so the outcome is that of one part after the other while at most
+    // a batch of pictures is in memory.
+    struct Work {
+        const std::string* part = nullptr;
+        const std::vector<PictureUse>* uses = nullptr;
+        package::Bytes bytes;
+        std::optional<NewForm> form;
+    };
+    const std::size_t width = std::max(1u, workers);
+    auto next = uses.begin();
+    while (next != uses.end()) {
+        std::vector<Work> batch;
+        for (; next != uses.end() && batch.size() < width; ++next) {
+            const auto& [part, partUses] = *next;
+            if (pkg.IsPartModified(part) || LeftAlone(partUses) || !ShownBeyondSlidePictures(partUses))
+                continue;
+            try {
+                batch.push_back({&part, &partUses, pkg.PartBytes(part), std::nullopt});
+            } catch (const std::exception&) {
+                // A part that cannot be read stays as it is.
+            }
+        }
+        repack::ParallelFor(batch.size(), static_cast<unsigned>(width), [&](std::size_t i) {
+            try {
+                batch[i].form = WorkOut(batch[i].bytes, *batch[i].uses, request);
+            } catch (const std::exception&) {
+                // A picture that cannot be decoded or encoded stays as it is.
+            }
+        });
+        for (Work& work : batch) {
+            if (!work.form)
+                continue;
+            try {
+                results.push_back(Apply(pkg, *work.part, *work.uses, std::move(*work.form)));
+            } catch (const std::exception&) {
+            }
         }
     }
     return results;

@@ -12,7 +12,9 @@
 
 namespace office::deckpictures {
 
-std::vector<automation::DeckPictureResult>
-CompressDeckPictures(package::Package& pkg, const automation::DeckPictureRequest& request);
+// workers: pictures worked on at once (0 or 1: one after the other); the outcome is the same for any.
+std::vector<automation::DeckPictureResult> CompressDeckPictures(package::Package& pkg,
+                                                                const automation::DeckPictureRequest& request,
+                                                                unsigned workers = 0);
 
 } // namespace office::deckpictures

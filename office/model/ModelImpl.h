@@ -8,9 +8,11 @@
 #include "automation/Constants.h"
 #include "automation/DeckPictures.h"
 #include "automation/EmbeddedMedia.h"
+#include "automation/PictureForecast.h"
 #include "automation/PictureSharing.h"
 #include "automation/PowerPoint.h"
 #include "office/binary/LibreOfficeConverter.h"
+#include "office/clipboard/ClipPicture.h"
 #include "office/deckpictures/PictureUses.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
@@ -61,6 +63,7 @@ class PresentationImpl : public automation::IPresentation,
                          public automation::IEmbeddedMedia,
                          public automation::IDeckPictures,
                          public automation::IPictureSharing,
+                         public automation::IPictureForecast,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -86,6 +89,9 @@ public:
     bool
     PictureKeptElsewhere(automation::IShape& shape,
                          const std::function<bool(const std::string&, bool)>& isDefaultPictureName) override;
+
+    // IPictureForecast (PictureForecast.cpp)
+    void ForecastPictureCopies(const std::vector<automation::PictureCopyForecast>& copies) override;
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
@@ -256,6 +262,12 @@ std::optional<OleObjectInfo> OleObjectOf(pugi::xml_node shape);
 // Copy and paste through the application's clipboard.
 // shownWidth/shownHeight: the points the copy will be shown at; 0 for its copied size.
 void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard, double shownWidth = 0, double shownHeight = 0);
+// The picture a copy of this shape at copyWidth x copyHeight points will hold, read without changing
+// the shape; nothing for a shape inside a group, without a stored raster, or without a frame of its own.
+std::optional<PictureSource> ForecastCopySource(ShapeImpl& shape, double copyWidth, double copyHeight,
+                                                double shownWidth, double shownHeight);
+// Names the shape a copy came from: its slide part and id.
+std::string OriginOf(ShapeImpl& shape);
 automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard);
 automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clipboard, int dataType);
 automation::ShapePtr AddPictureFromFile(SlideImpl& slide, const std::string& fileName, double left,

@@ -1,3 +1,4 @@
+#include "office/clipboard/EngineClipboard.h"
 #include "office/deckpictures/DeckPictures.h"
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
@@ -361,7 +362,8 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
 std::vector<automation::DeckPictureResult>
 PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& request) {
     pictureUses_.reset();
-    auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request);
+    auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request,
+                                                      App().clipboard.Ahead().Workers());
     if (!results.empty())
         MarkModified();
     return results;
@@ -369,6 +371,8 @@ PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& req
 
 void PresentationImpl::Close() {
     Require("Presentation.Close");
+    // Forecasts name shapes of an open deck; none may be read once it is gone.
+    App().clipboard.Ahead().Cancel();
     closed_ = true;
     for (auto& s : slides_)
         s->Kill();

@@ -112,7 +112,80 @@ Frame ToEmu(const Frame& pt) {
     return f;
 }
 
+// The stored picture a shape shows: a picture's own, or an object's preview; empty otherwise.
+struct ShownPicture {
+    std::vector<std::uint8_t> image;
+    imaging::CropRect crop;
+    std::optional<imaging::ColourChange> colourKey;
+    double opacity = 1;
+};
+
+ShownPicture ShownPictureOf(package::Package& pkg, SlideImpl& slide, const ShapeLocation& loc) {
+    ShownPicture shown;
+    if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
+        pugi::xml_node blipFill = loc.shape.child("p:blipFill");
+        shown.image =
+            ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
+        shown.crop = CropOf(blipFill);
+        if (pugi::xml_node fade = blipFill.child("a:blip").child("a:alphaModFix"))
+            shown.opacity = std::clamp(fade.attribute("amt").as_double(100000) / 100000, 0.0, 1.0);
+        // A raster's key is drawn into its pixels as PowerPoint's copy draws it; a vector picture
+        // keeps it as markup.
+        const imaging::PictureKind kind = imaging::SniffKind(shown.image);
+        if (kind != imaging::PictureKind::Svg && !imaging::IsMetafile(kind) &&
+            kind != imaging::PictureKind::Unknown)
+            shown.colourKey = ColourKeyOf(blipFill.child("a:blip"));
+    } else if (auto ole = OleObjectOf(loc.shape)) {
+        if (pugi::xml_node preview = PreviewPicture(loc.shape, ole->previewRelId))
+            shown.crop = CropOf(preview.child("p:blipFill"));
+        shown.image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
+        if (shown.image.empty() && !ole->vmlShapeId.empty())
+            shown.image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);
+    }
+    return shown;
+}
+
+// Unflipped: the paste flips the new picture as the shape was, outline and effects with it.
+PictureSource SourceOf(ShownPicture shown, const Frame& onSlide, double shownWidth, double shownHeight,
+                       std::string origin) {
+    PictureSource source;
+    source.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(shown.image));
+    source.crop = shown.crop;
+    source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
+    source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
+    source.colourChange = shown.colourKey;
+    source.opacity = shown.opacity;
+    if (shownWidth > 0 && shownHeight > 0) {
+        source.shownWidth = std::max(1, static_cast<int>(std::lround(shownWidth * 4.0 / 3.0)));
+        source.shownHeight = std::max(1, static_cast<int>(std::lround(shownHeight * 4.0 / 3.0)));
+    }
+    source.origin = std::move(origin);
+    return source;
+}
+
 } // namespace
+
+std::string OriginOf(ShapeImpl& shape) {
+    return shape.Slide()->PartName() + "#" + std::to_string(shape.Id());
+}
+
+std::optional<PictureSource> ForecastCopySource(ShapeImpl& shape, double copyWidth, double copyHeight,
+                                                double shownWidth, double shownHeight) {
+    const std::string member = "Shape.Copy";
+    SlideImpl& slide = *shape.Slide();
+    ShapeLocation loc = shape.Locate(member);
+    // Only a shape on the slide itself: a member of a group is copied once the group is opened.
+    if (!loc.groups.empty() || !ReadFrame(loc.shape))
+        return std::nullopt;
+    ShownPicture shown = ShownPictureOf(slide.Pkg(member), slide, loc);
+    if (shown.image.empty() || imaging::IsMetafile(imaging::SniffKind(shown.image)))
+        return std::nullopt;
+    // The frame as the copy will read it once the walk set this size: in whole EMUs, as written.
+    Frame onSlide = shape.SlideFrame(member);
+    onSlide.cx = static_cast<double>(std::max(0LL, std::llround(copyWidth * kEmuPerPoint))) / kEmuPerPoint;
+    onSlide.cy = static_cast<double>(std::max(0LL, std::llround(copyHeight * kEmuPerPoint))) / kEmuPerPoint;
+    return SourceOf(std::move(shown), onSlide, shownWidth, shownHeight, OriginOf(shape));
+}
 
 void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard, double shownWidth, double shownHeight) {
     const std::string member = "Shape.Copy";
@@ -151,55 +224,27 @@ void CopyShape(ShapeImpl& shape, EngineClipboard& clipboard, double shownWidth, 
     contents.shape = std::move(clip);
 
     // The picture (or an object's preview) as displayed at 96 dpi; rendered when a paste needs it.
-    std::vector<std::uint8_t> image;
-    imaging::CropRect crop;
-    std::optional<imaging::ColourChange> colourKey;
-    double opacity = 1;
+    ShownPicture shown = ShownPictureOf(pkg, slide, loc);
     if (std::strcmp(loc.shape.name(), "p:pic") == 0) {
-        pugi::xml_node blipFill = loc.shape.child("p:blipFill");
-        image = ImageOfRel(pkg, slide.PartName(), blipFill.child("a:blip").attribute("r:embed").value());
-        crop = CropOf(blipFill);
-        if (pugi::xml_node fade = blipFill.child("a:blip").child("a:alphaModFix"))
-            opacity = std::clamp(fade.attribute("amt").as_double(100000) / 100000, 0.0, 1.0);
-        // A raster's key is drawn into its pixels as PowerPoint's copy draws it; a vector picture
-        // keeps it as markup.
-        const imaging::PictureKind kind = imaging::SniffKind(image);
-        if (kind != imaging::PictureKind::Svg && !imaging::IsMetafile(kind) &&
-            kind != imaging::PictureKind::Unknown)
-            colourKey = ColourKeyOf(blipFill.child("a:blip"));
-        contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide, colourKey.has_value());
+        contents.look = LookOfPicture(loc.shape, slide.Root(member), onSlide, shown.colourKey.has_value());
     } else if (auto ole = OleObjectOf(loc.shape)) {
         // The object's own picture carries how the object is drawn: its outline, effects and crop.
-        if (pugi::xml_node preview = PreviewPicture(loc.shape, ole->previewRelId)) {
+        if (pugi::xml_node preview = PreviewPicture(loc.shape, ole->previewRelId))
             contents.look = LookOfPicture(preview, slide.Root(member), onSlide);
-            crop = CropOf(preview.child("p:blipFill"));
-        } else {
+        else
             contents.look = LookOfFrame(onSlide);
-        }
-        image = ImageOfRel(pkg, slide.PartName(), ole->previewRelId);
-        if (image.empty() && !ole->vmlShapeId.empty())
-            image = VmlPreview(pkg, slide.PartName(), ole->vmlShapeId);
     }
-    if (!image.empty()) {
-        if (imaging::IsMetafile(imaging::SniffKind(image))) {
-            contents.metafile = image;
-            contents.metafileCrop = crop;
+    if (!shown.image.empty()) {
+        if (imaging::IsMetafile(imaging::SniffKind(shown.image))) {
+            contents.metafile = shown.image;
+            contents.metafileCrop = shown.crop;
         }
-        // Unflipped: the paste flips the new picture as the shape was, outline and effects with it.
-        PictureSource source;
-        source.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
-        source.crop = crop;
-        source.pixelWidth = std::max(1, static_cast<int>(std::lround(onSlide.cx * 4.0 / 3.0)));
-        source.pixelHeight = std::max(1, static_cast<int>(std::lround(onSlide.cy * 4.0 / 3.0)));
-        source.colourChange = colourKey;
-        source.opacity = opacity;
-        if (shownWidth > 0 && shownHeight > 0) {
-            source.shownWidth = std::max(1, static_cast<int>(std::lround(shownWidth * 4.0 / 3.0)));
-            source.shownHeight = std::max(1, static_cast<int>(std::lround(shownHeight * 4.0 / 3.0)));
-        }
-        contents.picture.emplace(std::move(source));
+        contents.picture.emplace(
+            SourceOf(std::move(shown), onSlide, shownWidth, shownHeight, OriginOf(shape)));
     }
     clipboard.Set(std::move(contents));
+    // Workers free again while the walk goes on get the next forecast pictures now.
+    clipboard.Ahead().TopUp();
 }
 
 } // namespace office::model

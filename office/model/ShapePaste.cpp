@@ -281,13 +281,13 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
             if (!contents.picture)
                 Fail(member, "the clipboard holds no picture");
             if (dataType == ppPasteJPG) {
-                bytes = contents.picture->Jpeg();
+                bytes = clipboard.Ahead().Take(*contents.picture, PasteEncoding::Jpeg);
                 kind = imaging::PictureKind::Jpeg;
             } else if (dataType == ppPasteGIF) {
-                bytes = contents.picture->Gif();
+                bytes = clipboard.Ahead().Take(*contents.picture, PasteEncoding::Gif);
                 kind = imaging::PictureKind::Gif;
             } else {
-                bytes = contents.picture->Png();
+                bytes = clipboard.Ahead().Take(*contents.picture, PasteEncoding::Png);
                 kind = imaging::PictureKind::Png;
             }
             crop = contents.picture->PasteCrop();

@@ -22,9 +22,10 @@
 
 class DeckFixture : public ::testing::Test {
 protected:
-    explicit DeckFixture(const std::string& version = "12.0")
+    // pictureWorkers: threads that make paste encodings ahead (the output must not depend on them).
+    explicit DeckFixture(const std::string& version = "12.0", unsigned pictureWorkers = 0)
         : folder_(MakeFolder()), registry(folder_.string()),
-          provider(version), ctx{host, settings, exceptions, registry, provider, state} {
+          provider(version, {}, pictureWorkers), ctx{host, settings, exceptions, registry, provider, state} {
         state.appPPT = provider.CreatePowerPoint();
         state.gOfficeXPMode = version != "9.0";
         auto presentations = state.appPPT->Presentations();

@@ -411,6 +411,8 @@ public:
     ApplicationPtr CreatePowerPoint() override { return nullptr; }
     ExcelApplicationPtr CreateExcel() override { return nullptr; }
     IClipboard& Clipboard() override { return clipboard_; }
+    bool SettlesAtOnce() const override { return settles; }
+    bool settles = false;
 
 private:
     fake::Clipboard clipboard_;

@@ -3,6 +3,7 @@
 
 #include "WalkFixture.h"
 #include "engine/CompressShapes.h"
+#include "engine/ReplacementCycle.h"
 
 #include <cmath>
 #include <gmock/gmock.h>
@@ -17,6 +18,17 @@ std::string WalkFixture::Walk() {
 namespace {
 
 constexpr double KB = 1024;
+
+TEST_F(WalkFixture, PausesWaitOnlyForAnApplicationThatSettlesInItsOwnTime) {
+    const int events = host.events;
+    engine::Pause(ctx, 50);
+    EXPECT_EQ(waits, std::vector<int>{50}) << "the run's own wait decides first";
+    state.Wait = nullptr;
+    provider.settles = true;
+    engine::Pause(ctx, 50);
+    EXPECT_EQ(host.events, events + 1) << "the window gets its turn instead of a sleep";
+    EXPECT_EQ(waits.size(), 1u);
+}
 
 TEST_F(WalkFixture, PictureBelowFileSizeIsLeftWithItsRotation) {
     auto small = AddPicture("Picture 1", 10, 10, 200, 100, 49 * KB);
