@@ -4,10 +4,12 @@
 
 namespace office::package::detail {
 
-// The strongest level costs about ten times the default; past a few megabytes it no longer pays.
+// The strong levels cost many times the default; past a few megabytes they no longer pay. Over the
+// corpus's XML, level 12 made the parts 0.15 % smaller than 11 (6 KB in 24 MB, 0.02 % of the outputs)
+// for half again the processor time of the whole deflate, so 11 it is.
 int DeflateLevelFor(std::size_t size) {
     if (size <= (8u << 20))
-        return 12;
+        return 11;
     return size <= (64u << 20) ? 9 : 6;
 }
 
