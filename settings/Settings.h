@@ -34,6 +34,16 @@ struct Settings {
     int MediaInDeck = 0;         // frmMovieOption: re-encode the movies and sound inside presentations too
     int SubsetFonts = 0;         // chkSubsetFonts: embedded fonts keep only the characters the deck uses
     int RemoveUnusedLayouts = 0; // chkRemoveUnusedLayouts: drop layouts and masters no slide uses
+    // A size each deck is to come under (chkTargetSize, txtTargetSize): the mildest settings that reach
+    // it are searched for. The text is as ParseTargetSize reads it ("500KB", "10MB", "9.5MB").
+    int TargetSizeOn = 0;
+    std::string TargetSize = "10MB";
+    // The savings the search may add when the pictures alone do not reach the goal
+    // (chkTargetAllow...): objects to pictures, media re-encoded, fonts subset, unused layouts removed.
+    int TargetAllowObjects = 0;
+    int TargetAllowMedia = 0;
+    int TargetAllowFonts = 0;
+    int TargetAllowLayouts = 0;
 };
 
 } // namespace settings
