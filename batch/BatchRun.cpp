@@ -2,6 +2,7 @@
 
 #include "automation/Constants.h"
 #include "batch/CountingHost.h"
+#include "batch/GoalSearch.h"
 #include "batch/InputList.h"
 #include "batch/OutputNames.h"
 #include "batch/modTimeStamp.h"
@@ -10,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "settings/Settings.h"
+#include "settings/TargetSize.h"
 #include "settings/modRegAccess.h"
 #include "transcode/TranscodeCommand.h"
 
@@ -262,13 +264,35 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
                                        platform::gFSO.GetBaseName(input), size, "KB");
         return ResolvePresentationName(ctx, base, written);
     };
-    PrepareMediaPass(ctx);
-    const engine::PassOutcome outcome =
-        engine::CompressPresentation(ctx, entry, choose, outputPath, continueBatch_, walk_);
-    firstPassReturned_ = true;
-    if (state.Media) {
-        report.media = state.Media->reports;
-        state.Media.reset();
+    // One pass with the settings its context holds; the deck it opened is closed again, so that a
+    // further pass of the size-goal search opens the input afresh.
+    const GoalPass pass = [&](engine::EngineContext& passCtx, const engine::OutputChooser& chooser,
+                              std::string& path, std::vector<engine::MediaPartReport>& media) {
+        PrepareMediaPass(passCtx);
+        const engine::PassOutcome result =
+            engine::CompressPresentation(passCtx, entry, chooser, path, continueBatch_, walk_);
+        firstPassReturned_ = true;
+        if (state.Media) {
+            media = state.Media->reports;
+            state.Media.reset();
+        }
+        if (state.SourcePresentation) {
+            Ignoring([&] { state.SourcePresentation->SetSaved(true); });
+            Ignoring([&] { state.SourcePresentation->Close(); });
+            state.SourcePresentation.reset();
+        }
+        return result;
+    };
+    const auto goalBytes =
+        ctx.settings.TargetSizeOn == 1 ? settings::ParseTargetSize(ctx.settings.TargetSize) : std::nullopt;
+    engine::PassOutcome outcome;
+    if (goalBytes) {
+        GoalOutcome goal;
+        outcome = CompressTowardsGoal(ctx, entry, *goalBytes, choose, outputPath, pass, goal);
+        report.media = goal.media;
+        report.goal = goal;
+    } else {
+        outcome = pass(ctx, choose, outputPath, report.media);
     }
     report.changesDiscarded = outcome.changesDiscarded;
     if (outcome.changesDiscarded)

@@ -7,6 +7,7 @@
 // process: a MustExit outcome asks the caller to.
 
 #include "automation/DeckPictures.h"
+#include "batch/GoalSearch.h"
 #include "batch/TranscodingProfiles.h"
 #include "engine/CompressMedia.h"
 #include "engine/CompressPresentation.h"
@@ -14,6 +15,7 @@
 #include "transcode/TranscodeCommand.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,7 @@ struct EntryReport {
     bool failed = false; // could not be opened or saved
     std::vector<engine::MediaPartReport> media; // movies and sound inside the deck, when re-encoded
     engine::DeckSavings savings;                // embedded fonts and layouts, when the user asked for them
+    std::optional<GoalOutcome> goal;            // how a size goal went, when one was set
 };
 
 struct RunSummary {

@@ -101,6 +101,21 @@ batch::EntryReport ReadWorkerReport(const std::string& path, const std::string& 
     report.seconds = o.value("seconds").toDouble();
     report.result = o.value("result").toString().toStdString();
     report.failed = Failed(report.result);
+    if (o.contains("target_bytes")) {
+        batch::GoalOutcome goal;
+        goal.targetBytes = static_cast<std::uint64_t>(o.value("target_bytes").toDouble());
+        goal.reached = o.value("reached").toBool();
+        goal.step = o.value("target_step").toString().toStdString();
+        const QJsonObject used = o.value("target_settings").toObject();
+        goal.settings.Ratio = used.value("quality").toInt();
+        goal.settings.ExpectRate = used.value("expect_rate").toString().toStdString();
+        goal.settings.FileSize = used.value("file_size").toString().toStdString();
+        goal.settings.OLE = used.value("objects").toBool() ? 1 : 0;
+        goal.settings.MediaInDeck = used.value("media").toBool() ? 1 : 0;
+        goal.settings.SubsetFonts = used.value("fonts").toBool() ? 1 : 0;
+        goal.settings.RemoveUnusedLayouts = used.value("layouts").toBool() ? 1 : 0;
+        report.goal = goal;
+    }
     return report;
 }
 

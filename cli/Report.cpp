@@ -96,6 +96,22 @@ std::string ReportJson(const std::vector<batch::EntryReport>& entries) {
             }
             o.insert("embedded_fonts", fonts);
         }
+        if (e.goal) {
+            // The size goal: whether the kept output reached it and what it was made with.
+            const batch::GoalOutcome& g = *e.goal;
+            o.insert("target_bytes", static_cast<qint64>(g.targetBytes));
+            o.insert("reached", g.reached);
+            o.insert("target_step", QString::fromStdString(g.step));
+            QJsonObject used;
+            used.insert("quality", g.settings.Ratio);
+            used.insert("expect_rate", QString::fromStdString(g.settings.ExpectRate));
+            used.insert("file_size", QString::fromStdString(g.settings.FileSize));
+            used.insert("objects", g.settings.OLE == 1);
+            used.insert("media", g.settings.MediaInDeck == 1);
+            used.insert("fonts", g.settings.SubsetFonts == 1);
+            used.insert("layouts", g.settings.RemoveUnusedLayouts == 1);
+            o.insert("target_settings", used);
+        }
         if (e.savings.layouts.layouts + e.savings.layouts.masters > 0) {
             o.insert("layouts_removed", e.savings.layouts.layouts);
             o.insert("masters_removed", e.savings.layouts.masters);
