@@ -97,6 +97,12 @@ void EncodeAhead::Cancel() {
     pasted_.reset();
 }
 
+void EncodeAhead::Forget() {
+    std::lock_guard lock(mutex_);
+    kept_.clear();
+    keptBytes_ = 0;
+}
+
 void EncodeAhead::TopUp() {
     if (threads_.empty())
         return;
@@ -121,6 +127,16 @@ void EncodeAhead::TopUp() {
         }
         if (!source)
             continue;
+        {
+            std::lock_guard lock(mutex_);
+            const bool known = KeptLocked([&](const Job& j) {
+                                   return j.encoding == next.encoding && j.boxWidth == next.boxWidth &&
+                                          j.boxHeight == next.boxHeight && (j.box || j.boxWidth == 0) &&
+                                          SamePicture(j.source, *source);
+                               }) != nullptr;
+            if (known)
+                continue; // made by an earlier pass over the same picture
+        }
         auto job = std::make_shared<Job>();
         job->source = std::move(*source);
         job->encoding = next.encoding;
@@ -151,7 +167,7 @@ std::shared_ptr<EncodeAhead::Job> EncodeAhead::FindLocked(const PictureSource& s
 std::vector<std::uint8_t> EncodeAhead::Take(const ClipPicture& picture, PasteEncoding encoding) {
     const PictureSource* source = picture.Source();
     std::shared_ptr<Job> job;
-    if (source && !threads_.empty()) {
+    if (source) {
         std::unique_lock lock(mutex_);
         job = FindLocked(*source, encoding);
         if (!job && !source->origin.empty()) {
@@ -165,44 +181,90 @@ std::vector<std::uint8_t> EncodeAhead::Take(const ClipPicture& picture, PasteEnc
         }
         if (job) {
             FinishLocked(lock, *job);
-            ++hits_;
+            KeepLocked(job);
+        } else {
+            job = KeptLocked(
+                [&](const Job& j) { return j.encoding == encoding && SamePicture(j.source, *source); });
         }
+        if (job)
+            ++hits_;
         pasted_ = job;
     }
     TopUp();
-    if (!job)
-        return EncodeForPaste(picture, encoding);
+    if (!job) {
+        auto made = std::make_shared<Job>();
+        made->bytes = EncodeForPaste(picture, encoding);
+        if (source) {
+            made->source = *source;
+            made->encoding = encoding;
+            made->claimed = made->finished = true;
+            std::lock_guard lock(mutex_);
+            KeepLocked(made);
+        }
+        return made->bytes; // a copy: the kept one serves later passes
+    }
     if (job->error)
         std::rethrow_exception(job->error);
-    return std::move(job->bytes);
+    return job->bytes;
+}
+
+std::shared_ptr<EncodeAhead::Job> EncodeAhead::KeptLocked(const std::function<bool(const Job&)>& matches) {
+    for (auto it = kept_.rbegin(); it != kept_.rend(); ++it)
+        if (!(*it)->error && matches(**it))
+            return *it;
+    return nullptr;
+}
+
+void EncodeAhead::KeepLocked(const std::shared_ptr<Job>& job) {
+    if (std::find(kept_.begin(), kept_.end(), job) != kept_.end())
+        return;
+    auto weight = [](const Job& j) {
+        std::size_t w = j.bytes.size() + (j.source.bytes ? j.source.bytes->size() : 0);
+        for (const auto* box : {&j.box, &j.pasteBox})
+            if (*box)
+                w += (*box)->colors.size() * sizeof(std::uint32_t);
+        return w;
+    };
+    kept_.push_back(job);
+    keptBytes_ += weight(*job);
+    while (keptBytes_ > kKeptBudget && !kept_.empty()) {
+        keptBytes_ -= weight(*kept_.front());
+        kept_.pop_front();
+    }
 }
 
 std::optional<automation::ColorBox> EncodeAhead::TakeBox(const ClipPicture& picture, int boxWidth,
                                                          int boxHeight) {
     const PictureSource* source = picture.Source();
-    if (!source || threads_.empty())
+    if (!source)
         return std::nullopt;
     std::unique_lock lock(mutex_);
     auto boxed = [&](const Job& j) { return j.boxWidth == boxWidth && j.boxHeight == boxHeight; };
-    if (pasted_ && pasted_->pasteSource && boxed(*pasted_) && SamePicture(*pasted_->pasteSource, *source)) {
-        auto job = std::move(pasted_);
-        pasted_.reset();
-        if (!job->pasteBox)
-            return std::nullopt;
+    auto pasteOf = [&](const Job& j) {
+        return j.finished && j.pasteBox && j.pasteSource && boxed(j) && SamePicture(*j.pasteSource, *source);
+    };
+    if (pasted_ && pasteOf(*pasted_)) {
         ++hits_;
-        return std::move(job->pasteBox);
+        return pasted_->pasteBox;
     }
     const auto it = std::find_if(started_.begin(), started_.end(), [&](const std::shared_ptr<Job>& j) {
         return boxed(*j) && SamePicture(j->source, *source);
     });
-    if (it == started_.end())
-        return std::nullopt;
-    auto job = *it;
-    FinishLocked(lock, *job);
-    if (!job->box)
+    std::shared_ptr<Job> job;
+    if (it != started_.end()) {
+        job = *it;
+        FinishLocked(lock, *job);
+    } else if (auto kept = KeptLocked(
+                   [&](const Job& j) { return j.box && boxed(j) && SamePicture(j.source, *source); })) {
+        job = kept;
+    } else if (auto paste = KeptLocked(pasteOf)) {
+        ++hits_;
+        return paste->pasteBox;
+    }
+    if (!job || !job->box)
         return std::nullopt;
     ++hits_;
-    return std::move(job->box);
+    return job->box;
 }
 
 void EncodeAhead::FinishLocked(std::unique_lock<std::mutex>& lock, Job& job) {

@@ -8,6 +8,9 @@
 // same format, and encodes for itself otherwise: the bytes a deck gets never depend on forecasts or on
 // the number of workers. A forecast the walk passes by is dropped.
 //
+// Finished work is kept within a budget, so that a further pass over the same deck (another step of a
+// size-goal search) takes what did not change instead of making it again.
+//
 // Memory stays bounded by the work: a forecast's picture bytes are read only when a worker is free
 // for it, and at most as many pictures as there are workers are being encoded at any time. Bytes are
 // read on the caller's thread (the package is not thread-safe); workers touch only their own copy.
@@ -60,6 +63,8 @@ public:
     void Forecast(std::vector<PasteForecast> forecasts);
     // Drops every forecast and waits for nothing: running work finishes unseen.
     void Cancel();
+    // Drops the finished work kept for later passes.
+    void Forget();
     // Starts forecasts while workers would otherwise be idle. Cheap; called from the model's copy.
     void TopUp();
 
@@ -80,6 +85,9 @@ private:
     void WorkerLoop(std::stop_token stop);
     std::shared_ptr<Job> FindLocked(const PictureSource& source, PasteEncoding encoding);
     static void Run(Job& job);
+    std::shared_ptr<Job> KeptLocked(const std::function<bool(const Job&)>& matches);
+    void KeepLocked(const std::shared_ptr<Job>& job);
+    static constexpr std::size_t kKeptBudget = 128u << 20;
     void FinishLocked(std::unique_lock<std::mutex>& lock, Job& job);
 
     mutable std::mutex mutex_;
@@ -88,6 +96,8 @@ private:
     std::deque<PasteForecast> waiting_;        // not read yet
     std::deque<std::shared_ptr<Job>> started_; // read: queued, running or finished, in forecast order
     std::shared_ptr<Job> pasted_;              // the last one taken: its paste's box may follow
+    std::deque<std::shared_ptr<Job>> kept_;    // finished, oldest first, within kKeptBudget
+    std::size_t keptBytes_ = 0;
     std::uint64_t hits_ = 0;
     std::vector<std::jthread> threads_;
 };

@@ -141,9 +141,28 @@ TEST_F(EncodeAheadTest, TheCopyAndItsPasteAreDrawnAheadAsTheyWouldBeDrawnHere) {
         const auto pasteBox = ahead.TakeBox(again, s->pixelWidth, s->pixelHeight);
         ASSERT_TRUE(pasteBox);
         EXPECT_EQ(pasteBox->colors, again.BoxOnWhite(s->pixelWidth, s->pixelHeight).colors);
-        // Taken once: a second drawing is the paste's own.
-        EXPECT_FALSE(ahead.TakeBox(again, s->pixelWidth, s->pixelHeight));
+        // Asked again (a later pass), it is the same drawing.
+        const auto later = ahead.TakeBox(again, s->pixelWidth, s->pixelHeight);
+        ASSERT_TRUE(later);
+        EXPECT_EQ(later->colors, pasteBox->colors);
     }
+}
+
+TEST_F(EncodeAheadTest, ALaterPassOverTheSamePicturesTakesWhatTheFirstMade) {
+    EncodeAhead none(0);
+    const auto first = none.Take(ClipPicture(a), PasteEncoding::Jpeg);
+    EXPECT_EQ(none.Hits(), 0u);
+    EXPECT_EQ(none.Take(ClipPicture(a), PasteEncoding::Jpeg), first);
+    EXPECT_EQ(none.Hits(), 1u);
+    // Another format, or a picture of another size, is made afresh.
+    PictureSource smaller = a;
+    smaller.pixelWidth -= 8;
+    EXPECT_EQ(none.Take(ClipPicture(a), PasteEncoding::Png), ClipPicture(a).Png());
+    EXPECT_EQ(none.Take(ClipPicture(smaller), PasteEncoding::Jpeg), ClipPicture(smaller).Jpeg());
+    EXPECT_EQ(none.Hits(), 1u);
+    none.Forget();
+    EXPECT_EQ(none.Take(ClipPicture(a), PasteEncoding::Jpeg), first);
+    EXPECT_EQ(none.Hits(), 1u);
 }
 
 TEST_F(EncodeAheadTest, WithoutWorkersOrAfterCancelEveryPasteEncodesItself) {
