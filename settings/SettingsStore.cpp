@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/Settings.h"
+#include "settings/TargetSize.h"
 #include "settings/TextUtil.h"
 #include "settings/modRegAccess.h"
 
@@ -54,6 +55,12 @@ public:
         field = text ? *text : defaultValue;
     }
 
+    // A size goal as ParseTargetSize reads it; any other text gives the default.
+    void TargetSizeText(const char* name, std::string& field, const std::string& defaultValue) {
+        const auto text = Text(name);
+        field = text && ParseTargetSize(*text) ? *text : defaultValue;
+    }
+
     void Height(const char* name, int& field, int defaultValue) {
         field = defaultValue;
         if (const auto text = Text(name)) {
@@ -97,6 +104,12 @@ void LoadSettings(Settings& s, RegistryStore& registry, const std::string& deskt
     r.Check("MediaInDeck", s.MediaInDeck, defaults.MediaInDeck);
     r.Check("SubsetFonts", s.SubsetFonts, defaults.SubsetFonts);
     r.Check("RemoveUnusedLayouts", s.RemoveUnusedLayouts, defaults.RemoveUnusedLayouts);
+    r.Check("TargetSizeOn", s.TargetSizeOn, defaults.TargetSizeOn);
+    r.TargetSizeText("TargetSize", s.TargetSize, defaults.TargetSize);
+    r.Check("TargetAllowObjects", s.TargetAllowObjects, defaults.TargetAllowObjects);
+    r.Check("TargetAllowMedia", s.TargetAllowMedia, defaults.TargetAllowMedia);
+    r.Check("TargetAllowFonts", s.TargetAllowFonts, defaults.TargetAllowFonts);
+    r.Check("TargetAllowLayouts", s.TargetAllowLayouts, defaults.TargetAllowLayouts);
 }
 
 void SaveSettings(const Settings& s, RegistryStore& registry) {
@@ -125,6 +138,15 @@ void SaveSettings(const Settings& s, RegistryStore& registry) {
     put("DeckPictures", std::to_string(s.DeckPictures));
     put("SubsetFonts", std::to_string(s.SubsetFonts));
     put("RemoveUnusedLayouts", std::to_string(s.RemoveUnusedLayouts));
+    put("TargetSizeOn", std::to_string(s.TargetSizeOn));
+    // Like the typed texts: a goal that does not read as a size never replaces the stored one.
+    if (ParseTargetSize(s.TargetSize)) {
+        put("TargetSize", s.TargetSize);
+    }
+    put("TargetAllowObjects", std::to_string(s.TargetAllowObjects));
+    put("TargetAllowMedia", std::to_string(s.TargetAllowMedia));
+    put("TargetAllowFonts", std::to_string(s.TargetAllowFonts));
+    put("TargetAllowLayouts", std::to_string(s.TargetAllowLayouts));
     // The movie options window keeps its two lists between runs.
     put("MovieTarget", std::to_string(s.MovieTarget));
     put("MovieCond", std::to_string(s.MovieCond));

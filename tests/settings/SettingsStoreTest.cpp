@@ -2,6 +2,7 @@
 
 #include "TempFolder.h"
 #include "settings/Settings.h"
+#include "settings/TargetSize.h"
 #include "settings/TextUtil.h"
 #include "settings/modRegAccess.h"
 
@@ -43,6 +44,16 @@ TEST(TextUtil, StripBlanksAndIntegers) {
     EXPECT_EQ(settings::ToLowerText("EXCEL Ä"), "excel ä");
 }
 
+TEST(TargetSizeText, ReadsKilobytesAndMegabytesIn1024s) {
+    EXPECT_EQ(settings::ParseTargetSize("500KB"), 500u * 1024);
+    EXPECT_EQ(settings::ParseTargetSize("10MB"), 10u * 1024 * 1024);
+    EXPECT_EQ(settings::ParseTargetSize(" 9.5 mb "), 9u * 1024 * 1024 + 512 * 1024);
+    for (const char* bad :
+         {"", "0", "10", "0MB", "-1MB", "10XB", "MB", ".MB", "1.2.3MB", "1e3KB", "2000000MB"}) {
+        EXPECT_EQ(settings::ParseTargetSize(bad), std::nullopt) << bad;
+    }
+}
+
 TEST(SettingsStore, FirstStartGivesEveryDefault) {
     TempFolder dir;
     RegistryStore store(dir.path());
@@ -71,6 +82,12 @@ TEST(SettingsStore, FirstStartGivesEveryDefault) {
     EXPECT_EQ(s.FormHeight, 6000);
     EXPECT_EQ(s.MovieTarget, 0);
     EXPECT_EQ(s.MovieCond, 0);
+    EXPECT_EQ(s.TargetSizeOn, 0);
+    EXPECT_EQ(s.TargetSize, "10MB");
+    EXPECT_EQ(s.TargetAllowObjects, 0);
+    EXPECT_EQ(s.TargetAllowMedia, 0);
+    EXPECT_EQ(s.TargetAllowFonts, 0);
+    EXPECT_EQ(s.TargetAllowLayouts, 0);
 }
 
 TEST(SettingsStore, StoredTextsAreAppliedAsRead) {
@@ -115,6 +132,67 @@ TEST(SettingsStore, DeckSavingChoicesSurviveASaveAndLoad) {
     EXPECT_EQ(loaded.RemoveUnusedLayouts, 1);
     EXPECT_EQ(Settings{}.SubsetFonts, 0); // both off unless asked for
     EXPECT_EQ(Settings{}.RemoveUnusedLayouts, 0);
+}
+
+TEST(SettingsStore, SizeGoalAndItsAllowedSavingsSurviveASaveAndLoad) {
+    TempFolder dir;
+    RegistryStore store(dir.path());
+    Settings chosen;
+    chosen.TargetSizeOn = 1;
+    chosen.TargetSize = "9.5MB";
+    chosen.TargetAllowObjects = 1;
+    chosen.TargetAllowFonts = 1;
+    settings::SaveSettings(chosen, store);
+    EXPECT_EQ(Stored(store, "TargetSizeOn"), "1");
+    EXPECT_EQ(Stored(store, "TargetSize"), "9.5MB");
+    EXPECT_EQ(Stored(store, "TargetAllowObjects"), "1");
+    EXPECT_EQ(Stored(store, "TargetAllowMedia"), "0");
+    Settings loaded;
+    loaded.TargetAllowMedia = 1; // what was there before the load does not count
+    settings::LoadSettings(loaded, store, kDesktop);
+    EXPECT_EQ(loaded.TargetSizeOn, 1);
+    EXPECT_EQ(loaded.TargetSize, "9.5MB");
+    EXPECT_EQ(loaded.TargetAllowObjects, 1);
+    EXPECT_EQ(loaded.TargetAllowMedia, 0);
+    EXPECT_EQ(loaded.TargetAllowFonts, 1);
+    EXPECT_EQ(loaded.TargetAllowLayouts, 0);
+
+    // Turned off again, the goal's text is kept for the next time it is turned on.
+    loaded.TargetSizeOn = 0;
+    loaded.TargetSize = "500kb";
+    settings::SaveSettings(loaded, store);
+    Settings again;
+    settings::LoadSettings(again, store, kDesktop);
+    EXPECT_EQ(again.TargetSizeOn, 0);
+    EXPECT_EQ(again.TargetSize, "500kb");
+}
+
+TEST(SettingsStore, AGoalThatIsNotASizeIsNeitherLoadedNorSaved) {
+    TempFolder dir;
+    RegistryStore store(dir.path());
+    Put(store, "TargetSizeOn", "1");
+    Put(store, "TargetAllowLayouts", "2");
+    for (const char* bad : {"10XB", "0", "-1MB", "10", " \r\n"}) {
+        Put(store, "TargetSize", bad);
+        Settings s;
+        s.TargetSize = "1KB";
+        settings::LoadSettings(s, store, kDesktop);
+        EXPECT_EQ(s.TargetSize, "10MB") << bad;
+        EXPECT_EQ(s.TargetSizeOn, 1);
+        EXPECT_EQ(s.TargetAllowLayouts, 0);
+    }
+    Put(store, "TargetSize", " 700 KB ");
+    Settings s;
+    settings::LoadSettings(s, store, kDesktop);
+    EXPECT_EQ(s.TargetSize, " 700 KB "); // applied as read, like the other texts
+
+    // A text the window would not have taken keeps the stored goal.
+    s.TargetSize = "12XB";
+    settings::SaveSettings(s, store);
+    EXPECT_EQ(Stored(store, "TargetSize"), " 700 KB ");
+    s.TargetSize = "";
+    settings::SaveSettings(s, store);
+    EXPECT_EQ(Stored(store, "TargetSize"), " 700 KB ");
 }
 
 TEST(SettingsStore, BlankAndUnusableValuesFallBackToDefaults) {
