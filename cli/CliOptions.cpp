@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/BatchScaleOptions.h"
+#include "cli/SizeGoalOptions.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -89,7 +90,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             continue;
         }
-        if (arg == "--help") {
+        if (IsSizeGoalOption(arg)) {
+            if (auto problem = ParseSizeGoalOption(arg, inlineValue, value, o)) {
+                result.error = *problem;
+                return result;
+            }
+        } else if (arg == "--help") {
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
@@ -236,6 +242,18 @@ void ApplyOptions(const CliOptions& o, settings::Settings& s) {
     if (o.removeUnusedLayouts) {
         s.RemoveUnusedLayouts = *o.removeUnusedLayouts;
     }
+    if (o.targetSizeOn) {
+        s.TargetSizeOn = *o.targetSizeOn;
+    }
+    if (o.targetSize) {
+        s.TargetSize = *o.targetSize;
+    }
+    if (o.targetAllow) {
+        s.TargetAllowObjects = o.targetAllow->objects;
+        s.TargetAllowMedia = o.targetAllow->media;
+        s.TargetAllowFonts = o.targetAllow->fonts;
+        s.TargetAllowLayouts = o.targetAllow->layouts;
+    }
 }
 
 namespace {
@@ -246,6 +264,19 @@ std::string OnOff(int value) {
 
 std::string Quoted(const std::string& text) {
     return text.empty() ? std::string("(なし / none)") : text;
+}
+
+std::string AllowedSavings(const settings::Settings& d) {
+    std::string list;
+    for (const auto& [on, word] : {std::pair<int, const char*>{d.TargetAllowObjects, "objects"},
+                                   {d.TargetAllowMedia, "media"},
+                                   {d.TargetAllowFonts, "fonts"},
+                                   {d.TargetAllowLayouts, "layouts"}}) {
+        if (on == 1) {
+            list += (list.empty() ? "" : ",") + std::string(word);
+        }
+    }
+    return Quoted(list);
 }
 
 } // namespace
@@ -318,6 +349,15 @@ std::string UsageText(const settings::Settings& d) {
            "  --remove-unused-layouts, --no-remove-unused-layouts  未使用のﾚｲｱｳﾄを削除 / remove layouts no "
            "slide uses [" +
            OnOff(d.RemoveUnusedLayouts) +
+           "]\n"
+           "  --target-size SIZE, --no-target-size  各ファイルを SIZE 以下にする (500KB, 10MB, 9.5MB; "
+           "1KB = 1024 バイト)\n"
+           "                                 / make each deck no larger than SIZE [" +
+           (d.TargetSizeOn == 1 ? d.TargetSize : std::string("しない / off")) +
+           "]\n"
+           "  --target-allow LIST            目標に届かないときに使ってよい節約 / savings the goal may add:\n"
+           "                                 objects,media,fonts,layouts のうち / any of these [" +
+           AllowedSavings(d) +
            "]\n"
            "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input "
            "[(なし / none)]\n"

@@ -14,6 +14,14 @@ struct Settings;
 
 namespace cli {
 
+// The savings a size goal may add when the pictures alone do not reach it (--target-allow).
+struct TargetAllowance {
+    int objects = 0;
+    int media = 0;
+    int fonts = 0;
+    int layouts = 0;
+};
+
 struct CliOptions {
     std::optional<int> format;  // combFormat index
     std::optional<int> quality; // combRatio index
@@ -27,6 +35,9 @@ struct CliOptions {
     std::optional<int> sizeInName;
     std::optional<int> subsetFonts;
     std::optional<int> removeUnusedLayouts;
+    std::optional<int> targetSizeOn;            // 1 with --target-size, 0 with --no-target-size
+    std::optional<std::string> targetSize;      // as given, e.g. "9.5MB"
+    std::optional<TargetAllowance> targetAllow; // exactly these, the others off
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;

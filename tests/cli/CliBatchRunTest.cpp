@@ -230,3 +230,17 @@ TEST_F(CliBatchRun, InterruptWithTwoJobsLeavesNoPartialFileAndExits130) {
     EXPECT_EQ(report[0].toObject()["result"].toString(), "stopped");
     EXPECT_EQ(report[2].toObject()["result"].toString(), "not-started");
 }
+
+// The workers are given the goal as it was typed and take it; a bad one stops the run in the parent.
+TEST_F(CliBatchRun, WorkersTakeTheSizeGoalOptions) {
+    Deck("two.pptx", "a.pptx");
+    Deck("two.pptx", "b.pptx");
+    const Outcome o = Run({"--jobs", "2", "--target-size", "10MB", "--target-allow", "fonts,layouts",
+                           "--report", "r.json", "a.pptx", "b.pptx"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(ReportedInputs("r.json", "compressed").size(), 2u) << o.out << o.err;
+    const Outcome bad = Run({"--jobs", "2", "--target-size", "-1MB", "a.pptx", "b.pptx"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("bad value: -1MB"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.out, "");
+}

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/SizeGoalOptions.h"
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
@@ -166,4 +167,81 @@ TEST(CliOptions, MovieProfileAndMediaInDecks) {
     EXPECT_NE(cli::ParseCommandLine({"--media=1", "a.pptx"}).error, "");
     EXPECT_NE(cli::UsageText(settings::Settings{}).find("--movie-profile NAME|INDEX"), std::string::npos);
     EXPECT_NE(cli::UsageText(settings::Settings{}).find("--media"), std::string::npos);
+}
+
+TEST(CliOptions, SizeGoalAndTheSavingsItMayAdd) {
+    const auto parsed =
+        cli::ParseCommandLine({"--target-size", "9.5MB", "--target-allow", "objects, FONTS", "a.pptx"});
+    ASSERT_EQ(parsed.error, "");
+    settings::Settings s;
+    s.TargetAllowMedia = 1; // stored, but the list names exactly what is allowed for this run
+    cli::ApplyOptions(parsed.options, s);
+    EXPECT_EQ(s.TargetSizeOn, 1);
+    EXPECT_EQ(s.TargetSize, "9.5MB");
+    EXPECT_EQ(s.TargetAllowObjects, 1);
+    EXPECT_EQ(s.TargetAllowMedia, 0);
+    EXPECT_EQ(s.TargetAllowFonts, 1);
+    EXPECT_EQ(s.TargetAllowLayouts, 0);
+
+    // Off again for this run; the stored goal's text and allowances stay as they were.
+    settings::Settings stored;
+    stored.TargetSizeOn = 1;
+    stored.TargetSize = "2MB";
+    stored.TargetAllowLayouts = 1;
+    cli::ApplyOptions(cli::ParseCommandLine({"--target-size=500kb", "--no-target-size", "a.pptx"}).options,
+                      stored);
+    EXPECT_EQ(stored.TargetSizeOn, 0);
+    EXPECT_EQ(stored.TargetAllowLayouts, 1);
+    settings::Settings untouched;
+    untouched.TargetSizeOn = 1;
+    cli::ApplyOptions(cli::ParseCommandLine({"a.pptx"}).options, untouched);
+    EXPECT_EQ(untouched.TargetSizeOn, 1);
+    EXPECT_EQ(untouched.TargetSize, "10MB");
+
+    const auto all = cli::ParseTargetAllowance("layouts,media,fonts,objects");
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->objects + all->media + all->fonts + all->layouts, 4);
+}
+
+TEST(CliOptions, BadSizeGoalsAreRefusedWithTheValueAndTheForm) {
+    for (const char* size : {"0", "-1MB", "10XB", "", "10", "MB", "1.5.2MB"}) {
+        const auto parsed = cli::ParseCommandLine({"--target-size", size, "a.pptx"});
+        EXPECT_NE(parsed.error.find("--target-size の値が正しくありません / bad value: "), std::string::npos)
+            << size << ": " << parsed.error;
+        EXPECT_NE(parsed.error.find("500KB, 10MB, 9.5MB"), std::string::npos) << parsed.error;
+    }
+    EXPECT_NE(cli::ParseCommandLine({"--target-size", "10XB", "a.pptx"}).error.find("bad value: 10XB"),
+              std::string::npos);
+    EXPECT_NE(cli::ParseCommandLine({"--target-size=", "a.pptx"}).error.find("(空 / empty)"),
+              std::string::npos);
+    for (const char* list : {"", "pictures", "objects,", ",fonts", "objects,,media", "fonts layouts"}) {
+        const auto parsed = cli::ParseCommandLine({"--target-allow", list, "a.pptx"});
+        EXPECT_NE(parsed.error.find("--target-allow の値が正しくありません"), std::string::npos)
+            << list << ": " << parsed.error;
+        EXPECT_NE(parsed.error.find("objects, media, fonts, layouts"), std::string::npos);
+    }
+    EXPECT_EQ(cli::ParseCommandLine({"a.pptx", "--target-size"}).error,
+              "--target-size には値が必要です / needs a value");
+    EXPECT_NE(cli::ParseCommandLine({"--no-target-size=1", "a.pptx"}).error, "");
+}
+
+TEST(CliOptions, SizeGoalIsForwardedToWorkersAndShownInTheHelp) {
+    const auto parsed = cli::ParseCommandLine(
+        {"--jobs", "2", "--target-size=10MB", "--target-allow", "media", "--no-target-size", "a.pptx"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.forwarded, (std::vector<std::string>{"--target-size=10MB", "--target-allow",
+                                                                  "media", "--no-target-size"}));
+
+    settings::Settings stored;
+    EXPECT_NE(cli::UsageText(stored).find("no larger than SIZE [しない / off]"), std::string::npos);
+    EXPECT_NE(cli::UsageText(stored).find("any of these [(なし / none)]"), std::string::npos);
+    stored.TargetSizeOn = 1;
+    stored.TargetSize = "9.5MB";
+    stored.TargetAllowObjects = 1;
+    stored.TargetAllowLayouts = 1;
+    const std::string text = cli::UsageText(stored);
+    EXPECT_NE(text.find("--target-size SIZE, --no-target-size"), std::string::npos);
+    EXPECT_NE(text.find("no larger than SIZE [9.5MB]"), std::string::npos) << text;
+    EXPECT_NE(text.find("--target-allow LIST"), std::string::npos);
+    EXPECT_NE(text.find("any of these [objects,layouts]"), std::string::npos);
 }

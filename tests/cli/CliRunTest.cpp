@@ -205,6 +205,26 @@ TEST_F(CliRun, BadUsageAndRefusedListsExitWithTwo) {
     EXPECT_FALSE(fs::exists(dir + "/deck-圧縮前"));
 }
 
+// A goal that is not a size stops the run before any deck, in the window's two languages.
+TEST_F(CliRun, ABadSizeGoalIsRefusedBeforeTheFirstDeck) {
+    Deck("two.pptx", "deck.pptx");
+    for (const QString& size : {QStringLiteral("0"), QStringLiteral("-1MB"), QStringLiteral("10XB")}) {
+        const Outcome o = Run({"deck.pptx", "--target-size", size});
+        EXPECT_EQ(o.exitCode, 2) << size.toStdString();
+        EXPECT_NE(o.err.find("--target-size の値が正しくありません / bad value: " + size.toStdString()),
+                  std::string::npos)
+            << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+    const Outcome list = Run({"--target-allow", "objects,pictures", "deck.pptx"});
+    EXPECT_EQ(list.exitCode, 2);
+    EXPECT_NE(list.err.find("--target-allow"), std::string::npos) << list.err;
+    EXPECT_EQ(list.out, "");
+    for (const auto& e : fs::directory_iterator(dir)) {
+        EXPECT_EQ(e.path().filename().string().find("圧縮前"), std::string::npos) << e.path();
+    }
+}
+
 TEST_F(CliRun, HelpAndVersion) {
     const Outcome help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
