@@ -1,6 +1,7 @@
 #include "settings/dialogs/frmOption.h"
 
 #include "settings/Settings.h"
+#include "settings/TargetSize.h"
 #include "settings/dialogs/frmMovieOption.h"
 
 #include <QButtonGroup>
@@ -13,18 +14,21 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 namespace settings::dialogs {
 
 namespace {
 
 constexpr const char* kBrowseTip = "ﾀﾞｲｱﾛｸﾞを開く";
+constexpr const char* kTargetSizeTip = "KB か MB で指定します (1KB = 1024 ﾊﾞｲﾄ)。例: 500KB、10MB、9.5MB";
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
@@ -89,6 +93,23 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     chkRemoveUnusedLayouts = new QCheckBox(U("未使用のﾚｲｱｳﾄを削除"), this);
     chkRemoveUnusedLayouts->setToolTip(U(
         "どのｽﾗｲﾄﾞも使っていないﾚｲｱｳﾄとｽﾗｲﾄﾞﾏｽﾀｰを削除します。削除したﾚｲｱｳﾄは新しいｽﾗｲﾄﾞに選べなくなります"));
+    // Created in reading order, which is also the order Tab takes.
+    chkTargetSize = new QCheckBox(U("目標ｻｲｽﾞ"), this);
+    chkTargetSize->setToolTip(U("各ﾌｧｲﾙが指定の大きさ以下になる、いちばん軽い圧縮の設定を探します"));
+    txtTargetSize = new QLineEdit(this);
+    txtTargetSize->setToolTip(U(kTargetSizeTip));
+    lblTargetSize = new QLabel(U("以下にする"), this);
+    lblTargetAllow = new QLabel(U("目標に届かないときに使ってよい節約"), this);
+    chkTargetAllowObjects = new QCheckBox(U("ｵﾌﾞｼﾞｪｸﾄを画像にする"), this);
+    chkTargetAllowObjects->setToolTip(
+        U("埋め込まれたｱﾌﾟﾘｹｰｼｮﾝｵﾌﾞｼﾞｪｸﾄを画像に変換します。変換したｵﾌﾞｼﾞｪｸﾄは編集できなくなります"));
+    chkTargetAllowMedia = new QCheckBox(U("動画・音声を再圧縮する"), this);
+    chkTargetAllowMedia->setToolTip(
+        U("ﾌﾟﾚｾﾞﾝﾃｰｼｮﾝ内の動画・音声を動画圧縮の設定で再圧縮します。画質・音質が下がります"));
+    chkTargetAllowFonts = new QCheckBox(U("ﾌｫﾝﾄを使用文字だけにする"), this);
+    chkTargetAllowFonts->setToolTip(chkSubsetFonts->toolTip());
+    chkTargetAllowLayouts = new QCheckBox(U("未使用のﾚｲｱｳﾄを削除する"), this);
+    chkTargetAllowLayouts->setToolTip(chkRemoveUnusedLayouts->toolTip());
     Frame1 = FolderGroup(this, "ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙの出力先ﾌｫﾙﾀﾞ", "元ﾊﾟﾜｰﾎﾟｲﾝﾄﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optPPTFolder,
                          txtPPTFolder, cmdBrowseFolderPPT);
     Frame2 = FolderGroup(this, "動画ﾌｧｲﾙ単体圧縮時の動画出力先ﾌｫﾙﾀﾞ", "元動画ﾌｧｲﾙと同一ﾌｫﾙﾀﾞ", optMovieFolder,
@@ -115,6 +136,7 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
     layout->addWidget(chkDeckPictures);
     layout->addWidget(chkSubsetFonts);
     layout->addWidget(chkRemoveUnusedLayouts);
+    layout->addLayout(TargetSizeRows());
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
     layout->addLayout(buttons);
@@ -139,6 +161,21 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
             [this] { settings_.SubsetFonts = CheckState(*chkSubsetFonts); });
     connect(chkRemoveUnusedLayouts, &QCheckBox::toggled, this,
             [this] { settings_.RemoveUnusedLayouts = CheckState(*chkRemoveUnusedLayouts); });
+    connect(chkTargetSize, &QCheckBox::toggled, this, [this] {
+        settings_.TargetSizeOn = CheckState(*chkTargetSize);
+        chkTargetSize_Click();
+    });
+    connect(txtTargetSize, &QLineEdit::textChanged, this,
+            [this](const QString& text) { txtTargetSize_Change(text); });
+    connect(txtTargetSize, &QLineEdit::editingFinished, this, [this] { txtTargetSize_Validate(); });
+    connect(chkTargetAllowObjects, &QCheckBox::toggled, this,
+            [this] { settings_.TargetAllowObjects = CheckState(*chkTargetAllowObjects); });
+    connect(chkTargetAllowMedia, &QCheckBox::toggled, this,
+            [this] { settings_.TargetAllowMedia = CheckState(*chkTargetAllowMedia); });
+    connect(chkTargetAllowFonts, &QCheckBox::toggled, this,
+            [this] { settings_.TargetAllowFonts = CheckState(*chkTargetAllowFonts); });
+    connect(chkTargetAllowLayouts, &QCheckBox::toggled, this,
+            [this] { settings_.TargetAllowLayouts = CheckState(*chkTargetAllowLayouts); });
     connect(optPPTFolder[1], &QRadioButton::toggled, this,
             [this](bool on) { settings_.optPPTFolder = on ? 1 : 0; });
     connect(optMovieFolder[1], &QRadioButton::toggled, this,
@@ -155,6 +192,32 @@ frmOption::frmOption(Settings& settings, std::string desktopFolder, frmMovieOpti
 
     Form_Load();
     ShowSettings();
+}
+
+// The goal's row (check box, size, "以下にする") and below it, in line with the check box's caption,
+// the savings the goal may add, two to a row.
+QLayout* frmOption::TargetSizeRows() {
+    const QFontMetrics metrics(txtTargetSize->font());
+    txtTargetSize->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("0000.00MB")) + metrics.height());
+    auto* goalRow = new QHBoxLayout;
+    goalRow->addWidget(chkTargetSize);
+    goalRow->addWidget(txtTargetSize);
+    goalRow->addWidget(lblTargetSize);
+    goalRow->addStretch();
+    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, chkTargetSize) +
+                       style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, chkTargetSize);
+    auto* allowed = new QGridLayout;
+    allowed->setContentsMargins(indent, 0, 0, 0);
+    allowed->addWidget(lblTargetAllow, 0, 0, 1, 2);
+    allowed->addWidget(chkTargetAllowObjects, 1, 0);
+    allowed->addWidget(chkTargetAllowMedia, 1, 1);
+    allowed->addWidget(chkTargetAllowFonts, 2, 0);
+    allowed->addWidget(chkTargetAllowLayouts, 2, 1);
+    allowed->setColumnStretch(1, 1);
+    auto* rows = new QVBoxLayout;
+    rows->addLayout(goalRow);
+    rows->addLayout(allowed);
+    return rows;
 }
 
 void frmOption::FillSameFilenameList() {
@@ -175,11 +238,18 @@ void frmOption::ShowSettings() {
     chkDeckPictures->setChecked(shown.DeckPictures == 1);
     chkSubsetFonts->setChecked(shown.SubsetFonts == 1);
     chkRemoveUnusedLayouts->setChecked(shown.RemoveUnusedLayouts == 1);
+    chkTargetSize->setChecked(shown.TargetSizeOn == 1);
+    txtTargetSize->setText(QString::fromStdString(shown.TargetSize));
+    chkTargetAllowObjects->setChecked(shown.TargetAllowObjects == 1);
+    chkTargetAllowMedia->setChecked(shown.TargetAllowMedia == 1);
+    chkTargetAllowFonts->setChecked(shown.TargetAllowFonts == 1);
+    chkTargetAllowLayouts->setChecked(shown.TargetAllowLayouts == 1);
     optPPTFolder[shown.optPPTFolder == 0 ? 0 : 1]->setChecked(true);
     optMovieFolder[shown.optMovieFolder == 0 ? 0 : 1]->setChecked(true);
     txtPPTFolder->setText(QString::fromStdString(shown.PPTFolder));
     txtMovieFolder->setText(QString::fromStdString(shown.MovieFolder));
     chkMovie_Click();
+    chkTargetSize_Click();
 }
 
 void frmOption::Form_Load() {
@@ -191,6 +261,36 @@ void frmOption::Form_Load() {
 
 void frmOption::chkMovie_Click() {
     btnMovie->setVisible(chkMovie->isChecked());
+}
+
+void frmOption::chkTargetSize_Click() {
+    const bool on = chkTargetSize->isChecked();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{txtTargetSize, lblTargetSize, lblTargetAllow, chkTargetAllowObjects,
+                                         chkTargetAllowMedia, chkTargetAllowFonts, chkTargetAllowLayouts}) {
+        control->setEnabled(on);
+    }
+}
+
+// While a text is being typed it may not read as a size yet ("9.", "10M"): the record keeps the last
+// goal that did, and the box shows in red that this one is not taken.
+void frmOption::txtTargetSize_Change(const QString& text) {
+    const bool readable = settings::ParseTargetSize(text.toStdString()).has_value();
+    if (readable) {
+        settings_.TargetSize = text.toStdString();
+    }
+    QPalette shown = palette();
+    if (!readable) {
+        shown.setColor(QPalette::Text, Qt::red);
+    }
+    txtTargetSize->setPalette(shown);
+    txtTargetSize->setToolTip(readable ? U(kTargetSizeTip) : U("ｻｲｽﾞとして読めません。") + U(kTargetSizeTip));
+}
+
+void frmOption::txtTargetSize_Validate() {
+    if (txtTargetSize->text().toStdString() != settings_.TargetSize) {
+        txtTargetSize->setText(QString::fromStdString(settings_.TargetSize));
+    }
 }
 
 void frmOption::btnMovie_Click() {
@@ -218,6 +318,7 @@ void frmOption::cmdBrowseFolderMovie_Click() {
 }
 
 void frmOption::btnOK_Click() {
+    txtTargetSize_Validate();
     hide();
 }
 
@@ -231,10 +332,19 @@ void frmOption::btnReset_Click() {
     chkDeckPictures->setChecked(true);
     chkSubsetFonts->setChecked(false);
     chkRemoveUnusedLayouts->setChecked(false);
+    const Settings defaults;
+    chkTargetSize->setChecked(defaults.TargetSizeOn == 1);
+    txtTargetSize->setText(QString::fromStdString(defaults.TargetSize));
+    chkTargetAllowObjects->setChecked(defaults.TargetAllowObjects == 1);
+    chkTargetAllowMedia->setChecked(defaults.TargetAllowMedia == 1);
+    chkTargetAllowFonts->setChecked(defaults.TargetAllowFonts == 1);
+    chkTargetAllowLayouts->setChecked(defaults.TargetAllowLayouts == 1);
+    chkTargetSize_Click();
     combSameFilename->setCurrentIndex(1);
 }
 
 void frmOption::closeEvent(QCloseEvent* event) {
+    txtTargetSize_Validate();
     event->ignore();
     hide();
 }

@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -41,6 +42,10 @@ public:
 
     void Form_Load();
     void chkMovie_Click();
+    // The size field and the allowed savings are usable only while a goal is set.
+    void chkTargetSize_Click();
+    // A goal text that is not a size is refused: the box shows the goal in effect again.
+    void txtTargetSize_Validate();
     void btnMovie_Click();
     void cmdBrowseFolderPPT_Click();
     void cmdBrowseFolderMovie_Click();
@@ -54,6 +59,14 @@ public:
     QCheckBox* chkKeepFileDate = nullptr;
     QCheckBox* chkSubsetFonts = nullptr;
     QCheckBox* chkRemoveUnusedLayouts = nullptr;
+    QCheckBox* chkTargetSize = nullptr; // TargetSizeOn
+    QLineEdit* txtTargetSize = nullptr; // TargetSize: takes only texts ParseTargetSize reads
+    QLabel* lblTargetSize = nullptr;    // "以下にする" after the size
+    QLabel* lblTargetAllow = nullptr;
+    QCheckBox* chkTargetAllowObjects = nullptr;
+    QCheckBox* chkTargetAllowMedia = nullptr;
+    QCheckBox* chkTargetAllowFonts = nullptr;
+    QCheckBox* chkTargetAllowLayouts = nullptr;
     QCheckBox* chkFileSize = nullptr;
     QCheckBox* chkDeckPictures = nullptr; // DeckPictures: backgrounds, fills, layouts, masters too
     QGroupBox* Frame1 = nullptr;
@@ -72,6 +85,8 @@ protected:
 
 private:
     void Browse(QLineEdit& box, const QToolButton& button);
+    QLayout* TargetSizeRows();
+    void txtTargetSize_Change(const QString& text);
 
     Settings& settings_;
     std::string desktopFolder_;

@@ -8,9 +8,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -19,6 +22,31 @@ using settings::Hive;
 using settings::dialogs::frmMovieOption;
 using settings::dialogs::frmObject;
 using settings::dialogs::frmOption;
+
+namespace {
+
+// Keys as the person presses them: the box sees each character, then Return ends the edit.
+void Type(QLineEdit& box, const QString& text) {
+    box.selectAll();
+    QKeyEvent erase(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QCoreApplication::sendEvent(&box, &erase);
+    for (const QChar c : text) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(&box, &key);
+    }
+}
+
+void PressReturn(QLineEdit& box) {
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&box, &enter);
+}
+
+std::vector<QCheckBox*> AllowedSavings(const frmOption& options) {
+    return {options.chkTargetAllowObjects, options.chkTargetAllowMedia, options.chkTargetAllowFonts,
+            options.chkTargetAllowLayouts};
+}
+
+} // namespace
 
 TEST_F(WindowFixture, UncheckingMovieHidesItsButtonAtOnce) {
     LoadWindow();
@@ -210,5 +238,172 @@ TEST_F(WindowFixture, MovieOptionsButtonHasRoomAroundItsCaption) {
     const int caption = metrics.horizontalAdvance(options.btnMovie->text());
     EXPECT_GE(options.btnMovie->width() - caption, 2 * metrics.height()) << options.btnMovie->width();
     EXPECT_GE(options.btnMovie->height(), metrics.height() * 3 / 2);
+    options.hide();
+}
+
+TEST_F(WindowFixture, SizeGoalIsOffByDefaultAndItsControlsFollowItsBox) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    EXPECT_EQ(options.chkTargetSize->text(), QStringLiteral("目標ｻｲｽﾞ"));
+    EXPECT_EQ(options.lblTargetSize->text(), QStringLiteral("以下にする"));
+    EXPECT_EQ(options.lblTargetAllow->text(), QStringLiteral("目標に届かないときに使ってよい節約"));
+    EXPECT_FALSE(options.chkTargetSize->isChecked());
+    EXPECT_EQ(options.txtTargetSize->text(), QStringLiteral("10MB"));
+    EXPECT_FALSE(options.txtTargetSize->isEnabled());
+    for (QCheckBox* box : AllowedSavings(options)) {
+        EXPECT_FALSE(box->isChecked()) << box->text().toStdString();
+        EXPECT_FALSE(box->isEnabled()) << box->text().toStdString();
+    }
+
+    options.chkTargetSize->click();
+    EXPECT_EQ(record.TargetSizeOn, 1);
+    EXPECT_TRUE(options.txtTargetSize->isEnabled());
+    for (QCheckBox* box : AllowedSavings(options)) {
+        EXPECT_TRUE(box->isEnabled()) << box->text().toStdString();
+        box->click();
+    }
+    EXPECT_EQ(record.TargetAllowObjects, 1);
+    EXPECT_EQ(record.TargetAllowMedia, 1);
+    EXPECT_EQ(record.TargetAllowFonts, 1);
+    EXPECT_EQ(record.TargetAllowLayouts, 1);
+    options.chkTargetAllowMedia->click();
+    EXPECT_EQ(record.TargetAllowMedia, 0);
+
+    // Turned off, the goal's controls rest with their values, ready for the next time.
+    options.chkTargetSize->click();
+    EXPECT_EQ(record.TargetSizeOn, 0);
+    EXPECT_FALSE(options.txtTargetSize->isEnabled());
+    EXPECT_FALSE(options.chkTargetAllowObjects->isEnabled());
+    EXPECT_TRUE(options.chkTargetAllowObjects->isChecked());
+    EXPECT_EQ(record.TargetAllowObjects, 1);
+}
+
+TEST_F(WindowFixture, ASizeGoalThatIsNotASizeIsRefused) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    options.show();
+    options.chkTargetSize->click();
+    QLineEdit& box = *options.txtTargetSize;
+    const QColor normalText = box.palette().color(QPalette::Text);
+    Type(box, QStringLiteral("9.5MB"));
+    EXPECT_EQ(record.TargetSize, "9.5MB");
+    PressReturn(box);
+    EXPECT_EQ(box.text(), QStringLiteral("9.5MB"));
+
+    for (const QString& bad :
+         {QStringLiteral("0"), QStringLiteral("-1MB"), QStringLiteral("10XB"), QString()}) {
+        Type(box, bad);
+        EXPECT_EQ(box.text(), bad);
+        EXPECT_EQ(record.TargetSize, "9.5MB") << bad.toStdString();
+        EXPECT_NE(box.palette().color(QPalette::Text), normalText) << bad.toStdString();
+        PressReturn(box);
+        EXPECT_EQ(box.text(), QStringLiteral("9.5MB")) << bad.toStdString();
+        EXPECT_EQ(box.palette().color(QPalette::Text), normalText);
+    }
+    // Half typed and the window closed (its close box or 閉じる): the box shows the goal in effect.
+    Type(box, QStringLiteral("500K"));
+    options.close();
+    EXPECT_EQ(box.text(), QStringLiteral("9.5MB"));
+    options.show();
+    Type(box, QStringLiteral("500kb"));
+    EXPECT_EQ(record.TargetSize, "500kb");
+    Type(box, QStringLiteral("7M"));
+    options.btnOK->click();
+    EXPECT_FALSE(options.isVisible());
+    EXPECT_EQ(box.text(), QStringLiteral("500kb"));
+    EXPECT_EQ(record.TargetSize, "500kb");
+}
+
+TEST_F(WindowFixture, ResetClearsTheSizeGoal) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    options.chkTargetSize->setChecked(true);
+    options.txtTargetSize->setText(QStringLiteral("2MB"));
+    for (QCheckBox* box : AllowedSavings(options)) {
+        box->setChecked(true);
+    }
+    EXPECT_EQ(record.TargetSize, "2MB");
+    options.btnReset->click();
+    EXPECT_FALSE(options.chkTargetSize->isChecked());
+    EXPECT_EQ(options.txtTargetSize->text(), QStringLiteral("10MB"));
+    EXPECT_FALSE(options.txtTargetSize->isEnabled());
+    for (QCheckBox* box : AllowedSavings(options)) {
+        EXPECT_FALSE(box->isChecked()) << box->text().toStdString();
+        EXPECT_FALSE(box->isEnabled());
+    }
+    const settings::Settings defaults;
+    EXPECT_EQ(record.TargetSizeOn, defaults.TargetSizeOn);
+    EXPECT_EQ(record.TargetSize, defaults.TargetSize);
+    EXPECT_EQ(record.TargetAllowObjects, 0);
+    EXPECT_EQ(record.TargetAllowMedia, 0);
+    EXPECT_EQ(record.TargetAllowFonts, 0);
+    EXPECT_EQ(record.TargetAllowLayouts, 0);
+}
+
+TEST_F(WindowFixture, SizeGoalIsShownFromTheStoreAndSavedAtClose) {
+    for (const auto& [name, text] : {std::pair<const char*, const char*>{"TargetSizeOn", "1"},
+                                     {"TargetSize", "750KB"},
+                                     {"TargetAllowMedia", "1"},
+                                     {"TargetAllowLayouts", "1"}}) {
+        registry->WriteText(Hive::LocalMachine, settings::kSettingsKey, name, text);
+    }
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    EXPECT_TRUE(options.chkTargetSize->isChecked());
+    EXPECT_TRUE(options.txtTargetSize->isEnabled());
+    EXPECT_EQ(options.txtTargetSize->text(), QStringLiteral("750KB"));
+    EXPECT_FALSE(options.chkTargetAllowObjects->isChecked());
+    EXPECT_TRUE(options.chkTargetAllowMedia->isChecked());
+    EXPECT_FALSE(options.chkTargetAllowFonts->isChecked());
+    EXPECT_TRUE(options.chkTargetAllowLayouts->isChecked());
+    EXPECT_TRUE(options.chkTargetAllowLayouts->isEnabled());
+
+    options.txtTargetSize->setText(QStringLiteral("3MB"));
+    options.chkTargetAllowObjects->setChecked(true);
+    options.chkTargetAllowMedia->setChecked(false);
+    window->Form_Unload();
+    settings::Settings next;
+    settings::LoadSettings(next, *registry, desktop);
+    EXPECT_EQ(next.TargetSizeOn, 1);
+    EXPECT_EQ(next.TargetSize, "3MB");
+    EXPECT_EQ(next.TargetAllowObjects, 1);
+    EXPECT_EQ(next.TargetAllowMedia, 0);
+    EXPECT_EQ(next.TargetAllowLayouts, 1);
+}
+
+// The goal's rows lie inside the window with every caption whole, and the folder groups stay below.
+TEST_F(WindowFixture, SizeGoalRowsFitTheOptionsWindow) {
+    LoadWindow();
+    frmOption& options = window->OptionDialog();
+    options.chkTargetSize->setChecked(true);
+    options.show();
+    QCoreApplication::processEvents();
+    std::vector<QWidget*> controls{options.chkTargetSize, options.txtTargetSize, options.lblTargetSize,
+                                   options.lblTargetAllow};
+    for (QCheckBox* box : AllowedSavings(options)) {
+        controls.push_back(box);
+    }
+    for (QWidget* control : controls) {
+        const QRect place(control->mapTo(&options, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(options.rect().contains(place)) << control->objectName().toStdString();
+        if (control != options.txtTargetSize) { // a line edit's hint is a generic width; see below
+            EXPECT_GE(control->width(), control->sizeHint().width()) << control->metaObject()->className();
+        }
+        EXPECT_GE(control->height(), control->sizeHint().height());
+        EXPECT_LT(place.bottom(), options.Frame1->mapTo(&options, QPoint(0, 0)).y());
+    }
+    // The size, its label and the check box share one row.
+    const int row = options.chkTargetSize->geometry().center().y();
+    EXPECT_NEAR(options.txtTargetSize->geometry().center().y(), row, 2);
+    EXPECT_NEAR(options.lblTargetSize->geometry().center().y(), row, 2);
+    EXPECT_LT(options.chkTargetSize->geometry().right(), options.txtTargetSize->geometry().left());
+    EXPECT_LT(options.txtTargetSize->geometry().right(), options.lblTargetSize->geometry().left());
+    // The box holds a long goal whole.
+    const QFontMetrics metrics(options.txtTargetSize->font());
+    EXPECT_GT(options.txtTargetSize->width(), metrics.horizontalAdvance(QStringLiteral("1023.5MB")));
+    // The savings line up with the goal's caption, not with its check mark.
+    EXPECT_GT(options.chkTargetAllowObjects->geometry().left(), options.chkTargetSize->geometry().left());
+    EXPECT_GT(options.chkTargetAllowMedia->geometry().left(),
+              options.chkTargetAllowObjects->geometry().right());
     options.hide();
 }

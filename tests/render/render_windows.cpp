@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -141,6 +142,11 @@ int main(int argc, char** argv) {
     }
     ok = Save(window, folder, "frmMain") && ok;
     window.OptionDialog().chkMovie->setChecked(true);
+    // A goal set, so that its size and the savings below it show enabled.
+    window.OptionDialog().chkTargetSize->setChecked(true);
+    window.OptionDialog().txtTargetSize->setText(QStringLiteral("9.5MB"));
+    window.OptionDialog().chkTargetAllowFonts->setChecked(true);
+    window.OptionDialog().chkTargetAllowLayouts->setChecked(true);
     ok = Save(window.OptionDialog(), folder, "frmOption") && ok;
     window.MovieOptionDialog().chkMedia->setChecked(true);
     ok = Save(window.MovieOptionDialog(), folder, "frmMovieOption") && ok;
