@@ -64,6 +64,35 @@ TEST_F(CliRun, CompressesAGeneratedDeckPrintsTheLogAndWritesTheReport) {
     EXPECT_GE(entry["seconds"].toDouble(), 0.0);
 }
 
+TEST_F(CliRun, ASizeGoalIsReportedByTheClosingLineAndTheReportThroughWorkersToo) {
+    Deck("two.pptx", "a.pptx");
+    Deck("two.pptx", "b.pptx");
+    // One goal every deck meets with its own settings, one none can meet.
+    const Outcome o = Run({"--jobs", "2", "--report", "r.json", "--target-size", "1KB", "a.pptx", "b.pptx"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find(" (目標 1KB に届きません。最も小さいのは "), std::string::npos) << o.out;
+    const QJsonArray report = ReadReport(dir + "/r.json");
+    ASSERT_EQ(report.size(), 2);
+    for (const auto& value : report) {
+        const QJsonObject entry = value.toObject();
+        EXPECT_EQ(entry["result"].toString(), "compressed");
+        EXPECT_EQ(entry["target_bytes"].toInteger(), 1024);
+        EXPECT_FALSE(entry["reached"].toBool());
+        // The smallest step's settings: at least the person's own, which never reach 1 KB either.
+        EXPECT_FALSE(entry["target_step"].toString().isEmpty());
+        const QJsonObject used = entry["target_settings"].toObject();
+        for (const char* key :
+             {"quality", "expect_rate", "file_size", "objects", "media", "fonts", "layouts"})
+            EXPECT_TRUE(used.contains(key)) << key;
+        EXPECT_LE(used["quality"].toInt(), 2);
+    }
+    const Outcome met = Run({"--overwrite", "--report", "m.json", "--target-size", "100MB", "a.pptx"});
+    ASSERT_EQ(met.exitCode, 0) << met.err;
+    const QJsonObject entry = ReadReport(dir + "/m.json")[0].toObject();
+    EXPECT_TRUE(entry["reached"].toBool());
+    EXPECT_EQ(met.out.find("目標"), std::string::npos) << "a deck under its goal runs as without one";
+}
+
 TEST_F(CliRun, CompressesACorpusDeck) {
     const fs::path corpus = fs::path(QUARNEL_CORPUS) / "markitdown__test.pptx";
     if (!fs::exists(corpus)) {
