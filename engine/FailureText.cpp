@@ -23,6 +23,7 @@ constexpr std::array kReasons{
     Reason{"ole compound file", "旧形式のファイルには対応していません"},
     Reason{"zip bomb", "展開後のサイズが大きすぎるため開きません"},
     Reason{"too many entries", "ファイル内の部品が多すぎるため開きません"},
+    Reason{"changed while it was open", "処理中にファイルが書き換えられました"},
     Reason{"damaged", "ファイルが壊れているか、途中で切れています"},
     Reason{"truncated", "ファイルが壊れているか、途中で切れています"},
     Reason{"malformed", "ファイルが壊れています"},

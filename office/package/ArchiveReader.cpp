@@ -3,27 +3,70 @@
 #include "automation/AutomationError.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 #include <zip.h>
 
 namespace office::package::detail {
 
 namespace {
 
-bool StartsWith(const Bytes& data, std::string_view magic) {
-    return data.size() >= magic.size() && std::memcmp(data.data(), magic.data(), magic.size()) == 0;
+using automation::AutomationError;
+
+// Reads up to size bytes at offset; fewer only at the end of the data.
+using ReadAt = std::function<std::size_t(std::uint64_t offset, std::uint8_t* out, std::size_t size)>;
+
+bool StartsWith(const ReadAt& read, std::string_view magic) {
+    std::uint8_t head[16] = {};
+    const std::size_t n = read(0, head, std::min(magic.size(), sizeof head));
+    return n == magic.size() && std::memcmp(head, magic.data(), magic.size()) == 0;
 }
 
-// Compound-file directory entries hold their names in UTF-16LE.
-bool ContainsUtf16Name(const Bytes& data, std::string_view name) {
+// Compound-file directory entries hold their names in UTF-16LE. Searched piecewise, so that a large
+// file is never held whole.
+bool ContainsUtf16Name(const ReadAt& read, std::string_view name) {
     std::string wide;
     for (char c : name) {
         wide += c;
         wide += '\0';
     }
-    auto it = std::search(data.begin(), data.end(), wide.begin(), wide.end());
-    return it != data.end();
+    constexpr std::size_t kChunk = 1u << 20;
+    std::vector<std::uint8_t> window(kChunk + wide.size());
+    std::size_t kept = 0; // the tail of the previous piece, where a name may start
+    for (std::uint64_t offset = 0;;) {
+        const std::size_t n = read(offset, window.data() + kept, kChunk);
+        const auto end = window.begin() + static_cast<long>(kept + n);
+        if (std::search(window.begin(), end, wide.begin(), wide.end()) != end)
+            return true;
+        if (n < kChunk)
+            return false;
+        offset += n;
+        kept = std::min(wide.size() - 1, kept + n);
+        std::copy(end - static_cast<long>(kept), end, window.begin());
+    }
+}
+
+// Says what a file that is no ZIP archive is instead; empty when it looks like one.
+std::string DescribeNonZip(std::uint64_t size, const ReadAt& read) {
+    if (size == 0)
+        return "the file is empty";
+    if (StartsWith(read, std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))) {
+        if (ContainsUtf16Name(read, "EncryptedPackage"))
+            return "the presentation is encrypted (password protected); encrypted files are not supported";
+        if (ContainsUtf16Name(read, "PowerPoint Document")) {
+            if (ContainsUtf16Name(read, "EncryptedSummary"))
+                return "encrypted .ppt binary format not supported";
+            return ".ppt binary format not supported; save it as .pptx first";
+        }
+        return "encrypted or legacy binary format (OLE compound file), not an OOXML package";
+    }
+    if (!StartsWith(read, "PK"))
+        return "not an OOXML package (no ZIP signature)";
+    return {};
 }
 
 std::string ZipErrorText(int code) {
@@ -34,96 +77,111 @@ std::string ZipErrorText(int code) {
     return text;
 }
 
-} // namespace
-
-std::string DescribeNonZip(const Bytes& data) {
-    if (data.empty())
-        return "the file is empty";
-    if (StartsWith(data, std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))) {
-        if (ContainsUtf16Name(data, "EncryptedPackage"))
-            return "the presentation is encrypted (password protected); encrypted files are not supported";
-        if (ContainsUtf16Name(data, "PowerPoint Document")) {
-            if (ContainsUtf16Name(data, "EncryptedSummary"))
-                return "encrypted .ppt binary format not supported";
-            return ".ppt binary format not supported; save it as .pptx first";
-        }
-        return "encrypted or legacy binary format (OLE compound file), not an OOXML package";
-    }
-    if (!StartsWith(data, "PK"))
-        return "not an OOXML package (no ZIP signature)";
-    return {};
+std::string ErrnoText() {
+    return std::strerror(errno);
 }
 
+bool SameState(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+} // namespace
+
 ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLimits& limits)
-    : data_(std::move(data)), limits_(limits) {
-    if (std::string what = DescribeNonZip(data_); !what.empty())
-        throw automation::AutomationError(member, what);
+    : data_(std::move(data)), size_(data_.size()), limits_(limits) {
+    const ReadAt read = [this](std::uint64_t offset, std::uint8_t* out, std::size_t size) -> std::size_t {
+        if (offset >= data_.size())
+            return 0;
+        const std::size_t n = std::min<std::uint64_t>(size, data_.size() - offset);
+        std::memcpy(out, data_.data() + offset, n);
+        return n;
+    };
+    if (std::string what = DescribeNonZip(size_, read); !what.empty())
+        throw AutomationError(member, what);
 
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(data_.data(), data_.size(), 0, &error);
-    if (!source) {
-        zip_error_fini(&error);
-        throw automation::AutomationError(member, "cannot read the archive");
+    zip_error_fini(&error);
+    if (!source)
+        throw AutomationError(member, "cannot read the archive");
+    OpenArchive(source, member, limits);
+}
+
+ArchiveReader::ArchiveReader(const std::string& path, const std::string& member, const OpenLimits& limits)
+    : path_(path), limits_(limits) {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw AutomationError(member, "file not found: " + path);
+        throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
     }
+    try {
+        if (fstat(fd_, &opened_) != 0)
+            throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
+        if (S_ISDIR(opened_.st_mode))
+            throw AutomationError(member, "is a folder, not a file: " + path);
+        if (!S_ISREG(opened_.st_mode))
+            throw AutomationError(member, "cannot open file: " + path + ": not a regular file");
+        size_ = static_cast<std::uint64_t>(opened_.st_size);
+        const ReadAt read = [&](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+            std::size_t done = 0;
+            while (done < size) {
+                const ssize_t n = pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0)
+                    throw AutomationError(member, "cannot read file: " + path_ + ": " + ErrnoText());
+                if (n == 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
+            return done;
+        };
+        if (std::string what = DescribeNonZip(size_, read); !what.empty())
+            throw AutomationError(member, what);
+
+        // libzip reads through a stream of its own on a duplicate of the descriptor; this one stays
+        // for the checks.
+        const int streamFd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        std::FILE* stream = streamFd >= 0 ? fdopen(streamFd, "rb") : nullptr;
+        if (!stream) {
+            if (streamFd >= 0)
+                close(streamFd);
+            throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
+        }
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_filep_create(stream, 0, -1, &error);
+        zip_error_fini(&error);
+        if (!source) {
+            std::fclose(stream);
+            throw AutomationError(member, "cannot read the archive");
+        }
+        OpenArchive(source, member, limits);
+    } catch (...) {
+        close(fd_);
+        throw;
+    }
+}
+
+void ArchiveReader::OpenArchive(zip_source_t* source, const std::string& member, const OpenLimits& limits) {
+    zip_error_t error;
+    zip_error_init(&error);
     zip_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (!zip_) {
         int code = zip_error_code_zip(&error);
         zip_error_fini(&error);
         zip_source_free(source);
+        if (fd_ >= 0)
+            CheckUnchanged(member);
         std::string text = "damaged or truncated ZIP archive (" + ZipErrorText(code) + ")";
-        throw automation::AutomationError(member, text);
+        throw AutomationError(member, text);
     }
     zip_error_fini(&error);
-
     try {
-        zip_int64_t count = zip_get_num_entries(zip_, 0);
-        if (count < 0)
-            throw automation::AutomationError(member, "damaged ZIP archive (no entry count)");
-        if (static_cast<std::uint64_t>(count) > limits_.maxEntries)
-            throw automation::AutomationError(member, "too many entries in the archive (" +
-                                                          std::to_string(count) + ", at most " +
-                                                          std::to_string(limits_.maxEntries) + ")");
-        std::uint64_t total = 0;
-        entries_.reserve(static_cast<std::size_t>(count));
-        for (zip_int64_t i = 0; i < count; ++i) {
-            zip_stat_t st;
-            zip_stat_init(&st);
-            if (zip_stat_index(zip_, static_cast<zip_uint64_t>(i), 0, &st) != 0)
-                throw automation::AutomationError(member, "damaged ZIP archive (unreadable entry " +
-                                                              std::to_string(i) + ")");
-            const std::uint64_t need =
-                ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD;
-            if ((st.valid & need) != need || st.name == nullptr)
-                throw automation::AutomationError(member, "damaged ZIP archive (incomplete entry)");
-            if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
-                throw automation::AutomationError(member, "the archive has encrypted entries; not supported");
-            ArchiveEntry entry;
-            entry.name = st.name;
-            entry.index = static_cast<std::uint64_t>(i);
-            entry.size = st.size;
-            entry.compSize = st.comp_size;
-            entry.method = st.comp_method;
-            entry.crcKnown = (st.valid & ZIP_STAT_CRC) != 0;
-            entry.crc = entry.crcKnown ? st.crc : 0;
-            if (entry.size > limits_.maxPartBytes)
-                throw automation::AutomationError(member, "zip bomb suspected: entry '" + entry.name +
-                                                              "' declares " + std::to_string(entry.size) +
-                                                              " bytes");
-            if (entry.compSize > data_.size())
-                throw automation::AutomationError(member, "damaged ZIP archive (entry larger than the file)");
-            total += entry.size;
-            if (total > limits_.maxTotalBytes)
-                throw automation::AutomationError(member,
-                                                  "zip bomb suspected: the entries declare more than " +
-                                                      std::to_string(limits_.maxTotalBytes) + " bytes");
-            entries_.push_back(std::move(entry));
-        }
-        if (total > limits_.ratioFloorBytes &&
-            total / std::max<std::uint64_t>(data_.size(), 1) > limits_.maxRatio)
-            throw automation::AutomationError(member, "zip bomb suspected: the entries declare " +
-                                                          std::to_string(total) + " bytes in a " +
-                                                          std::to_string(data_.size()) + "-byte archive");
+        ReadEntries(member, limits);
     } catch (...) {
         zip_discard(zip_);
         zip_ = nullptr;
@@ -131,16 +189,76 @@ ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLi
     }
 }
 
+void ArchiveReader::ReadEntries(const std::string& member, const OpenLimits& limits) {
+    zip_int64_t count = zip_get_num_entries(zip_, 0);
+    if (count < 0)
+        throw AutomationError(member, "damaged ZIP archive (no entry count)");
+    if (static_cast<std::uint64_t>(count) > limits.maxEntries)
+        throw AutomationError(member, "too many entries in the archive (" + std::to_string(count) +
+                                          ", at most " + std::to_string(limits.maxEntries) + ")");
+    std::uint64_t total = 0;
+    entries_.reserve(static_cast<std::size_t>(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip_, static_cast<zip_uint64_t>(i), 0, &st) != 0)
+            throw AutomationError(member, "damaged ZIP archive (unreadable entry " + std::to_string(i) + ")");
+        const std::uint64_t need = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD;
+        if ((st.valid & need) != need || st.name == nullptr)
+            throw AutomationError(member, "damaged ZIP archive (incomplete entry)");
+        if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
+            throw AutomationError(member, "the archive has encrypted entries; not supported");
+        ArchiveEntry entry;
+        entry.name = st.name;
+        entry.index = static_cast<std::uint64_t>(i);
+        entry.size = st.size;
+        entry.compSize = st.comp_size;
+        entry.method = st.comp_method;
+        entry.crcKnown = (st.valid & ZIP_STAT_CRC) != 0;
+        entry.crc = entry.crcKnown ? st.crc : 0;
+        if (entry.size > limits.maxPartBytes)
+            throw AutomationError(member, "zip bomb suspected: entry '" + entry.name + "' declares " +
+                                              std::to_string(entry.size) + " bytes");
+        if (entry.compSize > size_)
+            throw AutomationError(member, "damaged ZIP archive (entry larger than the file)");
+        total += entry.size;
+        if (total > limits.maxTotalBytes)
+            throw AutomationError(member, "zip bomb suspected: the entries declare more than " +
+                                              std::to_string(limits.maxTotalBytes) + " bytes");
+        entries_.push_back(std::move(entry));
+    }
+    if (total > limits.ratioFloorBytes && total / std::max<std::uint64_t>(size_, 1) > limits.maxRatio)
+        throw AutomationError(member, "zip bomb suspected: the entries declare " + std::to_string(total) +
+                                          " bytes in a " + std::to_string(size_) + "-byte archive");
+}
+
 ArchiveReader::~ArchiveReader() {
     if (zip_)
         zip_discard(zip_);
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+void ArchiveReader::CheckUnchanged(const std::string& member) const {
+    if (fd_ < 0)
+        return;
+    struct stat now {};
+    if (fstat(fd_, &now) != 0)
+        throw AutomationError(member, "cannot read file: " + path_ + ": " + ErrnoText());
+    if (!SameState(now, opened_))
+        throw AutomationError(member, "the file changed while it was open: " + path_);
+}
+
+// A read that fails on a file changed in place says so rather than calling the archive damaged.
+void ArchiveReader::FailRead(const std::string& member, const std::string& text) const {
+    CheckUnchanged(member);
+    throw AutomationError(member, text);
 }
 
 Bytes ArchiveReader::Inflate(const ArchiveEntry& entry, const std::string& member) const {
     zip_file_t* file = zip_fopen_index(zip_, entry.index, 0);
     if (!file)
-        throw automation::AutomationError(member,
-                                          "cannot read part '/" + entry.name + "': " + zip_strerror(zip_));
+        FailRead(member, "cannot read part '/" + entry.name + "': " + zip_strerror(zip_));
     const std::uint64_t limit = std::min(entry.size, limits_.maxPartBytes);
     Bytes out;
     out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(limit, 64u << 20)));
@@ -150,39 +268,55 @@ Bytes ArchiveReader::Inflate(const ArchiveEntry& entry, const std::string& membe
         if (n < 0) {
             std::string text = zip_file_strerror(file);
             zip_fclose(file);
-            throw automation::AutomationError(member, "damaged part '/" + entry.name + "': " + text);
+            FailRead(member, "damaged part '/" + entry.name + "': " + text);
         }
         if (n == 0)
             break;
         if (out.size() + static_cast<std::uint64_t>(n) > limit) {
             zip_fclose(file);
-            throw automation::AutomationError(member, "zip bomb suspected: part '/" + entry.name +
-                                                          "' inflates beyond its declared size");
+            throw AutomationError(member, "zip bomb suspected: part '/" + entry.name +
+                                              "' inflates beyond its declared size");
         }
         out.insert(out.end(), buffer, buffer + n);
     }
     zip_fclose(file);
     if (out.size() != entry.size)
-        throw automation::AutomationError(member, "damaged part '/" + entry.name + "' (size mismatch)");
+        FailRead(member, "damaged part '/" + entry.name + "' (size mismatch)");
     return out;
 }
 
-Bytes ArchiveReader::Compressed(const ArchiveEntry& entry, const std::string& member) const {
+void ArchiveReader::CopyCompressed(const ArchiveEntry& entry, const std::string& member,
+                                   const ChunkSink& sink) const {
     zip_file_t* file = zip_fopen_index(zip_, entry.index, ZIP_FL_COMPRESSED);
     if (!file)
-        throw automation::AutomationError(member,
-                                          "cannot read part '/" + entry.name + "': " + zip_strerror(zip_));
-    Bytes out(static_cast<std::size_t>(entry.compSize));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        zip_int64_t n = zip_fread(file, out.data() + done, out.size() - done);
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
+        FailRead(member, "cannot read part '/" + entry.name + "': " + zip_strerror(zip_));
+    std::uint8_t buffer[64 * 1024];
+    std::uint64_t done = 0;
+    try {
+        while (done < entry.compSize) {
+            const auto want =
+                static_cast<zip_uint64_t>(std::min<std::uint64_t>(sizeof buffer, entry.compSize - done));
+            const zip_int64_t n = zip_fread(file, buffer, want);
+            if (n <= 0)
+                break;
+            sink(buffer, static_cast<std::size_t>(n));
+            done += static_cast<std::uint64_t>(n);
+        }
+    } catch (...) {
+        zip_fclose(file);
+        throw;
     }
     zip_fclose(file);
-    if (done != out.size())
-        throw automation::AutomationError(member, "damaged part '/" + entry.name + "' (short data)");
+    if (done != entry.compSize)
+        FailRead(member, "damaged part '/" + entry.name + "' (short data)");
+}
+
+Bytes ArchiveReader::Compressed(const ArchiveEntry& entry, const std::string& member) const {
+    Bytes out;
+    out.reserve(static_cast<std::size_t>(entry.compSize));
+    CopyCompressed(entry, member, [&](const std::uint8_t* data, std::size_t size) {
+        out.insert(out.end(), data, data + size);
+    });
     return out;
 }
 

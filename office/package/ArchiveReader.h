@@ -1,15 +1,19 @@
 #pragma once
 
-// Read side of the package's ZIP container: validates the archive once, keeps its bytes, and inflates
-// one entry on request with the size limits enforced while inflating.
+// Read side of the package's ZIP container: validates the archive once and inflates one entry on
+// request with the size limits enforced while inflating. The archive is either a file, read as its
+// entries are asked for and never written, or bytes in memory.
 
 #include "office/package/Package.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 struct zip;
+struct zip_source;
 
 namespace office::package::detail {
 
@@ -23,10 +27,16 @@ struct ArchiveEntry {
     bool crcKnown = false;
 };
 
+// Receives data in pieces.
+using ChunkSink = std::function<void(const std::uint8_t*, std::size_t)>;
+
 class ArchiveReader {
 public:
     // Throws AutomationError(member, ...) saying what kind of file this is when it is not a usable ZIP.
     ArchiveReader(Bytes data, const std::string& member, const OpenLimits& limits);
+    // Keeps the file open: one renamed or removed meanwhile still reads as it was opened; one changed in
+    // place is reported as such by every read that fails and by CheckUnchanged.
+    ArchiveReader(const std::string& path, const std::string& member, const OpenLimits& limits);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
@@ -34,19 +44,28 @@ public:
     const std::vector<ArchiveEntry>& Entries() const { return entries_; }
     // Inflated bytes of one entry; the actual size is checked against the declared one and the limit.
     Bytes Inflate(const ArchiveEntry& entry, const std::string& member) const;
-    // The entry's data exactly as stored (still compressed), for copying it into another archive.
+    // The entry's data exactly as stored (still compressed), handed on in pieces, for copying it into
+    // another archive. Nothing checks these bytes, so a save calls CheckUnchanged once it is done.
+    void CopyCompressed(const ArchiveEntry& entry, const std::string& member, const ChunkSink& sink) const;
     Bytes Compressed(const ArchiveEntry& entry, const std::string& member) const;
+    // Throws when the file's size or modification time is no longer what it was when it was opened.
+    void CheckUnchanged(const std::string& member) const;
     zip* Handle() const { return zip_; }
-    std::uint64_t ArchiveSize() const { return data_.size(); }
+    std::uint64_t ArchiveSize() const { return size_; }
 
 private:
-    Bytes data_;
+    void OpenArchive(zip_source* source, const std::string& member, const OpenLimits& limits);
+    void ReadEntries(const std::string& member, const OpenLimits& limits);
+    [[noreturn]] void FailRead(const std::string& member, const std::string& text) const;
+
+    Bytes data_; // empty when reading from a file
+    std::string path_;
+    int fd_ = -1;
+    struct stat opened_ {};
+    std::uint64_t size_ = 0;
     zip* zip_ = nullptr;
     OpenLimits limits_;
     std::vector<ArchiveEntry> entries_;
 };
-
-// Classifies bytes that are not a ZIP archive; empty when they look like one.
-std::string DescribeNonZip(const Bytes& data);
 
 } // namespace office::package::detail

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <set>
 
 namespace office::package {
@@ -40,33 +38,12 @@ unsigned long RIdNumber(const std::string& id) {
     return n;
 }
 
-Bytes ReadWholeFile(const std::string& path, const std::string& member, const OpenLimits& limits) {
-    std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status))
-        throw AutomationError(member, "file not found: " + path);
-    if (std::filesystem::is_directory(status))
-        throw AutomationError(member, "is a folder, not a file: " + path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw AutomationError(member, "cannot open file: " + path);
-    in.seekg(0, std::ios::end);
-    auto size = static_cast<std::uint64_t>(in.tellg());
-    if (!in || size > limits.maxTotalBytes)
-        throw AutomationError(member, "file too large or unreadable: " + path);
-    in.seekg(0, std::ios::beg);
-    Bytes data(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size)))
-        throw AutomationError(member, "cannot read file: " + path);
-    return data;
-}
-
 } // namespace
 
 // ---- Impl ----------------------------------------------------------------------------------------
 
-void Package::Impl::Load(Bytes bytes, const std::string& member, const OpenLimits& limits) {
-    reader = std::make_unique<detail::ArchiveReader>(std::move(bytes), member, limits);
+void Package::Impl::Load(std::unique_ptr<detail::ArchiveReader> archive, const std::string& member) {
+    reader = std::move(archive);
     const detail::ArchiveEntry* typesEntry = nullptr;
     for (const auto& entry : reader->Entries()) {
         std::string name = entry.name;
@@ -238,14 +215,14 @@ std::unique_ptr<Package> Package::Open(const std::string& path, const std::strin
                                        const OpenLimits& limits) {
     auto impl = std::make_unique<Impl>();
     impl->sourcePath = path;
-    impl->Load(ReadWholeFile(path, member, limits), member, limits);
+    impl->Load(std::make_unique<detail::ArchiveReader>(path, member, limits), member);
     return std::unique_ptr<Package>(new Package(std::move(impl)));
 }
 
 std::unique_ptr<Package> Package::OpenFromBytes(Bytes bytes, const std::string& member,
                                                 const OpenLimits& limits) {
     auto impl = std::make_unique<Impl>();
-    impl->Load(std::move(bytes), member, limits);
+    impl->Load(std::make_unique<detail::ArchiveReader>(std::move(bytes), member, limits), member);
     return std::unique_ptr<Package>(new Package(std::move(impl)));
 }
 

@@ -2,10 +2,10 @@
 
 // An open .pptx/.pptm/.ppsx/.potx package: parts, their relationships and content types.
 //
-// Loading is lazy: the archive's bytes stay in memory and a part is inflated only when its bytes or
-// its XML are asked for. Saving writes only the parts reachable from the package relationships,
-// repacks them losslessly (SaveOptions::repack; an untouched part whose stored form is already the
-// smallest is copied compressed as it is) and rebuilds [Content_Types].xml.
+// Loading is lazy: a part is read from the archive (the file, or the bytes it was opened from) and
+// inflated only when its bytes or its XML are asked for. Saving writes only the parts reachable from the
+// package relationships, repacks them losslessly (SaveOptions::repack; an untouched part whose stored form is
+// already the smallest is copied compressed as it is) and rebuilds [Content_Types].xml.
 //
 // Part names are absolute ("/ppt/slides/slide1.xml") and compared ASCII case-insensitively; the
 // package relationships belong to the source "/". Every failure throws automation::AutomationError
@@ -41,8 +41,11 @@ struct Relationship {
 // Defences against hostile archives. The defaults fit every real deck with a wide margin.
 struct OpenLimits {
     std::uint64_t maxEntries = 20000;
-    std::uint64_t maxPartBytes = 512ull << 20;   // inflated size of one part
-    std::uint64_t maxTotalBytes = 2048ull << 20; // sum of declared inflated sizes
+    std::uint64_t maxPartBytes = 512ull << 20; // inflated size of one part
+    // Sum of declared inflated sizes. Nothing holds the whole deck (parts are read one at a time and
+    // the save streams), so this only bounds the work a file may ask for; the ratio check below is
+    // what stops a small archive that declares a lot.
+    std::uint64_t maxTotalBytes = 16ull << 30;
     // Declared inflated total may exceed the archive size by at most this factor once it passes
     // ratioFloorBytes (small archives of text legitimately reach high ratios).
     std::uint64_t maxRatio = 200;
@@ -66,9 +69,11 @@ struct SaveOptions {
 
 class Package {
 public:
-    // Opens a package from disk. The file is read once into memory and never written. Throws with
-    // a message saying what is wrong: missing/unreadable, legacy binary or encrypted (compound file),
-    // not a ZIP, damaged ZIP, zip bomb / too many entries, not a presentation package.
+    // Opens a package from disk. The file stays open and is read as parts are asked for, never
+    // written; renaming or removing it meanwhile changes nothing, changing it in place makes the reads
+    // and the save fail ("the file changed while it was open"). Throws with a message saying what is
+    // wrong: missing/unreadable, legacy binary or encrypted (compound file), not a ZIP, damaged ZIP,
+    // zip bomb / too many entries, not a presentation package.
     static std::unique_ptr<Package> Open(const std::string& path,
                                          const std::string& member = "Presentations.Open",
                                          const OpenLimits& limits = {});

@@ -57,7 +57,7 @@ public:
     std::uint64_t nextOrder = 0;
     std::string mainPart;
 
-    void Load(Bytes bytes, const std::string& member, const OpenLimits& limits);
+    void Load(std::unique_ptr<detail::ArchiveReader> archive, const std::string& member);
 
     PartState* FindPart(std::string_view name);
     const PartState* FindPart(std::string_view name) const;
@@ -85,6 +85,8 @@ public:
     // Streams the archive into a sink with Reserve(size) and Append(data, size).
     template <typename Sink>
     void WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const;
+    template <typename Sink>
+    void WriteArchiveFrom(Sink& sink, const std::string& member, const SaveOptions& options) const;
 };
 
 } // namespace office::package

@@ -231,6 +231,19 @@ struct ByteSink {
 
 template <typename Sink>
 void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const {
+    try {
+        WriteArchiveFrom(sink, member, options);
+    } catch (const AutomationError&) {
+        reader->CheckUnchanged(member); // a file changed under the save is the better explanation
+        throw;
+    }
+    // Parts copied as stored were not checked on the way.
+    reader->CheckUnchanged(member);
+}
+
+template <typename Sink>
+void Package::Impl::WriteArchiveFrom(Sink& sink, const std::string& member,
+                                     const SaveOptions& options) const {
     if (options.repack) {
         const auto entries = RepackedEntries(member);
         if (detail::FitsClassicZip(entries)) {

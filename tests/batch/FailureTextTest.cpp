@@ -36,6 +36,9 @@ TEST(FailureText, PathsInTheTextDoNotDecideTheReason) {
         "書き込みの権限がありません");
     EXPECT_EQ(engine::JapaneseReason("Open: damaged part '/ppt/password.xml': bad"),
               "ファイルが壊れているか、途中で切れています");
+    EXPECT_EQ(
+        engine::JapaneseReason("Presentation.SaveAs: the file changed while it was open: /u/damaged.pptx"),
+        "処理中にファイルが書き換えられました");
 }
 
 TEST(FailureText, AnUnknownCauseKeepsOnlyItsDetail) {

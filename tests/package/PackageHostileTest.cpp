@@ -2,6 +2,7 @@
 #include "automation/AutomationError.h"
 #include "office/package/Package.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -212,4 +213,53 @@ TEST(PackageHostile, CorpusFilesThatAreNotUsableDecks) {
         }
         EXPECT_EQ(testzip::ReadFile(path), before) << c.file << " changed";
     }
+}
+
+TEST(PackageHostile, FilesOnDiskAreRefusedAsTheirBytesAre) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pkghostile-XXXXXX").string();
+    const std::filesystem::path dir = mkdtemp(pattern.data());
+    // A stream name lying across the piece boundary of the search (1 MiB in) is found all the same.
+    Bytes farName = CompoundFile({});
+    farName.resize((1u << 20) - 7, 0);
+    for (char c : std::string("EncryptedPackage")) {
+        farName.push_back(static_cast<std::uint8_t>(c));
+        farName.push_back(0);
+    }
+    testzip::Item liar{"ppt/media/a.bin", std::string(4 << 20, 'a')};
+    OpenLimits tight;
+    tight.ratioFloorBytes = 1 << 20;
+    tight.maxRatio = 50;
+    auto deck = testzip::SmallDeck();
+    auto fileError = [](const std::filesystem::path& path, const OpenLimits& limits) -> std::string {
+        try {
+            Package::Open(path.string(), "Presentations.Open", limits);
+        } catch (const AutomationError& e) {
+            return e.what();
+        }
+        return "(opened)";
+    };
+    struct Case {
+        Bytes bytes;
+        OpenLimits limits;
+        const char* says;
+    };
+    for (const Case& c :
+         {Case{{}, {}, "empty"}, Case{testzip::ToBytes("%PDF-1.4"), {}, "no ZIP signature"},
+          Case{CompoundFile({"Current User", "PowerPoint Document"}), {}, ".ppt binary format"},
+          Case{farName, {}, "encrypted"},
+          Case{Bytes(deck.begin(), deck.begin() + 100), {}, "damaged or truncated"},
+          Case{testzip::SmallDeck({{"ppt/media/big.bin", "abc", true, 10'000'000'000u}}), {}, "zip bomb"},
+          Case{testzip::SmallDeck({liar}), tight, "zip bomb"}}) {
+        const auto path = dir / "deck.pptx";
+        testzip::WriteFile(path, c.bytes);
+        const std::string fromFile = fileError(path, c.limits);
+        EXPECT_TRUE(Mentions(fromFile, c.says)) << fromFile;
+        EXPECT_EQ(fromFile, OpenError(c.bytes, c.limits));
+        EXPECT_EQ(testzip::ReadFile(path), c.bytes);
+    }
+    // Missing files and folders are named as such.
+    EXPECT_TRUE(Mentions(fileError(dir / "missing.pptx", {}), "file not found"));
+    std::filesystem::create_directory(dir / "folder.pptx");
+    EXPECT_TRUE(Mentions(fileError(dir / "folder.pptx", {}), "is a folder"));
+    std::filesystem::remove_all(dir);
 }

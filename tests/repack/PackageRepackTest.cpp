@@ -36,29 +36,13 @@ testzip::Bytes AsBytes(const std::string& s) {
     return testzip::Bytes(s.begin(), s.end());
 }
 
-testimages::Bytes Tiff(int w, int h) {
-    EXPECT_EQ(VIPS_INIT("test"), 0);
-    testimages::Bytes rgb = testimages::Noise(std::size_t(w) * h * 3, 4);
-    for (auto& v : rgb)
-        v &= 0xF0;
-    vips::VImage image = vips::VImage::new_from_memory(rgb.data(), rgb.size(), w, h, 3, VIPS_FORMAT_UCHAR)
-                             .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    void* data = nullptr;
-    std::size_t size = 0;
-    image.write_to_buffer(".tif", &data, &size,
-                          vips::VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_NONE));
-    testimages::Bytes out(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
-    g_free(data);
-    return out;
-}
-
 const char* kSlide = "/ppt/slides/slide1.xml";
 const char* kLayout = "/ppt/slideLayouts/slideLayout1.xml";
 
 } // namespace
 
 TEST(PackageRepack, TiffPictureBecomesPngWithContentTypeAndEveryRelationship) {
-    const auto tiff = Tiff(40, 30);
+    const auto tiff = testimages::MakeTiff(40, 30);
     const auto png = testimages::MakePng({});
     auto deck = DeckWith([&](Package& pkg) {
         pkg.AddPart("/ppt/media/scan.tiff", "image/tiff", tiff);

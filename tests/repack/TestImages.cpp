@@ -231,6 +231,24 @@ bool SamePixels(const Bytes& a, const Bytes& b) {
     return (x == y).min() == 255;
 }
 
+Bytes MakeTiff(int width, int height) {
+    if (VIPS_INIT("test") != 0)
+        throw std::runtime_error("libvips does not start");
+    Bytes rgb = Noise(std::size_t(width) * height * 3, 4);
+    for (auto& v : rgb)
+        v &= 0xF0;
+    vips::VImage image =
+        vips::VImage::new_from_memory(rgb.data(), rgb.size(), width, height, 3, VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    void* data = nullptr;
+    std::size_t size = 0;
+    image.write_to_buffer(".tif", &data, &size,
+                          vips::VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_NONE));
+    Bytes out(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+    g_free(data);
+    return out;
+}
+
 Bytes Noise(std::size_t size, unsigned seed) {
     Bytes out(size);
     for (auto& b : out) {

@@ -49,6 +49,9 @@ std::pair<int, int> PngDepthAndColorType(const Bytes& png);
 // kinds (a TIFF against the PNG made of it) through libvips.
 bool SamePixels(const Bytes& a, const Bytes& b);
 
+// An uncompressed RGB TIFF of noise in 16 levels a channel (it shrinks as a PNG).
+Bytes MakeTiff(int width, int height);
+
 // Deterministic pseudo-random bytes.
 Bytes Noise(std::size_t size, unsigned seed);
 

@@ -1,0 +1,183 @@
+// A package read from its file as parts are asked for, and saves streamed into the output: what is
+// read and written must not depend on where the bytes live.
+
+#include "TestImages.h"
+#include "TestZip.h"
+#include "automation/AutomationError.h"
+#include "office/package/Package.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace office::package;
+using automation::AutomationError;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "pkgfile-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path path_;
+};
+
+Bytes Plain(const Package& pkg) {
+    SaveOptions options;
+    options.repack = false;
+    return pkg.SaveToBytes("test", options);
+}
+
+// Every kind of work a repack does: a JPEG to re-encode and a copy of it to merge, a TIFF to convert
+// (which renames it), a PNG, XML to deflate, a part that stays as stored.
+Bytes MixedDeck() {
+    auto pkg = Package::OpenFromBytes(testzip::SmallDeck());
+    const char* slide = "/ppt/slides/slide1.xml";
+    const auto jpeg = testimages::MakeJpeg(96, 64, 3, {});
+    pkg->AddPart("/ppt/media/photo.jpeg", "image/jpeg", jpeg);
+    pkg->AddRelationship(slide, reltype::kImage, "/ppt/media/photo.jpeg");
+    pkg->AddPart("/ppt/media/again.jpeg", "image/jpeg", jpeg);
+    pkg->AddRelationship("/ppt/slideLayouts/slideLayout1.xml", reltype::kImage, "/ppt/media/again.jpeg");
+    pkg->AddPart("/ppt/media/scan.tiff", "image/tiff", testimages::MakeTiff(40, 30));
+    pkg->AddRelationship(slide, reltype::kImage, "/ppt/media/scan.tiff");
+    pkg->AddPart("/ppt/media/chart.png", "image/png", testimages::MakePng({}));
+    pkg->AddRelationship(slide, reltype::kImage, "/ppt/media/chart.png");
+    return Plain(*pkg);
+}
+
+std::string OpenErrorOf(const std::function<void()>& open) {
+    try {
+        open();
+    } catch (const AutomationError& e) {
+        return e.what();
+    }
+    return "(opened)";
+}
+
+struct timespec ModificationTime(const fs::path& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mtim;
+}
+
+bool Mentions(const std::string& text, const std::string& word) {
+    return text.find(word) != std::string::npos;
+}
+
+} // namespace
+
+TEST(PackageFile, ReadsAndSavesAsTheSameBytesInMemoryDo) {
+    std::vector<std::pair<std::string, Bytes>> decks{{"small", testzip::SmallDeck()}, {"mixed", MixedDeck()}};
+    const fs::path corpus = QUARNEL_CORPUS;
+    for (const char* name : {"poi__54542_cropped_bitmap.pptx", "aspose-net__Saving_Image.pptx",
+                             "oxmlsdk__linkedpicture.pptx", "poi__Divino_Revelado.pptx"})
+        if (fs::exists(corpus / name))
+            decks.emplace_back(name, testzip::ReadFile(corpus / name));
+
+    TempDir dir;
+    SaveOptions plain;
+    plain.repack = false;
+    for (const auto& [name, bytes] : decks) {
+        SCOPED_TRACE(name);
+        const fs::path input = dir / "in.pptx";
+        testzip::WriteFile(input, bytes);
+        const auto written = ModificationTime(input);
+        std::unique_ptr<Package> fromBytes, fromFile;
+        const std::string bytesError = OpenErrorOf([&] { fromBytes = Package::OpenFromBytes(bytes); });
+        const std::string fileError = OpenErrorOf([&] { fromFile = Package::Open(input.string()); });
+        EXPECT_EQ(fileError, bytesError);
+        if (!fromBytes || !fromFile)
+            continue;
+
+        ASSERT_EQ(fromFile->PartNames(), fromBytes->PartNames());
+        for (const auto& part : fromFile->PartNames())
+            EXPECT_EQ(fromFile->PartBytes(part), fromBytes->PartBytes(part)) << part;
+        for (const SaveOptions& options : {SaveOptions{}, plain}) {
+            fromFile->SaveAs((dir / "out.pptx").string(), "test", options);
+            EXPECT_EQ(testzip::ReadFile(dir / "out.pptx"), fromBytes->SaveToBytes("test", options))
+                << (options.repack ? "repacked" : "plain");
+        }
+        EXPECT_EQ(testzip::ReadFile(input), bytes) << "input written";
+        const auto now = ModificationTime(input);
+        EXPECT_TRUE(now.tv_sec == written.tv_sec && now.tv_nsec == written.tv_nsec) << "input touched";
+        EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.pptx", "out.pptx"}));
+    }
+}
+
+TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
+    TempDir dir;
+    const Bytes deck = MixedDeck();
+    const Bytes expected = Package::OpenFromBytes(deck)->SaveToBytes();
+
+    // Removed or replaced by another file: the package reads on from the file it opened.
+    testzip::WriteFile(dir / "gone.pptx", deck);
+    auto gone = Package::Open((dir / "gone.pptx").string());
+    fs::remove(dir / "gone.pptx");
+    testzip::WriteFile(dir / "other.pptx", testzip::SmallDeck());
+    fs::rename(dir / "other.pptx", dir / "gone.pptx");
+    gone->SaveAs((dir / "out.pptx").string());
+    EXPECT_EQ(testzip::ReadFile(dir / "out.pptx"), expected);
+    fs::remove(dir / "gone.pptx");
+    fs::remove(dir / "out.pptx");
+
+    // Written over in place: another deck, the deck cut short, one byte of it changed. No read is
+    // trusted (an untouched part is copied as stored, unchecked, so the save looks once more at the
+    // end), no output is left.
+    auto flipped = deck;
+    flipped[deck.size() / 2] ^= 0xFF;
+    SaveOptions plain;
+    plain.repack = false;
+    for (const Bytes& replacement :
+         {testzip::SmallDeck(), Bytes(deck.begin(), deck.begin() + deck.size() / 2), flipped}) {
+        for (const SaveOptions& options : {SaveOptions{}, plain}) {
+            const fs::path input = dir / "in.pptx";
+            testzip::WriteFile(input, deck);
+            // An old time stamp, so that the rewrite shows even within the file system's clock tick.
+            const struct timespec old[2] = {{946684800, 0}, {946684800, 0}};
+            ASSERT_EQ(utimensat(AT_FDCWD, input.c_str(), old, 0), 0);
+            auto pkg = Package::Open(input.string());
+            auto original = Package::OpenFromBytes(deck);
+            std::fstream(input, std::ios::in | std::ios::out | std::ios::binary)
+                .write(reinterpret_cast<const char*>(replacement.data()),
+                       std::streamsize(replacement.size()));
+            fs::resize_file(input, replacement.size());
+            // A part still found where it was may be read; anything else is refused, never taken.
+            for (const auto& part : original->PartNames()) {
+                try {
+                    EXPECT_EQ(pkg->PartBytes(part), original->PartBytes(part)) << part;
+                } catch (const AutomationError& e) {
+                    EXPECT_TRUE(Mentions(e.what(), "the file changed while it was open"))
+                        << part << ": " << e.what();
+                }
+            }
+            try {
+                pkg->SaveAs((dir / "out.pptx").string(), "Presentation.SaveAs", options);
+                ADD_FAILURE() << "saved from a file that changed";
+            } catch (const AutomationError& e) {
+                EXPECT_EQ(e.member(), "Presentation.SaveAs");
+                EXPECT_TRUE(Mentions(e.what(), "the file changed while it was open")) << e.what();
+            }
+            EXPECT_EQ(dir.Files(), std::vector<std::string>{"in.pptx"});
+        }
+    }
+}
