@@ -311,13 +311,4 @@ void ArchiveReader::CopyCompressed(const ArchiveEntry& entry, const std::string&
         FailRead(member, "damaged part '/" + entry.name + "' (short data)");
 }
 
-Bytes ArchiveReader::Compressed(const ArchiveEntry& entry, const std::string& member) const {
-    Bytes out;
-    out.reserve(static_cast<std::size_t>(entry.compSize));
-    CopyCompressed(entry, member, [&](const std::uint8_t* data, std::size_t size) {
-        out.insert(out.end(), data, data + size);
-    });
-    return out;
-}
-
 } // namespace office::package::detail

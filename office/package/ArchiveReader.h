@@ -47,7 +47,6 @@ public:
     // The entry's data exactly as stored (still compressed), handed on in pieces, for copying it into
     // another archive. Nothing checks these bytes, so a save calls CheckUnchanged once it is done.
     void CopyCompressed(const ArchiveEntry& entry, const std::string& member, const ChunkSink& sink) const;
-    Bytes Compressed(const ArchiveEntry& entry, const std::string& member) const;
     // Throws when the file's size or modification time is no longer what it was when it was opened.
     void CheckUnchanged(const std::string& member) const;
     zip* Handle() const { return zip_; }

@@ -508,8 +508,4 @@ std::vector<std::string> Package::LiveParts() const {
     return names;
 }
 
-Bytes Package::SaveToBytes(const std::string& member, const SaveOptions& options) const {
-    return impl_->BuildArchive(member, options);
-}
-
 } // namespace office::package

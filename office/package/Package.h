@@ -62,6 +62,10 @@ struct SaveOptions {
     // compressed. Over the corpus, editing every XML part and saving cost 3 % more processor time at level 6
     // than at 1 and gave 1.4 % smaller files, so 6 it is; new pictures are stored, not deflated.
     int deflateLevel = 6;
+    // Inflated input the repack holds at once: parts are repacked and written in runs of about this
+    // much, so that a deck of any size saves in bounded memory. A run of a few dozen camera photos
+    // keeps both processor threads busy; every smaller deck is one run.
+    std::uint64_t repackBatchBytes = 64ull << 20;
     // fsync the temporary file before the rename. Off by default: the rename is atomic either way,
     // and a flush costs more than the whole save of a scratch deck. Worth it for the final output.
     bool flushToDisk = false;

@@ -3,6 +3,7 @@
 // State behind Package, shared by the files that implement it.
 
 #include "office/package/ArchiveReader.h"
+#include "office/package/ArchiveSink.h"
 #include "office/package/Package.h"
 #include "office/package/PackageXml.h"
 #include "office/package/ZipWriter.h"
@@ -78,15 +79,15 @@ public:
     // Repack outcomes of untouched archive entries by entry index (null: the stored data stays), so
     // that saving the same package again (the scratch deck, once per measured shape) redoes nothing.
     mutable std::map<std::uint64_t, std::shared_ptr<const detail::PackedPart>> packedCache;
-    // The archive's entries, every part in its smallest lossless form (see SaveOptions::repack).
-    std::vector<detail::ZipEntry> RepackedEntries(const std::string& member) const;
 
-    Bytes BuildArchive(const std::string& member, const SaveOptions& options) const;
-    // Streams the archive into a sink with Reserve(size) and Append(data, size).
-    template <typename Sink>
-    void WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const;
-    template <typename Sink>
-    void WriteArchiveFrom(Sink& sink, const std::string& member, const SaveOptions& options) const;
+    // The archive into the sink, parts in their smallest lossless form (see SaveOptions::repack) when
+    // that fits the classic ZIP format, else as WritePlain writes it.
+    void WriteArchive(detail::ArchiveSink& sink, const std::string& member, const SaveOptions& options) const;
+    // False, with the sink to be cleared, when the archive outgrows the classic ZIP format.
+    bool WriteRepacked(detail::ArchiveSink& sink, const std::string& member,
+                       const SaveOptions& options) const;
+    // Untouched parts copied as stored, the others deflated at SaveOptions::deflateLevel; Zip64 when needed.
+    void WritePlain(detail::ArchiveSink& sink, const std::string& member, const SaveOptions& options) const;
 };
 
 } // namespace office::package

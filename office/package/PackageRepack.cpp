@@ -1,3 +1,4 @@
+#include "automation/AutomationError.h"
 #include "office/package/EmbeddedPackage.h"
 #include "office/package/PackageImpl.h"
 #include "office/package/PartNameKeys.h"
@@ -8,6 +9,7 @@
 #include "office/repack/PictureToPng.h"
 #include "office/repack/PngRepack.h"
 
+#include <optional>
 #include <set>
 
 namespace office::package {
@@ -20,17 +22,38 @@ using detail::PackedPart;
 using detail::PackReencoded;
 using detail::PartKey;
 using detail::StoreOrDeflateMedia;
-using detail::ZipEntry;
 
 enum class Action { Copy, Store, Deflate, Media, Jpeg, Png, Tiff, Bmp };
+
+// What a job came to, without its data: enough to tell whether running it again gave the same.
+struct Outcome {
+    bool packed = false; // false: the stored data stays
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+    std::uint64_t storedSize = 0;
+    std::string newExtension;
+
+    static Outcome Of(const std::shared_ptr<const PackedPart>& result) {
+        if (!result)
+            return {};
+        return {true, result->method, result->crc, result->size, result->data->size(), result->newExtension};
+    }
+    bool operator==(const Outcome&) const = default;
+};
 
 struct Job {
     std::string source; // the part's name in the package ("/" for the package rels)
     std::string name;   // output name, with a leading slash
     Action action = Action::Copy;
+    const PartState* part = nullptr;             // where the input comes from (not for rels)
     const detail::ArchiveEntry* entry = nullptr; // set when the data may be copied as stored
-    std::shared_ptr<const Bytes> input;          // inflated bytes; null for Copy
+    std::shared_ptr<const Bytes> input;          // inflated bytes while the job runs; null for Copy
     std::shared_ptr<const PackedPart> result;    // null: copy the stored data
+    bool ran = false;                            // result is the outcome of action
+    // A conversion that named its part before the writing began but whose data was not kept: run again
+    // when the part is written, and it must come out as it did.
+    std::optional<Outcome> expected;
 };
 
 constexpr unsigned kMaxThreads = 4;
@@ -72,21 +95,35 @@ void Run(Job& job) {
         job.result = nullptr;
 }
 
-void RunAll(std::vector<Job>& jobs) {
+void RunAll(const std::vector<Job*>& jobs) {
     // Threads pay off only for real work: a scratch-deck save has a few small XML parts to deflate,
     // and a new thread would first have to build its own compressors.
     constexpr std::size_t kWorthThreads = 512u << 10;
     std::size_t work = 0;
-    for (const auto& job : jobs)
-        if (job.input && job.action != Action::Store)
-            work += job.input->size();
+    for (const Job* job : jobs)
+        if (job->input && job->action != Action::Store)
+            work += job->input->size();
     repack::ParallelFor(jobs.size(), work >= kWorthThreads ? kMaxThreads : 1, [&](std::size_t i) {
         try {
-            Run(jobs[i]);
+            Run(*jobs[i]);
         } catch (...) {
-            jobs[i].result = nullptr; // out of memory in a codec: the part is copied as it was
+            jobs[i]->result = nullptr; // out of memory in a codec: the part is copied as it was
         }
+        jobs[i]->ran = true;
     });
+}
+
+void RunAll(std::vector<Job>& jobs) {
+    std::vector<Job*> all;
+    for (auto& job : jobs)
+        all.push_back(&job);
+    RunAll(all);
+}
+
+// Only conversions to another format rename their part, which [Content_Types].xml, written first,
+// has to know.
+bool Renames(Action action) {
+    return action == Action::Tiff || action == Action::Bmp;
 }
 
 bool CopyableAsStored(const detail::ArchiveEntry& entry) {
@@ -137,7 +174,8 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
 
 } // namespace
 
-std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) const {
+bool Package::Impl::WriteRepacked(detail::ArchiveSink& sink, const std::string& member,
+                                  const SaveOptions& options) const {
     const auto live = Live(member);
 
     // Relationship types reaching each part, to know which parts may be shared.
@@ -152,20 +190,17 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
     for (const auto* part : live)
         noteIncoming(part->name);
 
+    // A part's current bytes; new content is lent, not copied. Read anew each time it is asked for, so
+    // that no more than the parts at hand are ever in memory.
+    auto bytesOf = [&](const PartState& part) {
+        if (part.bytes && !part.xmlDirty)
+            return std::shared_ptr<const Bytes>(std::shared_ptr<const Bytes>(), &*part.bytes);
+        return std::make_shared<const Bytes>(CurrentBytes(part, member));
+    };
+
     // Parts with identical bytes: the first in archive order stays, the others' relationships follow it.
     std::map<std::string, std::string> redirect; // PartKey -> output name of the part written instead
     std::map<std::pair<std::uint64_t, std::uint32_t>, std::vector<const PartState*>> bySizeAndCrc;
-    std::map<const PartState*, std::shared_ptr<const Bytes>> loaded;
-    auto bytesOf = [&](const PartState& part) {
-        auto& slot = loaded[&part];
-        if (!slot) {
-            if (part.bytes && !part.xmlDirty)
-                slot = std::shared_ptr<const Bytes>(std::shared_ptr<const Bytes>(), &*part.bytes); // no copy
-            else
-                slot = std::make_shared<const Bytes>(CurrentBytes(part, member));
-        }
-        return slot;
-    };
     for (const auto* part : live) {
         std::string type = ContentTypeOf(*part);
         const RelsState* own = LoadRels(part->name, member);
@@ -176,15 +211,21 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
             shareable = shareable && ShareableRelationship(relType);
         if (!shareable)
             continue;
+        std::shared_ptr<const Bytes> mine;
+        auto partBytes = [&] {
+            if (!mine)
+                mine = bytesOf(*part);
+            return mine;
+        };
         std::pair<std::uint64_t, std::uint32_t> key;
         if (!part->Modified() && part->entry->crcKnown)
             key = {part->entry->size, part->entry->crc};
         else
-            key = {bytesOf(*part)->size(), repack::Crc32(*bytesOf(*part))};
+            key = {partBytes()->size(), repack::Crc32(*partBytes())};
         auto& same = bySizeAndCrc[key];
         bool merged = false;
         for (const auto* first : same) {
-            if (*bytesOf(*first) == *bytesOf(*part)) {
+            if (*bytesOf(*first) == *partBytes()) {
                 redirect[PartKey(part->name)] = first->name;
                 merged = true;
                 break;
@@ -201,6 +242,7 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
             continue;
         Job job;
         job.source = job.name = part->name;
+        job.part = part;
         std::string type = ContentTypeOf(*part);
         if (!part->Modified()) {
             job.entry = CopyableAsStored(*part->entry) ? part->entry : nullptr;
@@ -216,30 +258,93 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
         } else {
             job.action = detail::IsAlreadyCompressed(part->name) ? Action::Store : Action::Deflate;
         }
-        if (job.action != Action::Copy)
-            job.input = bytesOf(*part);
         jobs.push_back(std::move(job));
     }
-    loaded.clear();
-    RunAll(jobs);
+
+    // Jobs run in runs of about repackBatchBytes of input, read just before; a run's outcomes are
+    // written (or remembered) and let go before the next run is read.
+    auto inputSize = [](const Job& job) -> std::uint64_t {
+        const PartState& part = *job.part;
+        if (part.bytes && !part.xmlDirty)
+            return part.bytes->size();
+        return part.entry && !part.xmlDirty ? part.entry->size : 0;
+    };
+    auto runBatch = [&](const std::vector<Job*>& batch) {
+        std::vector<Job*> pending;
+        for (Job* job : batch) {
+            if (job->action == Action::Copy || job->ran)
+                continue;
+            job->input = bytesOf(*job->part);
+            pending.push_back(job);
+        }
+        RunAll(pending);
+        for (Job* job : pending) {
+            job->input.reset();
+            if (!job->part->Modified())
+                packedCache[job->part->entry->index] =
+                    job->result; // null: the stored data wins, no need to try again
+        }
+    };
+    auto forEachBatch = [&](const std::vector<Job*>& candidates, auto&& handle) {
+        std::vector<Job*> batch;
+        std::uint64_t held = 0;
+        for (Job* job : candidates) {
+            const std::uint64_t size = job->action == Action::Copy || job->ran ? 0 : inputSize(*job);
+            if (!batch.empty() && held + size > options.repackBatchBytes) {
+                handle(batch);
+                batch.clear();
+                held = 0;
+            }
+            batch.push_back(job);
+            held += size;
+        }
+        if (!batch.empty())
+            handle(batch);
+    };
+
+    // Conversions first, since their new names go into [Content_Types].xml and the relationships. Their
+    // outcomes wait for their turn to be written as long as they fit one run; beyond that only what they
+    // came to is kept, and they run again when written.
+    std::vector<Job*> renaming;
+    for (auto& job : jobs)
+        if (Renames(job.action))
+            renaming.push_back(&job);
+    std::uint64_t keptConverted = 0;
+    forEachBatch(renaming, [&](const std::vector<Job*>& batch) {
+        runBatch(batch);
+        for (Job* job : batch) {
+            const std::uint64_t size = job->result ? job->result->data->size() : 0;
+            auto cached =
+                job->part->Modified() ? packedCache.end() : packedCache.find(job->part->entry->index);
+            if (cached != packedCache.end() && cached->second == job->result)
+                continue; // held by the cache anyway
+            if (keptConverted + size <= options.repackBatchBytes) {
+                keptConverted += size;
+                continue;
+            }
+            job->expected = Outcome::Of(job->result);
+            job->result.reset();
+            job->ran = false;
+        }
+    });
 
     // Converted pictures take a free name with their new extension.
     std::set<std::string> taken;
     for (const auto& [key, part] : parts)
         taken.insert(key);
     std::vector<detail::WrittenPart> written;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        Job& job = jobs[i];
-        const PartState& part = *FindPart(job.source);
-        if (!part.Modified() && job.action != Action::Copy)
-            packedCache[part.entry->index] = job.result; // null: the stored data wins, no need to try again
+    for (auto& job : jobs) {
+        const PartState& part = *job.part;
         std::string type = ContentTypeOf(part);
         if (type.empty())
             type = detail::FallbackContentType(part.name, contentTypes);
-        if (job.result && !job.result->newExtension.empty()) {
-            std::string candidate = ReplaceExtension(part.name, job.result->newExtension, 0);
+        const std::string newExtension = job.expected ? job.expected->newExtension
+                                         : job.result ? job.result->newExtension
+                                                      : std::string();
+        if (!newExtension.empty()) {
+            std::string candidate = ReplaceExtension(part.name, newExtension, 0);
             for (int n = 2; taken.count(PartKey(candidate)); ++n)
-                candidate = ReplaceExtension(part.name, job.result->newExtension, n);
+                candidate = ReplaceExtension(part.name, newExtension, n);
             taken.insert(PartKey(candidate));
             redirect[PartKey(part.name)] = candidate;
             job.name = candidate;
@@ -300,40 +405,73 @@ std::vector<ZipEntry> Package::Impl::RepackedEntries(const std::string& member) 
     types.input = std::make_shared<const Bytes>(detail::BuildContentTypes(written, contentTypes));
     relsJobs.push_back(std::move(types));
     relsAfter.push_back(SIZE_MAX);
+    if (jobs.size() + relsJobs.size() >= 0xFFFF)
+        return false; // more entries than the classic format counts
     RunAll(relsJobs);
-    for (auto& job : relsJobs)
+    for (auto& job : relsJobs) {
+        job.input.reset();
         if (job.entry && job.action != Action::Copy)
             packedCache[job.entry->index] = job.result;
-
-    auto toEntry = [&](const Job& job) {
-        ZipEntry out;
-        out.name = job.name.substr(1);
-        if (job.result) {
-            out.method = job.result->method;
-            out.crc = job.result->crc;
-            out.size = job.result->size;
-            out.data = job.result->data;
-        } else {
-            out.method = static_cast<std::uint16_t>(job.entry->method);
-            out.crc = job.entry->crc;
-            out.size = job.entry->size;
-            out.data = std::make_shared<const Bytes>(reader->Compressed(*job.entry, member));
-        }
-        return out;
-    };
-    std::vector<ZipEntry> entries;
-    entries.push_back(toEntry(relsJobs.back())); // [Content_Types].xml first
-    std::size_t nextRels = 0;
-    auto flushRels = [&](std::size_t after) {
-        while (nextRels + 1 < relsJobs.size() && relsAfter[nextRels] == after)
-            entries.push_back(toEntry(relsJobs[nextRels++]));
-    };
-    flushRels(SIZE_MAX);
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        entries.push_back(toEntry(jobs[i]));
-        flushRels(i);
     }
-    return entries;
+
+    std::uint64_t offset = 0;
+    detail::ZipStreamWriter zip([&](const std::uint8_t* data, std::size_t size) {
+        sink.WriteAt(offset, data, size);
+        offset += size;
+    });
+    auto write = [&](const Job& job) {
+        const std::string name = job.name.substr(1);
+        if (job.result) {
+            const auto& packed = *job.result;
+            if (!zip.Begin(name, packed.method, packed.crc, packed.size, packed.data->size()))
+                return false;
+            zip.Data(packed.data->data(), packed.data->size());
+        } else {
+            const auto& entry = *job.entry;
+            if (!zip.Begin(name, static_cast<std::uint16_t>(entry.method), entry.crc, entry.size,
+                           entry.compSize))
+                return false;
+            reader->CopyCompressed(entry, member,
+                                   [&](const std::uint8_t* data, std::size_t size) { zip.Data(data, size); });
+        }
+        return true;
+    };
+    if (!write(relsJobs.back())) // [Content_Types].xml first
+        return false;
+    std::size_t nextRels = 0;
+    auto writeRels = [&](std::size_t after) {
+        while (nextRels + 1 < relsJobs.size() && relsAfter[nextRels] == after)
+            if (!write(relsJobs[nextRels++]))
+                return false;
+        return true;
+    };
+    if (!writeRels(SIZE_MAX))
+        return false;
+
+    std::vector<Job*> all;
+    for (auto& job : jobs)
+        all.push_back(&job);
+    bool fits = true;
+    std::size_t at = 0;
+    forEachBatch(all, [&](const std::vector<Job*>& batch) {
+        if (!fits)
+            return;
+        runBatch(batch);
+        for (Job* job : batch) {
+            if (job->expected && Outcome::Of(job->result) != *job->expected)
+                throw automation::AutomationError(member, "cannot write " + job->source +
+                                                              ": its conversion came out differently twice");
+            fits = fits && write(*job) && writeRels(at);
+            ++at;
+            job->result.reset();
+            if (!fits)
+                return;
+        }
+    });
+    if (!fits)
+        return false;
+    zip.Finish();
+    return true;
 }
 
 } // namespace office::package

@@ -1,16 +1,12 @@
 #include "automation/AutomationError.h"
+#include "office/package/ArchiveSink.h"
 #include "office/package/PackageImpl.h"
 #include "office/package/PartNameKeys.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <deque>
-#include <fcntl.h>
+#include <exception>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 namespace office::package {
@@ -21,30 +17,106 @@ constexpr zip_uint16_t kDosDate1980 = (0 << 9) | (1 << 5) | 1; // 1980-01-01
 
 using automation::AutomationError;
 
-// Builds an archive in memory; entries are written in the order they are added.
+// libzip writes its archive through this source straight into the sink (going back now and then to
+// fill in a header); as an archive to read it is empty, so that ZIP_TRUNCATE starts a new one.
+class SinkSource {
+public:
+    explicit SinkSource(detail::ArchiveSink& sink) : sink_(sink) { zip_error_init(&error_); }
+    ~SinkSource() { zip_error_fini(&error_); }
+    SinkSource(const SinkSource&) = delete;
+    SinkSource& operator=(const SinkSource&) = delete;
+
+    static zip_int64_t Callback(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        return static_cast<SinkSource*>(self)->Handle(data, length, command);
+    }
+    // What went wrong in the sink (its own message names the file and the cause), if anything did.
+    std::exception_ptr Failure() const { return failure_; }
+
+private:
+    zip_int64_t Handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        switch (command) {
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_WRITABLE;
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_FREE:
+        case ZIP_SOURCE_COMMIT_WRITE:
+        case ZIP_SOURCE_ROLLBACK_WRITE:
+        case ZIP_SOURCE_REMOVE:
+        case ZIP_SOURCE_READ:
+        case ZIP_SOURCE_SEEK:
+        case ZIP_SOURCE_TELL:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
+            if (!st)
+                return -1;
+            zip_stat_init(st);
+            st->size = 0;
+            st->valid |= ZIP_STAT_SIZE;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&error_, data, length);
+        case ZIP_SOURCE_BEGIN_WRITE:
+            offset_ = end_ = 0;
+            return 0;
+        case ZIP_SOURCE_WRITE:
+            try {
+                sink_.WriteAt(offset_, static_cast<const std::uint8_t*>(data),
+                              static_cast<std::size_t>(length));
+            } catch (...) {
+                failure_ = std::current_exception();
+                zip_error_set(&error_, ZIP_ER_WRITE, 0);
+                return -1;
+            }
+            offset_ += length;
+            end_ = std::max(end_, offset_);
+            return static_cast<zip_int64_t>(length);
+        case ZIP_SOURCE_SEEK_WRITE: {
+            const zip_int64_t at = zip_source_seek_compute_offset(offset_, end_, data, length, &error_);
+            if (at < 0)
+                return -1;
+            offset_ = static_cast<std::uint64_t>(at);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL_WRITE:
+            return static_cast<zip_int64_t>(offset_);
+        default:
+            zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    detail::ArchiveSink& sink_;
+    zip_error_t error_;
+    std::uint64_t offset_ = 0;
+    std::uint64_t end_ = 0;
+    std::exception_ptr failure_;
+};
+
+// Writes an archive with libzip (Zip64 when needed) into a sink; entries are written in the order
+// they are added, when Finish closes the archive.
 class ArchiveWriter {
 public:
-    ArchiveWriter(const std::string& member, int deflateLevel) : member_(member), level_(deflateLevel) {
+    ArchiveWriter(detail::ArchiveSink& sink, const std::string& member, int deflateLevel)
+        : member_(member), level_(deflateLevel), output_(sink) {
         zip_error_t error;
         zip_error_init(&error);
-        buffer_ = zip_source_buffer_create(nullptr, 0, 0, &error);
-        if (buffer_) {
-            zip_source_keep(buffer_);
-            zip_ = zip_open_from_source(buffer_, ZIP_TRUNCATE, &error);
+        zip_source_t* source = zip_source_function_create(&SinkSource::Callback, &output_, &error);
+        if (source) {
+            zip_ = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+            if (!zip_)
+                zip_source_free(source);
         }
         zip_error_fini(&error);
-        if (!zip_) {
-            if (buffer_)
-                zip_source_free(buffer_);
-            throw AutomationError(member_, "cannot create the archive in memory");
-        }
+        if (!zip_)
+            throw AutomationError(member_, "cannot create the archive");
     }
 
     ~ArchiveWriter() {
         if (zip_)
             zip_discard(zip_);
-        if (buffer_)
-            zip_source_free(buffer_);
     }
 
     ArchiveWriter(const ArchiveWriter&) = delete;
@@ -79,33 +151,14 @@ public:
             Fail(partName);
     }
 
-    // Closes the archive and hands its bytes to the sink in chunks.
-    template <typename Sink> void Finish(Sink&& sink) {
-        if (zip_close(zip_) != 0)
+    // Writes the archive into the sink.
+    void Finish() {
+        if (zip_close(zip_) != 0) {
+            if (auto failure = output_.Failure())
+                std::rethrow_exception(failure);
             Fail("the archive");
-        zip_ = nullptr;
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_source_stat(buffer_, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
-            zip_source_open(buffer_) != 0)
-            throw AutomationError(member_, "cannot read back the written archive");
-        sink.Reserve(st.size);
-        std::uint8_t chunk[64 * 1024];
-        std::uint64_t total = 0;
-        for (;;) {
-            zip_int64_t n = zip_source_read(buffer_, chunk, sizeof chunk);
-            if (n < 0) {
-                zip_source_close(buffer_);
-                throw AutomationError(member_, "cannot read back the written archive");
-            }
-            if (n == 0)
-                break;
-            sink.Append(chunk, static_cast<std::size_t>(n));
-            total += static_cast<std::uint64_t>(n);
         }
-        zip_source_close(buffer_);
-        if (total != st.size)
-            throw AutomationError(member_, "cannot read back the written archive");
+        zip_ = nullptr;
     }
 
 private:
@@ -131,108 +184,20 @@ private:
 
     std::string member_;
     int level_;
-    zip_source_t* buffer_ = nullptr;
+    SinkSource output_;
     zip_t* zip_ = nullptr;
     std::deque<Bytes> keep_; // buffers must outlive zip_close
 };
 
-std::string ErrnoText() {
-    return std::strerror(errno);
-}
-
-// The process umask without changing it (umask() would, for a moment, for every thread).
-mode_t ProcessUmask() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    mode_t mask = 022;
-    if (!status)
-        return mask;
-    char line[256];
-    while (std::fgets(line, sizeof line, status)) {
-        unsigned value = 0;
-        if (std::sscanf(line, "Umask: %o", &value) == 1) {
-            mask = static_cast<mode_t>(value);
-            break;
-        }
-    }
-    std::fclose(status);
-    return mask;
-}
-
-// Creates the temporary file beside the target and removes it unless committed.
-class TempFile {
-public:
-    TempFile(const std::filesystem::path& target, const std::string& member) : member_(member) {
-        std::filesystem::path folder = target.parent_path();
-        if (folder.empty())
-            folder = ".";
-        std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        fd_ = mkstemp(buffer.data());
-        if (fd_ < 0)
-            throw AutomationError(member_, "cannot create a temporary file in " + folder.string() + ": " +
-                                               ErrnoText());
-        path_ = buffer.data();
-    }
-
-    ~TempFile() {
-        if (fd_ >= 0)
-            close(fd_);
-        if (!committed_)
-            unlink(path_.c_str());
-    }
-
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    void Reserve(std::uint64_t) {}
-
-    void Append(const std::uint8_t* data, std::size_t size) {
-        std::size_t done = 0;
-        while (done < size) {
-            ssize_t n = write(fd_, data + done, size - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw AutomationError(member_, "cannot write " + path_ + ": " + ErrnoText());
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    void Close(bool flush) {
-        if (fchmod(fd_, 0666 & ~ProcessUmask()) != 0 || (flush && fsync(fd_) != 0))
-            throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
-        int fd = fd_;
-        fd_ = -1;
-        if (close(fd) != 0)
-            throw AutomationError(member_, "cannot finish " + path_ + ": " + ErrnoText());
-    }
-
-    void CommitAs(const std::filesystem::path& target) {
-        if (rename(path_.c_str(), target.c_str()) != 0)
-            throw AutomationError(member_, "cannot replace " + target.string() + ": " + ErrnoText());
-        committed_ = true;
-    }
-
-private:
-    std::string member_;
-    std::string path_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
-
-struct ByteSink {
-    Bytes& out;
-    void Reserve(std::uint64_t size) { out.reserve(static_cast<std::size_t>(size)); }
-    void Append(const std::uint8_t* data, std::size_t size) { out.insert(out.end(), data, data + size); }
-};
-
 } // namespace
 
-template <typename Sink>
-void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const SaveOptions& options) const {
+void Package::Impl::WriteArchive(detail::ArchiveSink& sink, const std::string& member,
+                                 const SaveOptions& options) const {
     try {
-        WriteArchiveFrom(sink, member, options);
+        if (!options.repack || !WriteRepacked(sink, member, options)) {
+            sink.Clear();
+            WritePlain(sink, member, options);
+        }
     } catch (const AutomationError&) {
         reader->CheckUnchanged(member); // a file changed under the save is the better explanation
         throw;
@@ -241,17 +206,8 @@ void Package::Impl::WriteArchive(Sink& sink, const std::string& member, const Sa
     reader->CheckUnchanged(member);
 }
 
-template <typename Sink>
-void Package::Impl::WriteArchiveFrom(Sink& sink, const std::string& member,
-                                     const SaveOptions& options) const {
-    if (options.repack) {
-        const auto entries = RepackedEntries(member);
-        if (detail::FitsClassicZip(entries)) {
-            detail::WriteZip(entries,
-                             [&](const std::uint8_t* data, std::size_t size) { sink.Append(data, size); });
-            return;
-        }
-    }
+void Package::Impl::WritePlain(detail::ArchiveSink& sink, const std::string& member,
+                               const SaveOptions& options) const {
     const int level = std::clamp(options.deflateLevel, 1, 9);
     auto live = Live(member);
 
@@ -264,7 +220,7 @@ void Package::Impl::WriteArchiveFrom(Sink& sink, const std::string& member,
         written.push_back({part->name, type});
     }
 
-    ArchiveWriter writer(member, level);
+    ArchiveWriter writer(sink, member, level);
     writer.AddBytes("/[Content_Types].xml", detail::BuildContentTypes(written, contentTypes));
 
     auto writeRels = [&](const std::string& source) {
@@ -287,13 +243,13 @@ void Package::Impl::WriteArchiveFrom(Sink& sink, const std::string& member,
             writer.AddRaw(part->name, reader->Handle(), *part->entry);
         writeRels(part->name);
     }
-    writer.Finish(sink);
+    writer.Finish();
 }
 
-Bytes Package::Impl::BuildArchive(const std::string& member, const SaveOptions& options) const {
+Bytes Package::SaveToBytes(const std::string& member, const SaveOptions& options) const {
     Bytes out;
-    ByteSink sink{out};
-    WriteArchive(sink, member, options);
+    detail::ByteSink sink(out);
+    impl_->WriteArchive(sink, member, options);
     return out;
 }
 
@@ -309,7 +265,7 @@ void Package::SaveAs(const std::string& path, const std::string& member, const S
     if (!impl_->sourcePath.empty() && fs::exists(target, ec) && fs::equivalent(target, impl_->sourcePath, ec))
         throw AutomationError(member, "refusing to overwrite the opened file: " + path);
 
-    TempFile temp(target, member);
+    detail::TempFileSink temp(target, member);
     impl_->WriteArchive(temp, member, options);
     temp.Close(options.flushToDisk);
     temp.CommitAs(target);

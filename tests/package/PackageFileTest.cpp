@@ -124,6 +124,46 @@ TEST(PackageFile, ReadsAndSavesAsTheSameBytesInMemoryDo) {
     }
 }
 
+TEST(PackageFile, ShortRunsWriteTheSameArchive) {
+    const Bytes deck = MixedDeck();
+    const Bytes reference = Package::OpenFromBytes(deck)->SaveToBytes();
+    // The reference really did each kind of work.
+    auto copy = Package::OpenFromBytes(reference);
+    EXPECT_FALSE(copy->HasPart("/ppt/media/scan.tiff"));
+    EXPECT_FALSE(copy->HasPart("/ppt/media/again.jpeg"));
+    EXPECT_TRUE(copy->HasPart("/ppt/media/photo.jpeg"));
+    // The order office writers use: content types, package relationships, then every part followed by
+    // its own relationships.
+    const auto entries = testzip::ReadZip(reference);
+    ASSERT_GT(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "[Content_Types].xml");
+    EXPECT_EQ(entries[1].name, "_rels/.rels");
+    for (std::size_t i = 2; i < entries.size(); ++i) {
+        const std::string& name = entries[i].name;
+        const auto rels = name.find("_rels/");
+        if (rels == std::string::npos)
+            continue;
+        const std::string source = name.substr(0, rels) + name.substr(rels + 6, name.size() - rels - 11);
+        EXPECT_EQ(entries[i - 1].name, source) << name;
+    }
+
+    // One part a run, converted pictures run again when written.
+    SaveOptions tight;
+    tight.repackBatchBytes = 1;
+    auto pkg = Package::OpenFromBytes(deck);
+    EXPECT_EQ(pkg->SaveToBytes("test", tight), reference);
+    EXPECT_EQ(pkg->SaveToBytes("test", tight), reference);
+    // Remembered outcomes give the same archive again; so do they after an edit.
+    auto remembering = Package::OpenFromBytes(deck);
+    EXPECT_EQ(remembering->SaveToBytes(), reference);
+    EXPECT_EQ(remembering->SaveToBytes(), reference);
+    for (auto* edited : {pkg.get(), remembering.get()}) {
+        edited->XmlForEdit("/ppt/slides/slide1.xml").document_element().append_attribute("edited") = "1";
+        edited->AddPictureOnce("/ppt/media/image", "png", "image/png", testimages::MakePng({}));
+    }
+    EXPECT_EQ(pkg->SaveToBytes("test", tight), remembering->SaveToBytes());
+}
+
 TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
     TempDir dir;
     const Bytes deck = MixedDeck();
@@ -180,4 +220,35 @@ TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
             EXPECT_EQ(dir.Files(), std::vector<std::string>{"in.pptx"});
         }
     }
+}
+
+TEST(PackageFile, MoreEntriesThanClassicZipCountsAreWrittenWithZip64) {
+    // Every part reached from the slide, so that all of them are written.
+    auto items = testzip::SmallDeckItems();
+    std::string rels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                       "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    const int count = 0x10000;
+    for (int i = 0; i < count; ++i) {
+        items.push_back({"ppt/media/n" + std::to_string(i) + ".bin", std::to_string(i), false});
+        rels += "<Relationship Id=\"rId" + std::to_string(i + 10) +
+                "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/package\" "
+                "Target=\"../media/n" +
+                std::to_string(i) + ".bin\"/>";
+    }
+    rels += "</Relationships>";
+    for (auto& item : items)
+        if (item.name == "ppt/slides/_rels/slide1.xml.rels")
+            item.data = rels;
+    OpenLimits roomy;
+    roomy.maxEntries = 2 * count;
+
+    TempDir dir;
+    testzip::WriteFile(dir / "in.pptx", testzip::BuildZip(items));
+    auto pkg = Package::Open((dir / "in.pptx").string(), "test", roomy);
+    pkg->SaveAs((dir / "out.pptx").string());
+    const Bytes saved = testzip::ReadFile(dir / "out.pptx");
+    EXPECT_EQ(saved, pkg->SaveToBytes());
+    auto copy = Package::OpenFromBytes(saved, "test", roomy);
+    EXPECT_EQ(copy->LiveParts().size(), pkg->LiveParts().size());
+    EXPECT_EQ(copy->PartBytes("/ppt/media/n65535.bin"), testzip::ToBytes("65535"));
 }
