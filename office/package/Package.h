@@ -66,6 +66,9 @@ struct SaveOptions {
     // much, so that a deck of any size saves in bounded memory. A run of a few dozen camera photos
     // keeps both processor threads busy; every smaller deck is one run.
     std::uint64_t repackBatchBytes = 64ull << 20;
+    // Repacked forms of untouched parts kept for the next save of the same package (see
+    // Package::Impl::packedCache): enough for any scratch deck and small decks, not a deck of photos.
+    std::uint64_t repackCacheBytes = 32ull << 20;
     // fsync the temporary file before the rename. Off by default: the rename is atomic either way,
     // and a flush costs more than the whole save of a scratch deck. Worth it for the final output.
     bool flushToDisk = false;

@@ -78,7 +78,12 @@ public:
 
     // Repack outcomes of untouched archive entries by entry index (null: the stored data stays), so
     // that saving the same package again (the scratch deck, once per measured shape) redoes nothing.
+    // Outcomes with data are kept up to SaveOptions::repackCacheBytes in all, so that a deck of big
+    // pictures is not held a second time.
     mutable std::map<std::uint64_t, std::shared_ptr<const detail::PackedPart>> packedCache;
+    mutable std::uint64_t packedCacheBytes = 0;
+    void RememberPacked(std::uint64_t entryIndex, std::shared_ptr<const detail::PackedPart> packed,
+                        const SaveOptions& options) const;
 
     // The archive into the sink, parts in their smallest lossless form (see SaveOptions::repack) when
     // that fits the classic ZIP format, else as WritePlain writes it.

@@ -174,6 +174,20 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
 
 } // namespace
 
+void Package::Impl::RememberPacked(std::uint64_t entryIndex, std::shared_ptr<const PackedPart> packed,
+                                   const SaveOptions& options) const {
+    auto [slot, added] = packedCache.try_emplace(entryIndex);
+    const std::uint64_t before = !added && slot->second ? slot->second->data->size() : 0;
+    const std::uint64_t after = packed ? packed->data->size() : 0;
+    if (packedCacheBytes - before + after > options.repackCacheBytes) {
+        if (added)
+            packedCache.erase(slot);
+        return;
+    }
+    packedCacheBytes = packedCacheBytes - before + after;
+    slot->second = std::move(packed);
+}
+
 bool Package::Impl::WriteRepacked(detail::ArchiveSink& sink, const std::string& member,
                                   const SaveOptions& options) const {
     const auto live = Live(member);
@@ -281,8 +295,7 @@ bool Package::Impl::WriteRepacked(detail::ArchiveSink& sink, const std::string& 
         for (Job* job : pending) {
             job->input.reset();
             if (!job->part->Modified())
-                packedCache[job->part->entry->index] =
-                    job->result; // null: the stored data wins, no need to try again
+                RememberPacked(job->part->entry->index, job->result, options); // null: the stored data wins
         }
     };
     auto forEachBatch = [&](const std::vector<Job*>& candidates, auto&& handle) {
@@ -411,7 +424,7 @@ bool Package::Impl::WriteRepacked(detail::ArchiveSink& sink, const std::string& 
     for (auto& job : relsJobs) {
         job.input.reset();
         if (job.entry && job.action != Action::Copy)
-            packedCache[job.entry->index] = job.result;
+            RememberPacked(job.entry->index, job.result, options);
     }
 
     std::uint64_t offset = 0;
