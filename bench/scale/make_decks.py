@@ -166,8 +166,8 @@ FIXED_OVERHEAD = 20_000
 
 
 def photos_for_goal(cache, goal_bytes):
-    """The most pictures whose deck should stay within the goal: the package limit a reader applies is to the
-    file and to the sum of the inflated parts, so a deck a byte over 2 GiB is refused where one at it opens."""
+    """The most pictures whose deck stays within the goal, counting both the file and the sum of the
+    inflated parts (readers limit both; a goal of 2 GiB keeps the deck open to readers that stop there)."""
     paths, total = [], FIXED_OVERHEAD
     while True:
         path = cache.path(len(paths) + 1)
