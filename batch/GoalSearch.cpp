@@ -2,7 +2,9 @@
 
 #include "batch/LogCapture.h"
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -27,13 +29,35 @@ int Number(const std::string& text, int fallback) {
     return end == text.c_str() || !std::isfinite(v) ? fallback : static_cast<int>(std::lround(v));
 }
 
+constexpr const char* kStagingPrefix = ".quarnel-goal-";
+
 // Where a step's output goes: hidden, beside the real output (a rename then puts it in place), and
 // named after this process so that no two runs share one.
 std::string StagingPath(const std::string& real, std::size_t step) {
     const fs::path path(real);
-    const std::string name = ".quarnel-goal-" + std::to_string(::getpid()) + "-" + std::to_string(step) +
-                             "-" + path.filename().string();
+    const std::string name = kStagingPrefix + std::to_string(::getpid()) + "-" + std::to_string(step) + "-" +
+                             path.filename().string();
     return (path.parent_path() / name).string();
+}
+
+// A killed search leaves its staging files behind, whole but hidden. Such a file is removed when the
+// process its name carries is gone; any other name is left alone, and so is a live run's.
+void RemoveStaleStaging(const fs::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kStagingPrefix, 0) != 0)
+            continue;
+        const std::string rest = name.substr(std::string(kStagingPrefix).size());
+        const auto dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash)
+            continue;
+        const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+        if (pid <= 0 || pid == ::getpid() || !entry.is_regular_file(ec))
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
+            fs::remove(entry.path(), ec);
+    }
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -141,8 +165,12 @@ engine::PassOutcome CompressTowardsGoal(engine::EngineContext& ctx, const std::s
         run.settings = stepSettings;
         const engine::OutputChooser staged = [&](const std::string& in, double size,
                                                  const std::string& written) {
-            if (!real)
+            if (!real) {
                 real = choose(in, size, written);
+                if (!real->empty())
+                    RemoveStaleStaging(fs::path(*real).parent_path().empty() ? fs::path(".")
+                                                                             : fs::path(*real).parent_path());
+            }
             // No name, or the input's own: the pass refuses it as it would without a goal.
             if (real->empty() || SameFile(*real, in))
                 return *real;

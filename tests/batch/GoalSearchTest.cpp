@@ -10,7 +10,10 @@
 #include "office/OfficeProvider.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vips/vips8>
 
 using ::testing::HasSubstr;
@@ -126,6 +129,26 @@ TEST_F(GoalSearch, AGoalTheDeckMeetsAlreadyChangesNothing) {
     EXPECT_EQ(Read(report.output), plainBytes);
     EXPECT_THAT(host.log, Not(HasSubstr("目標")));
     EXPECT_EQ(host.log, plainLog);
+}
+
+TEST_F(GoalSearch, AKilledSearchsStagingFilesGoWithTheNextSearchButNothingElseDoes) {
+    // A process that has ended: its pid names no live process (until reused, which only leaves the file).
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = dir + "/.quarnel-goal-" + std::to_string(child) + "-1-deck.pptx";
+    const std::string live = dir + "/.quarnel-goal-" + std::to_string(::getppid()) + "-1-deck.pptx";
+    const std::string other = dir + "/.quarnel-goal-notes.txt";
+    for (const auto& path : {dead, live, other})
+        std::ofstream(path) << "x";
+    Aim(1024 * 1024 * 1024);
+    config.TargetSize = "1KB";
+    Run();
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live)) << "a running search keeps its files";
+    EXPECT_TRUE(fs::exists(other)) << "a name the program did not make stays";
 }
 
 TEST(GoalLadder, StepsGoFromMildToStrongAndOnlyAllowedSavingsJoin) {
