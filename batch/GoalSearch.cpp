@@ -1,11 +1,13 @@
 #include "batch/GoalSearch.h"
 
 #include "batch/LogCapture.h"
+#include "engine/ReplacementRules.h"
 
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -22,12 +24,6 @@ constexpr const char* kClose = "▲";
 constexpr const char* kCompressed = "に圧縮しました";
 constexpr int kStrongestExpectRate = 95;
 constexpr int kSmallestFileSize = 10;
-
-int Number(const std::string& text, int fallback) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    return end == text.c_str() || !std::isfinite(v) ? fallback : static_cast<int>(std::lround(v));
-}
 
 constexpr const char* kStagingPrefix = ".quarnel-goal-";
 
@@ -100,10 +96,11 @@ std::vector<GoalStep> GoalLadder(const settings::Settings& own) {
     for (int ratio = own.Ratio - 1; ratio >= 0; --ratio)
         steps.push_back(
             {"画質 " + std::to_string(ratio), [ratio](settings::Settings& s) { s.Ratio = ratio; }});
-    if (Number(own.ExpectRate, kStrongestExpectRate) < kStrongestExpectRate)
+    // Read as the walk reads them: a text that is no number counts as 0.
+    if (engine::SettingNumber(own.ExpectRate) < kStrongestExpectRate)
         steps.push_back({"期待圧縮率 " + std::to_string(kStrongestExpectRate) + "%",
                          [](settings::Settings& s) { s.ExpectRate = std::to_string(kStrongestExpectRate); }});
-    if (Number(own.FileSize, kSmallestFileSize) > kSmallestFileSize)
+    if (engine::SettingNumber(own.FileSize) > kSmallestFileSize)
         steps.push_back({"最小ｻｲｽﾞ " + std::to_string(kSmallestFileSize) + "KB",
                          [](settings::Settings& s) { s.FileSize = std::to_string(kSmallestFileSize); }});
     if (own.TargetAllowObjects == 1 && own.OLE != 1)
