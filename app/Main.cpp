@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "app/RunReport.h"
 #include "app/frmMain.h"
 #include "batch/BatchRun.h"
 #include "batch/InputList.h"
@@ -10,6 +11,7 @@
 #include "office/OfficeProvider.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "report/HtmlReport.h"
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -83,11 +85,17 @@ void ConnectBatchRun(frmMain& window, engine::EngineContext& context, batch::Bat
     wired.checkOfficeEnvironment = [&context] {
         return ToCheckResult(engine::CheckOfficeEnvironment(context));
     };
-    wired.startRun = [&run, &window](const std::string& inputText) {
-        if (run.btnStart_Click(inputText).outcome == batch::RunOutcome::MustExit) {
+    auto shown = std::make_shared<RunReport>(platform::gFSO.GetTempFolder());
+    wired.startRun = [&run, &window, shown](const std::string& inputText) {
+        batch::RunSummary summary = run.btnStart_Click(inputText);
+        if (summary.outcome == batch::RunOutcome::MustExit) {
             window.EndWithoutSaving(); // no office application could be started
+            return;
         }
+        shown->Remember(std::move(summary.entries));
+        window.SetReportAvailable(shown->Available());
     };
+    wired.showReport = [&window, shown] { shown->Show(window.Hooks().urlOpener, window); };
     wired.stopRun = [&run] { run.btnStop_Click(); };
 }
 
@@ -125,6 +133,8 @@ int Main(int argc, char** argv) {
     settings::IniFile ini;
     settings::ExceptionList exceptions;
     engine::EngineState state;
+    // The window can always show its last run: every pass keeps the account the report needs.
+    state.ReportThumbnailWidth = report::kThumbnailWidth;
     // The window compresses one deck at a time: every core may work on its pictures.
     const unsigned cores = std::thread::hardware_concurrency();
     office::OfficeProvider office("12.0", {}, cores >= 2 ? cores : 0);

@@ -121,6 +121,8 @@ int frmMain::ClientTopPixels() const {
 void frmMain::CreateMenus() {
     QMenu* mnuFile = menuBar()->addMenu(U("ファイル(&F)"));
     mnuOption = mnuFile->addAction(U("出力オプション(&O)"));
+    mnuShowReport = mnuFile->addAction(U("結果を表示(&R)"));
+    mnuShowReport->setEnabled(false);
     mnuFile->addSeparator();
     mnuQuit = mnuFile->addAction(U("終了(&Q)"));
     QMenu* mnuHelp = menuBar()->addMenu(U("ヘルプ(&H)"));
@@ -298,6 +300,7 @@ void frmMain::ConnectControls() {
     connect(btnObject, &QPushButton::clicked, this, [this] { btnObject_Click(); });
     connect(btnOption, &QPushButton::clicked, this, [this] { mnuOption_Click(); });
     connect(mnuOption, &QAction::triggered, this, [this] { mnuOption_Click(); });
+    connect(mnuShowReport, &QAction::triggered, this, [this] { mnuShowReport_Click(); });
     connect(mnuQuit, &QAction::triggered, this, [this] { mnuQuit_Click(); });
     connect(mnuUpdate, &QAction::triggered, this, [this] { mnuUpdate_Click(); });
     connect(mnuSupport, &QAction::triggered, this, [this] { mnuSupport_Click(); });

@@ -62,6 +62,7 @@ struct MainWindowHooks {
     std::function<void()> saveSettings; // writes the settings record and "ole.ini"
     std::function<void(const std::string& inputText)> startRun;
     std::function<void()> stopRun;
+    std::function<void()> showReport; // "結果を表示": the last run's visual report
     std::function<OfficeCheckResult()> checkOfficeEnvironment;
     std::function<void()> quitApplication; // default: QCoreApplication::quit
 
@@ -121,6 +122,9 @@ public:
     void btnObject_Click();
     void chkObject_Click();
     void mnuOption_Click();
+    void mnuShowReport_Click();
+    // "結果を表示" can be chosen once a run has something to show.
+    void SetReportAvailable(bool available);
     void mnuQuit_Click();
     void mnuUpdate_Click();
     void mnuSupport_Click();
@@ -190,6 +194,7 @@ public:
     QComboBox* combType = nullptr;
     QPushButton* btnOption = nullptr;
     QAction* mnuOption = nullptr;
+    QAction* mnuShowReport = nullptr;
     QAction* mnuQuit = nullptr;
     QAction* mnuUpdate = nullptr;
     QAction* mnuSupport = nullptr;

@@ -155,6 +155,16 @@ void frmMain::btnStart_Click() {
     }
 }
 
+void frmMain::mnuShowReport_Click() {
+    if (hooks_.showReport) {
+        hooks_.showReport();
+    }
+}
+
+void frmMain::SetReportAvailable(bool available) {
+    mnuShowReport->setEnabled(available);
+}
+
 void frmMain::btnStop_Click() {
     // Pressed once is enough: the run stops after its current slide and enables Start again.
     btnStop->setEnabled(false);

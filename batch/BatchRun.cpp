@@ -316,6 +316,7 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
     }
     if (outcome.result == engine::PassResult::Compressed) {
         report.output = outputPath;
+        report.pictures = std::move(outcome.pictures);
     }
 
     CleanUpEntry(ctx);

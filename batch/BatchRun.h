@@ -59,6 +59,8 @@ struct EntryReport {
     std::vector<engine::MediaPartReport> media; // movies and sound inside the deck, when re-encoded
     engine::DeckSavings savings;                // embedded fonts and layouts, when the user asked for them
     std::optional<GoalOutcome> goal;            // how a size goal went, when one was set
+    // The pictures replaced in the output, when the run keeps an account of them (a visual report).
+    std::vector<automation::ReplacedPicture> pictures;
 };
 
 struct RunSummary {

@@ -6,10 +6,12 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
+#include "cli/PictureRecords.h"
 #include "cli/Report.h"
 #include "office/OfficeProvider.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "report/HtmlReport.h"
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -73,7 +75,7 @@ namespace {
 
 int RunInProcess(const std::vector<std::string>& inputs, settings::Settings& config,
                  settings::RegistryStore& registry, std::ostream& out, std::ostream& err, std::istream& in,
-                 bool interactive, bool deckChild, int pictureThreads,
+                 bool interactive, bool deckChild, int pictureThreads, bool recordPictures,
                  std::vector<batch::EntryReport>& entries) {
     // The object list is read like the window reads it; this command never writes it back.
     settings::ExceptionList exceptions;
@@ -82,6 +84,8 @@ int RunInProcess(const std::vector<std::string>& inputs, settings::Settings& con
 
     office::OfficeProvider provider("12.0", {}, static_cast<unsigned>(pictureThreads));
     engine::EngineState state;
+    if (recordPictures)
+        state.ReportThumbnailWidth = report::kThumbnailWidth;
     CliHost host(out, err, in, interactive);
     host.statusLines = !deckChild;
     engine::EngineContext ctx{host, config, exceptions, registry, provider, state};
@@ -130,8 +134,8 @@ int RunParallel(const std::vector<std::string>& inputs, const CliOptions& option
     }
     std::vector<std::string> forwarded = options.forwarded;
     forwarded.push_back("--threads=" + std::to_string(options.threads.value_or(DefaultPictureThreads(jobs))));
-    const JobsOutcome outcome =
-        RunDeckJobs(SelfExecutable(), inputs, forwarded, jobs, out, err, ::isatty(STDERR_FILENO) != 0);
+    const JobsOutcome outcome = RunDeckJobs(SelfExecutable(), inputs, forwarded, jobs, out, err,
+                                            ::isatty(STDERR_FILENO) != 0, options.htmlReportPath.has_value());
     entries = outcome.entries;
     int failed = 0;
     for (const auto& e : entries) {
@@ -174,6 +178,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::optional<std::string> problem = OutputFolderProblem(config, options.outputDir.has_value());
     if (!problem && options.reportPath) {
         problem = ReportPathProblem(*options.reportPath);
+    }
+    if (!problem && options.htmlReportPath) {
+        problem = ReportPathProblem(*options.htmlReportPath);
     }
     if (problem) {
         err << "quarnel-cli: " << *problem << "\n";
@@ -219,7 +226,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         status = RunParallel(inputs.entries, options, jobs, out, err, entries);
     } else {
         status = RunInProcess(inputs.entries, config, registry, out, err, in, interactive, options.deckChild,
-                              options.threads.value_or(DefaultPictureThreads(jobs)), entries);
+                              options.threads.value_or(DefaultPictureThreads(jobs)),
+                              options.htmlReportPath || options.pictureRecordsPath, entries);
+        if (options.pictureRecordsPath && entries.size() == 1)
+            WritePictureRecords(*options.pictureRecordsPath, entries.front().pictures);
     }
     for (const auto& skipped : inputs.existing) {
         batch::EntryReport report;
@@ -230,6 +240,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (options.reportPath && !WriteReport(*options.reportPath, entries)) {
         err << "quarnel-cli: レポートを書けません / cannot write the report: " << *options.reportPath << "\n";
+        if (status == kExitOk) {
+            status = kExitFailed;
+        }
+    }
+    if (options.htmlReportPath && !report::WriteHtmlReport(*options.htmlReportPath, entries)) {
+        err << "quarnel-cli: レポートを書けません / cannot write the report: " << *options.htmlReportPath
+            << "\n";
         if (status == kExitOk) {
             status = kExitFailed;
         }

@@ -133,7 +133,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             (arg == "--overwrite" ? o.overwrite : o.keepDates) = true;
         } else if (arg == "--format" || arg == "--quality" || arg == "--file-size" ||
                    arg == "--expect-rate" || arg == "--group-size" || arg == "--output-dir" ||
-                   arg == "--report" || arg == "--movie-profile") {
+                   arg == "--report" || arg == "--report-html" || arg == "--picture-records" ||
+                   arg == "--movie-profile") {
             const auto v = value();
             if (!v) {
                 result.error = arg + " には値が必要です / needs a value";
@@ -167,6 +168,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             } else if (arg == "--output-dir") {
                 ok = !v->empty();
                 o.outputDir = *v;
+            } else if (arg == "--report-html") {
+                ok = !v->empty();
+                o.htmlReportPath = *v;
+            } else if (arg == "--picture-records") {
+                ok = !v->empty();
+                o.pictureRecordsPath = *v;
             } else {
                 ok = !v->empty();
                 o.reportPath = *v;
@@ -182,7 +189,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (!result.error.empty()) {
             return result;
         }
-        if (arg != "--help" && arg != "--version" && arg != "--report") {
+        if (arg != "--help" && arg != "--version" && arg != "--report" && arg != "--report-html" &&
+            arg != "--picture-records") {
             o.forwarded.insert(o.forwarded.end(), args.begin() + static_cast<std::ptrdiff_t>(optionStart),
                                args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         }
@@ -361,6 +369,10 @@ std::string UsageText(const settings::Settings& d) {
            "]\n"
            "  --report FILE                  入力ごとの結果を JSON で書く / write a JSON report per input "
            "[(なし / none)]\n"
+           "  --report-html FILE             置き換えた画像の前後を見られる HTML の結果を書く / write a "
+           "visual\n"
+           "                                 report with every replaced picture before and after [(なし / "
+           "none)]\n"
            "  --movie-profile NAME|INDEX     動画圧縮の設定 (cores/Transcoding.ini の名前か番号) / movie\n"
            "                                 profile by name or position (0 = first) [" +
            (d.Encode < 0 ? std::string("0") : std::to_string(d.Encode)) +

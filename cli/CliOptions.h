@@ -41,6 +41,9 @@ struct CliOptions {
     bool overwrite = false;
     bool keepDates = false;
     std::optional<std::string> reportPath;
+    std::optional<std::string> htmlReportPath; // the visual report of the run
+    // A worker of a parallel batch writes its deck's replaced pictures here for the visual report.
+    std::optional<std::string> pictureRecordsPath;
     std::optional<std::string> movieProfile; // a profile name or position of Transcoding.ini
     std::optional<int> media;                // re-encode the movies and sound inside presentations
     bool help = false;

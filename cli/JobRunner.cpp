@@ -1,6 +1,7 @@
 #include "cli/JobRunner.h"
 
 #include "cli/CliHost.h"
+#include "cli/PictureRecords.h"
 #include "cli/Progress.h"
 #include "settings/Settings.h"
 
@@ -46,6 +47,7 @@ struct Worker {
     std::string out;
     std::string err;
     std::string report;
+    std::string pictures;
 };
 
 // The worker runs in its own process group, so that a Ctrl-C on the terminal reaches this process
@@ -143,7 +145,7 @@ std::string SelfExecutable() {
 
 JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::string>& entries,
                         const std::vector<std::string>& forwarded, int jobs, std::ostream& out,
-                        std::ostream& err, bool progress) {
+                        std::ostream& err, bool progress, bool pictures) {
     JobsOutcome outcome;
     const std::size_t n = entries.size();
     outcome.entries.resize(n);
@@ -185,7 +187,7 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             err << ProgressLine(k + 1, n, before, after, e.input);
         }
         err.flush();
-        for (const auto* path : {&w.out, &w.err, &w.report}) {
+        for (const auto* path : {&w.out, &w.err, &w.report, &w.pictures}) {
             ::unlink(path->c_str());
         }
     };
@@ -206,7 +208,10 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             w.out = stem + ".out";
             w.err = stem + ".err";
             w.report = stem + ".json";
+            w.pictures = stem + ".pictures";
             std::vector<std::string> arguments = forwarded;
+            if (pictures)
+                arguments.push_back("--picture-records=" + w.pictures);
             arguments.insert(arguments.end(),
                              {"--jobs=1", "--deck-child", "--report=" + w.report, "--", entries[launched]});
             w.pid = Launch(program, arguments, w);
@@ -233,6 +238,8 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             done[k] = true;
             --running;
             outcome.entries[k] = ReadWorkerReport(workers[k].report, entries[k]);
+            if (pictures && !outcome.entries[k].output.empty())
+                outcome.entries[k].pictures = ReadPictureRecords(workers[k].pictures);
             if (WIFEXITED(status) && WEXITSTATUS(status) == 130) {
                 outcome.stopped = true;
             }

@@ -29,10 +29,11 @@ int DefaultJobs(const settings::Settings& config, bool interactive);
 int DefaultPictureThreads(int jobs);
 
 // Runs `program` (this executable) once per entry with `forwarded` options; at most `jobs` at once.
-// progress: a one-line display on `err` (a terminal) after every deck.
+// progress: a one-line display on `err` (a terminal) after every deck. pictures: each worker hands back
+// its replaced pictures for the visual report.
 JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::string>& entries,
                         const std::vector<std::string>& forwarded, int jobs, std::ostream& out,
-                        std::ostream& err, bool progress);
+                        std::ostream& err, bool progress, bool pictures = false);
 
 // This process's executable.
 std::string SelfExecutable();

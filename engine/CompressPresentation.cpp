@@ -6,6 +6,7 @@
 #include "engine/DeckPictureStep.h"
 #include "engine/FailureText.h"
 #include "engine/OfficeConnection.h"
+#include "engine/PictureRecord.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
 
@@ -164,6 +165,7 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         return outcome;
     }
     auto& source = state.SourcePresentation;
+    StartPictureRecord(ctx, *source);
 
     Ignoring([&] { source->Windows(1)->SetViewType(automation::ppViewNormal); });
     if (state.gOfficeXPMode) {
@@ -284,6 +286,8 @@ PassOutcome CompressPresentation(EngineContext& ctx, const std::string& inputPat
         ctx.host.AppendLog(kOutputFile + outputPath + kCRLF);
         outcome.result = PassResult::Compressed;
         outcome.outputSize = newSize;
+        if (!outcome.changesDiscarded && state.SourcePresentation)
+            outcome.pictures = RecordedPictures(*state.SourcePresentation);
     } else if (discardedSize != 0) {
         ctx.host.AppendLog(std::string(kClose) + kNotSmallerOutput + SizeTextKB(discardedSize) +
                            kNotSmallerInput + SizeTextKB(outcome.inputSize) + kNotSmallerEnd + kCRLF);

@@ -6,6 +6,7 @@
 // the log; the input file is never written.
 
 #include "automation/DeckPictures.h"
+#include "automation/ReplacedPictures.h"
 #include "engine/DeckSavings.h"
 #include "engine/EngineState.h"
 
@@ -35,6 +36,8 @@ struct PassOutcome {
     // The replacements (walk, deck-wide pass, media) made the deck no smaller, so the output, if any,
     // is the input saved as it was: none of them is in it.
     bool changesDiscarded = false;
+    // The pictures replaced in the written output, when the run asked for an account of them.
+    std::vector<automation::ReplacedPicture> pictures;
 };
 
 // Chooses the output path for an input of the given size, written with the given extension (the

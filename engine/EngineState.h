@@ -40,6 +40,9 @@ struct EngineState {
     std::function<void(int milliseconds)> Wait;
     // The movies and sound inside the presentation, re-encoded after the walk; null: left alone.
     std::shared_ptr<MediaPass> Media;
+    // Above 0: every pass keeps an account of the pictures it replaced, with images this wide at most,
+    // for a visual report of the run.
+    int ReportThumbnailWidth = 0;
 };
 
 // Everything the engine routines reach: the person, the live settings, the object list, the

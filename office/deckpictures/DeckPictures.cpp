@@ -241,7 +241,7 @@ DeckPictureResult Apply(package::Package& pkg, const std::string& part, const st
 } // namespace
 
 std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const DeckPictureRequest& request,
-                                                    unsigned workers) {
+                                                    unsigned workers, const ReplacedPartObserver& observer) {
     std::vector<DeckPictureResult> results;
     const auto uses = CollectPictureUses(pkg, request.isDefaultPictureName);
     // Parts go in batches as wide as the workers: read one after the other, worked out in parallel, and
@@ -278,7 +278,11 @@ std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const
             if (!work.form)
                 continue;
             try {
+                const package::Bytes after = observer ? work.form->encoded.bytes : package::Bytes{};
+                const bool cropTaken = !work.form->chosen.cut.IsEmpty();
                 results.push_back(Apply(pkg, *work.part, *work.uses, std::move(*work.form)));
+                if (observer)
+                    observer(results.back(), work.bytes, after, *work.uses, cropTaken);
             } catch (const std::exception&) {
             }
         }

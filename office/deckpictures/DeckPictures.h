@@ -6,15 +6,24 @@
 // where it is stored. Nothing else in the package changes.
 
 #include "automation/DeckPictures.h"
+#include "office/deckpictures/PictureUses.h"
 #include "office/package/Package.h"
 
+#include <functional>
 #include <vector>
 
 namespace office::deckpictures {
 
+// A part replaced: its result, the bytes before and after, its places, and whether the new picture
+// already holds only what the places' crop showed (their crop was dropped).
+using ReplacedPartObserver =
+    std::function<void(const automation::DeckPictureResult& result, const package::Bytes& before,
+                       const package::Bytes& after, const std::vector<PictureUse>& uses, bool cropTaken)>;
+
 // workers: pictures worked on at once (0 or 1: one after the other); the outcome is the same for any.
 std::vector<automation::DeckPictureResult> CompressDeckPictures(package::Package& pkg,
                                                                 const automation::DeckPictureRequest& request,
-                                                                unsigned workers = 0);
+                                                                unsigned workers = 0,
+                                                                const ReplacedPartObserver& observer = {});
 
 } // namespace office::deckpictures

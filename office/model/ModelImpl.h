@@ -11,9 +11,11 @@
 #include "automation/PictureForecast.h"
 #include "automation/PictureSharing.h"
 #include "automation/PowerPoint.h"
+#include "automation/ReplacedPictures.h"
 #include "office/binary/LibreOfficeConverter.h"
 #include "office/clipboard/ClipPicture.h"
 #include "office/deckpictures/PictureUses.h"
+#include "office/ledger/ReplacementLedger.h"
 #include "office/model/ShapeTree.h"
 #include "office/model/SlideContext.h"
 #include "office/model/SlideFeatures.h"
@@ -64,6 +66,7 @@ class PresentationImpl : public automation::IPresentation,
                          public automation::IDeckPictures,
                          public automation::IPictureSharing,
                          public automation::IPictureForecast,
+                         public automation::IReplacedPictures,
                          public std::enable_shared_from_this<PresentationImpl> {
 public:
     PresentationImpl(std::shared_ptr<AppCore> app, std::unique_ptr<package::Package> pkg,
@@ -92,6 +95,17 @@ public:
 
     // IPictureForecast (PictureForecast.cpp)
     void ForecastPictureCopies(const std::vector<automation::PictureCopyForecast>& copies) override;
+
+    // IReplacedPictures (PresentationLedger.cpp)
+    void RecordReplacedPictures(int thumbnailWidth) override;
+    std::vector<automation::ReplacedPicture> ReplacedPictures() override;
+    // The account of replaced pictures, when one was asked for; null otherwise.
+    ledger::ReplacementLedger* Ledger() { return ledger_.get(); }
+    bool ShapeExists(const ledger::ShapeKey& key);
+    int SlideNumberOf(const std::string& slidePart) const; // 0 when it is no slide of this deck
+    void NoteReplacedPart(const automation::DeckPictureResult& result, const package::Bytes& before,
+                          const package::Bytes& after, const std::vector<deckpictures::PictureUse>& uses,
+                          bool cropTaken);
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;
@@ -140,6 +154,7 @@ private:
     std::vector<std::shared_ptr<SlideImpl>> slides_;
     // The stored pictures' places as the walk found them; see PictureSharing.cpp for why it holds.
     std::optional<std::map<std::string, std::vector<deckpictures::PictureUse>>> pictureUses_;
+    std::unique_ptr<ledger::ReplacementLedger> ledger_;
 };
 
 class SlideImpl : public automation::ISlide,

@@ -362,8 +362,13 @@ void PresentationImpl::SaveAs(const std::string& fileName) {
 std::vector<automation::DeckPictureResult>
 PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& request) {
     pictureUses_.reset();
+    deckpictures::ReplacedPartObserver observer;
+    if (ledger_)
+        observer = [this](const automation::DeckPictureResult& result, const package::Bytes& before,
+                          const package::Bytes& after, const std::vector<deckpictures::PictureUse>& uses,
+                          bool cropTaken) { NoteReplacedPart(result, before, after, uses, cropTaken); };
     auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request,
-                                                      App().clipboard.Ahead().Workers());
+                                                      App().clipboard.Ahead().Workers(), observer);
     if (!results.empty())
         MarkModified();
     return results;

@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -184,6 +185,30 @@ std::shared_ptr<ShapeImpl> InsertPicture(SlideImpl& slide, const std::vector<std
     return slide.MakeShape(id);
 }
 
+// What the account of replaced pictures keeps of a paste: the copied picture and the new one.
+std::optional<ledger::PasteNote> NoteOfPaste(const ClipboardContents& contents, ledger::ShapeKey pasted,
+                                             std::vector<std::uint8_t> bytes, const imaging::CropRect& crop) {
+    const PictureSource* source = contents.picture->Source();
+    if (!source || !source->bytes)
+        return std::nullopt;
+    const auto hash = source->origin.rfind('#');
+    if (hash == std::string::npos)
+        return std::nullopt;
+    ledger::PasteNote note;
+    note.source = {source->origin.substr(0, hash),
+                   static_cast<std::uint32_t>(std::strtoul(source->origin.c_str() + hash + 1, nullptr, 10))};
+    note.pasted = std::move(pasted);
+    note.object = contents.shape && contents.shape->xml.find("<p:oleObj") != std::string::npos;
+    note.sourceBytes = source->bytes;
+    note.sourceCrop = source->crop;
+    note.sourceKey = source->colourChange;
+    note.pastedBytes = std::move(bytes);
+    note.pastedCrop = crop;
+    note.shownWidth = source->shownWidth > 0 ? source->shownWidth : source->pixelWidth;
+    note.shownHeight = source->shownHeight > 0 ? source->shownHeight : source->pixelHeight;
+    return note;
+}
+
 } // namespace
 
 automation::ShapeRangePtr PasteClip(SlideImpl& slide, EngineClipboard& clipboard) {
@@ -316,7 +341,15 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
     } catch (const imaging::ImagingError& e) {
         Fail(member, e.what());
     }
+    auto& pres = slide.Pres(member);
+    ledger::ReplacementLedger* account = pres.Ledger();
+    const auto exists = [&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); };
+    if (account)
+        account->Settle(exists);
     auto shape = InsertPicture(slide, bytes, kind, f, member, contents.look, crop);
+    if (account && contents.picture)
+        if (auto note = NoteOfPaste(contents, {slide.PartName(), shape->Id()}, std::move(bytes), crop))
+            account->NotePaste(std::move(*note));
     return std::make_shared<ShapeRangeImpl>(std::vector<std::shared_ptr<ShapeImpl>>{shape});
 }
 

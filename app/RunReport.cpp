@@ -1,0 +1,52 @@
+#include "app/RunReport.h"
+
+#include "report/HtmlReport.h"
+
+#include <QString>
+#include <QUrl>
+#include <cstdlib>
+#include <filesystem>
+
+namespace app {
+
+RunReport::~RunReport() {
+    RemoveShown();
+}
+
+void RunReport::RemoveShown() {
+    if (shownFolder_.empty())
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(shownFolder_, ec);
+    shownFolder_.clear();
+}
+
+std::optional<std::string> RunReport::Write() {
+    // mkdtemp makes the folder readable by this user alone: the report names the user's files.
+    std::string pattern = (std::filesystem::path(tempFolder_) / "quarnel-report-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return std::nullopt;
+    const std::string file = (std::filesystem::path(pattern) / "report.html").string();
+    if (!report::WriteHtmlReport(file, entries_)) {
+        std::error_code ec;
+        std::filesystem::remove_all(pattern, ec);
+        return std::nullopt;
+    }
+    // The page shown before is no longer needed once the new one exists; the latest stays for the
+    // browser, which may read it after this returns.
+    RemoveShown();
+    shownFolder_ = pattern;
+    return file;
+}
+
+bool RunReport::Show(const UrlOpener& opener, engine::Host& host) {
+    const auto file = Write();
+    if (!file || !opener || !opener(QUrl::fromLocalFile(QString::fromStdString(*file)))) {
+        host.MessageBox(kMsgCannotShowReport, engine::MessageIcon::Exclamation, engine::MessageButtons::Ok);
+        return false;
+    }
+    host.DoEvents();
+    return true;
+}
+
+} // namespace app
