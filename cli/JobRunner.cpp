@@ -3,6 +3,7 @@
 #include "cli/CliHost.h"
 #include "cli/PictureRecords.h"
 #include "cli/Progress.h"
+#include "cli/Report.h"
 #include "settings/Settings.h"
 
 #include <QByteArray>
@@ -103,6 +104,35 @@ batch::EntryReport ReadWorkerReport(const std::string& path, const std::string& 
     report.seconds = o.value("seconds").toDouble();
     report.result = o.value("result").toString().toStdString();
     report.failed = Failed(report.result);
+    // Everything a one-at-a-time run reports, so that a parallel batch's report says the same.
+    for (const auto& value : o.value("deck_pictures").toArray()) {
+        const QJsonObject p = value.toObject();
+        automation::DeckPictureResult picture;
+        picture.part = p.value("part").toString().toStdString();
+        picture.place = PlaceFromText(p.value("place").toString().toStdString());
+        picture.width = p.value("width").toInt();
+        picture.height = p.value("height").toInt();
+        picture.format = p.value("format").toString().toStdString();
+        picture.bytesBefore = p.value("bytes_before").toDouble();
+        picture.bytesAfter = p.value("bytes_after").toDouble();
+        report.deckPictures.push_back(picture);
+    }
+    for (const auto& value : o.value("media").toArray()) {
+        const QJsonObject m = value.toObject();
+        report.media.push_back({m.value("part").toString().toStdString(),
+                                m.value("new_part").toString().toStdString(),
+                                m.value("bytes_before").toDouble(), m.value("bytes_after").toDouble(),
+                                m.value("result").toString().toStdString()});
+    }
+    for (const auto& value : o.value("embedded_fonts").toArray()) {
+        const QJsonObject f = value.toObject();
+        report.savings.fonts.push_back({f.value("typeface").toString().toStdString(),
+                                        f.value("style").toString().toStdString(),
+                                        f.value("bytes_before").toDouble(), f.value("bytes_after").toDouble(),
+                                        f.value("kept").toString().toStdString()});
+    }
+    report.savings.layouts.layouts = o.value("layouts_removed").toInt();
+    report.savings.layouts.masters = o.value("masters_removed").toInt();
     if (o.contains("target_bytes")) {
         batch::GoalOutcome goal;
         goal.targetBytes = static_cast<std::uint64_t>(o.value("target_bytes").toDouble());

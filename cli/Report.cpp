@@ -13,6 +13,21 @@ namespace cli {
 
 namespace {
 
+constexpr automation::DeckPicturePlace kPlaces[] = {
+    automation::DeckPicturePlace::Background, automation::DeckPicturePlace::Fill,
+    automation::DeckPicturePlace::Layout,     automation::DeckPicturePlace::Master,
+    automation::DeckPicturePlace::Notes,      automation::DeckPicturePlace::Slide,
+    automation::DeckPicturePlace::MediaPoster};
+
+} // namespace
+
+automation::DeckPicturePlace PlaceFromText(const std::string& text) {
+    for (const auto place : kPlaces)
+        if (text == PlaceText(place))
+            return place;
+    return automation::DeckPicturePlace::Fill;
+}
+
 const char* PlaceText(automation::DeckPicturePlace place) {
     switch (place) {
     case automation::DeckPicturePlace::Background:
@@ -31,6 +46,8 @@ const char* PlaceText(automation::DeckPicturePlace place) {
         return "fill";
     }
 }
+
+namespace {
 
 // The picture parts the deck-wide pass recompressed, when the output that holds them was written.
 QJsonArray DeckPicturesJson(const batch::EntryReport& e) {

@@ -28,6 +28,7 @@ table.kinds{font-size:.85em;border-collapse:collapse}table.kinds td,table.kinds 
 table.kinds td:first-child{text-align:left}
 table.pictures{border-collapse:collapse}
 table.pictures td{border-top:1px solid #ddd;padding:.5em;vertical-align:top}
+td.images{white-space:nowrap}td.facts{min-width:18em}
 tr.picture.low td.facts{background:#fff1e0}
 .mark{color:#b00;font-weight:bold}
 .facts p{margin:.15em 0;font-size:.9em}

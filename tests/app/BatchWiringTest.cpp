@@ -156,3 +156,40 @@ TEST_F(BatchWiring, AFailedDeckShowsInTheStatusLine) {
     EXPECT_NE(window->LogText().find("▲ファイルを開けませんでした。ファイルが空です。"), std::string::npos)
         << window->LogText();
 }
+
+// "結果を表示" opens the last run's report, written where only this user can read it.
+TEST_F(BatchWiring, TheLastRunsReportOpensInTheBrowserFromAPrivateFolder) {
+    QProcess maker;
+    maker.start(QStringLiteral(QUARNEL_SAMPLE_MAKER), {dir.path() + "/m.pptx", QStringLiteral("2")});
+    ASSERT_TRUE(maker.waitForFinished(120000));
+    ASSERT_EQ(maker.exitCode(), 0);
+    state.ReportThumbnailWidth = 320;
+    LoadWiredWindow();
+    std::vector<QUrl> opened;
+    bool opens = true;
+    window->Hooks().urlOpener = [&](const QUrl& url) {
+        opened.push_back(url);
+        return opens;
+    };
+    EXPECT_FALSE(window->mnuShowReport->isEnabled()) << "nothing to show before a run";
+
+    window->SetSourceText((dir.path() + "/m.pptx\r\n").toStdString());
+    window->btnStart->click();
+    ASSERT_EQ(window->Status(), "圧縮完了") << window->LogText();
+    ASSERT_TRUE(window->mnuShowReport->isEnabled());
+    window->mnuShowReport->trigger();
+    window->mnuShowReport->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    const QString first = opened[0].toLocalFile(), second = opened[1].toLocalFile();
+    EXPECT_FALSE(QFile::exists(first)) << "the page shown before goes with the next one";
+    const QByteArray page = ReadAll(second);
+    EXPECT_TRUE(page.startsWith("<!DOCTYPE html>"));
+    EXPECT_EQ(page.count("<tr class=\"picture"), 2);
+    EXPECT_EQ(QFileInfo(QFileInfo(second).path()).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_TRUE(boxes.empty());
+
+    opens = false;
+    window->mnuShowReport->trigger();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "結果を表示できませんでした。");
+}
