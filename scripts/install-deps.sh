@@ -15,6 +15,7 @@ packages=(
   ffmpeg python3 python3-pil python3-numpy python3-lxml
   unzip zip poppler-utils jpegoptim optipng xvfb xauth
   desktop-file-utils appstream lintian man-db
+  chromium
 )
 missing=()
 for p in "${packages[@]}"; do
