@@ -1,8 +1,11 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/StagingFiles.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,11 +66,11 @@ FileContents ReadWholeFile(const std::string& path) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + name + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // A write of this file that was killed half-way left its staging file; this one takes it away.
+    const std::filesystem::path target(path);
+    RemoveStaleStaging(target.parent_path().empty() ? "." : target.parent_path(), target.filename().string());
+    std::string temp;
+    const int fd = CreateStagingFile(path, kStagingSave, temp);
     if (fd < 0) {
         return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Whole-file reads and atomic replacement (a temporary file in the same folder, then a rename), so
-// a reader sees either the old or the new contents, never a mixture.
+// Whole-file reads and atomic replacement (a staging file in the same folder, then a rename), so a
+// reader sees either the old or the new contents, never a mixture.
 
 #include <optional>
 #include <string>

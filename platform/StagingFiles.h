@@ -1,0 +1,54 @@
+#pragma once
+
+// Hidden files a save writes beside its target before renaming them into place. A process killed
+// in the middle leaves one behind; its name says who made it, ".quarnel-<kind>-<pid>-<tag>-<name>",
+// so that a later run can tell the maker is gone and remove it, and leave everything else alone.
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The kinds of staging file the program makes. "save": a package save or an atomic file write;
+// "goal": one step of the size-goal search; "encode": a movie encoder's output.
+inline constexpr std::string_view kStagingSave = "save";
+inline constexpr std::string_view kStagingGoal = "goal";
+inline constexpr std::string_view kStagingEncode = "encode";
+
+struct StagingName {
+    std::string kind;
+    long pid = 0;
+    std::string tag;    // letters and digits the maker chose: random, or a step number
+    std::string target; // the file name it stands in for
+};
+
+// This process's staging name for targetName; tag holds letters and digits only.
+std::string MakeStagingName(std::string_view kind, std::string_view tag, std::string_view targetName);
+// The parts of a name MakeStagingName could have made; nothing for any other name.
+std::optional<StagingName> ParseStagingName(std::string_view fileName);
+
+// Creates a new staging file for target, in target's folder, with a random tag; the descriptor is
+// open for writing (close-on-exec), or -1 with errno set. path receives the file's path.
+int CreateStagingFile(const std::string& target, std::string_view kind, std::string& path);
+
+// Whether the process that made a staging file can no longer be writing it: no process has that
+// pid, or the one that has it now is not this program (the pid was reused). A live process of this
+// program counts as the maker, and so does one whose name cannot be read.
+bool StagingMakerGone(long pid);
+
+// A folder's own name for a process's private work folder under the temporary folder:
+// "<prefix><pid>-XXXXXX" as mkdtemp wants it, and whether a name of that form was left by a
+// process that is gone.
+std::string WorkFolderPattern(std::string_view prefix);
+bool IsStaleWorkFolder(std::string_view prefix, std::string_view folderName);
+
+// Removes the staging files in folder whose maker is gone, of every kind, or, with targetName, only
+// those standing in for that name. Only regular files are removed; returns how many were.
+std::size_t RemoveStaleStaging(const std::filesystem::path& folder, std::string_view targetName = {});
+// Removes the work folders under root, named after prefix, whose maker is gone.
+std::size_t RemoveStaleWorkFolders(const std::filesystem::path& root, std::string_view prefix);
+
+} // namespace platform
