@@ -1,6 +1,7 @@
 #include "office/package/ArchiveSink.h"
 
 #include "automation/AutomationError.h"
+#include "platform/StagingFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace office::package::detail {
 
@@ -53,17 +53,12 @@ void ByteSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size
 }
 
 TempFileSink::TempFileSink(const std::filesystem::path& target, const std::string& member) : member_(member) {
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    fd_ = mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd_ < 0)
-        throw AutomationError(member_,
-                              "cannot create a temporary file in " + folder.string() + ": " + ErrnoText());
-    path_ = buffer.data();
+    fd_ = platform::CreateStagingFile(target.string(), platform::kStagingSave, path_);
+    if (fd_ < 0) {
+        const std::string why = ErrnoText();
+        const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+        throw AutomationError(member_, "cannot create a temporary file in " + folder.string() + ": " + why);
+    }
 }
 
 TempFileSink::~TempFileSink() {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Where a saved archive goes: a temporary file beside the target that becomes the target only when
-// complete (SaveAs), or bytes in memory (SaveToBytes).
+// Where a saved archive goes: a staging file beside the target (platform/StagingFiles.h) that becomes
+// the target only when complete (SaveAs), or bytes in memory (SaveToBytes).
 
 #include "office/package/Package.h"
 

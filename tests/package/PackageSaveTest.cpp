@@ -1,7 +1,9 @@
 #include "RoundTripCheck.h"
 #include "TestZip.h"
 #include "automation/AutomationError.h"
+#include "office/package/ArchiveSink.h"
 #include "office/package/Package.h"
+#include "platform/StagingFiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -147,6 +149,26 @@ TEST(PackageSave, SaveAsWritesAtomicallyAndNeverTheInput) {
     }
     EXPECT_EQ(testzip::ReadFile(input), bytes);
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.pptx", "out.pptx"}));
+}
+
+TEST(PackageSave, TheUnfinishedArchiveIsAStagingFileOfThisProcessBesideTheTarget) {
+    TempDir dir;
+    const fs::path target = dir.path() / "out 【圧縮】.pptx";
+    {
+        detail::TempFileSink sink(target, "Presentation.SaveAs");
+        const std::uint8_t bytes[] = {'P', 'K'};
+        sink.WriteAt(0, bytes, sizeof bytes);
+        const auto files = dir.Files();
+        ASSERT_EQ(files.size(), 1u);
+        // What a later run needs to remove it should this process be killed now.
+        const auto staging = platform::ParseStagingName(files.front());
+        ASSERT_TRUE(staging) << files.front();
+        EXPECT_EQ(staging->kind, platform::kStagingSave);
+        EXPECT_EQ(staging->pid, ::getpid());
+        EXPECT_EQ(staging->target, target.filename().string());
+        EXPECT_EQ(files.front().front(), '.');
+    }
+    EXPECT_TRUE(dir.Files().empty()) << "an uncommitted staging file stays behind";
 }
 
 TEST(PackageSave, FailedSaveLeavesNothingBehind) {
