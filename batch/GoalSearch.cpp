@@ -2,16 +2,13 @@
 
 #include "batch/LogCapture.h"
 #include "engine/ReplacementRules.h"
+#include "platform/StagingFiles.h"
 
-#include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
-#include <unistd.h>
 
 namespace batch {
 
@@ -25,35 +22,13 @@ constexpr const char* kCompressed = "に圧縮しました";
 constexpr int kStrongestExpectRate = 95;
 constexpr int kSmallestFileSize = 10;
 
-constexpr const char* kStagingPrefix = ".quarnel-goal-";
-
 // Where a step's output goes: hidden, beside the real output (a rename then puts it in place), and
-// named after this process so that no two runs share one.
+// named after this process so that no two runs share one and a later run knows when to remove it.
 std::string StagingPath(const std::string& real, std::size_t step) {
     const fs::path path(real);
-    const std::string name = kStagingPrefix + std::to_string(::getpid()) + "-" + std::to_string(step) + "-" +
-                             path.filename().string();
-    return (path.parent_path() / name).string();
-}
-
-// A killed search leaves its staging files behind, whole but hidden. Such a file is removed when the
-// process its name carries is gone; any other name is left alone, and so is a live run's.
-void RemoveStaleStaging(const fs::path& folder) {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(kStagingPrefix, 0) != 0)
-            continue;
-        const std::string rest = name.substr(std::string(kStagingPrefix).size());
-        const auto dash = rest.find('-');
-        if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash)
-            continue;
-        const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
-        if (pid <= 0 || pid == ::getpid() || !entry.is_regular_file(ec))
-            continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
-            fs::remove(entry.path(), ec);
-    }
+    return (path.parent_path() /
+            platform::MakeStagingName(platform::kStagingGoal, std::to_string(step), path.filename().string()))
+        .string();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -164,9 +139,11 @@ engine::PassOutcome CompressTowardsGoal(engine::EngineContext& ctx, const std::s
                                                  const std::string& written) {
             if (!real) {
                 real = choose(in, size, written);
+                // A killed search leaves its staging files behind, whole but hidden.
                 if (!real->empty())
-                    RemoveStaleStaging(fs::path(*real).parent_path().empty() ? fs::path(".")
-                                                                             : fs::path(*real).parent_path());
+                    platform::RemoveStaleStaging(fs::path(*real).parent_path().empty()
+                                                     ? fs::path(".")
+                                                     : fs::path(*real).parent_path());
             }
             // No name, or the input's own: the pass refuses it as it would without a goal.
             if (real->empty() || SameFile(*real, in))

@@ -8,12 +8,11 @@
 #include "PictureDeck.h"
 #include "batch/BatchRun.h"
 #include "office/OfficeProvider.h"
+#include "tests/support/ProcessState.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vips/vips8>
 
 using ::testing::HasSubstr;
@@ -132,23 +131,27 @@ TEST_F(GoalSearch, AGoalTheDeckMeetsAlreadyChangesNothing) {
 }
 
 TEST_F(GoalSearch, AKilledSearchsStagingFilesGoWithTheNextSearchButNothingElseDoes) {
-    // A process that has ended: its pid names no live process (until reused, which only leaves the file).
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
-    const std::string dead = dir + "/.quarnel-goal-" + std::to_string(child) + "-1-deck.pptx";
-    const std::string live = dir + "/.quarnel-goal-" + std::to_string(::getppid()) + "-1-deck.pptx";
-    const std::string other = dir + "/.quarnel-goal-notes.txt";
-    for (const auto& path : {dead, live, other})
+    // A running search is a process of this program; a pid that now names another program was reused.
+    const pid_t running = testsupport::StartStandIn(false);
+    const pid_t other = testsupport::StartStandIn(true);
+    ASSERT_GT(running, 0);
+    ASSERT_EQ(testsupport::ProcessName(other), "sleep");
+    const std::string dead =
+        dir + "/.quarnel-goal-" + std::to_string(testsupport::EndedPid()) + "-1-deck.pptx";
+    const std::string live = dir + "/.quarnel-goal-" + std::to_string(running) + "-1-deck.pptx";
+    const std::string reused = dir + "/.quarnel-goal-" + std::to_string(other) + "-1-deck.pptx";
+    const std::string notOurs = dir + "/.quarnel-goal-notes.txt";
+    for (const auto& path : {dead, live, reused, notOurs})
         std::ofstream(path) << "x";
     Aim(1024 * 1024 * 1024);
     config.TargetSize = "1KB";
     Run();
+    testsupport::EndStandIn(running);
+    testsupport::EndStandIn(other);
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(reused)) << "a pid another program has now is not the maker";
     EXPECT_TRUE(fs::exists(live)) << "a running search keeps its files";
-    EXPECT_TRUE(fs::exists(other)) << "a name the program did not make stays";
+    EXPECT_TRUE(fs::exists(notOurs)) << "a name the program did not make stays";
 }
 
 TEST(GoalLadder, StepsGoFromMildToStrongAndOnlyAllowedSavingsJoin) {
