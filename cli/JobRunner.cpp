@@ -4,6 +4,7 @@
 #include "cli/PictureRecords.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "platform/StagingFiles.h"
 #include "settings/Settings.h"
 
 #include <QByteArray>
@@ -33,10 +34,14 @@ std::string ReadWhole(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+constexpr const char* kJobsFolderPrefix = "quarnel-jobs-";
+
+// The workers' logs and reports; one a killed batch left goes with the next batch's.
 std::string TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/quarnel-jobs-XXXXXX";
+    const std::string root = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+    platform::RemoveStaleWorkFolders(root, kJobsFolderPrefix);
+    std::string pattern = root + "/" + platform::WorkFolderPattern(kJobsFolderPrefix);
     if (::mkdtemp(pattern.data()) == nullptr) {
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include "automation/EmbeddedMedia.h"
 #include "engine/SizeText.h"
+#include "platform/StagingFiles.h"
 
 #include <algorithm>
 #include <exception>
@@ -28,13 +29,21 @@ std::string ExtensionOf(const std::string& path) {
     return ext.empty() ? ext : ext.substr(1);
 }
 
+constexpr const char* kScratchPrefix = "quarnel-media-";
+
 // A private folder under the temporary folder, removed with everything in it when the scope ends.
+// It holds whole copies of the deck's movies: the folders a killed run left go with the next one.
 class ScratchFolder {
 public:
     ScratchFolder() {
         std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "quarnel-media-XXXXXX").string();
-        if (!ec && ::mkdtemp(pattern.data()) != nullptr) {
+        const auto temp = std::filesystem::temp_directory_path(ec);
+        if (ec) {
+            return;
+        }
+        platform::RemoveStaleWorkFolders(temp, kScratchPrefix);
+        std::string pattern = (temp / platform::WorkFolderPattern(kScratchPrefix)).string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
         }
     }

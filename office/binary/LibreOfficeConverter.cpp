@@ -2,16 +2,14 @@
 
 #include "automation/AutomationError.h"
 #include "platform/ChildProcess.h"
+#include "platform/StagingFiles.h"
 
 #include <cctype>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace office::binary {
 namespace {
@@ -55,28 +53,11 @@ fs::path TempRoot(const ConverterSettings& settings) {
     return tmp && *tmp ? fs::path(tmp) : fs::path("/tmp");
 }
 
-// Folders a killed earlier run of this program left behind.
-void RemoveStaleFolders(const fs::path& root) {
-    std::error_code ec;
-    const std::string prefix = kConvertFolderPrefix;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) != 0)
-            continue;
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-            std::error_code ignored;
-            fs::remove_all(it->path(), ignored);
-        }
-    }
-}
-
 // The private folder of one run; removed with everything in it when the run ends in any way.
 class WorkFolder {
 public:
     WorkFolder(const fs::path& root, const std::string& member) {
-        std::string pattern =
-            (root / (kConvertFolderPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+        std::string pattern = (root / platform::WorkFolderPattern(kConvertFolderPrefix)).string();
         if (!::mkdtemp(pattern.data()))
             throw AutomationError(member, "cannot create a work folder under " + root.string(),
                                   kNoWorkFolder);
@@ -146,7 +127,8 @@ std::vector<std::uint8_t> ConvertWithLibreOffice(const std::string& inputPath,
         throw AutomationError(member, settings.program + " not found", kMissing);
 
     const fs::path root = TempRoot(settings);
-    RemoveStaleFolders(root);
+    // Folders a killed earlier run of this program left behind.
+    platform::RemoveStaleWorkFolders(root, kConvertFolderPrefix);
     WorkFolder work(root, member);
     const fs::path input = work.path() / "in" / "deck.ppt";
     const fs::path outFolder = work.path() / "out";
