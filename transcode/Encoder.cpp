@@ -9,6 +9,7 @@
 #include <QThread>
 #include <regex>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace transcode {
@@ -79,8 +80,15 @@ int RunEncoder(const std::vector<std::string>& args, const std::string& displayN
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    // Its own process group, so that Stop also ends whatever the encoder started itself.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // Its own process group, so that Stop also ends whatever the encoder started itself. Should this
+    // process be killed, the encoder goes with it instead of writing on into a file nobody renames.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     process.start();
     if (!process.waitForStarted(-1)) {
         return -1;

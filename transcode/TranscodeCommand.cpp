@@ -1,11 +1,13 @@
 #include "transcode/TranscodeCommand.h"
 
+#include "platform/StagingFiles.h"
 #include "settings/TextUtil.h"
 #include "transcode/Encoder.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -103,8 +105,13 @@ std::vector<std::string> FillArguments(const std::string& commandTemplate, const
 }
 
 std::string StagingBaseFor(const std::string& outputBase) {
+    // Numbered within the process, so that two encodes towards one name never share a file.
+    static std::atomic<unsigned> encodes{0};
     const std::filesystem::path base(outputBase);
-    return (base.parent_path() / ("." + base.filename().string() + ".encoding")).string();
+    return (base.parent_path() / platform::MakeStagingName(platform::kStagingEncode,
+                                                           std::to_string(++encodes),
+                                                           base.filename().string()))
+        .string();
 }
 
 std::string CurrentTimeStampText() {

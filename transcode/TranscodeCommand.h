@@ -61,7 +61,8 @@ std::string FillPlaceholders(const std::string& text, const PlaceholderValues& v
 // is passed as "./-..." so that the encoder never reads it as an option.
 std::vector<std::string> FillArguments(const std::string& commandTemplate, const PlaceholderValues& values);
 // The hidden name an encoder writes to before the output takes its real name: same folder, so the
-// final rename is atomic, and the same extension after it, which decides the encoder's format.
+// final rename is atomic, and the same extension after it, which decides the encoder's format. It is
+// a staging name (platform/StagingFiles.h): one a killed run left goes with the next batch there.
 std::string StagingBaseFor(const std::string& outputBase);
 // Local date in the short form and time in the long form of the system's locale.
 std::string CurrentTimeStampText();

@@ -1,6 +1,7 @@
 #include "transcode/TranscodeCommand.h"
 
 #include "FakeHost.h"
+#include "platform/StagingFiles.h"
 
 #include <QDateTime>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <set>
 #include <stdlib.h>
+#include <unistd.h>
 
 using namespace transcode;
 
@@ -149,9 +151,16 @@ TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
     EXPECT_EQ(used, chosen);
     RandomSequence fresh;
     const std::string expectedRandom = std::to_string(static_cast<long>(fresh.Next() * 100000.0));
-    // The encoder writes under the hidden staging name beside the output, never the output's own name.
-    EXPECT_EQ(ReadText(dir.path() + "/x/y/seen"),
-              "none," + expectedRandom + "," + dir.path() + "/x/y/.renamed.encoding.avi");
+    // The encoder writes under a staging name of this process beside the output, never the output's own
+    // name.
+    const std::string seen = ReadText(dir.path() + "/x/y/seen");
+    const std::string prefix = "none," + expectedRandom + "," + dir.path() + "/x/y/";
+    ASSERT_EQ(seen.substr(0, prefix.size()), prefix);
+    const auto staging = platform::ParseStagingName(seen.substr(prefix.size()));
+    ASSERT_TRUE(staging) << seen;
+    EXPECT_EQ(staging->kind, platform::kStagingEncode);
+    EXPECT_EQ(staging->pid, ::getpid());
+    EXPECT_EQ(staging->target, "renamed.avi");
     ASSERT_FALSE(h.host.statuses.empty());
     EXPECT_EQ(h.host.statuses.front(), "sh 処理中...1秒経過");
 }
