@@ -10,6 +10,7 @@
 #include "engine/SizeText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/StagingFiles.h"
 #include "settings/Settings.h"
 #include "settings/TargetSize.h"
 #include "settings/modRegAccess.h"
@@ -184,6 +185,12 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
             state.appEXCEL->SetWindowState(automation::xlMinimized);
             state.appEXCEL->SetVisible(true);
         }
+
+        // What a killed run left half-written in the output folders, and in the temporary folder the
+        // probes are saved in, goes before anything is written there.
+        for (const auto& folder : OutputFolders(ctx.settings, entries))
+            platform::RemoveStaleStaging(folder);
+        platform::RemoveStaleStaging(platform::gFSO.GetTempFolder());
 
         // Step D: the entries, one after the other.
         for (std::size_t k = 0; k < entries.size(); ++k) {

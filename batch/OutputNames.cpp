@@ -1,6 +1,7 @@
 #include "batch/OutputNames.h"
 
 #include "automation/Constants.h"
+#include "batch/InputList.h"
 #include "engine/SizeText.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
@@ -85,6 +86,21 @@ std::string MakeMovieOutputBase(const settings::Settings& settings, const std::s
         return folder + baseName + kMarkBeforeMovieOpen + engine::SizeTextMB(size) + kMarkBeforeMovieClose;
     }
     return folder + baseName + kMarkCompressed;
+}
+
+std::vector<std::string> OutputFolders(const settings::Settings& settings,
+                                       const std::vector<std::string>& entries) {
+    std::vector<std::string> folders;
+    for (const auto& entry : entries) {
+        const std::string inputFolder = platform::gFSO.GetParentFolderName(entry);
+        const std::string folder =
+            IsPresentationExtension(LowerExtension(entry))
+                ? OutputFolder(settings.optPPTFolder, inputFolder, settings.PPTFolder)
+                : OutputFolder(settings.optMovieFolder, inputFolder, settings.MovieFolder);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    return folders;
 }
 
 std::string ResolvePresentationName(engine::EngineContext& ctx, const std::string& path,

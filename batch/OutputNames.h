@@ -34,6 +34,10 @@ std::string MakePresentationOutputBase(const settings::Settings& settings, const
                                        const std::string& baseName, double size, const std::string& unit);
 std::string MakeMovieOutputBase(const settings::Settings& settings, const std::string& inputFolder,
                                 const std::string& baseName, double size);
+// The folders the entries' outputs go to, each once, in the order of the entries (ending with the
+// separator). A name typed at the same-name question may still lead elsewhere.
+std::vector<std::string> OutputFolders(const settings::Settings& settings,
+                                       const std::vector<std::string>& entries);
 
 // Full output path, or empty text when the file is to be skipped. Asks when the name exists and the
 // policy says ask; minimises the office windows first so that the question is not hidden.

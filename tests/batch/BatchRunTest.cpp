@@ -1,6 +1,7 @@
 #include "batch/BatchRun.h"
 
 #include "BatchFixture.h"
+#include "tests/support/ProcessState.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -261,4 +262,33 @@ TEST(RunEndStatus, NamesTheFailedEntries) {
     EXPECT_EQ(batch::RunEndStatus(true, 2), "圧縮完了 (失敗 2 件)");
     EXPECT_EQ(batch::RunEndStatus(false, 0), "圧縮中断");
     EXPECT_EQ(batch::RunEndStatus(false, 1), "圧縮中断 (失敗 1 件)");
+}
+
+TEST_F(BatchRunTest, ARunFirstClearsWhatAKilledRunLeftInItsOutputFoldersAndNothingElse) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir + "/in");
+    fs::create_directories(dir + "/out");
+    const std::string deck = MakeDeck("in/deck.pptx", 3000);
+    config.optPPTFolder = 1;
+    config.PPTFolder = dir + "/out";
+    const pid_t running = testsupport::StartStandIn(false);
+    ASSERT_GT(running, 0);
+    const std::string dead = std::to_string(testsupport::EndedPid());
+    const std::string killedSave = dir + "/out/.quarnel-save-" + dead + "-a1B2c3-deck-圧縮前3KB.pptx";
+    const std::string killedGoal = dir + "/out/.quarnel-goal-" + dead + "-0-other.pptx";
+    const std::string liveSave = dir + "/out/.quarnel-save-" + std::to_string(running) + "-a1B2c3-x.pptx";
+    const std::string lookAlike = dir + "/out/.deck.pptx.a1B2c3";
+    const std::string inputFolder = dir + "/in/.quarnel-save-" + dead + "-a1B2c3-deck.pptx";
+    for (const auto& path : {killedSave, killedGoal, liveSave, lookAlike, inputFolder})
+        MakeFile(path.substr(dir.size() + 1), "half");
+    batch::BatchRun run(*ctx, ReplaceOne);
+    const auto summary = run.btnStart_Click(deck + "\r\n");
+    testsupport::EndStandIn(running);
+    ASSERT_EQ(summary.entries.size(), 1u);
+    EXPECT_EQ(summary.entries[0].output, dir + "/out/deck-圧縮前3KB.pptx");
+    EXPECT_FALSE(fs::exists(killedSave));
+    EXPECT_FALSE(fs::exists(killedGoal));
+    EXPECT_TRUE(fs::exists(liveSave)) << "a running batch's file";
+    EXPECT_TRUE(fs::exists(lookAlike)) << "not a name the program makes";
+    EXPECT_TRUE(fs::exists(inputFolder)) << "no output goes to the input's folder";
 }

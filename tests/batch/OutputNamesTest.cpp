@@ -36,6 +36,19 @@ TEST(OutputNames, PresentationAndMovieBases) {
     EXPECT_EQ(batch::MakeMovieOutputBase(s, "/work", "clip", 524288), "/movies/clip【圧縮】");
 }
 
+TEST(OutputNames, EachOutputFolderOnceWhereverItsEntriesComeFrom) {
+    settings::Settings s;
+    s.optPPTFolder = 0;
+    s.optMovieFolder = 1;
+    s.MovieFolder = "/movies";
+    EXPECT_EQ(
+        batch::OutputFolders(s, {"/a/one.pptx", "/b/two.PPTX", "/a/three.ppt", "/a/clip.mp4", "/b/x.wav"}),
+        (std::vector<std::string>{"/a/", "/b/", "/movies/"}));
+    s.optPPTFolder = 1;
+    s.PPTFolder = "/out";
+    EXPECT_EQ(batch::OutputFolders(s, {"/a/one.pptx", "/b/two.pptx"}), (std::vector<std::string>{"/out/"}));
+}
+
 TEST(OutputNames, MovieExtensionsCompareLowerCased) {
     const std::vector<std::string> known{"mp4", "wmv"};
     EXPECT_TRUE(batch::IsMovieExtension(known, "MP4"));
