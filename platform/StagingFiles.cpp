@@ -38,14 +38,18 @@ std::optional<std::string_view> Field(std::string_view& text) {
     return field;
 }
 
-// At most room bytes of name, not cutting a UTF-8 sequence: the name is there for people to read.
-std::string_view Shortened(std::string_view name, std::size_t room) {
+// At most room bytes of name, not cutting a UTF-8 sequence (the name is there for people to read)
+// nor the extension, which may decide the format a save writes.
+std::string Shortened(std::string_view name, std::size_t room) {
     if (name.size() <= room)
-        return name;
-    std::size_t cut = room;
+        return std::string(name);
+    const auto dot = name.rfind('.');
+    const std::string_view extension =
+        dot != std::string_view::npos && name.size() - dot <= 16 ? name.substr(dot) : std::string_view();
+    std::size_t cut = room > extension.size() ? room - extension.size() : 0;
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
         --cut;
-    return name.substr(0, cut);
+    return std::string(name.substr(0, cut)) + std::string(extension);
 }
 
 std::string ProcessName(const std::string& pid) {

@@ -79,7 +79,11 @@ TEST(StagingName, ReadsBackWhatItMadeAndNothingElse) {
     EXPECT_LE(cut.size(), 255u);
     const auto parsedCut = platform::ParseStagingName(cut);
     ASSERT_TRUE(parsedCut);
-    EXPECT_EQ(parsedCut->target.size() % 3, 0u) << "a character was split";
+    ASSERT_GT(parsedCut->target.size(), 5u);
+    EXPECT_EQ(parsedCut->target.substr(parsedCut->target.size() - 5), ".pptx")
+        << "the extension decides the format";
+    EXPECT_EQ((parsedCut->target.size() - 5) % 3, 0u) << "a character was split";
+    EXPECT_LT(parsedCut->target.size(), longName.size());
 }
 
 TEST(StagingName, ANewStagingFileIsHiddenBesideItsTargetAndNamedForThisProcess) {
