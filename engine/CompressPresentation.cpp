@@ -9,8 +9,10 @@
 #include "engine/PictureRecord.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
+#include "platform/StagingFiles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <exception>
 #include <filesystem>
@@ -70,11 +72,14 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-// A hidden name in the output's folder that keeps the output's extension, which decides the format.
+// A hidden name in the output's folder that keeps the output's extension, which decides the format;
+// a staging name, so that one a killed run left goes with the next batch on that folder.
 std::string StagingPathFor(const std::string& outputPath) {
+    static std::atomic<unsigned> saves{0};
     const std::filesystem::path out(outputPath);
-    const std::string name = "." + out.stem().string() + ".saving" + out.extension().string();
-    return (out.parent_path() / name).string();
+    return (out.parent_path() / platform::MakeStagingName(platform::kStagingSave, std::to_string(++saves),
+                                                          out.filename().string()))
+        .string();
 }
 
 // " (その他の画像 N 個)" after the closing line when the deck-wide pass replaced pictures (backgrounds,
