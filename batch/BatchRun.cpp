@@ -249,9 +249,15 @@ void BatchRun::PresentationBranch(engine::EngineContext& ctx, const std::string&
         // probes; otherwise the probe save would fail before the entry's own pass could report anything.
         const bool binaryName = extension == "ppt" || extension == "pps" || extension == "pot";
         const std::string probeExtension = binaryName ? "pptx" : extension;
+        // Staging names, so that the probes of a killed run go with the next batch.
         const std::string temp = platform::gFSO.GetTempFolder();
-        state.ProbePathBefore = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
-        state.ProbePathAfter = platform::JoinPath(temp, platform::gFSO.GetTempName() + "." + probeExtension);
+        const auto probePath = [&] {
+            const std::string tag = platform::gFSO.GetBaseName(platform::gFSO.GetTempName());
+            return platform::JoinPath(
+                temp, platform::MakeStagingName(platform::kStagingSave, tag, "probe." + probeExtension));
+        };
+        state.ProbePathBefore = probePath();
+        state.ProbePathAfter = probePath();
     });
     RunStep([&] {
         state.ScratchPresentation->SaveAs(state.ProbePathBefore);
