@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,18 +39,22 @@ inline pid_t EndedPid() {
     return child;
 }
 
-// A live process of this program, or (other) of /bin/sleep; -1 when it could not be started.
-inline pid_t StartStandIn(bool other) {
+// A live process of this program (under another name when named), or (other) of /bin/sleep; -1
+// when it could not be started.
+inline pid_t StartStandIn(bool other, const char* named = nullptr) {
     const pid_t child = ::fork();
     if (child == 0) {
         if (other)
             ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
-        else
+        else if (named != nullptr)
+            ::prctl(PR_SET_NAME, named);
+        if (!other)
             ::pause();
         ::_exit(127);
     }
-    // Until exec has happened the child still carries this program's name.
-    for (int k = 0; other && child > 0 && k < 500 && ProcessName(child) != "sleep"; ++k)
+    // Until exec or the renaming has happened the child still carries this program's name.
+    const std::string expected = other ? "sleep" : named != nullptr ? named : "";
+    for (int k = 0; !expected.empty() && child > 0 && k < 500 && ProcessName(child) != expected; ++k)
         ::usleep(10000);
     return child;
 }
