@@ -6,6 +6,7 @@
 #include "office/imaging/EmfRecords.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
+#include "platform/StagingFiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,60 +71,74 @@ constexpr unsigned long kWmfFlags =
 // libwmf refuses to play anything unless it can load fonts for the standard PostScript names, which
 // it looks for as Type 1 files we do not install. A font map in Ghostscript's format points those
 // names at the DejaVu faces instead; the SVG it writes names the families and librsvg draws them.
-// The font map file, removed again when the process ends.
-class TemporaryFile {
+std::string FontMapText() {
+    const char* faces[][2] = {{"Times-Roman", "DejaVuSerif"},
+                              {"Times-Italic", "DejaVuSerif-Italic"},
+                              {"Times-Bold", "DejaVuSerif-Bold"},
+                              {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
+                              {"Helvetica", "DejaVuSans"},
+                              {"Helvetica-Oblique", "DejaVuSans-Oblique"},
+                              {"Helvetica-Bold", "DejaVuSans-Bold"},
+                              {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
+                              {"Courier", "DejaVuSansMono"},
+                              {"Courier-Oblique", "DejaVuSansMono-Oblique"},
+                              {"Courier-Bold", "DejaVuSansMono-Bold"},
+                              {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
+                              {"Symbol", "DejaVuSans"},
+                              {"ZapfDingbats", "DejaVuSans"}};
+    std::string text;
+    for (const auto& face : faces) {
+        text += std::string("/") + face[0] + " (/usr/share/fonts/truetype/dejavu/" + face[1] + ".ttf) ;\n";
+    }
+    return text;
+}
+
+// The font map file, in a folder of this process that goes again when the process ends; the folders
+// of killed runs go when the next run makes its own.
+class FontMap {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!path_.empty()) {
-            std::remove(path_.c_str());
+    FontMap() {
+        std::error_code ec;
+        const auto temp = std::filesystem::temp_directory_path(ec);
+        if (ec) {
+            return;
+        }
+        platform::RemoveStaleWorkFolders(temp, kPrefix);
+        std::string pattern = (temp / platform::WorkFolderPattern(kPrefix)).string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            return;
+        }
+        folder_ = pattern;
+        const std::string path = folder_ + "/fontmap";
+        const std::string text = FontMapText();
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr) {
+            return;
+        }
+        const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        if (std::fclose(out) == 0 && written) {
+            path_ = path;
         }
     }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~FontMap() {
+        if (!folder_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(folder_, ec);
+        }
+    }
+    FontMap(const FontMap&) = delete;
+    FontMap& operator=(const FontMap&) = delete;
     const std::string& path() const { return path_; }
 
 private:
+    static constexpr const char* kPrefix = "quarnel-wmf-";
+    std::string folder_;
     std::string path_;
 };
 
 const std::string& WmfFontMap() {
-    static const TemporaryFile file([] {
-        const char* faces[][2] = {{"Times-Roman", "DejaVuSerif"},
-                                  {"Times-Italic", "DejaVuSerif-Italic"},
-                                  {"Times-Bold", "DejaVuSerif-Bold"},
-                                  {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
-                                  {"Helvetica", "DejaVuSans"},
-                                  {"Helvetica-Oblique", "DejaVuSans-Oblique"},
-                                  {"Helvetica-Bold", "DejaVuSans-Bold"},
-                                  {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
-                                  {"Courier", "DejaVuSansMono"},
-                                  {"Courier-Oblique", "DejaVuSansMono-Oblique"},
-                                  {"Courier-Bold", "DejaVuSansMono-Bold"},
-                                  {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
-                                  {"Symbol", "DejaVuSans"},
-                                  {"ZapfDingbats", "DejaVuSans"}};
-        std::string text;
-        for (const auto& face : faces) {
-            text +=
-                std::string("/") + face[0] + " (/usr/share/fonts/truetype/dejavu/" + face[1] + ".ttf) ;\n";
-        }
-        std::error_code ec;
-        const auto dir = std::filesystem::temp_directory_path(ec);
-        std::string path = (dir / "quarnel-wmf-XXXXXX").string();
-        const int fd = mkstemp(path.data());
-        if (fd < 0) {
-            return std::string();
-        }
-        const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        close(fd);
-        if (!written) {
-            std::remove(path.c_str());
-            return std::string();
-        }
-        return path;
-    }());
-    return file.path();
+    static const FontMap map;
+    return map.path();
 }
 
 // libwmf leaves out the SVG namespace, without which librsvg draws nothing.
