@@ -59,6 +59,17 @@ std::string ProcessName(const std::string& pid) {
     return name;
 }
 
+// Whether a name of WorkFolderPattern's form was left by a process that is gone.
+bool IsStaleWorkFolder(std::string_view prefix, std::string_view folderName) {
+    if (folderName.substr(0, prefix.size()) != prefix)
+        return false;
+    std::string_view rest = folderName.substr(prefix.size());
+    const auto pid = Field(rest);
+    if (!pid || !AllDigits(*pid) || pid->size() > 9 || rest.size() != 6 || !AllLettersAndDigits(rest))
+        return false;
+    return StagingMakerGone(std::strtol(std::string(*pid).c_str(), nullptr, 10));
+}
+
 } // namespace
 
 std::string MakeStagingName(std::string_view kind, std::string_view tag, std::string_view targetName) {
@@ -123,16 +134,6 @@ bool StagingMakerGone(long pid) {
 
 std::string WorkFolderPattern(std::string_view prefix) {
     return std::string(prefix) + std::to_string(::getpid()) + "-XXXXXX";
-}
-
-bool IsStaleWorkFolder(std::string_view prefix, std::string_view folderName) {
-    if (folderName.substr(0, prefix.size()) != prefix)
-        return false;
-    std::string_view rest = folderName.substr(prefix.size());
-    const auto pid = Field(rest);
-    if (!pid || !AllDigits(*pid) || pid->size() > 9 || rest.size() != 6 || !AllLettersAndDigits(rest))
-        return false;
-    return StagingMakerGone(std::strtol(std::string(*pid).c_str(), nullptr, 10));
 }
 
 std::size_t RemoveStaleStaging(const fs::path& folder, std::string_view targetName) {

@@ -39,11 +39,9 @@ int CreateStagingFile(const std::string& target, std::string_view kind, std::str
 // program counts as the maker, and so does one whose name cannot be read.
 bool StagingMakerGone(long pid);
 
-// A folder's own name for a process's private work folder under the temporary folder:
-// "<prefix><pid>-XXXXXX" as mkdtemp wants it, and whether a name of that form was left by a
-// process that is gone.
+// The name of a process's private work folder under the temporary folder, "<prefix><pid>-XXXXXX"
+// as mkdtemp wants it.
 std::string WorkFolderPattern(std::string_view prefix);
-bool IsStaleWorkFolder(std::string_view prefix, std::string_view folderName);
 
 // Removes the staging files in folder whose maker is gone, of every kind, or, with targetName, only
 // those standing in for that name. Only regular files are removed; returns how many were.
