@@ -1,5 +1,6 @@
 #include "app/RunReport.h"
 
+#include "platform/StagingFiles.h"
 #include "report/HtmlReport.h"
 
 #include <QString>
@@ -8,6 +9,10 @@
 #include <filesystem>
 
 namespace app {
+
+namespace {
+constexpr const char* kFolderPrefix = "quarnel-report-";
+}
 
 RunReport::~RunReport() {
     RemoveShown();
@@ -22,8 +27,11 @@ void RunReport::RemoveShown() {
 }
 
 std::optional<std::string> RunReport::Write() {
+    // A window that was killed left its last page; its folder carries its pid.
+    platform::RemoveStaleWorkFolders(tempFolder_, kFolderPrefix);
     // mkdtemp makes the folder readable by this user alone: the report names the user's files.
-    std::string pattern = (std::filesystem::path(tempFolder_) / "quarnel-report-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::path(tempFolder_) / platform::WorkFolderPattern(kFolderPrefix)).string();
     if (::mkdtemp(pattern.data()) == nullptr)
         return std::nullopt;
     const std::string file = (std::filesystem::path(pattern) / "report.html").string();

@@ -43,8 +43,10 @@ struct ReplacedPicture {
     int heightAfter = 0;
     std::string formatBefore; // "JPEG", "PNG", "GIF", "EMF", ...
     std::string formatAfter;
-    double bytesBefore = 0; // of the stored pictures
+    double bytesBefore = 0; // of the stored pictures, as encoded (a package may store them deflated)
     double bytesAfter = 0;
+    std::string partBefore; // the stored pictures' part names in the input and the output ("/ppt/media/...")
+    std::string partAfter;
     // SSIM of the new picture against the old one as shown, over the busy windows of the luma plane
     // (the encoders' measure), taken at a bounded size; 1 for an identical look.
     double similarity = 1;

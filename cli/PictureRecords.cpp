@@ -52,6 +52,8 @@ bool WritePictureRecords(const std::string& path, const std::vector<automation::
         o.insert("format_after", QString::fromStdString(p.formatAfter));
         o.insert("bytes_before", p.bytesBefore);
         o.insert("bytes_after", p.bytesAfter);
+        o.insert("part_before", QString::fromStdString(p.partBefore));
+        o.insert("part_after", QString::fromStdString(p.partAfter));
         o.insert("similarity", p.similarity);
         o.insert("compared", p.compared);
         o.insert("before", ImageJson(p.before));
@@ -87,6 +89,8 @@ std::vector<automation::ReplacedPicture> ReadPictureRecords(const std::string& p
         p.formatAfter = o.value("format_after").toString().toStdString();
         p.bytesBefore = o.value("bytes_before").toDouble();
         p.bytesAfter = o.value("bytes_after").toDouble();
+        p.partBefore = o.value("part_before").toString().toStdString();
+        p.partAfter = o.value("part_after").toString().toStdString();
         p.similarity = o.value("similarity").toDouble(1);
         p.compared = o.value("compared").toBool();
         p.before = ImageOf(o.value("before").toObject());

@@ -4,7 +4,6 @@
 #include "report/HtmlText.h"
 
 #include <array>
-#include <optional>
 
 namespace report {
 
@@ -25,16 +24,6 @@ constexpr std::array<Kind, 6> kKinds{{{"k-pictures", "画像 (pictures)"},
 std::array<double, 6> Shares(const office::package::StoredComposition& c) {
     return {double(c.pictures), double(c.media), double(c.fonts),
             double(c.objects),  double(c.xml),   double(c.other)};
-}
-
-std::optional<office::package::StoredComposition> CompositionOf(const std::string& path) {
-    if (path.empty())
-        return std::nullopt;
-    try {
-        return office::package::ReadStoredComposition(path);
-    } catch (const std::exception&) {
-        return std::nullopt; // not a package (a converted binary deck): shown as one whole
-    }
 }
 
 // One bar, its length a share of the longest bar of the deck.
@@ -90,6 +79,16 @@ bool Kept(const batch::EntryReport& entry) {
     return !entry.output.empty();
 }
 
+Composition CompositionOf(const std::string& path) {
+    if (path.empty())
+        return std::nullopt;
+    try {
+        return office::package::ReadStoredComposition(path);
+    } catch (const std::exception&) {
+        return std::nullopt; // not a package (a converted binary deck): shown as one whole
+    }
+}
+
 std::string OutcomeText(const batch::EntryReport& entry) {
     const std::string& r = entry.result;
     if (r == "compressed")
@@ -120,7 +119,8 @@ std::string OutcomeText(const batch::EntryReport& entry) {
     return "保存しませんでした (not kept): " + r;
 }
 
-std::string DeckSummaryHtml(const batch::EntryReport& entry) {
+std::string DeckSummaryHtml(const batch::EntryReport& entry, const Composition& before,
+                            const Composition& after) {
     const bool kept = Kept(entry);
     std::string html = "<h2>" + Escaped(FileName(entry.input)) + "</h2>";
     html += "<p class=\"path\">" + Escaped(entry.input) + "</p>";
@@ -137,8 +137,6 @@ std::string DeckSummaryHtml(const batch::EntryReport& entry) {
     if (kept)
         html += "<p class=\"output\">出力ファイル (output): " + Escaped(entry.output) + "</p>";
 
-    const auto before = CompositionOf(entry.input);
-    const auto after = kept ? CompositionOf(entry.output) : std::nullopt;
     if (entry.bytesBefore > 0) {
         const double longest = std::max(entry.bytesBefore, kept ? entry.bytesAfter : 0.0);
         html += "<div class=\"bars\">" + Bar("前 (before)", entry.bytesBefore, before, longest);

@@ -3,7 +3,9 @@
 // One deck's part of the report: its names, what became of it and why, and its bytes by kind.
 
 #include "batch/BatchRun.h"
+#include "office/package/StoredComposition.h"
 
+#include <optional>
 #include <string>
 
 namespace report {
@@ -12,7 +14,11 @@ namespace report {
 std::string OutcomeText(const batch::EntryReport& entry);
 // Whether an output was written and kept.
 bool Kept(const batch::EntryReport& entry);
+using Composition = std::optional<office::package::StoredComposition>;
+// What a package file holds by kind; nothing for a file that is no package (or none).
+Composition CompositionOf(const std::string& path);
 // The heading, outcome, output name and the bars of bytes by kind (before, and after when kept).
-std::string DeckSummaryHtml(const batch::EntryReport& entry);
+std::string DeckSummaryHtml(const batch::EntryReport& entry, const Composition& before,
+                            const Composition& after);
 
 } // namespace report

@@ -59,6 +59,23 @@ std::string Totals(const std::vector<batch::EntryReport>& entries) {
            "</p>";
 }
 
+// The pictures' bytes as the two files store them, where the files name their parts: a metafile is
+// stored deflated, so its encoded size would overstate it.
+std::vector<automation::ReplacedPicture> AsStored(std::vector<automation::ReplacedPicture> pictures,
+                                                  const Composition& before, const Composition& after) {
+    const auto stored = [](const Composition& c, const std::string& part) -> std::optional<double> {
+        if (!c || part.empty())
+            return std::nullopt;
+        const auto it = c->entries.find(part);
+        return it == c->entries.end() ? std::nullopt : std::optional<double>(double(it->second));
+    };
+    for (auto& p : pictures) {
+        p.bytesBefore = stored(before, p.partBefore).value_or(p.bytesBefore);
+        p.bytesAfter = stored(after, p.partAfter).value_or(p.bytesAfter);
+    }
+    return pictures;
+}
+
 } // namespace
 
 std::string ReportHtml(const std::vector<batch::EntryReport>& entries) {
@@ -71,9 +88,11 @@ std::string ReportHtml(const std::vector<batch::EntryReport>& entries) {
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const batch::EntryReport& e = entries[k];
         const std::string id = "d" + std::to_string(k + 1);
-        html += "<section class=\"deck\" id=\"" + id + "\">" + DeckSummaryHtml(e);
+        const Composition before = CompositionOf(e.input);
+        const Composition after = Kept(e) ? CompositionOf(e.output) : std::nullopt;
+        html += "<section class=\"deck\" id=\"" + id + "\">" + DeckSummaryHtml(e, before, after);
         if (Kept(e))
-            html += PictureTableHtml(e.pictures, id);
+            html += PictureTableHtml(AsStored(e.pictures, before, after), id);
         html += "</section>\n";
     }
     return html + "</body></html>\n";

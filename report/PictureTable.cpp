@@ -78,7 +78,8 @@ std::string SimilarityText(const automation::ReplacedPicture& p) {
 
 std::string Row(const automation::ReplacedPicture& p, bool marked, const std::string& id) {
     std::string html = "<tr class=\"picture" + std::string(marked ? " low" : "") + "\" id=\"" + id +
-                       "\" data-by=\"" + ByCode(p.by) + "\" data-similarity=\"" + SimilarityText(p) + "\">";
+                       "\" data-by=\"" + ByCode(p.by) + "\" data-similarity=\"" + SimilarityText(p) +
+                       "\" data-part=\"" + Escaped(p.partAfter) + "\">";
     html += "<td class=\"images\"><details><summary>" + Image(p.before, "before", "前 (before)") +
             Image(p.after, "after", "後 (after)") + "</summary></details></td>";
     html += "<td class=\"facts\">";

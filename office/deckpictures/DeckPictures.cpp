@@ -282,7 +282,7 @@ std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const
                 const bool cropTaken = !work.form->chosen.cut.IsEmpty();
                 results.push_back(Apply(pkg, *work.part, *work.uses, std::move(*work.form)));
                 if (observer)
-                    observer(results.back(), work.bytes, after, *work.uses, cropTaken);
+                    observer(results.back(), *work.part, work.bytes, after, *work.uses, cropTaken);
             } catch (const std::exception&) {
             }
         }

@@ -14,11 +14,11 @@
 
 namespace office::deckpictures {
 
-// A part replaced: its result, the bytes before and after, its places, and whether the new picture
-// already holds only what the places' crop showed (their crop was dropped).
-using ReplacedPartObserver =
-    std::function<void(const automation::DeckPictureResult& result, const package::Bytes& before,
-                       const package::Bytes& after, const std::vector<PictureUse>& uses, bool cropTaken)>;
+// A part replaced: its result, its name and bytes before, the bytes after, its places, and whether the
+// new picture already holds only what the places' crop showed (their crop was dropped).
+using ReplacedPartObserver = std::function<void(
+    const automation::DeckPictureResult& result, const std::string& partBefore, const package::Bytes& before,
+    const package::Bytes& after, const std::vector<PictureUse>& uses, bool cropTaken)>;
 
 // workers: pictures worked on at once (0 or 1: one after the other); the outcome is the same for any.
 std::vector<automation::DeckPictureResult> CompressDeckPictures(package::Package& pkg,

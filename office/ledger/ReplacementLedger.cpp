@@ -86,6 +86,7 @@ void ReplacementLedger::NotePaste(PasteNote note) {
             note.sourceBytes = earlier.sourceBytes;
             note.sourceCrop = earlier.sourceCrop;
             note.sourceKey = earlier.sourceKey;
+            note.sourcePart = earlier.sourcePart;
             break;
         }
     }
@@ -100,6 +101,8 @@ void ReplacementLedger::Draw(PasteNote note) {
     made.picture =
         std::make_shared<automation::ReplacedPicture>(Described(*note.sourceBytes, note.pastedBytes));
     made.picture->by = note.object ? automation::ReplacedBy::Object : automation::ReplacedBy::Walk;
+    made.picture->partBefore = note.sourcePart;
+    made.picture->partAfter = note.pastedPart;
     Launch([picture = made.picture, note = std::move(note), width = thumbnailWidth_] {
         DrawInto(*picture, {*note.sourceBytes, note.sourceCrop, note.sourceKey},
                  {note.pastedBytes, note.pastedCrop, std::nullopt}, note.shownWidth, note.shownHeight, width);
@@ -115,6 +118,8 @@ void ReplacementLedger::NotePart(const PartNote& note) {
     part.picture =
         std::make_shared<automation::ReplacedPicture>(Described(note.before.bytes, note.after.bytes));
     part.picture->by = automation::ReplacedBy::DeckPicture;
+    part.picture->partBefore = note.partBefore;
+    part.picture->partAfter = note.partAfter;
     part.picture->uses = note.uses;
     // The drawing keeps its own copies: the pass's bytes are gone once it returns.
     auto before =

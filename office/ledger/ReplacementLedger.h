@@ -31,7 +31,9 @@ struct ShapeKey {
 struct PasteNote {
     ShapeKey source; // the shape the clipboard's picture was copied from
     ShapeKey pasted;
-    bool object = false; // the source is an embedded object showing its preview
+    bool object = false;    // the source is an embedded object showing its preview
+    std::string sourcePart; // the picture parts, as far as known
+    std::string pastedPart;
     std::shared_ptr<const std::vector<std::uint8_t>> sourceBytes;
     imaging::CropRect sourceCrop;
     std::optional<imaging::ColourChange> sourceKey;
@@ -43,6 +45,7 @@ struct PasteNote {
 
 // A deck-wide replacement: already standing when noted.
 struct PartNote {
+    std::string partBefore;
     std::string partAfter;
     std::vector<automation::ReplacedPictureUse> uses;
     ShownPicture before;

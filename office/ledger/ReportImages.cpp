@@ -12,7 +12,7 @@ namespace office::ledger {
 namespace {
 
 // Comparing more pixels than this changes the ranking of a report little and costs a run a lot.
-constexpr double kMeasurePixels = 250'000;
+constexpr double kMeasurePixels = 100'000;
 // A tall picture is held to this height in the report.
 constexpr double kMaxHeightPerWidth = 1.25;
 

@@ -103,9 +103,9 @@ public:
     ledger::ReplacementLedger* Ledger() { return ledger_.get(); }
     bool ShapeExists(const ledger::ShapeKey& key);
     int SlideNumberOf(const std::string& slidePart) const; // 0 when it is no slide of this deck
-    void NoteReplacedPart(const automation::DeckPictureResult& result, const package::Bytes& before,
-                          const package::Bytes& after, const std::vector<deckpictures::PictureUse>& uses,
-                          bool cropTaken);
+    void NoteReplacedPart(const automation::DeckPictureResult& result, const std::string& partBefore,
+                          const package::Bytes& before, const package::Bytes& after,
+                          const std::vector<deckpictures::PictureUse>& uses, bool cropTaken);
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;

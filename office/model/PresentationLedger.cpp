@@ -72,9 +72,11 @@ constexpr double kEmuPerPixel = 9525;
 } // namespace
 
 void PresentationImpl::NoteReplacedPart(const automation::DeckPictureResult& result,
-                                        const package::Bytes& before, const package::Bytes& after,
+                                        const std::string& partBefore, const package::Bytes& before,
+                                        const package::Bytes& after,
                                         const std::vector<deckpictures::PictureUse>& uses, bool cropTaken) {
     ledger::PartNote note;
+    note.partBefore = partBefore;
     note.partAfter = result.part;
     const deckpictures::PictureUse* largest = nullptr;
     for (const auto& use : uses) {

@@ -338,6 +338,10 @@ void ShapeImpl::CopyShownAt(double shownWidth, double shownHeight) {
 
 void ShapeImpl::Delete() {
     RemoveShapeElement(*slide_, id_, "Shape.Delete");
+    // A deletion decides a cycle of the walk: its replacement is drawn for the report meanwhile.
+    auto& pres = slide_->Pres("Shape.Delete");
+    if (auto* account = pres.Ledger())
+        account->Settle([&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); });
 }
 
 void ShapeImpl::PickUp() {

@@ -202,6 +202,13 @@ std::optional<ledger::PasteNote> NoteOfPaste(const ClipboardContents& contents, 
     note.sourceBytes = source->bytes;
     note.sourceCrop = source->crop;
     note.sourceKey = source->colourChange;
+    // The stored part the copied picture came from: the copy's part holding exactly those bytes.
+    if (contents.shape)
+        for (const ClipPart& part : contents.shape->parts)
+            if (part.bytes && *part.bytes == *source->bytes) {
+                note.sourcePart = part.partName;
+                break;
+            }
     note.pastedBytes = std::move(bytes);
     note.pastedCrop = crop;
     note.shownWidth = source->shownWidth > 0 ? source->shownWidth : source->pixelWidth;
@@ -348,8 +355,12 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
         account->Settle(exists);
     auto shape = InsertPicture(slide, bytes, kind, f, member, contents.look, crop);
     if (account && contents.picture)
-        if (auto note = NoteOfPaste(contents, {slide.PartName(), shape->Id()}, std::move(bytes), crop))
+        if (auto note = NoteOfPaste(contents, {slide.PartName(), shape->Id()}, std::move(bytes), crop)) {
+            note->pastedPart = slide.Pkg(member)
+                                   .FindIdenticalPicture(FileTypeOf(kind).contentType, note->pastedBytes)
+                                   .value_or("");
             account->NotePaste(std::move(*note));
+        }
     return std::make_shared<ShapeRangeImpl>(std::vector<std::shared_ptr<ShapeImpl>>{shape});
 }
 

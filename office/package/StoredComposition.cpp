@@ -49,6 +49,7 @@ StoredComposition ReadStoredComposition(const std::string& path) {
     std::uint64_t entries = 0;
     for (const auto& entry : reader.Entries()) {
         entries += entry.compSize;
+        c.entries["/" + entry.name] = entry.compSize;
         switch (StoredKindOf(entry.name)) {
         case StoredKind::Pictures:
             c.pictures += entry.compSize;

@@ -4,6 +4,7 @@
 // The ZIP's own headers and directory count as "other".
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace office::package {
@@ -16,6 +17,8 @@ struct StoredComposition {
     std::uint64_t xml = 0;      // markup and relationships
     std::uint64_t other = 0;
     std::uint64_t Total() const { return pictures + media + fonts + objects + xml + other; }
+    // Every entry's stored size by part name ("/ppt/media/image1.png").
+    std::map<std::string, std::uint64_t> entries;
 };
 
 // Throws automation::AutomationError when the file is no readable package.

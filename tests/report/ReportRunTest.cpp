@@ -7,6 +7,7 @@
 #include "batch/BatchRun.h"
 #include "office/OfficeProvider.h"
 #include "office/imaging/Imaging.h"
+#include "office/package/StoredComposition.h"
 #include "report/DeckSection.h"
 #include "report/HtmlReport.h"
 
@@ -58,7 +59,12 @@ TEST_F(ReportRun, ListsEveryReplacementTheRunCountsWithImagesThatDecode) {
 
     std::set<int> walkSlides;
     int deckPictures = 0;
+    const auto input = office::package::ReadStoredComposition(deck);
+    const auto output = office::package::ReadStoredComposition(e.output);
     for (const auto& p : e.pictures) {
+        // The parts are named as the files store them, so the page can give their stored sizes.
+        EXPECT_EQ(input.entries.count(p.partBefore), 1u) << p.partBefore;
+        EXPECT_EQ(output.entries.count(p.partAfter), 1u) << p.partAfter;
         ExpectDecodes(p.before, "before");
         ExpectDecodes(p.after, "after");
         EXPECT_TRUE(p.compared);
