@@ -179,10 +179,12 @@ TEST_F(WindowFixture, MenusInOrder) {
     EXPECT_EQ(top[0]->text(), QStringLiteral("ファイル(&F)"));
     EXPECT_EQ(top[1]->text(), QStringLiteral("ヘルプ(&H)"));
     const QList<QAction*> file = top[0]->menu()->actions();
-    ASSERT_EQ(file.size(), 3);
+    ASSERT_EQ(file.size(), 4);
     EXPECT_EQ(file[0], window->mnuOption);
-    EXPECT_TRUE(file[1]->isSeparator());
-    EXPECT_EQ(file[2], window->mnuQuit);
+    EXPECT_EQ(file[1], window->mnuShowReport);
+    EXPECT_EQ(window->mnuShowReport->text(), QStringLiteral("結果を表示(&R)"));
+    EXPECT_TRUE(file[2]->isSeparator());
+    EXPECT_EQ(file[3], window->mnuQuit);
     EXPECT_EQ(window->mnuQuit->text(), QStringLiteral("終了(&Q)"));
     const QList<QAction*> help = top[1]->menu()->actions();
     ASSERT_EQ(help.size(), 4);
