@@ -23,15 +23,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "bench", "compress"))
 
-
-def find_cli(explicit):
-    if explicit:
-        return os.path.abspath(explicit)
-    found = sorted(glob.glob(os.path.join(REPO, "build*", "cli", "quarnel-cli")), key=os.path.getmtime)
-    if not found:
-        sys.exit("quarnel-cli not found; build it or pass --cli")
-    return found[-1]
+from run_bench import find_cli  # noqa: E402
 
 
 def run(cli, deck, outdir, env, html):
