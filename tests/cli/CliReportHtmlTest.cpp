@@ -132,3 +132,29 @@ TEST_F(CliReportHtml, IsCompleteOrAbsentWhenTheRunIsStoppedOrKilled) {
         }
     }
 }
+
+// Workers hand back everything a one-at-a-time run reports: deck pictures above all, which a corpus
+// deck with a photo background has.
+TEST_F(CliReportHtml, AParallelRunReportsWhatOneAtATimeDoes) {
+    const fs::path background = fs::path(QUARNEL_CORPUS) / "aspose-java__ContentBG_Image.pptx";
+    if (!fs::exists(background))
+        GTEST_SKIP() << "no corpus deck at " << background;
+    fs::copy_file(background, Folder() / "bg.pptx");
+    Deck("two.pptx", "a.pptx");
+    QJsonArray reports[2];
+    for (int jobs : {1, 2}) {
+        const QString json = QStringLiteral("r%1.json").arg(jobs);
+        const Outcome o =
+            Run({"--jobs", QString::number(jobs), "--overwrite", "--report", json, "bg.pptx", "a.pptx"});
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        reports[jobs - 1] = ReadReport(Folder() / json.toStdString());
+        ASSERT_EQ(reports[jobs - 1].size(), 2);
+    }
+    ASSERT_EQ(reports[0][0].toObject()["deck_pictures"].toArray().size(), 1);
+    for (int k = 0; k < 2; ++k) {
+        QJsonObject one = reports[0][k].toObject(), two = reports[1][k].toObject();
+        one.remove("seconds");
+        two.remove("seconds");
+        EXPECT_EQ(one, two) << QJsonDocument(two).toJson().toStdString();
+    }
+}
