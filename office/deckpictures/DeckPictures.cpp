@@ -134,10 +134,12 @@ struct NewForm {
     Encoded encoded;
     PicturePlan chosen;
     double before = 0;
+    // The picture as drawn for the encoding (the chosen cut at the chosen size), when asked to keep it.
+    std::optional<imaging::Raster> drawn;
 };
 
 std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<PictureUse>& uses,
-                               const DeckPictureRequest& request) {
+                               const DeckPictureRequest& request, bool keepDrawn) {
     const double before = static_cast<double>(bytes.size());
     if (before == 0 || request.minimumBytes > before)
         return std::nullopt;
@@ -163,7 +165,7 @@ std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<Pi
         opacity = std::max(opacity, use.opacity);
     // Encodes the picture as planned; a small graphic with hard edges may take more pixels (at.width
     // and at.height then say how many).
-    auto encodeAt = [&](PicturePlan& at) -> std::optional<Encoded> {
+    auto encodeAt = [&](PicturePlan& at, std::optional<imaging::Raster>& drawn) -> std::optional<Encoded> {
         const bool ownGrid = at.cut.IsEmpty() && at.width == natural.width && at.height == natural.height;
         std::optional<Encoded> encoded;
         // A CMYK JPEG that would become a JPEG is copied in CMYK straight away, without an RGB rendering.
@@ -191,6 +193,8 @@ std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<Pi
             }
             encoded = Encode(raster, request.format, colourKey, pixelSized, kind, ownGrid,
                              imaging::RgbProfileOf(bytes), opacity);
+            if (keepDrawn)
+                drawn = std::move(raster);
         }
         if (!encoded)
             return std::nullopt;
@@ -199,15 +203,19 @@ std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<Pi
         return encoded;
     };
     PicturePlan chosen = *plan;
-    auto encoded = encodeAt(chosen);
+    std::optional<imaging::Raster> drawn;
+    auto encoded = encodeAt(chosen, drawn);
     if (plan->ownPixelsMayBeSmaller) {
         // Resampling a flat graphic adds in-between colours that can cost more than the pixels saved.
         PicturePlan own;
         own.width = natural.width;
         own.height = natural.height;
-        if (auto whole = encodeAt(own); whole && (!encoded || whole->bytes.size() <= encoded->bytes.size())) {
+        std::optional<imaging::Raster> ownDrawn;
+        if (auto whole = encodeAt(own, ownDrawn);
+            whole && (!encoded || whole->bytes.size() <= encoded->bytes.size())) {
             encoded = std::move(whole);
             chosen = own;
+            drawn = std::move(ownDrawn);
         }
     }
     if (!encoded)
@@ -215,7 +223,7 @@ std::optional<NewForm> WorkOut(const package::Bytes& bytes, const std::vector<Pi
     const double after = static_cast<double>(encoded->bytes.size());
     if (!(request.expectRate > after / before * 100))
         return std::nullopt;
-    return NewForm{std::move(*encoded), chosen, before};
+    return NewForm{std::move(*encoded), chosen, before, std::move(drawn)};
 }
 
 DeckPictureResult Apply(package::Package& pkg, const std::string& part, const std::vector<PictureUse>& uses,
@@ -269,7 +277,7 @@ std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const
         }
         repack::ParallelFor(batch.size(), static_cast<unsigned>(width), [&](std::size_t i) {
             try {
-                batch[i].form = WorkOut(batch[i].bytes, *batch[i].uses, request);
+                batch[i].form = WorkOut(batch[i].bytes, *batch[i].uses, request, static_cast<bool>(observer));
             } catch (const std::exception&) {
                 // A picture that cannot be decoded or encoded stays as it is.
             }
@@ -280,9 +288,11 @@ std::vector<DeckPictureResult> CompressDeckPictures(package::Package& pkg, const
             try {
                 const package::Bytes after = observer ? work.form->encoded.bytes : package::Bytes{};
                 const bool cropTaken = !work.form->chosen.cut.IsEmpty();
+                std::optional<imaging::Raster> drawn = std::move(work.form->drawn);
                 results.push_back(Apply(pkg, *work.part, *work.uses, std::move(*work.form)));
                 if (observer)
-                    observer(results.back(), *work.part, work.bytes, after, *work.uses, cropTaken);
+                    observer({results.back(), *work.part, work.bytes, after, *work.uses, cropTaken,
+                              drawn ? &*drawn : nullptr});
             } catch (const std::exception&) {
             }
         }

@@ -10,15 +10,23 @@
 #include "office/package/Package.h"
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace office::deckpictures {
 
-// A part replaced: its result, its name and bytes before, the bytes after, its places, and whether the
-// new picture already holds only what the places' crop showed (their crop was dropped).
-using ReplacedPartObserver = std::function<void(
-    const automation::DeckPictureResult& result, const std::string& partBefore, const package::Bytes& before,
-    const package::Bytes& after, const std::vector<PictureUse>& uses, bool cropTaken)>;
+// A part replaced, as the pass saw it.
+struct ReplacedPart {
+    const automation::DeckPictureResult& result;
+    const std::string& partBefore;
+    const package::Bytes& before;
+    const package::Bytes& after;
+    const std::vector<PictureUse>& uses;
+    bool cropTaken; // the new picture holds only what the places' crop showed (their crop was dropped)
+    // The old picture as drawn for the new one (its cut, at the new size); null when it was not drawn.
+    const imaging::Raster* drawn;
+};
+using ReplacedPartObserver = std::function<void(const ReplacedPart& part)>;
 
 // workers: pictures worked on at once (0 or 1: one after the other); the outcome is the same for any.
 std::vector<automation::DeckPictureResult> CompressDeckPictures(package::Package& pkg,

@@ -126,10 +126,15 @@ void ReplacementLedger::NotePart(const PartNote& note) {
         std::make_shared<std::vector<std::uint8_t>>(note.before.bytes.begin(), note.before.bytes.end());
     auto after =
         std::make_shared<std::vector<std::uint8_t>>(note.after.bytes.begin(), note.after.bytes.end());
-    Launch([picture = part.picture, before, after, beforeShown = note.before, afterShown = note.after,
+    auto drawn = note.beforeDrawn ? std::make_shared<imaging::Raster>(*note.beforeDrawn) : nullptr;
+    Launch([picture = part.picture, before, after, drawn, beforeShown = note.before, afterShown = note.after,
             shownWidth = note.shownWidth, shownHeight = note.shownHeight, width = thumbnailWidth_]() mutable {
         beforeShown.bytes = *before;
         afterShown.bytes = *after;
+        if (drawn) {
+            beforeShown.drawn = drawn.get();
+            beforeShown.drawnCrop = afterShown.crop;
+        }
         DrawInto(*picture, beforeShown, afterShown, shownWidth, shownHeight, width);
     });
     std::erase_if(parts_, [&](const Part& p) { return p.name == part.name; });

@@ -50,6 +50,9 @@ struct PartNote {
     std::vector<automation::ReplacedPictureUse> uses;
     ShownPicture before;
     ShownPicture after;
+    // The old picture as the pass drew it for the new one, when it did: drawn again, with the new
+    // picture's crop, in place of decoding the old one a second time.
+    std::optional<imaging::Raster> beforeDrawn;
     double shownWidth = 0;
     double shownHeight = 0;
 };

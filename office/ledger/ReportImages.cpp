@@ -113,7 +113,35 @@ std::optional<imaging::Raster> DrawCheaply(const ShownPicture& picture, Size siz
     return imaging::detail::ToRaster(image);
 }
 
+// A drawing made already, cropped and reduced; nothing when the crop reaches past its edge.
+std::optional<imaging::Raster> Redrawn(const imaging::Raster& drawn, const imaging::CropRect& crop,
+                                       Size size) {
+    if (crop.left < 0 || crop.top < 0 || crop.right < 0 || crop.bottom < 0 || crop.left + crop.right >= 1 ||
+        crop.top + crop.bottom >= 1)
+        return std::nullopt;
+    const int left = static_cast<int>(std::lround(crop.left * drawn.width));
+    const int top = static_cast<int>(std::lround(crop.top * drawn.height));
+    const int width = std::max(1, static_cast<int>(std::lround((1 - crop.left - crop.right) * drawn.width)));
+    const int height =
+        std::max(1, static_cast<int>(std::lround((1 - crop.top - crop.bottom) * drawn.height)));
+    if (left + width > drawn.width || top + height > drawn.height)
+        return std::nullopt;
+    vips::VImage image = imaging::detail::ViewOfRaster(drawn);
+    if (left != 0 || top != 0 || width != drawn.width || height != drawn.height)
+        image = image.extract_area(left, top, width, height);
+    return imaging::detail::ToRaster(
+        image.premultiply()
+            .resize(double(size.width) / width, vips::VImage::option()
+                                                    ->set("vscale", double(size.height) / height)
+                                                    ->set("kernel", VIPS_KERNEL_LINEAR))
+            .unpremultiply()
+            .cast(VIPS_FORMAT_UCHAR));
+}
+
 imaging::Raster Draw(const ShownPicture& picture, Size size) {
+    if (picture.drawn)
+        if (auto redrawn = Redrawn(*picture.drawn, picture.drawnCrop, size))
+            return std::move(*redrawn);
     try {
         if (auto cheap = DrawCheaply(picture, size))
             return std::move(*cheap);

@@ -17,6 +17,9 @@ struct ShownPicture {
     std::span<const std::uint8_t> bytes;
     imaging::CropRect crop;
     std::optional<imaging::ColourChange> colourKey;
+    // Already drawn, to be cropped by drawnCrop and reduced instead of decoded.
+    const imaging::Raster* drawn = nullptr;
+    imaging::CropRect drawnCrop;
 };
 
 struct ImagePair {

@@ -14,6 +14,7 @@
 #include "automation/ReplacedPictures.h"
 #include "office/binary/LibreOfficeConverter.h"
 #include "office/clipboard/ClipPicture.h"
+#include "office/deckpictures/DeckPictures.h"
 #include "office/deckpictures/PictureUses.h"
 #include "office/ledger/ReplacementLedger.h"
 #include "office/model/ShapeTree.h"
@@ -103,9 +104,7 @@ public:
     ledger::ReplacementLedger* Ledger() { return ledger_.get(); }
     bool ShapeExists(const ledger::ShapeKey& key);
     int SlideNumberOf(const std::string& slidePart) const; // 0 when it is no slide of this deck
-    void NoteReplacedPart(const automation::DeckPictureResult& result, const std::string& partBefore,
-                          const package::Bytes& before, const package::Bytes& after,
-                          const std::vector<deckpictures::PictureUse>& uses, bool cropTaken);
+    void NoteReplacedPart(const deckpictures::ReplacedPart& part);
 
     // IEmbeddedMedia (PresentationMedia.cpp)
     std::vector<automation::EmbeddedMediaPart> TranscodableMedia() override;

@@ -364,11 +364,7 @@ PresentationImpl::CompressDeckPictures(const automation::DeckPictureRequest& req
     pictureUses_.reset();
     deckpictures::ReplacedPartObserver observer;
     if (ledger_)
-        observer = [this](const automation::DeckPictureResult& result, const std::string& partBefore,
-                          const package::Bytes& before, const package::Bytes& after,
-                          const std::vector<deckpictures::PictureUse>& uses, bool cropTaken) {
-            NoteReplacedPart(result, partBefore, before, after, uses, cropTaken);
-        };
+        observer = [this](const deckpictures::ReplacedPart& part) { NoteReplacedPart(part); };
     auto results = deckpictures::CompressDeckPictures(Pkg("Presentation.CompressDeckPictures"), request,
                                                       App().clipboard.Ahead().Workers(), observer);
     if (!results.empty())

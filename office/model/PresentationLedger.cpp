@@ -1,6 +1,5 @@
 // IReplacedPictures: the presentation's account of replaced pictures for the run's report.
 
-#include "office/deckpictures/DeckPictures.h"
 #include "office/model/ModelImpl.h"
 
 #include <algorithm>
@@ -71,12 +70,11 @@ constexpr double kEmuPerPixel = 9525;
 
 } // namespace
 
-void PresentationImpl::NoteReplacedPart(const automation::DeckPictureResult& result,
-                                        const std::string& partBefore, const package::Bytes& before,
-                                        const package::Bytes& after,
-                                        const std::vector<deckpictures::PictureUse>& uses, bool cropTaken) {
+void PresentationImpl::NoteReplacedPart(const deckpictures::ReplacedPart& part) {
+    const auto& result = part.result;
+    const auto& uses = part.uses;
     ledger::PartNote note;
-    note.partBefore = partBefore;
+    note.partBefore = part.partBefore;
     note.partAfter = result.part;
     const deckpictures::PictureUse* largest = nullptr;
     for (const auto& use : uses) {
@@ -88,8 +86,11 @@ void PresentationImpl::NoteReplacedPart(const automation::DeckPictureResult& res
         if (!largest || use.boxWidth * use.boxHeight > largest->boxWidth * largest->boxHeight)
             largest = &use;
     }
-    note.before = {before, largest ? largest->crop : imaging::CropRect{}, std::nullopt};
-    note.after = {after, cropTaken || !largest ? imaging::CropRect{} : largest->crop, std::nullopt};
+    note.before = {part.before, largest ? largest->crop : imaging::CropRect{}, std::nullopt};
+    note.after = {part.after, part.cropTaken || !largest ? imaging::CropRect{} : largest->crop, std::nullopt};
+    // Drawn for the new picture, the old one has the new one's cut and size: shown with the new one's crop.
+    if (part.drawn)
+        note.beforeDrawn = *part.drawn;
     if (largest && largest->boxWidth > 0 && largest->boxHeight > 0) {
         note.shownWidth = largest->boxWidth / kEmuPerPixel;
         note.shownHeight = largest->boxHeight / kEmuPerPixel;
