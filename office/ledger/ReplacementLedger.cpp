@@ -1,6 +1,7 @@
 #include "office/ledger/ReplacementLedger.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace office::ledger {
 
@@ -54,7 +55,11 @@ void ReplacementLedger::Launch(std::function<void()> drawing) {
         drawings_.front().get();
         drawings_.pop_front();
     }
-    drawings_.push_back(std::async(std::launch::async, std::move(drawing)));
+    try {
+        drawings_.push_back(std::async(std::launch::async, drawing));
+    } catch (const std::system_error&) {
+        drawing(); // no thread to be had: drawn here
+    }
 }
 
 void ReplacementLedger::WaitForDrawings() {
@@ -72,7 +77,11 @@ void ReplacementLedger::Settle(const ShapeExists& exists) {
             still.push_back(std::move(note));
             continue;
         }
-        Draw(std::move(note));
+        try {
+            Draw(std::move(note));
+        } catch (const std::exception&) {
+            // The account misses this one; the pass it watches goes on regardless.
+        }
     }
     pending_ = std::move(still);
 }

@@ -102,6 +102,13 @@ public:
     std::vector<automation::ReplacedPicture> ReplacedPictures() override;
     // The account of replaced pictures, when one was asked for; null otherwise.
     ledger::ReplacementLedger* Ledger() { return ledger_.get(); }
+    // Runs a step of the account; a failure there costs the report an entry, never the pass a step.
+    template <typename Step> void KeepAccount(Step&& step) {
+        try {
+            step();
+        } catch (const std::exception&) {
+        }
+    }
     bool ShapeExists(const ledger::ShapeKey& key);
     int SlideNumberOf(const std::string& slidePart) const; // 0 when it is no slide of this deck
     void NoteReplacedPart(const deckpictures::ReplacedPart& part);

@@ -98,7 +98,7 @@ void PresentationImpl::NoteReplacedPart(const deckpictures::ReplacedPart& part) 
         note.shownWidth = result.width;
         note.shownHeight = result.height;
     }
-    ledger_->NotePart(note);
+    KeepAccount([&] { ledger_->NotePart(note); });
 }
 
 } // namespace office::model

@@ -341,7 +341,8 @@ void ShapeImpl::Delete() {
     // A deletion decides a cycle of the walk: its replacement is drawn for the report meanwhile.
     auto& pres = slide_->Pres("Shape.Delete");
     if (auto* account = pres.Ledger())
-        account->Settle([&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); });
+        pres.KeepAccount(
+            [&] { account->Settle([&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); }); });
 }
 
 void ShapeImpl::PickUp() {

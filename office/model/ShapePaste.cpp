@@ -352,15 +352,17 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
     ledger::ReplacementLedger* account = pres.Ledger();
     const auto exists = [&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); };
     if (account)
-        account->Settle(exists);
+        pres.KeepAccount([&] { account->Settle(exists); });
     auto shape = InsertPicture(slide, bytes, kind, f, member, contents.look, crop);
     if (account && contents.picture)
-        if (auto note = NoteOfPaste(contents, {slide.PartName(), shape->Id()}, std::move(bytes), crop)) {
-            note->pastedPart = slide.Pkg(member)
-                                   .FindIdenticalPicture(FileTypeOf(kind).contentType, note->pastedBytes)
-                                   .value_or("");
-            account->NotePaste(std::move(*note));
-        }
+        pres.KeepAccount([&] {
+            if (auto note = NoteOfPaste(contents, {slide.PartName(), shape->Id()}, std::move(bytes), crop)) {
+                note->pastedPart = slide.Pkg(member)
+                                       .FindIdenticalPicture(FileTypeOf(kind).contentType, note->pastedBytes)
+                                       .value_or("");
+                account->NotePaste(std::move(*note));
+            }
+        });
     return std::make_shared<ShapeRangeImpl>(std::vector<std::shared_ptr<ShapeImpl>>{shape});
 }
 
