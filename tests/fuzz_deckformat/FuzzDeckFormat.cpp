@@ -22,6 +22,7 @@ void Exercise(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+#ifndef QUARNEL_LIBFUZZER
 int RunFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
@@ -32,6 +33,7 @@ int RunFile(const std::filesystem::path& file) {
         Exercise(bytes.data(), cut);
     return 1;
 }
+#endif
 
 } // namespace
 
