@@ -21,6 +21,13 @@
 #include <mutex>
 #include <unistd.h>
 
+// The EMF converter finalises fontconfig (FcFini) after every line of text it maps from glyph
+// indices, as if it owned the library. Fontconfig belongs to the process: the SVG renderer keeps its
+// caches for the life of the process, and finalising them under it aborts ("FcCacheFini: Assertion
+// failed") or frees them while another thread draws text. This definition takes the converter's call
+// in place of the library's; nothing else of ours finalises fontconfig.
+extern "C" void FcFini(void) {}
+
 namespace office::imaging {
 
 namespace detail {

@@ -328,3 +328,42 @@ TEST(EnhancedMetafile, AnIconDrawnThroughItsMaskShowsThePageAroundIt) {
     const auto box = RenderMetafileToBox(emf, 32, 32);
     EXPECT_EQ(box.At(1, 1), 0xFFFFFFu) << "white over a white page";
 }
+
+namespace {
+
+// "Hi" in DejaVu Sans given as glyph indices: the converter maps them back to characters through
+// fontconfig and FreeType.
+std::vector<std::uint8_t> GlyphIndexTextEmf() {
+    std::vector<std::uint8_t> b;
+    Le32s(b, {1, 88, 0, 0, 40, 20, 0, 0, 846, 846, 0x464D4520, 0x10000, 0, 5});
+    Le32s(b, {1, 0, 0, 0, 1920, 1080, 508, 286});
+    Le32s(b, {82, 104, 1, -16, 0, 0, 0, 400, 0x00000000, 0x00000001}); // EXTCREATEFONTINDIRECTW 1
+    const std::u16string face = u"DejaVu Sans";
+    for (std::size_t i = 0; i < 32; ++i)
+        Le16(b, i < face.size() ? face[i] : 0);
+    Le32s(b, {37, 12, 1});                                                 // SELECTOBJECT 1
+    Le32s(b, {84, 88, 0, 0, 40, 20, 1, 0x3F800000, 0x3F800000});           // EXTTEXTOUTW
+    Le32s(b, {2, 2, 2, 76, 0x10 /* ETO_GLYPH_INDEX */, 0, 0, 40, 20, 80}); // its EMRTEXT
+    Le16(b, 43);
+    Le16(b, 76);
+    Le32s(b, {8, 8});
+    Le32s(b, {14, 20, 0, 16, 20});
+    const auto total = static_cast<std::uint32_t>(b.size());
+    for (int i = 0; i < 4; ++i)
+        b[48 + i] = static_cast<std::uint8_t>(total >> (8 * i));
+    return b;
+}
+
+} // namespace
+
+TEST(EnhancedMetafile, TextOfGlyphIndicesConvertsAgainOnceTextWasDrawn) {
+    // The converter's font lookup used to finalise fontconfig under the SVG renderer, which holds it
+    // once it has drawn text: the next such metafile aborted the process.
+    const auto emf = GlyphIndexTextEmf();
+    const std::string first = office::imaging::detail::MetafileToSvg(emf, PictureKind::Emf);
+    EXPECT_NE(first.find("Hi"), std::string::npos);
+    const auto box = RenderMetafileToBox(emf, 40, 20);
+    EXPECT_EQ(box.colors.size(), 800u);
+    const std::string again = office::imaging::detail::MetafileToSvg(emf, PictureKind::Emf);
+    EXPECT_NE(again.find("Hi"), std::string::npos);
+}
