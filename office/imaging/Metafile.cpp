@@ -3,6 +3,7 @@
 #include "office/imaging/BmpDecoder.h"
 #include "office/imaging/EmfMaskedBitmaps.h"
 #include "office/imaging/EmfPlusImage.h"
+#include "office/imaging/EmfRecordBounds.h"
 #include "office/imaging/EmfRecords.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
@@ -288,6 +289,7 @@ std::string FramedBySvgFrame(std::string svg, std::span<const std::uint8_t> emf)
 std::string EmfToSvg(std::span<const std::uint8_t> original) {
     const auto merged = WithMaskedBitmapsMerged(original);
     const std::span<const std::uint8_t> emf = merged ? std::span<const std::uint8_t>(*merged) : original;
+    CheckEmfRecordBounds(emf);
     generatorOptions options{};
     char emptyNamespace[] = "";
     options.nameSpace = emptyNamespace;

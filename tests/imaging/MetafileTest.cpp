@@ -367,3 +367,24 @@ TEST(EnhancedMetafile, TextOfGlyphIndicesConvertsAgainOnceTextWasDrawn) {
     const std::string again = office::imaging::detail::MetafileToSvg(emf, PictureKind::Emf);
     EXPECT_NE(again.find("Hi"), std::string::npos);
 }
+
+TEST(EnhancedMetafile, ACommentLargerThanItsRecordIsRefusedBeforeTheConverterReadsPastTheFile) {
+    // An EMF+ comment whose data size runs 8 MB past its 44-byte record: the converter walked the
+    // EMF+ records by it, off the end of the metafile.
+    std::vector<std::uint8_t> b;
+    Le32s(b, {1, 88, 0, 0, 40, 20, 0, 0, 846, 846, 0x464D4520, 0x10000, 0, 4});
+    Le32s(b, {1, 0, 0, 0, 1920, 1080, 508, 286});
+    Le32s(b, {70, 44, 0x800020, 0x2B464D45});                                         // COMMENT with "EMF+"
+    Le32s(b, {0x00014001, 28, 16, static_cast<std::int64_t>(0xDBC01002), 1, 96, 96}); // EMF+ header
+    Le32s(b, {43, 24, 0, 0, 40, 20});                                                 // RECTANGLE
+    Le32s(b, {14, 20, 0, 16, 20});
+    const auto total = static_cast<std::uint32_t>(b.size());
+    for (int i = 0; i < 4; ++i)
+        b[48 + i] = static_cast<std::uint8_t>(total >> (8 * i));
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(b, PictureKind::Emf), ImagingError);
+    EXPECT_THROW(RenderMetafileToBox(b, 40, 20), ImagingError);
+
+    // The same comment telling its true size converts.
+    b[96 + 2] = 0; // data size 0x800020 becomes 0x20: the signature and the EMF+ header
+    EXPECT_NE(office::imaging::detail::MetafileToSvg(b, PictureKind::Emf).find("<svg"), std::string::npos);
+}
