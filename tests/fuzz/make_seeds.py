@@ -124,10 +124,21 @@ MASTER = (HEAD + f'<p:sldMaster {NS}><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=
           '<p:sldLayoutIdLst><p:sldLayoutId id="2147483649" r:id="rId1"/></p:sldLayoutIdLst></p:sldMaster>')
 
 
+class StampedZip(zipfile.ZipFile):
+    """Deflated entries with a fixed time stamp, so that the same seeds come out byte for byte."""
+
+    def __init__(self, out):
+        super().__init__(out, "w", zipfile.ZIP_DEFLATED)
+
+    def writestr(self, name, data):
+        super().writestr(zipfile.ZipInfo(name, date_time=(1980, 1, 1, 0, 0, 0)), data,
+                         compress_type=zipfile.ZIP_DEFLATED)
+
+
 def deck(slides, media, main_type=CT + "presentation.main+xml", custom_show=""):
     """slides: list of (xml, extra rels); media: {name: bytes}."""
     out = io.BytesIO()
-    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+    with StampedZip(out) as z:
         overrides = [("/ppt/presentation.xml", main_type),
                      ("/ppt/slideMasters/slideMaster1.xml", CT + "slideMaster+xml"),
                      ("/ppt/slideLayouts/slideLayout1.xml", CT + "slideLayout+xml")]
@@ -263,6 +274,13 @@ def text_emf():
     return emf([font, le32(37, 12, 1), record], 40, 20)
 
 
+def lying_comment_emf():
+    """An EMF+ comment whose data size runs far past its record and the file."""
+    plus_header = struct.pack("<HHII", 0x4001, 1, 28, 16) + le32(0xDBC01002, 1, 96, 96)
+    comment = le32(70, 12 + 4 + len(plus_header), 0x800020, 0x2B464D45) + plus_header
+    return emf([comment, le32(43, 24, 0, 0, 40, 20)], 40, 20)
+
+
 def placeable_wmf():
     records = [struct.pack("<IH", 4, 0x0103) + struct.pack("<H", 8),  # SETMAPMODE anisotropic
                struct.pack("<IHhh", 5, 0x020B, 0, 0),  # SETWINDOWORG
@@ -293,3 +311,4 @@ if __name__ == "__main__":
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "drawing.emf"), drawing_emf())
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "placeable.wmf"), placeable_wmf())
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "text.emf"), text_emf())
+    write(os.path.join(ROOT, "metafile", "fuzz-seeds", "lying-comment.emf"), lying_comment_emf())
