@@ -281,7 +281,7 @@ def lying_comment_emf():
     return emf([comment, le32(43, 24, 0, 0, 40, 20)], 40, 20)
 
 
-def placeable_wmf():
+def placeable_wmf(max_record=None):
     records = [struct.pack("<IH", 4, 0x0103) + struct.pack("<H", 8),  # SETMAPMODE anisotropic
                struct.pack("<IHhh", 5, 0x020B, 0, 0),  # SETWINDOWORG
                struct.pack("<IHhh", 5, 0x020C, 100, 200),  # SETWINDOWEXT
@@ -290,7 +290,8 @@ def placeable_wmf():
                struct.pack("<IHhhhh", 7, 0x041B, 150, 80, 10, 10),  # RECTANGLE
                struct.pack("<IH", 3, 0)]  # EOF
     body = b"".join(records)
-    header = struct.pack("<HHHIHIH", 1, 9, 0x300, (18 + len(body)) // 2, 1, 7, 0)
+    largest = 7 if max_record is None else max_record  # in 16-bit words
+    header = struct.pack("<HHHIHIH", 1, 9, 0x300, (18 + len(body)) // 2, 1, largest, 0)
     key = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 200, 100, 1440, 0)
     checksum = 0
     for (word,) in struct.iter_unpack("<H", key[:20]):
@@ -312,3 +313,5 @@ if __name__ == "__main__":
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "placeable.wmf"), placeable_wmf())
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "text.emf"), text_emf())
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "lying-comment.emf"), lying_comment_emf())
+    # A header claiming a record of 3.6 GB: the reader allocated that much before reading any.
+    write(os.path.join(ROOT, "metafile", "fuzz-seeds", "huge-record.wmf"), placeable_wmf(0x6C000000))

@@ -388,3 +388,36 @@ TEST(EnhancedMetafile, ACommentLargerThanItsRecordIsRefusedBeforeTheConverterRea
     b[96 + 2] = 0; // data size 0x800020 becomes 0x20: the signature and the EMF+ header
     EXPECT_NE(office::imaging::detail::MetafileToSvg(b, PictureKind::Emf).find("<svg"), std::string::npos);
 }
+
+TEST(OldStyleMetafile, AHeaderDeclaringARecordLargerThanTheFileIsRefusedBeforeTheReaderAllocatesIt) {
+    // The reader allocated the declared largest record (here 3.6 GB) before reading a single one.
+    std::vector<std::uint8_t> b;
+    Le32(b, 0x9AC6CDD7); // placeable header: key, handle, frame 0 0 200 100, 1440 per inch
+    Le16(b, 0);
+    for (int v : {0, 0, 200, 100, 1440})
+        Le16(b, static_cast<std::uint32_t>(v));
+    Le32(b, 0);
+    std::uint16_t checksum = 0;
+    for (std::size_t i = 0; i < 20; i += 2)
+        checksum ^= static_cast<std::uint16_t>(b[i] | b[i + 1] << 8);
+    Le16(b, checksum);
+    const std::size_t header = b.size();
+    for (int v : {1, 9, 0x300})
+        Le16(b, static_cast<std::uint32_t>(v));
+    Le32(b, (18 + 20) / 2); // file size in words
+    Le16(b, 0);
+    Le32(b, 0x6C000000); // the largest record, in words
+    Le16(b, 0);
+    Le32(b, 7); // RECTANGLE
+    Le16(b, 0x041B);
+    for (int v : {80, 150, 10, 10})
+        Le16(b, static_cast<std::uint32_t>(v));
+    Le32(b, 3); // EOF
+    Le16(b, 0);
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(b, PictureKind::Wmf), ImagingError);
+
+    // Declaring its true largest record, the same metafile draws.
+    b[header + 12] = 7;
+    b[header + 15] = 0;
+    EXPECT_NE(office::imaging::detail::MetafileToSvg(b, PictureKind::Wmf).find("<svg"), std::string::npos);
+}
