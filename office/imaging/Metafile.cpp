@@ -268,8 +268,11 @@ std::string FramedBySvgFrame(std::string svg, std::span<const std::uint8_t> emf)
     }
     const double pxPerHundredthX = deviceW / (mmW * 100.0), pxPerHundredthY = deviceH / (mmH * 100.0);
     const double left = ReadI32(emf, 24) * pxPerHundredthX, top = ReadI32(emf, 28) * pxPerHundredthY;
-    const double width = (ReadI32(emf, 32) - ReadI32(emf, 24)) * pxPerHundredthX;
-    const double height = (ReadI32(emf, 36) - ReadI32(emf, 28)) * pxPerHundredthY;
+    // A frame may span more than 32 bits can count.
+    const double width =
+        static_cast<double>(std::int64_t{ReadI32(emf, 32)} - ReadI32(emf, 24)) * pxPerHundredthX;
+    const double height =
+        static_cast<double>(std::int64_t{ReadI32(emf, 36)} - ReadI32(emf, 28)) * pxPerHundredthY;
     const auto open = svg.find("<svg");
     const auto close = open == std::string::npos ? open : svg.find('>', open);
     const auto group = close == std::string::npos ? close : svg.find("<g transform=\"translate(", close);

@@ -230,9 +230,9 @@ def le32(*values):
     return b"".join(struct.pack("<I", v & 0xFFFFFFFF) for v in values)
 
 
-def emf(records, right, bottom):
-    header = le32(1, 88, 0, 0, right, bottom, 0, 0, 846, 846, 0x464D4520, 0x10000, 0, len(records) + 2)
-    header += le32(1, 0, 0, 0, 1920, 1080, 508, 286)
+def emf(records, right, bottom, frame=(0, 0, 846, 846), handles=1):
+    header = le32(1, 88, 0, 0, right, bottom, *frame, 0x464D4520, 0x10000, 0, len(records) + 2)
+    header += le32(handles, 0, 0, 0, 1920, 1080, 508, 286)
     body = header + b"".join(records) + le32(14, 20, 0, 16, 20)
     return body[:48] + struct.pack("<I", len(body)) + body[52:]
 
@@ -251,7 +251,7 @@ def masked_icon_emf():
     return emf([mask, colours], n - 1, n - 1)
 
 
-def drawing_emf():
+def drawing_emf(frame=(0, 0, 846, 846)):
     return emf([le32(39, 24, 1, 0, 0x000000FF, 0),  # CREATEBRUSHINDIRECT 1
                 le32(37, 12, 1),  # SELECTOBJECT
                 le32(38, 28, 2, 0, 1, 0, 0x00FF0000),  # CREATEPEN 2
@@ -259,7 +259,7 @@ def drawing_emf():
                 le32(43, 24, 0, 0, 40, 20),  # RECTANGLE
                 le32(42, 24, 5, 5, 30, 15),  # ELLIPSE
                 le32(27, 16, 0, 0), le32(54, 16, 40, 20)],  # MOVETOEX, LINETO
-               40, 20)
+               40, 20, frame, handles=3)
 
 
 def text_emf():
@@ -315,3 +315,6 @@ if __name__ == "__main__":
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "lying-comment.emf"), lying_comment_emf())
     # A header claiming a record of 3.6 GB: the reader allocated that much before reading any.
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "huge-record.wmf"), placeable_wmf(0x6C000000))
+    # A frame from -2^31 + 12730 to 12730: its width overflowed 32-bit arithmetic.
+    write(os.path.join(ROOT, "metafile", "fuzz-seeds", "wide-frame.emf"),
+          drawing_emf((-2147471017 + 2**32, 0, 12730, 846)))
