@@ -96,10 +96,12 @@ for t in "${targets[@]}"; do
   [ -z "${options[$t]:-}" ] || args+=("${options[$t]}")
   echo "== $t: ${seconds}s" >&2
   status=0
+  started=$SECONDS
   (cd "$dir" && nice -n 10 "$build/${program[$t]}" "${args[@]}") >"$dir/last.log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/last.log" | tail -1)
   stats=$(sed -nE 's/^#[0-9]+.*(cov: [0-9]+ ft: [0-9]+).*/\1/p' "$dir/last.log" | tail -1)
-  line="$t: ${runs:-?} executions, ${stats:-no coverage line}, corpus $(find "$dir/corpus" -type f | wc -l) files"
+  line="$t: ${runs:-?} executions in $((SECONDS - started)) s, ${stats:-no coverage line},"
+  line+=" corpus $(find "$dir/corpus" -type f | wc -l) files"
   if [ "$status" -ne 0 ]; then
     failed=1
     line+=", FAILED (exit $status; see $dir/last.log and $dir/findings/)"
