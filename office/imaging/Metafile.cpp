@@ -7,6 +7,7 @@
 #include "office/imaging/EmfRecords.h"
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
+#include "office/imaging/WmfRecordBounds.h"
 #include "platform/StagingFiles.h"
 
 #include <algorithm>
@@ -191,19 +192,8 @@ bool Contains(const wmfD_Rect& frame, const wmfD_Rect& drawing) {
            drawing.BR.x <= frame.BR.x + slack && drawing.BR.y <= frame.BR.y + slack;
 }
 
-// The reader allocates a buffer of the largest record the header declares before reading any; a
-// record cannot be larger than the metafile, so a header that says so is lying.
-void CheckWmfHeader(std::span<const std::uint8_t> wmf) {
-    constexpr std::size_t kPlaceableHeader = 22, kMaxRecordAt = 12;
-    const std::size_t header = wmf.size() >= 4 && ReadU32(wmf, 0) == kPlaceableKey ? kPlaceableHeader : 0;
-    const std::uint64_t maxRecordBytes = 2ull * ReadU32(wmf, header + kMaxRecordAt);
-    if (maxRecordBytes > wmf.size() - header) {
-        throw ImagingError("metafile declares a record larger than itself");
-    }
-}
-
 std::string WmfToSvg(std::span<const std::uint8_t> wmf, PixelSize* sizeOnly) {
-    CheckWmfHeader(wmf);
+    CheckWmfRecordBounds(wmf);
     std::lock_guard lock(WmfMutex());
     wmfAPI_Options options{};
     options.function = wmf_svg_function;

@@ -281,16 +281,25 @@ def lying_comment_emf():
     return emf([comment, le32(43, 24, 0, 0, 40, 20)], 40, 20)
 
 
-def placeable_wmf(max_record=None):
+def dib_stretch_wmf_record(colours_used):
+    """DIBSTRETCHBLT of a 2x2 one-bit bitmap over the picture."""
+    dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 3780, 3780, colours_used, 0)
+    dib += le32(0x000000, 0xFFFFFF) + le32(0x40000000, 0x80000000)  # palette, rows
+    params = le32(0x00CC0020) + struct.pack("<8h", 2, 2, 0, 0, 100, 200, 0, 0)
+    return struct.pack("<IH", (6 + len(params) + len(dib)) // 2, 0x0B41) + params + dib
+
+
+def placeable_wmf(max_record=None, extra=b""):
     records = [struct.pack("<IH", 4, 0x0103) + struct.pack("<H", 8),  # SETMAPMODE anisotropic
                struct.pack("<IHhh", 5, 0x020B, 0, 0),  # SETWINDOWORG
                struct.pack("<IHhh", 5, 0x020C, 100, 200),  # SETWINDOWEXT
                struct.pack("<IHHIH", 7, 0x02FC, 0, 0x0000FF00, 0),  # CREATEBRUSHINDIRECT
                struct.pack("<IHH", 4, 0x012D, 0),  # SELECTOBJECT
                struct.pack("<IHhhhh", 7, 0x041B, 150, 80, 10, 10),  # RECTANGLE
+               extra,
                struct.pack("<IH", 3, 0)]  # EOF
     body = b"".join(records)
-    largest = 7 if max_record is None else max_record  # in 16-bit words
+    largest = max(7, len(extra) // 2) if max_record is None else max_record  # in 16-bit words
     header = struct.pack("<HHHIHIH", 1, 9, 0x300, (18 + len(body)) // 2, 1, largest, 0)
     key = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 200, 100, 1440, 0)
     checksum = 0
@@ -315,6 +324,10 @@ if __name__ == "__main__":
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "lying-comment.emf"), lying_comment_emf())
     # A header claiming a record of 3.6 GB: the reader allocated that much before reading any.
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "huge-record.wmf"), placeable_wmf(0x6C000000))
+    write(os.path.join(ROOT, "metafile", "fuzz-seeds", "bitmap.wmf"), placeable_wmf(extra=dib_stretch_wmf_record(2)))
+    # A one-bit bitmap claiming 2^31 palette entries: the reader allocated them.
+    write(os.path.join(ROOT, "metafile", "fuzz-seeds", "huge-palette.wmf"),
+          placeable_wmf(extra=dib_stretch_wmf_record(0x86000000)))
     # A frame from -2^31 + 12730 to 12730: its width overflowed 32-bit arithmetic.
     write(os.path.join(ROOT, "metafile", "fuzz-seeds", "wide-frame.emf"),
           drawing_emf((-2147471017 + 2**32, 0, 12730, 846)))

@@ -389,10 +389,22 @@ TEST(EnhancedMetafile, ACommentLargerThanItsRecordIsRefusedBeforeTheConverterRea
     EXPECT_NE(office::imaging::detail::MetafileToSvg(b, PictureKind::Emf).find("<svg"), std::string::npos);
 }
 
-TEST(OldStyleMetafile, AHeaderDeclaringARecordLargerThanTheFileIsRefusedBeforeTheReaderAllocatesIt) {
-    // The reader allocated the declared largest record (here 3.6 GB) before reading a single one.
+namespace {
+
+// A placeable WMF framed 200 x 100 twips at 1440 per inch: a rectangle, the given records, the end.
+// maxRecordWords 0: the true largest record.
+std::vector<std::uint8_t> PlaceableWmf(const std::vector<std::uint8_t>& records,
+                                       std::uint32_t maxRecordWords = 0) {
+    std::vector<std::uint8_t> body;
+    Le32(body, 7); // RECTANGLE
+    Le16(body, 0x041B);
+    for (int v : {80, 150, 10, 10})
+        Le16(body, static_cast<std::uint32_t>(v));
+    body.insert(body.end(), records.begin(), records.end());
+    Le32(body, 3); // EOF
+    Le16(body, 0);
     std::vector<std::uint8_t> b;
-    Le32(b, 0x9AC6CDD7); // placeable header: key, handle, frame 0 0 200 100, 1440 per inch
+    Le32(b, 0x9AC6CDD7); // key, handle, frame, units per inch, reserved, checksum
     Le16(b, 0);
     for (int v : {0, 0, 200, 100, 1440})
         Le16(b, static_cast<std::uint32_t>(v));
@@ -401,23 +413,56 @@ TEST(OldStyleMetafile, AHeaderDeclaringARecordLargerThanTheFileIsRefusedBeforeTh
     for (std::size_t i = 0; i < 20; i += 2)
         checksum ^= static_cast<std::uint16_t>(b[i] | b[i + 1] << 8);
     Le16(b, checksum);
-    const std::size_t header = b.size();
     for (int v : {1, 9, 0x300})
         Le16(b, static_cast<std::uint32_t>(v));
-    Le32(b, (18 + 20) / 2); // file size in words
+    Le32(b, static_cast<std::uint32_t>((18 + body.size()) / 2));
     Le16(b, 0);
-    Le32(b, 0x6C000000); // the largest record, in words
+    Le32(b, maxRecordWords != 0 ? maxRecordWords
+                                : std::max<std::uint32_t>(7, static_cast<std::uint32_t>(records.size() / 2)));
     Le16(b, 0);
-    Le32(b, 7); // RECTANGLE
-    Le16(b, 0x041B);
-    for (int v : {80, 150, 10, 10})
-        Le16(b, static_cast<std::uint32_t>(v));
-    Le32(b, 3); // EOF
-    Le16(b, 0);
-    EXPECT_THROW(office::imaging::detail::MetafileToSvg(b, PictureKind::Wmf), ImagingError);
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
 
+// DIBSTRETCHBLT of a 2 x 2 one-bit bitmap over the picture, declaring coloursUsed palette entries.
+std::vector<std::uint8_t> DibStretchRecord(std::uint32_t coloursUsed) {
+    std::vector<std::uint8_t> dib;
+    Le32s(dib, {40, 2, 2});
+    Le16(dib, 1);
+    Le16(dib, 1);
+    Le32s(dib, {0, 8, 3780, 3780, coloursUsed, 0, 0x000000, 0xFFFFFF, 0x40000000, 0x80000000});
+    std::vector<std::uint8_t> r;
+    Le32(r, static_cast<std::uint32_t>((6 + 4 + 16 + dib.size()) / 2));
+    Le16(r, 0x0B41);
+    Le32(r, 0x00CC0020);
+    for (int v : {2, 2, 0, 0, 100, 200, 0, 0})
+        Le16(r, static_cast<std::uint32_t>(v));
+    r.insert(r.end(), dib.begin(), dib.end());
+    return r;
+}
+
+} // namespace
+
+TEST(OldStyleMetafile, AHeaderDeclaringARecordLargerThanTheFileIsRefusedBeforeTheReaderAllocatesIt) {
+    // The reader allocated the declared largest record (here 3.6 GB) before reading a single one.
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(PlaceableWmf({}, 0x6C000000), PictureKind::Wmf),
+                 ImagingError);
     // Declaring its true largest record, the same metafile draws.
-    b[header + 12] = 7;
-    b[header + 15] = 0;
-    EXPECT_NE(office::imaging::detail::MetafileToSvg(b, PictureKind::Wmf).find("<svg"), std::string::npos);
+    EXPECT_NE(office::imaging::detail::MetafileToSvg(PlaceableWmf({}), PictureKind::Wmf).find("<svg"),
+              std::string::npos);
+}
+
+TEST(OldStyleMetafile, ABitmapDeclaringMoreThanItsRecordHoldsIsRefusedBeforeTheReaderAllocatesIt) {
+    // 2^31 palette entries for a one-bit bitmap in a 96-byte record: the reader allocated 6.7 GB.
+    EXPECT_THROW(
+        office::imaging::detail::MetafileToSvg(PlaceableWmf(DibStretchRecord(0x86000000)), PictureKind::Wmf),
+        ImagingError);
+    // Pixels beyond the record: a 2 x 3 bitmap whose record holds two rows.
+    auto tall = DibStretchRecord(2);
+    tall[26 + 8] = 3;
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(PlaceableWmf(tall), PictureKind::Wmf), ImagingError);
+    // The same bitmap with its two colours draws.
+    EXPECT_NE(office::imaging::detail::MetafileToSvg(PlaceableWmf(DibStretchRecord(2)), PictureKind::Wmf)
+                  .find("<svg"),
+              std::string::npos);
 }
