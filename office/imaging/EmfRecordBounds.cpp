@@ -11,6 +11,7 @@ using namespace emf;
 constexpr std::size_t kRecordHeader = 8;
 constexpr std::size_t kCommentHeader = 12; // type, size, data size
 constexpr std::size_t kPlusRecordHeader = 12;
+constexpr std::size_t kHeaderDescriptionAt = 60; // its length in UTF-16 units, then its offset
 
 void CheckPlusRecords(std::span<const std::uint8_t> plus) {
     std::size_t at = 0;
@@ -39,6 +40,15 @@ void CheckEmfRecordBounds(std::span<const std::uint8_t> emf) {
         const std::uint32_t size = ReadU32(emf, at + 4);
         if (size < kRecordHeader || size > emf.size() - at) {
             throw ImagingError("enhanced metafile has a record larger than the file");
+        }
+        if (type == kEmrHeader && size >= kHeaderDescriptionAt + 8) {
+            // The converter reads the description where the header says, even when it has no
+            // characters.
+            const std::uint64_t characters = ReadU32(emf, at + kHeaderDescriptionAt);
+            const std::uint64_t offset = ReadU32(emf, at + kHeaderDescriptionAt + 4);
+            if ((characters != 0 || offset != 0) && offset + 2 * characters > size) {
+                throw ImagingError("enhanced metafile has a description outside its header");
+            }
         }
         if (type == kEmrEof) {
             return; // the converter reads no further

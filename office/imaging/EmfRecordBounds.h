@@ -10,7 +10,8 @@
 namespace office::imaging::detail {
 
 // Throws ImagingError unless every record up to the end-of-file record lies inside the metafile,
-// every comment's data inside its comment and every EMF+ record inside its comment's data.
+// the header's description inside the header, every comment's data inside its comment and every
+// EMF+ record inside its comment's data.
 void CheckEmfRecordBounds(std::span<const std::uint8_t> emf);
 
 } // namespace office::imaging::detail
