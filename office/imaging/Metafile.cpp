@@ -445,14 +445,41 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
     return std::nullopt;
 }
 
+namespace {
+
+// The SVG renderer lays text out in fixed-point units and aborts the process on a font a few million
+// units tall (a 4-million-pixel font did; one million did not). A metafile that asks for that much is
+// refused rather than drawn: no picture is shown with text that size.
+constexpr double kLargestFontSize = 1'000'000;
+
+void CheckFontSizes(const std::string& svg) {
+    for (const char* key : {"font-size=\"", "font-size:"}) {
+        const std::size_t keyLength = std::strlen(key);
+        for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, at + keyLength)) {
+            const char* value = svg.c_str() + at + keyLength;
+            while (*value == ' ')
+                ++value;
+            char* end = nullptr;
+            const double size = std::strtod(value, &end);
+            if (end != value && !(std::fabs(size) <= kLargestFontSize))
+                throw ImagingError("the metafile's text is too large to be drawn");
+        }
+    }
+}
+
+} // namespace
+
 std::string MetafileToSvg(std::span<const std::uint8_t> metafile, PictureKind kind) {
+    std::string svg;
     if (kind == PictureKind::Emf) {
-        return EmfToSvg(metafile);
+        svg = EmfToSvg(metafile);
+    } else if (kind == PictureKind::Wmf) {
+        svg = WmfToSvg(metafile, nullptr);
+    } else {
+        throw ImagingError("not a metafile");
     }
-    if (kind == PictureKind::Wmf) {
-        return WmfToSvg(metafile, nullptr);
-    }
-    throw ImagingError("not a metafile");
+    CheckFontSizes(svg);
+    return svg;
 }
 
 vips::VImage RasteriseMetafile(std::span<const std::uint8_t> metafile, PictureKind kind, int width,

@@ -333,11 +333,11 @@ namespace {
 
 // "Hi" in DejaVu Sans given as glyph indices: the converter maps them back to characters through
 // fontconfig and FreeType.
-std::vector<std::uint8_t> GlyphIndexTextEmf() {
+std::vector<std::uint8_t> GlyphIndexTextEmf(std::int64_t fontHeight = -16) {
     std::vector<std::uint8_t> b;
     Le32s(b, {1, 88, 0, 0, 40, 20, 0, 0, 846, 846, 0x464D4520, 0x10000, 0, 5});
     Le32s(b, {1, 0, 0, 0, 1920, 1080, 508, 286});
-    Le32s(b, {82, 104, 1, -16, 0, 0, 0, 400, 0x00000000, 0x00000001}); // EXTCREATEFONTINDIRECTW 1
+    Le32s(b, {82, 104, 1, fontHeight, 0, 0, 0, 400, 0x00000000, 0x00000001}); // EXTCREATEFONTINDIRECTW 1
     const std::u16string face = u"DejaVu Sans";
     for (std::size_t i = 0; i < 32; ++i)
         Le16(b, i < face.size() ? face[i] : 0);
@@ -366,6 +366,15 @@ TEST(EnhancedMetafile, TextOfGlyphIndicesConvertsAgainOnceTextWasDrawn) {
     EXPECT_EQ(box.colors.size(), 800u);
     const std::string again = office::imaging::detail::MetafileToSvg(emf, PictureKind::Emf);
     EXPECT_NE(again.find("Hi"), std::string::npos);
+}
+
+TEST(EnhancedMetafile, TextTooLargeForTheRendererIsRefusedInsteadOfAbortingTheProcess) {
+    // The SVG renderer aborts the process on a font some millions of pixels tall; below that it draws.
+    const auto huge = GlyphIndexTextEmf(-16777232);
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(huge, PictureKind::Emf), ImagingError);
+    EXPECT_THROW(RenderMetafileToBox(huge, 40, 20), ImagingError);
+    const auto tall = GlyphIndexTextEmf(-900000);
+    EXPECT_NO_THROW(RenderMetafileToBox(tall, 40, 20));
 }
 
 TEST(EnhancedMetafile, ACommentLargerThanItsRecordIsRefusedBeforeTheConverterReadsPastTheFile) {
