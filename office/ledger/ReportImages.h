@@ -14,6 +14,11 @@ namespace office::ledger {
 
 // A stored picture as a place shows it (crop and colour key; flips are the frame's, the same for both).
 struct ShownPicture {
+    ShownPicture() = default;
+    ShownPicture(std::span<const std::uint8_t> b, const imaging::CropRect& c = {},
+                 std::optional<imaging::ColourChange> key = {})
+        : bytes(b), crop(c), colourKey(key) {}
+
     std::span<const std::uint8_t> bytes;
     imaging::CropRect crop;
     std::optional<imaging::ColourChange> colourKey;
