@@ -448,23 +448,42 @@ std::optional<Raster> BitmapOnlyEmf(std::span<const std::uint8_t> emf) {
 namespace {
 
 // The SVG renderer lays text out in fixed-point units and aborts the process on a font a few million
-// units tall (a 4-million-pixel font did; one million did not). A metafile that asks for that much is
-// refused rather than drawn: no picture is shown with text that size.
+// units tall (a 4-million-pixel font did; one million did not), and it renders for minutes text under
+// a transform that scales it by 10^36. A metafile that asks for either is refused rather than drawn:
+// no picture shows text that size, and no world transform of a real one scales by a million.
 constexpr double kLargestFontSize = 1'000'000;
+constexpr double kLargestScale = 1'000'000;
 
-void CheckFontSizes(const std::string& svg) {
-    for (const char* key : {"font-size=\"", "font-size:"}) {
-        const std::size_t keyLength = std::strlen(key);
-        for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, at + keyLength)) {
-            const char* value = svg.c_str() + at + keyLength;
-            while (*value == ' ')
+// Every number after each occurrence of key, up to count of them.
+template <typename Each> void NumbersAfter(const std::string& svg, const char* key, int count, Each&& each) {
+    const std::size_t keyLength = std::strlen(key);
+    for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, at + keyLength)) {
+        const char* value = svg.c_str() + at + keyLength;
+        for (int k = 0; k < count; ++k) {
+            while (*value == ' ' || *value == ',')
                 ++value;
             char* end = nullptr;
-            const double size = std::strtod(value, &end);
-            if (end != value && !(std::fabs(size) <= kLargestFontSize))
-                throw ImagingError("the metafile's text is too large to be drawn");
+            const double number = std::strtod(value, &end);
+            if (end == value)
+                break;
+            each(number);
+            value = end;
         }
     }
+}
+
+// Only numbers count: the renderer ignores what it cannot read as one ("nan", which the EMF converter
+// writes for some fonts), and so does this check.
+void CheckDrawable(const std::string& svg) {
+    NumbersAfter(svg, "matrix(", 4, [&](double v) {
+        if (std::isfinite(v) && std::fabs(v) > kLargestScale)
+            throw ImagingError("the metafile's transform is too large to be drawn");
+    });
+    for (const char* key : {"font-size=\"", "font-size:"})
+        NumbersAfter(svg, key, 1, [&](double size) {
+            if (std::isfinite(size) && std::fabs(size) > kLargestFontSize)
+                throw ImagingError("the metafile's text is too large to be drawn");
+        });
 }
 
 } // namespace
@@ -478,7 +497,7 @@ std::string MetafileToSvg(std::span<const std::uint8_t> metafile, PictureKind ki
     } else {
         throw ImagingError("not a metafile");
     }
-    CheckFontSizes(svg);
+    CheckDrawable(svg);
     return svg;
 }
 

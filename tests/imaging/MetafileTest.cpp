@@ -3,7 +3,9 @@
 #include "PictureFixtures.h"
 #include "office/imaging/EmfPlusImage.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace fixtures;
 using office::imaging::ImagingError;
@@ -375,6 +377,11 @@ TEST(EnhancedMetafile, TextTooLargeForTheRendererIsRefusedInsteadOfAbortingThePr
     EXPECT_THROW(RenderMetafileToBox(huge, 40, 20), ImagingError);
     const auto tall = GlyphIndexTextEmf(-900000);
     EXPECT_NO_THROW(RenderMetafileToBox(tall, 40, 20));
+    // Text under a world transform scaling it by 10^36 kept the renderer busy for minutes.
+    std::ifstream in(QUARNEL_TEST_DATA "/metafile/fuzz-seeds/huge-transform.emf", std::ios::binary);
+    const std::vector<std::uint8_t> scaled((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(scaled.empty());
+    EXPECT_THROW(office::imaging::detail::MetafileToSvg(scaled, PictureKind::Emf), ImagingError);
 }
 
 TEST(EnhancedMetafile, ACommentLargerThanItsRecordIsRefusedBeforeTheConverterReadsPastTheFile) {

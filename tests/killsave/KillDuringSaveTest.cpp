@@ -191,7 +191,12 @@ protected:
     // The program on the case's deck, in the deck's folder, with the case's own settings store and
     // temporary folder; its output goes nowhere.
     static pid_t Start(const Case& c, bool window) {
-        std::vector<std::string> args = window ? std::vector<std::string>{QUARNEL_GUI_PATH, c.input.string()}
+#ifdef QUARNEL_GUI_PATH
+        const std::string gui = QUARNEL_GUI_PATH;
+#else
+        const std::string gui; // a build without the window runs the command-line case only
+#endif
+        std::vector<std::string> args = window ? std::vector<std::string>{gui, c.input.string()}
                                                : std::vector<std::string>{QUARNEL_CLI_PATH, "--jobs", "1",
                                                                           "--overwrite", c.input.string()};
         std::vector<std::string> env;
