@@ -76,7 +76,8 @@ std::string FileName(const std::string& path) {
 } // namespace
 
 bool Kept(const batch::EntryReport& entry) {
-    return !entry.output.empty();
+    // A deck skipped because its output exists names that output without having written it.
+    return !entry.output.empty() && entry.result == "compressed";
 }
 
 Composition CompositionOf(const std::string& path) {

@@ -12,7 +12,7 @@ namespace report {
 
 // What became of the deck, in Japanese with English in parentheses.
 std::string OutcomeText(const batch::EntryReport& entry);
-// Whether an output was written and kept.
+// Whether this run wrote an output and kept it.
 bool Kept(const batch::EntryReport& entry);
 using Composition = std::optional<office::package::StoredComposition>;
 // What a package file holds by kind; nothing for a file that is no package (or none).

@@ -1,6 +1,8 @@
 // The report's small pieces: text encodings, which pictures are marked, and what counts as which kind.
 
 #include "office/package/StoredComposition.h"
+#include "report/DeckSection.h"
+#include "report/HtmlReport.h"
 #include "report/HtmlText.h"
 #include "report/PictureTable.h"
 
@@ -71,4 +73,16 @@ TEST(StoredKinds, EntriesCountByWhatTheyHold) {
     EXPECT_EQ(StoredKindOf("docProps/thumbnail.jpeg"), StoredKind::Pictures);
     EXPECT_EQ(StoredKindOf("ppt/printerSettings/printerSettings1.bin"), StoredKind::Other);
     EXPECT_EQ(StoredKindOf("customXml/item1"), StoredKind::Other);
+}
+
+TEST(ReportDecks, ADeckSkippedForItsExistingOutputIsNotShownAsKept) {
+    batch::EntryReport skipped;
+    skipped.input = "/nowhere/a.pptx";
+    skipped.output = "/nowhere/a-圧縮前1KB.pptx"; // the output it would have written, which exists
+    skipped.result = "skipped-existing";
+    const std::string html = report::ReportHtml({skipped});
+    EXPECT_NE(html.find("class=\"outcome not-kept\""), std::string::npos);
+    EXPECT_NE(html.find(report::OutcomeText(skipped)), std::string::npos);
+    EXPECT_EQ(html.find("出力ファイル (output)"), std::string::npos);
+    EXPECT_NE(html.find("0 of 1 kept"), std::string::npos);
 }
