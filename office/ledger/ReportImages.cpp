@@ -52,27 +52,55 @@ automation::ReportImage Encode(const imaging::Raster& raster) {
     return out;
 }
 
+bool CropStaysInside(const imaging::CropRect& crop) {
+    return crop.left >= 0 && crop.top >= 0 && crop.right >= 0 && crop.bottom >= 0 &&
+           crop.left + crop.right < 1 && crop.top + crop.bottom < 1;
+}
+
+// The part of an image a crop keeps, reduced to size (a plain linear kernel unless told); nothing when the
+// crop, in whole pixels, reaches past the edge. Only an image with alpha is reduced premultiplied (in
+// floats); the others stay in bytes.
+std::optional<imaging::Raster> CutAndReduced(vips::VImage image, const imaging::CropRect& crop, Size size,
+                                             VipsKernel kernel = VIPS_KERNEL_LINEAR) {
+    const int left = static_cast<int>(std::lround(crop.left * image.width()));
+    const int top = static_cast<int>(std::lround(crop.top * image.height()));
+    const int width =
+        std::max(1, static_cast<int>(std::lround((1 - crop.left - crop.right) * image.width())));
+    const int height =
+        std::max(1, static_cast<int>(std::lround((1 - crop.top - crop.bottom) * image.height())));
+    if (left + width > image.width() || top + height > image.height())
+        return std::nullopt;
+    if (left != 0 || top != 0 || width != image.width() || height != image.height())
+        image = image.extract_area(left, top, width, height);
+    if (width != size.width || height != size.height) {
+        const auto resized = [&](const vips::VImage& in) {
+            return in.resize(
+                double(size.width) / width,
+                vips::VImage::option()->set("vscale", double(size.height) / height)->set("kernel", kernel));
+        };
+        image = image.has_alpha() ? resized(image.premultiply()).unpremultiply() : resized(image);
+    }
+    image = image.cast(VIPS_FORMAT_UCHAR);
+    return imaging::detail::ToRaster(image.has_alpha() ? image : image.bandjoin_const({255}));
+}
+
 // The thumbnail from the compared drawing rather than from the picture again: one decode, not two.
 imaging::Raster Reduced(const imaging::Raster& raster, Size size) {
     if (raster.width == size.width && raster.height == size.height)
         return raster;
-    vips::VImage image = imaging::detail::ViewOfRaster(raster).premultiply().resize(
-        double(size.width) / raster.width,
-        vips::VImage::option()->set("vscale", double(size.height) / raster.height));
-    return imaging::detail::ToRaster(image.unpremultiply().cast(VIPS_FORMAT_UCHAR));
+    return *CutAndReduced(imaging::detail::ViewOfRaster(raster), {}, size, VIPS_KERNEL_LANCZOS3);
 }
 
 // A report's drawing of a stored JPEG, PNG or GIF: decoded as small as it may be (JPEG shrink on
-// load), cropped and reduced with a plain linear kernel. The engine's own drawing is exact at any size
-// and several times dearer on a large picture; at a report's size the two look alike. Nothing when
-// the picture needs that drawing (another format, a colour key, a crop past the edge).
+// load), cropped and reduced. The engine's own drawing is exact at any size and several times dearer
+// on a large picture; at a report's size the two look alike. Nothing when the picture needs that
+// drawing (another format, a colour key, a crop past the edge).
 std::optional<imaging::Raster> DrawCheaply(const ShownPicture& picture, Size size) {
     const imaging::PictureKind kind = imaging::SniffKind(picture.bytes);
     const imaging::CropRect& crop = picture.crop;
     if ((kind != imaging::PictureKind::Jpeg && kind != imaging::PictureKind::Png &&
          kind != imaging::PictureKind::Gif) ||
-        picture.colourKey || crop.left < 0 || crop.top < 0 || crop.right < 0 || crop.bottom < 0 ||
-        crop.left + crop.right >= 1 || crop.top + crop.bottom >= 1)
+        picture.colourKey || !CropStaysInside(crop))
         return std::nullopt;
     const imaging::PixelSize natural = imaging::MeasurePicture(picture.bytes);
     const double shownW = natural.width * (1 - crop.left - crop.right);
@@ -87,60 +115,16 @@ std::optional<imaging::Raster> DrawCheaply(const ShownPicture& picture, Size siz
     auto options = vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
     if (shrink > 1)
         options->set("shrink", shrink);
-    vips::VImage image =
-        vips::VImage::new_from_buffer(picture.bytes.data(), picture.bytes.size(), "", options);
-    image = imaging::detail::ToSrgb(image);
-    const int left = static_cast<int>(std::lround(crop.left * image.width()));
-    const int top = static_cast<int>(std::lround(crop.top * image.height()));
-    const int width =
-        std::max(1, static_cast<int>(std::lround((1 - crop.left - crop.right) * image.width())));
-    const int height =
-        std::max(1, static_cast<int>(std::lround((1 - crop.top - crop.bottom) * image.height())));
-    if (left + width > image.width() || top + height > image.height())
-        return std::nullopt;
-    if (left != 0 || top != 0 || width != image.width() || height != image.height())
-        image = image.extract_area(left, top, width, height);
-    const auto resized = [&](const vips::VImage& in) {
-        return in.resize(double(size.width) / width, vips::VImage::option()
-                                                         ->set("vscale", double(size.height) / height)
-                                                         ->set("kernel", VIPS_KERNEL_LINEAR));
-    };
-    // Only a picture with alpha is reduced premultiplied (in floats); the others stay in bytes.
-    if (image.has_alpha())
-        image = resized(image.premultiply()).unpremultiply().cast(VIPS_FORMAT_UCHAR);
-    else
-        image = resized(image).cast(VIPS_FORMAT_UCHAR).bandjoin_const({255});
-    return imaging::detail::ToRaster(image);
-}
-
-// A drawing made already, cropped and reduced; nothing when the crop reaches past its edge.
-std::optional<imaging::Raster> Redrawn(const imaging::Raster& drawn, const imaging::CropRect& crop,
-                                       Size size) {
-    if (crop.left < 0 || crop.top < 0 || crop.right < 0 || crop.bottom < 0 || crop.left + crop.right >= 1 ||
-        crop.top + crop.bottom >= 1)
-        return std::nullopt;
-    const int left = static_cast<int>(std::lround(crop.left * drawn.width));
-    const int top = static_cast<int>(std::lround(crop.top * drawn.height));
-    const int width = std::max(1, static_cast<int>(std::lround((1 - crop.left - crop.right) * drawn.width)));
-    const int height =
-        std::max(1, static_cast<int>(std::lround((1 - crop.top - crop.bottom) * drawn.height)));
-    if (left + width > drawn.width || top + height > drawn.height)
-        return std::nullopt;
-    vips::VImage image = imaging::detail::ViewOfRaster(drawn);
-    if (left != 0 || top != 0 || width != drawn.width || height != drawn.height)
-        image = image.extract_area(left, top, width, height);
-    return imaging::detail::ToRaster(
-        image.premultiply()
-            .resize(double(size.width) / width, vips::VImage::option()
-                                                    ->set("vscale", double(size.height) / height)
-                                                    ->set("kernel", VIPS_KERNEL_LINEAR))
-            .unpremultiply()
-            .cast(VIPS_FORMAT_UCHAR));
+    return CutAndReduced(imaging::detail::ToSrgb(vips::VImage::new_from_buffer(
+                             picture.bytes.data(), picture.bytes.size(), "", options)),
+                         crop, size);
 }
 
 imaging::Raster Draw(const ShownPicture& picture, Size size) {
-    if (picture.drawn)
-        if (auto redrawn = Redrawn(*picture.drawn, picture.drawnCrop, size))
+    // A drawing made already (a deck-wide picture's, for its new form) is cut and reduced.
+    if (picture.drawn && CropStaysInside(picture.drawnCrop))
+        if (auto redrawn =
+                CutAndReduced(imaging::detail::ViewOfRaster(*picture.drawn), picture.drawnCrop, size))
             return std::move(*redrawn);
     try {
         if (auto cheap = DrawCheaply(picture, size))

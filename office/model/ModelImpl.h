@@ -102,6 +102,8 @@ public:
     std::vector<automation::ReplacedPicture> ReplacedPictures() override;
     // The account of replaced pictures, when one was asked for; null otherwise.
     ledger::ReplacementLedger* Ledger() { return ledger_.get(); }
+    // Decides the account's pastes whose cycle is over (before a paste, after a deletion).
+    void SettleAccount();
     // Runs a step of the account; a failure there costs the report an entry, never the pass a step.
     template <typename Step> void KeepAccount(Step&& step) {
         try {

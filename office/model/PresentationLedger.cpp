@@ -11,6 +11,12 @@ void PresentationImpl::RecordReplacedPictures(int thumbnailWidth) {
     ledger_ = std::make_unique<ledger::ReplacementLedger>(thumbnailWidth);
 }
 
+void PresentationImpl::SettleAccount() {
+    if (ledger_)
+        KeepAccount(
+            [&] { ledger_->Settle([this](const ledger::ShapeKey& key) { return ShapeExists(key); }); });
+}
+
 std::vector<automation::ReplacedPicture> PresentationImpl::ReplacedPictures() {
     Require("Presentation.ReplacedPictures");
     if (!ledger_)

@@ -339,10 +339,7 @@ void ShapeImpl::CopyShownAt(double shownWidth, double shownHeight) {
 void ShapeImpl::Delete() {
     RemoveShapeElement(*slide_, id_, "Shape.Delete");
     // A deletion decides a cycle of the walk: its replacement is drawn for the report meanwhile.
-    auto& pres = slide_->Pres("Shape.Delete");
-    if (auto* account = pres.Ledger())
-        pres.KeepAccount(
-            [&] { account->Settle([&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); }); });
+    slide_->Pres("Shape.Delete").SettleAccount();
 }
 
 void ShapeImpl::PickUp() {

@@ -350,9 +350,7 @@ automation::ShapeRangePtr PasteAsPicture(SlideImpl& slide, EngineClipboard& clip
     }
     auto& pres = slide.Pres(member);
     ledger::ReplacementLedger* account = pres.Ledger();
-    const auto exists = [&pres](const ledger::ShapeKey& key) { return pres.ShapeExists(key); };
-    if (account)
-        pres.KeepAccount([&] { account->Settle(exists); });
+    pres.SettleAccount();
     auto shape = InsertPicture(slide, bytes, kind, f, member, contents.look, crop);
     if (account && contents.picture)
         pres.KeepAccount([&] {
