@@ -1,4 +1,5 @@
 #include "PictureFixtures.h"
+#include "office/imaging/VipsSupport.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -121,4 +122,16 @@ TEST(HostileInput, TruncatedJpegIsRefusedEveryTimeOnEveryPath) {
             }
         }
     }
+}
+
+// The loadable modules (ImageMagick, PDF, HEIF, JPEG XL, slide scanners) would hand deck bytes to
+// libraries the engine never asked for; the built-in loaders are all it uses.
+TEST(HostileInput, OnlyTheBuiltInLoadersAreThere) {
+    office::imaging::detail::EnsureVips();
+    for (const char* module :
+         {"magickload_buffer", "pdfload_buffer", "heifload_buffer", "jxlload_buffer", "openslideload"})
+        EXPECT_EQ(vips_type_find("VipsOperation", module), 0u) << module;
+    for (const char* builtIn : {"jpegload_buffer", "pngload_buffer", "gifload_buffer", "tiffload_buffer",
+                                "webpload_buffer", "svgload_buffer"})
+        EXPECT_NE(vips_type_find("VipsOperation", builtIn), 0u) << builtIn;
 }
