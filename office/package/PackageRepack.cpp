@@ -97,12 +97,15 @@ void Run(Job& job) {
 
 void RunAll(const std::vector<Job*>& jobs) {
     // Threads pay off only for real work: a scratch-deck save has a few small XML parts to deflate,
-    // and a new thread would first have to build its own compressors.
+    // and a new thread would first have to build its own compressors. A PNG costs what its samples
+    // weigh: a flat 3500-pixel square stores in 80 KB and takes seconds to filter and deflate.
     constexpr std::size_t kWorthThreads = 512u << 10;
-    std::size_t work = 0;
+    std::uint64_t work = 0;
     for (const Job* job : jobs)
         if (job->input && job->action != Action::Store)
-            work += job->input->size();
+            work += job->action == Action::Png
+                        ? std::max<std::uint64_t>(job->input->size(), repack::PngSampleBytes(*job->input))
+                        : job->input->size();
     repack::ParallelFor(jobs.size(), work >= kWorthThreads ? kMaxThreads : 1, [&](std::size_t i) {
         try {
             Run(*jobs[i]);

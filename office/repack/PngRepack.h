@@ -21,6 +21,10 @@ struct PngRepackOptions {
 // decode to the same samples.
 std::optional<Bytes> RepackPng(std::span<const std::uint8_t> png, const PngRepackOptions& options = {});
 
+// The bytes of samples the PNG's header announces (what a repack filters and deflates), 0 when the
+// data does not start like a PNG. Nothing is decoded.
+std::uint64_t PngSampleBytes(std::span<const std::uint8_t> png);
+
 // Raw samples as a PNG stores them: rows of ceil(width * channels * bitDepth / 8) bytes, 16-bit
 // samples big-endian. colorType is PNG's (0 grey, 2 RGB, 4 grey+alpha, 6 RGBA).
 struct PngSamples {

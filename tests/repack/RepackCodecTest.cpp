@@ -172,6 +172,40 @@ TEST(RepackPng, FewColoursBecomeAPaletteWithTheSameColoursAndAlpha) {
     EXPECT_TRUE(std::equal(rows.begin(), rows.end(), decoded.rgba.begin()));
 }
 
+TEST(RepackPng, APaletteHoldsAtMost256Colours) {
+    // Colours in no repeating order, so that a palette clearly wins wherever it can hold them, spread
+    // over all four channels.
+    auto samplesWith = [](int distinct) {
+        office::repack::PngSamples samples;
+        samples.width = 128;
+        samples.height = 96;
+        samples.colorType = 6;
+        std::uint32_t state = 1;
+        for (std::uint32_t i = 0; i < samples.width * samples.height; ++i) {
+            state = state * 1103515245u + 12345u;
+            const std::uint32_t c = (state >> 16) % std::uint32_t(distinct);
+            const std::uint8_t alpha = c % 5 == 0 ? std::uint8_t(40 + c % 200) : 255;
+            samples.rows.insert(samples.rows.end(),
+                                {std::uint8_t(c * 37), std::uint8_t(c * 11 + 3), std::uint8_t(c / 2), alpha});
+        }
+        return samples;
+    };
+    for (int distinct : {1, 255, 256, 257, 1000}) {
+        SCOPED_TRACE(distinct);
+        const auto samples = samplesWith(distinct);
+        const auto rgba = office::repack::EncodePng(samples, {});
+        ASSERT_TRUE(rgba.has_value());
+        EXPECT_EQ(office::repack::PngSampleBytes(*rgba), samples.rows.size());
+        const auto repacked = RepackPng(*rgba);
+        const Bytes& result = repacked ? *repacked : *rgba;
+        EXPECT_EQ(PngDepthAndColorType(result), (std::pair<int, int>{8, distinct <= 256 ? 3 : 6}));
+        const Pixels decoded = DecodePng(result, true);
+        ASSERT_EQ(decoded.rgba.size(), samples.rows.size());
+        EXPECT_TRUE(std::equal(samples.rows.begin(), samples.rows.end(), decoded.rgba.begin()));
+    }
+    EXPECT_EQ(office::repack::PngSampleBytes(Text("not a picture at all, not even close")), 0u);
+}
+
 TEST(RepackPng, RefusesWhatItDoesNotUnderstand) {
     Bytes original = MakePng({40, 40, 6, 8, false, false});
     // An animation control chunk after IHDR: an APNG.
