@@ -42,7 +42,10 @@ void PresentationImpl::ForecastPictureCopies(const std::vector<automation::Pictu
         forecast.load = [shape, copy]() -> std::optional<PictureSource> {
             auto source = ForecastCopySource(*shape, copy.copyWidth, copy.copyHeight, copy.shownWidth,
                                              copy.shownHeight);
-            if (source && static_cast<double>(source->bytes->size()) * 2 < copy.minimumBytes)
+            // The walk leaves a picture alone when its stored form, repacked, with the XML of one shape
+            // comes under the minimum; the repack only ever shrinks it, so a picture already under it
+            // is almost surely left. Made anyway, its encoding would only cost a worker's time.
+            if (source && static_cast<double>(source->bytes->size()) < copy.minimumBytes)
                 return std::nullopt;
             return source;
         };

@@ -317,7 +317,8 @@ Bytes BestIdat(const Image& image) {
             bestFiltered.swap(filtered);
         }
     }
-    return DeflateZlib(bestFiltered, rawSize <= kStrongestLimit ? 12 : rawSize <= kStrongLimit ? 10 : 9);
+    // Small pictures take 11: over the corpus 12 saved 3.5 KB of 28.8 MB for 4 % of all the processor time.
+    return DeflateZlib(bestFiltered, rawSize <= kStrongestLimit ? 11 : rawSize <= kStrongLimit ? 10 : 9);
 }
 
 bool DecodesTo(std::span<const std::uint8_t> file, const Image& image) {

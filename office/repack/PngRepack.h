@@ -1,7 +1,7 @@
 #pragma once
 
 // Lossless PNG repack: the same samples (bit depth, colour type, palette, transparency) filtered
-// again with the best of several row filters and deflated at the strongest level. Chunks that say how
+// again with the best of several row filters and deflated at a strong level. Chunks that say how
 // to show the pixels (PLTE, tRNS, iCCP, sRGB, gAMA, cHRM, pHYs, sBIT, eXIf, ...) are copied verbatim;
 // text and time stamps are dropped. Interlaced files come out non-interlaced.
 
@@ -34,7 +34,7 @@ struct PngSamples {
 };
 
 // A PNG of the samples with the given ancillary chunks (each complete: length, type, data, CRC), best
-// filter and strongest deflate; nullopt when the samples do not match the header or do not decode back.
+// filter and strong deflate; nullopt when the samples do not match the header or do not decode back.
 std::optional<Bytes> EncodePng(const PngSamples& samples, const std::vector<Bytes>& chunks,
                                const PngRepackOptions& options = {});
 // A complete chunk (length, type, data, CRC) for EncodePng.
