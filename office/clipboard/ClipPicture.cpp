@@ -14,6 +14,13 @@ std::vector<std::uint8_t> ProfileOf(const std::optional<PictureSource>& source) 
     return source ? imaging::RgbProfileOf(*source->bytes) : std::vector<std::uint8_t>{};
 }
 
+// Whether a box-sized rendering of the source is small enough to hold decoded while a paste and its
+// check both draw it: up to what the check draws at most, 3000 pixels a side. Larger ones stream.
+bool HeldWhole(const PictureSource& s) {
+    constexpr double kHeldPixels = 3000.0 * 3000.0;
+    return double(s.pixelWidth) * s.pixelHeight <= kHeldPixels;
+}
+
 } // namespace
 
 ClipPicture::ClipPicture(imaging::Raster raster)
@@ -169,6 +176,8 @@ std::vector<std::uint8_t> ClipPicture::Jpeg() const {
     if (pixels_ || keyed)
         return imaging::EncodeJpeg(Pixels(), ProfileOf(source_));
     const PictureSource& s = *source_;
+    if (!s.flipV && (shown_ || HeldWhole(s)))
+        return Shown().Jpeg(s.flipH);
     return imaging::RenderPictureAsJpeg(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth, s.pixelHeight);
 }
 
@@ -202,14 +211,25 @@ automation::ColorBox ClipPicture::BoxOnWhite(int boxWidth, int boxHeight) const 
         box_ = std::move(box);
     } else if (pixels_ || source_->colourChange) {
         box_ = imaging::BoxOnWhite(Pixels(), boxWidth, boxHeight);
+    } else if (const PictureSource& s = *source_;
+               !s.flipH && !s.flipV &&
+               (shown_ || (boxWidth >= s.pixelWidth && boxHeight >= s.pixelHeight && HeldWhole(s)))) {
+        box_ = imaging::BoxOnWhite(Shown().Corner(boxWidth, boxHeight), boxWidth, boxHeight);
     } else {
-        const PictureSource& s = *source_;
         box_ =
             imaging::BoxOnWhite(imaging::RenderPictureCorner(*s.bytes, s.crop, s.flipH, s.flipV, s.pixelWidth,
                                                              s.pixelHeight, boxWidth, boxHeight),
                                 boxWidth, boxHeight);
     }
     return *box_;
+}
+
+const imaging::ShownPicture& ClipPicture::Shown() const {
+    if (!shown_) {
+        const PictureSource& s = *source_;
+        shown_ = std::make_shared<const imaging::ShownPicture>(*s.bytes, s.crop, s.pixelWidth, s.pixelHeight);
+    }
+    return *shown_;
 }
 
 } // namespace office

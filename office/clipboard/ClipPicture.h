@@ -2,8 +2,8 @@
 
 // The picture form of a copy. A copy of a stored picture keeps only the stored bytes and how the
 // slide shows them; pixels are made when a paste or the picture check asks, and only as many as it
-// needs: a JPEG paste streams from the stored picture, the picture check decodes only the corner it
-// reads.
+// needs. The check draws the whole picture, so a JPEG paste and the check share one decoding of the
+// stored picture (a large one streams into its JPEG, and the check decodes only the corner it reads).
 
 #include "office/imaging/Imaging.h"
 
@@ -96,6 +96,9 @@ private:
     mutable std::optional<bool> ownPixels_;
     mutable std::optional<imaging::Raster> shownPixels_;
     mutable std::optional<std::optional<imaging::Raster>> sharpPixels_;
+    // The unflipped source decoded at the box's size, shared by the JPEG and the picture check.
+    const imaging::ShownPicture& Shown() const;
+    mutable std::shared_ptr<const imaging::ShownPicture> shown_;
 };
 
 } // namespace office

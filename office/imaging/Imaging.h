@@ -7,6 +7,7 @@
 #include "automation/Clipboard.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -88,6 +89,27 @@ Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& 
 
 // The top-left corner of a raster, at most width x height.
 Raster CornerOf(const Raster& raster, int width, int height);
+
+// An unflipped picture decoded once at the size a place shows it, for both the corner a picture
+// check draws and the JPEG a paste stores: the same pixels, and so the same bytes, as
+// RenderPictureCorner and RenderPictureAsJpeg give, without decoding the stored picture twice. Holds
+// the decoded pixels. Throws ImagingError when the picture cannot be decoded.
+class ShownPicture {
+public:
+    ShownPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth, int pixelHeight);
+    ~ShownPicture();
+    ShownPicture(const ShownPicture&) = delete;
+    ShownPicture& operator=(const ShownPicture&) = delete;
+
+    // RenderPictureCorner without a flip.
+    Raster Corner(int cornerWidth, int cornerHeight) const;
+    // RenderPictureAsJpeg without a vertical flip.
+    std::vector<std::uint8_t> Jpeg(bool flipH) const;
+
+private:
+    struct Held;
+    std::unique_ptr<Held> held_;
+};
 
 // A CMYK JPEG reaches the screen through each renderer's own conversion: office suites apply a plain
 // formula and ignore its profile, colour-managed viewers apply the profile, and on dark inks the two

@@ -390,6 +390,47 @@ Raster RenderPictureCorner(std::span<const std::uint8_t> bytes, const CropRect& 
     }
 }
 
+struct ShownPicture::Held {
+    VImage image; // in memory
+    std::vector<std::uint8_t> profile;
+    int pixelWidth = 0, pixelHeight = 0;
+};
+
+ShownPicture::ShownPicture(std::span<const std::uint8_t> bytes, const CropRect& crop, int pixelWidth,
+                           int pixelHeight)
+    : held_(std::make_unique<Held>()) {
+    held_->profile = RgbProfileOf(bytes);
+    const VImage shown = detail::DisplayedPicture(bytes, crop, pixelWidth, pixelHeight);
+    try {
+        held_->image = shown.copy_memory();
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+    held_->pixelWidth = pixelWidth;
+    held_->pixelHeight = pixelHeight;
+}
+
+ShownPicture::~ShownPicture() = default;
+
+Raster ShownPicture::Corner(int cornerWidth, int cornerHeight) const {
+    detail::CheckDimensions(cornerWidth, cornerHeight);
+    const int w = std::min(cornerWidth, held_->pixelWidth), h = std::min(cornerHeight, held_->pixelHeight);
+    try {
+        return detail::ToRaster(detail::ToSrgbAlpha(held_->image.extract_area(0, 0, w, h)));
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
+std::vector<std::uint8_t> ShownPicture::Jpeg(bool flipH) const {
+    try {
+        return detail::EncodeJpegImage(flipH ? held_->image.flip(VIPS_DIRECTION_HORIZONTAL) : held_->image,
+                                       held_->profile);
+    } catch (const vips::VError& e) {
+        throw ImagingError(std::string("picture cannot be decoded: ") + e.what());
+    }
+}
+
 Raster CornerOf(const Raster& raster, int width, int height) {
     detail::CheckRaster(raster, "raster");
     Raster out;

@@ -246,3 +246,36 @@ TEST(RenderPicture, CropEdgesKeepTheirFractionOfAPixel) {
             << "the one-pass JPEG renders the same pixels";
     }
 }
+
+// A paste and its picture check share one decoding; it must give what each would make alone, or a
+// deck would come out differently with and without the workers that make pastes ahead.
+TEST(RenderPicture, OneDecodingGivesTheSameCornerAndJpegAsEachAlone) {
+    const auto photo = SaveWithVips(
+        ToVips(Gradient(900, 640, false)).extract_band(0, vips::VImage::option()->set("n", 3)), ".jpg[Q=92]");
+    const auto translucent = SaveWithVips(ToVips(Gradient(300, 200, true)), ".png");
+    struct Case {
+        const std::vector<std::uint8_t>* bytes;
+        CropRect crop;
+        int width, height;
+        bool flipH;
+    };
+    const Case cases[] = {{&photo, {}, 450, 320, false},
+                          {&photo, {0.1, 0.05, 0.2, 0.0}, 333, 287, true},
+                          {&photo, {}, 1200, 900, false},
+                          {&translucent, {0.25, 0.0, 0.0, 0.3}, 97, 61, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        const office::imaging::ShownPicture shown(*c.bytes, c.crop, c.width, c.height);
+        for (auto [w, h] : {std::pair{c.width, c.height}, {40, 25}, {5000, 5000}}) {
+            const Raster alone =
+                office::imaging::RenderPictureCorner(*c.bytes, c.crop, false, false, c.width, c.height, w, h);
+            const Raster shared = shown.Corner(w, h);
+            EXPECT_EQ(shared.width, alone.width);
+            EXPECT_EQ(shared.height, alone.height);
+            EXPECT_TRUE(shared.rgba == alone.rgba);
+        }
+        EXPECT_EQ(shown.Jpeg(c.flipH),
+                  office::imaging::RenderPictureAsJpeg(*c.bytes, c.crop, c.flipH, false, c.width, c.height));
+    }
+    EXPECT_THROW(office::imaging::ShownPicture(std::vector<std::uint8_t>{1, 2, 3}, {}, 10, 10), ImagingError);
+}
