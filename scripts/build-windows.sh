@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows dependencies with MinGW-w64, each once, into a cache outside the tree.
+#
+# Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
+#   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
+#
+# Environment:
+#   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
+#                          in build/, everything installed into prefix/, logs in logs/, stamps in stamps/
+#   QUARNEL_WINDOWS_JOBS   parallel jobs (default: the number of cores)
+#
+# Sources come from Debian's source packages (apt-get source with a list and state of the cache's
+# own; the system's apt configuration is not touched) and, for libvips, from the npm registry's
+# prebuilt Windows libvips. A dependency whose stamp matches its version and recipe is not built
+# again; change either and it is.
+set -euo pipefail
+shopt -s inherit_errexit
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${QUARNEL_WINDOWS_CACHE:-$HOME/.cache/quarnel-windows}
+jobs=${QUARNEL_WINDOWS_JOBS:-$(nproc)}
+prefix=$cache/prefix
+toolchain=$root/cmake/windows/mingw-w64-x86_64.cmake
+triple=x86_64-w64-mingw32
+export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
+
+# The libvips build for Windows; the dev package carries the headers and C++ sources of the same build.
+libvips_npm_version=1.3.3
+
+all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base)
+
+log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+
+install_host_packages() {
+  local packages=(g++-mingw-w64-x86-64-posix wine64 wine nsis nasm dpkg-dev cmake ninja-build make
+                  qt6-base-dev qt6-base-dev-tools)
+  local missing=()
+  # Any npm will do (a machine may have Node.js from elsewhere, whose npm Debian's would conflict with).
+  command -v npm >/dev/null || missing+=(npm)
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# apt-get (or apt-cache) with a source list and state of the cache's own, so that the system's
+# lists stay as they are.
+apt_private() {
+  local tool=apt-get dir=$cache/apt
+  [ "$1" = cache ] && { tool=apt-cache; shift; }
+  "$tool" -o Dir::Etc::SourceList="$dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+    -o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache" -o Dir::State::status=/dev/null \
+    -o APT::Sandbox::User=root "$@"
+}
+
+prepare_apt_sources() {
+  local dir=$cache/apt
+  mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial"
+  local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+  cat >"$dir/sources.list.new" <<EOF
+deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm-updates main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian-security bookworm-security main
+EOF
+  mv "$dir/sources.list.new" "$dir/sources.list"
+  # Refreshed once a day; the versions fetched are in the stamps either way.
+  if [ -z "$(find "$dir" -maxdepth 1 -name updated -mtime -1 -print -quit)" ]; then
+    log "updating the source package lists"
+    apt_private update -qq
+    touch "$dir/updated"
+  fi
+}
+
+# Fetches and unpacks a source package once, the newest version that can be had: a security
+# update's sources are not always on the mirror when its lists are. Sets src_dir and src_version
+# (e.g. 1.2.13.dfsg-1+deb12u1; the epoch is left out, as in the file names).
+debian_source() {
+  local package=$1 full version dir
+  for full in $(apt_private cache showsrc "$package" | awk '/^Version:/ {print $2}' | sort -Vru); do
+    version=${full#*:}
+    dir=$cache/src/$package-$version
+    if [ ! -f "$dir/.unpacked" ]; then
+      log "fetching source package $package $version"
+      rm -rf "$dir" && mkdir -p "$dir"
+      if ! (cd "$dir" && apt_private source -qq "$package=$full" >/dev/null 2>"$dir/.fetch-errors"); then
+        log "$package $version cannot be fetched: $(head -n1 "$dir/.fetch-errors")"
+        rm -rf "$dir"
+        continue
+      fi
+      touch "$dir/.unpacked"
+    fi
+    src_dir=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
+    src_version=$version
+    return 0
+  done
+  log "no source package $package could be fetched"
+  return 1
+}
+
+# The stamp of a stage: its version, its recipe and the toolchain file. A change in any rebuilds it.
+stage_key() {
+  local stage=$1 version=$2
+  {
+    echo "$stage $version"
+    declare -f "build_$stage"
+    declare -f cmake_cross
+    cat "$toolchain"
+  } | sha256sum | cut -d' ' -f1
+}
+
+cmake_cross() {
+  local src=$1 build=$2
+  shift 2
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF "$@"
+  nice -n 19 cmake --build "$build" --parallel "$jobs"
+  cmake --install "$build"
+}
+
+build_zlib() {
+  local src=$1 build=$cache/build/zlib
+  # Debian's repack has no win32 makefile, and zlib's CMake rewrites zconf.h in the source folder and
+  # names the library zlibstatic; fifteen C files compile into the usual libz.a directly.
+  rm -rf "$build" && mkdir -p "$build"
+  local c
+  for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees \
+    trees uncompr zutil; do
+    nice -n 19 $triple-gcc-posix -O2 -c "$src/$c.c" -o "$build/$c.o"
+  done
+  $triple-gcc-ar-posix rcs "$build/libz.a" "$build/"*.o
+  install -D -m644 "$build/libz.a" "$prefix/lib/libz.a"
+  install -D -m644 -t "$prefix/include" "$src/zlib.h" "$src/zconf.h"
+  local version
+  version=$(sed -n 's/^#define ZLIB_VERSION "\(.*\)"/\1/p' "$src/zlib.h")
+  mkdir -p "$prefix/lib/pkgconfig"
+  # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+  printf 'prefix=%s\nName: zlib\nDescription: zlib\nVersion: %s\nLibs: -L${prefix}/lib -lz\nCflags: -I${prefix}/include\n' \
+    "$prefix" "$version" >"$prefix/lib/pkgconfig/zlib.pc"
+}
+
+build_libdeflate() {
+  local src=$1
+  rm -rf "$cache/build/libdeflate" && cp -a "$src" "$cache/build/libdeflate"
+  # The static library only; its makefile names it libdeflatestatic.lib on Windows.
+  nice -n 19 make -C "$cache/build/libdeflate" -j"$jobs" CC=$triple-gcc-posix AR=$triple-gcc-ar-posix \
+    libdeflatestatic.lib
+  install -D -m644 "$cache/build/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
+  install -D -m644 "$src/libdeflate.h" "$prefix/include/libdeflate.h"
+}
+
+build_libzip() {
+  cmake_cross "$1" "$cache/build/libzip" -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+    -DENABLE_OPENSSL=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF \
+    -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
+}
+
+build_pugixml() {
+  cmake_cross "$1" "$cache/build/pugixml" -DPUGIXML_BUILD_TESTS=OFF
+}
+
+build_libjpeg-turbo() {
+  cmake_cross "$1" "$cache/build/libjpeg-turbo" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=ON \
+    -DWITH_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+}
+
+build_libpng() {
+  cmake_cross "$1" "$cache/build/libpng" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DZLIB_ROOT="$prefix"
+}
+
+build_zopfli() {
+  cmake_cross "$1" "$cache/build/zopfli" -DZOPFLI_BUILD_SHARED=OFF
+}
+
+build_googletest() {
+  cmake_cross "$1" "$cache/build/googletest" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+}
+
+# Prebuilt libvips-42.dll and its import library, the headers, and the C++ binding compiled here.
+# The DLL uses the UCRT C library while MinGW's programs use msvcrt: memory vips hands out is freed
+# with g_free only, never with free().
+build_libvips() {
+  local src=$1 dest=$prefix/vips
+  rm -rf "$dest" && mkdir -p "$dest/bin" "$dest/lib" "$dest/include"
+  cp -a "$src/win32-x64/lib/"*.dll "$dest/bin/"
+  cp -a "$src/win32-x64/lib/"*.lib "$dest/lib/"
+  # glibconfig.h describes this build of GLib, so it comes with the library rather than the headers.
+  cp -a "$src/win32-x64/lib/glib-2.0" "$dest/lib/"
+  cp -a "$src/dev/include/." "$dest/include/"
+  local build=$cache/build/libvips
+  mkdir -p "$build"
+  local cpp
+  # vips-operators.cpp is included by VImage.cpp, not compiled on its own.
+  for cpp in "$src/dev/cplusplus/"V*.cpp; do
+    nice -n 19 $triple-g++-posix -std=c++20 -O2 -c "$cpp" -o "$build/$(basename "$cpp" .cpp).o" \
+      -I"$dest/include" -I"$dest/include/glib-2.0" -I"$dest/lib/glib-2.0/include"
+  done
+  $triple-gcc-ar-posix rcs "$dest/lib/libvips-cpp.a" "$build/"*.o
+  build_wine_prng_stub
+}
+
+# Wine 8.0 has no bcryptprimitives.dll, which this libvips imports for ProcessPrng. A stand-in that
+# forwards to BCryptGenRandom lets the tests load it under Wine; it is never shipped.
+build_wine_prng_stub() {
+  local dir=$cache/wine-support
+  mkdir -p "$dir"
+  cat >"$dir/bcryptprimitives.c" <<'EOF'
+#include <windows.h>
+#include <bcrypt.h>
+__declspec(dllexport) BOOL WINAPI ProcessPrng(PBYTE data, SIZE_T size) {
+    return BCryptGenRandom(NULL, data, (ULONG)size, BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
+}
+EOF
+  printf 'LIBRARY bcryptprimitives\nEXPORTS\nProcessPrng\n' >"$dir/bcryptprimitives.def"
+  $triple-gcc-posix -shared -O2 -o "$dir/bcryptprimitives.dll" "$dir/bcryptprimitives.c" \
+    "$dir/bcryptprimitives.def" -lbcrypt
+}
+
+# Core, Gui and Widgets with the Windows and offscreen platform plugins. Debian's own Qt of the same
+# version supplies moc, rcc and uic (QT_HOST_PATH). Qt's bundled zlib, libpng, libjpeg, FreeType,
+# HarfBuzz and PCRE2 keep it independent of the stages above. OpenGL stays on: 6.4's Windows
+# platform plugin does not build without it.
+build_qt6-base() {
+  local src=$1 build=$cache/build/qt6-base
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix/qt6" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+    -DFEATURE_tabletevent=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_testlib=OFF \
+    -DFEATURE_printsupport=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF \
+    -DFEATURE_concurrent=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF \
+    -DFEATURE_system_jpeg=OFF -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF \
+    -DFEATURE_icu=OFF
+  nice -n 19 cmake --build "$build" --parallel "$jobs"
+  cmake --install "$build"
+}
+
+# The npm packages, fetched with npm itself and unpacked side by side.
+npm_source() {
+  local dir=$cache/src/libvips-$libvips_npm_version
+  if [ ! -f "$dir/.unpacked" ]; then
+    log "fetching @img/sharp-libvips-win32-x64 and -dev $libvips_npm_version"
+    rm -rf "$dir" && mkdir -p "$dir"
+    local name
+    for name in win32-x64 dev; do
+      (cd "$dir" && npm pack --silent "@img/sharp-libvips-$name@$libvips_npm_version" >/dev/null)
+      mkdir -p "$dir/$name"
+      tar -xzf "$dir"/img-sharp-libvips-"$name"-*.tgz -C "$dir/$name" --strip-components=1
+    done
+    touch "$dir/.unpacked"
+  fi
+  echo "$dir"
+}
+
+run_stage() {
+  local stage=$1 src version
+  if [ "$stage" = libvips ]; then
+    version=$libvips_npm_version
+    src=$(npm_source)
+  else
+    local package=$stage
+    [ "$stage" = libpng ] && package=libpng1.6
+    debian_source "$package"
+    src=$src_dir version=$src_version
+  fi
+  local key stamp=$cache/stamps/$stage
+  key=$(stage_key "$stage" "$version")
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$key" ]; then
+    log "$stage $version: up to date"
+    return 0
+  fi
+  mkdir -p "$cache/logs" "$cache/stamps"
+  local logfile=$cache/logs/$stage.log start=$SECONDS
+  log "$stage $version: building (log: $logfile)"
+  rm -f "$stamp"
+  # A rebuild starts from nothing: what an older recipe left in the tree must not leak into it.
+  rm -rf "$cache/build/$stage"
+  # In the background, not in the if: a condition would switch off errexit inside the recipe.
+  "build_$stage" "$src" >"$logfile" 2>&1 &
+  if ! wait $!; then
+    log "$stage: FAILED, see $logfile"
+    tail -n 20 "$logfile" >&2
+    return 1
+  fi
+  echo "$key" >"$stamp"
+  log "$stage $version: built in $((SECONDS - start)) s"
+  echo "$stage $version $((SECONDS - start))" >>"$cache/logs/timings.txt"
+}
+
+main() {
+  local stages=("$@")
+  ((${#stages[@]})) || stages=("${all_stages[@]}")
+  for s in "${stages[@]}"; do
+    [[ " ${all_stages[*]} " == *" $s "* ]] || { log "unknown stage $s (stages: ${all_stages[*]})"; exit 2; }
+  done
+  install_host_packages
+  mkdir -p "$cache/src" "$prefix"
+  prepare_apt_sources
+  for s in "${stages[@]}"; do
+    run_stage "$s"
+  done
+}
+
+main "$@"
