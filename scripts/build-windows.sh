@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# The recipes are called by name (build_$stage), which shellcheck cannot follow.
+# shellcheck disable=SC2317
 # Cross-builds the Windows dependencies with MinGW-w64, each once, into a cache outside the tree.
 #
 # Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
@@ -130,9 +132,9 @@ build_zlib() {
   local c
   for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees \
     trees uncompr zutil; do
-    nice -n 19 $triple-gcc-posix -O2 -c "$src/$c.c" -o "$build/$c.o"
+    nice -n 19 "$triple"-gcc-posix -O2 -c "$src/$c.c" -o "$build/$c.o"
   done
-  $triple-gcc-ar-posix rcs "$build/libz.a" "$build/"*.o
+  "$triple"-gcc-ar-posix rcs "$build/libz.a" "$build/"*.o
   install -D -m644 "$build/libz.a" "$prefix/lib/libz.a"
   install -D -m644 -t "$prefix/include" "$src/zlib.h" "$src/zconf.h"
   local version
@@ -147,7 +149,7 @@ build_libdeflate() {
   local src=$1
   rm -rf "$cache/build/libdeflate" && cp -a "$src" "$cache/build/libdeflate"
   # The static library only; its makefile names it libdeflatestatic.lib on Windows.
-  nice -n 19 make -C "$cache/build/libdeflate" -j"$jobs" CC=$triple-gcc-posix AR=$triple-gcc-ar-posix \
+  nice -n 19 make -C "$cache/build/libdeflate" -j"$jobs" CC="$triple-gcc-posix" AR="$triple-gcc-ar-posix" \
     libdeflatestatic.lib
   install -D -m644 "$cache/build/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
   install -D -m644 "$src/libdeflate.h" "$prefix/include/libdeflate.h"
@@ -197,10 +199,10 @@ build_libvips() {
   local cpp
   # vips-operators.cpp is included by VImage.cpp, not compiled on its own.
   for cpp in "$src/dev/cplusplus/"V*.cpp; do
-    nice -n 19 $triple-g++-posix -std=c++20 -O2 -c "$cpp" -o "$build/$(basename "$cpp" .cpp).o" \
+    nice -n 19 "$triple"-g++-posix -std=c++20 -O2 -c "$cpp" -o "$build/$(basename "$cpp" .cpp).o" \
       -I"$dest/include" -I"$dest/include/glib-2.0" -I"$dest/lib/glib-2.0/include"
   done
-  $triple-gcc-ar-posix rcs "$dest/lib/libvips-cpp.a" "$build/"*.o
+  "$triple"-gcc-ar-posix rcs "$dest/lib/libvips-cpp.a" "$build/"*.o
   build_wine_prng_stub
 }
 
@@ -217,7 +219,7 @@ __declspec(dllexport) BOOL WINAPI ProcessPrng(PBYTE data, SIZE_T size) {
 }
 EOF
   printf 'LIBRARY bcryptprimitives\nEXPORTS\nProcessPrng\n' >"$dir/bcryptprimitives.def"
-  $triple-gcc-posix -shared -O2 -o "$dir/bcryptprimitives.dll" "$dir/bcryptprimitives.c" \
+  "$triple"-gcc-posix -shared -O2 -o "$dir/bcryptprimitives.dll" "$dir/bcryptprimitives.c" \
     "$dir/bcryptprimitives.def" -lbcrypt
 }
 
@@ -307,4 +309,6 @@ main() {
   done
 }
 
-main "$@"
+# On one line: bash reads a script as it runs, and an edit of this file during a long build would
+# otherwise be read from the middle.
+main "$@"; exit
