@@ -1,0 +1,116 @@
+// The helper-program runner on Windows: arguments and environment as the child sees them, output
+// capture, program lookup, and that no process of the child's tree outlives the run or its parent.
+
+#include "WinTestSupport.h"
+#include "platform/ChildProcess.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using testsupport::HelperPath;
+using testsupport::ReadText;
+using testsupport::Running;
+
+// The "<spawner pid> <sleeper pid>" the helper's spawn mode writes, once the file is there.
+bool ReadPids(const std::string& file, DWORD& spawner, DWORD& sleeper) {
+    std::istringstream in(ReadText(file));
+    return static_cast<bool>(in >> spawner >> sleeper);
+}
+
+bool GoneWithin(DWORD pid, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (Running(pid) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return !Running(pid);
+}
+
+} // namespace
+
+TEST(ChildProcess, ArgumentsEnvironmentFolderAndOutputReachTheChildIntact) {
+    testsupport::Scratch dir("child-資料");
+    platform::ChildCommand command;
+    // Blanks, quotes, trailing backslashes and an empty argument each survive the command line.
+    command.arguments = {HelperPath(), "report",   "two words", "say \"hi\"",
+                         "C:\\end\\",  "a\\\\\"b", "",          "資料.pptx"};
+    command.environment = {{"QUARNEL_CHILD_TEST", "こんにちは"}};
+    command.workingFolder = dir.path();
+    command.outputFile = dir / "出力.log";
+    const platform::ChildResult result = platform::RunChild(command);
+    EXPECT_EQ(result.end, platform::ChildEnd::Exited);
+    EXPECT_EQ(result.exitCode, 7);
+    EXPECT_EQ(ReadText(dir / "出力.log"), "こんにちは " + dir.path() +
+                                              "\n[two words]\n[say \"hi\"]\n[C:\\end\\]\n[a\\\\\"b]\n[]\n"
+                                              "[資料.pptx]\noops\n");
+    // The parent's own environment is untouched.
+    EXPECT_EQ(GetEnvironmentVariableW(L"QUARNEL_CHILD_TEST", nullptr, 0), 0u);
+}
+
+TEST(ChildProcess, FindsProgramsOnThePathOnly) {
+    const std::string cmd = platform::FindProgram("cmd");
+    ASSERT_GT(cmd.size(), 8u);
+    EXPECT_EQ(cmd.substr(cmd.size() - 8), "\\cmd.exe");
+    EXPECT_EQ(platform::FindProgram("cmd.exe"), cmd);
+    EXPECT_EQ(platform::FindProgram("quarnel-no-such-program"), "");
+    EXPECT_EQ(platform::FindProgram("C:\\nonexistent\\cmd.exe"), "");
+    EXPECT_EQ(platform::FindProgram(""), "");
+    // A path is taken as given, with ".exe" added when it has no extension.
+    const std::string helper = HelperPath();
+    EXPECT_EQ(platform::FindProgram(helper), helper);
+    EXPECT_EQ(platform::FindProgram(helper.substr(0, helper.size() - 4)), helper);
+    platform::ChildCommand missing;
+    missing.arguments = {"quarnel-no-such-program"};
+    EXPECT_EQ(platform::RunChild(missing).end, platform::ChildEnd::NotStarted);
+    EXPECT_EQ(platform::RunChild(platform::ChildCommand{}).end, platform::ChildEnd::NotStarted);
+}
+
+TEST(ChildProcess, TimeLimitAndCrashAreToldApart) {
+    platform::ChildCommand slow;
+    slow.arguments = {HelperPath(), "sleep", "30000"};
+    slow.timeLimit = std::chrono::milliseconds(300);
+    const platform::ChildResult timedOut = platform::RunChild(slow);
+    EXPECT_EQ(timedOut.end, platform::ChildEnd::TimedOut);
+    EXPECT_LT(timedOut.seconds, 10.0);
+
+    platform::ChildCommand crash;
+    crash.arguments = {HelperPath(), "crash"};
+    const platform::ChildResult crashed = platform::RunChild(crash);
+    EXPECT_EQ(crashed.end, platform::ChildEnd::Crashed);
+    EXPECT_EQ(crashed.exitCode, -1);
+}
+
+TEST(ChildProcess, AStopEndsTheChildAndEverythingItStarted) {
+    testsupport::Scratch dir("child-stop");
+    const std::string pidFile = dir / "pids.txt";
+    platform::ChildCommand command;
+    command.arguments = {HelperPath(), "spawn", pidFile};
+    DWORD spawner = 0;
+    DWORD sleeper = 0;
+    command.stopRequested = [&] { return ReadPids(pidFile, spawner, sleeper); };
+    const platform::ChildResult result = platform::RunChild(command);
+    EXPECT_EQ(result.end, platform::ChildEnd::Stopped);
+    ASSERT_NE(sleeper, 0u);
+    // Gone when RunChild returns, not some time later.
+    EXPECT_FALSE(Running(spawner));
+    EXPECT_FALSE(Running(sleeper)) << "the grandchild outlived the stop";
+}
+
+TEST(ChildProcess, TheChildTreeEndsWithItsParent) {
+    testsupport::Scratch dir("child-parent");
+    const std::string pidFile = dir / "pids.txt";
+    // The helper's "parent" mode runs "spawn" through RunChild; the parent is then killed outright,
+    // with no chance to clean up: the job it held must take its children along.
+    testsupport::Started parent = testsupport::StartHelper(HelperPath(), "parent \"" + pidFile + "\"");
+    ASSERT_NE(parent.process, nullptr);
+    DWORD spawner = 0;
+    DWORD sleeper = 0;
+    for (int i = 0; i < 500 && !ReadPids(pidFile, spawner, sleeper); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_NE(sleeper, 0u) << "the helper tree did not start";
+    EXPECT_TRUE(Running(sleeper));
+    testsupport::EndHelper(parent);
+    EXPECT_TRUE(GoneWithin(spawner, std::chrono::seconds(5)));
+    EXPECT_TRUE(GoneWithin(sleeper, std::chrono::seconds(5))) << "the grandchild outlived its parent";
+}
