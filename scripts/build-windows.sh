@@ -30,6 +30,8 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 libvips_npm_version=1.3.3
 
 all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base)
+# The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
+declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib)
 
 log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
@@ -106,12 +108,16 @@ debian_source() {
 
 # The stamp of a stage: its version, its recipe and the toolchain file. A change in any rebuilds it.
 stage_key() {
-  local stage=$1 version=$2
+  local stage=$1 version=$2 dependency
   {
     echo "$stage $version"
     declare -f "build_$stage"
     declare -f cmake_cross
     cat "$toolchain"
+    # A stage built against another is built again when that one is.
+    for dependency in ${stage_dependencies[$stage]:-}; do
+      cat "$cache/stamps/$dependency" 2>/dev/null || echo "$dependency missing"
+    done
   } | sha256sum | cut -d' ' -f1
 }
 
