@@ -21,4 +21,12 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 # ours: they outlive the program, and a pipe they held open would never see its end.
 wineserver -p60 </dev/null >/dev/null 2>&1 || true
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
-exec "$wine" "$@"
+# The program's output goes through a file: a console host Wine starts for a child the program
+# runs can outlive it holding the program's output, and a caller reading a pipe (ctest) would
+# wait for its end until that host goes.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+"$wine" "$@" >"$output" 2>&1 </dev/null || status=$?
+cat "$output"
+exit "$status"

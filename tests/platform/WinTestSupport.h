@@ -62,7 +62,8 @@ inline Started StartHelper(const std::string& program, const std::string& argume
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+    // No console: the stand-ins print nothing, and a console host would be one more process to end.
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
                         &startup, &info))
         return {};
     CloseHandle(info.hThread);
