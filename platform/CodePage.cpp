@@ -1,9 +1,7 @@
 #include "platform/CodePage.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringDecoder>
-#include <QStringEncoder>
+// What does not depend on the system: UTF-8 checks and cuts. The Shift-JIS conversions themselves
+// are ShiftJis.cpp's (Qt) and ShiftJis_win.cpp's (the system's code page 932).
 
 namespace platform {
 
@@ -49,10 +47,6 @@ std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i) {
     return len;
 }
 
-QByteArray ToBytes(std::string_view s) {
-    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -68,18 +62,6 @@ bool IsValidUtf8(std::string_view bytes) {
 
 TextEncoding DetectEncoding(std::string_view bytes) {
     return IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
-}
-
-std::string ShiftJisToUtf8(std::string_view sjis) {
-    QStringDecoder decoder("Shift_JIS");
-    const QString text = decoder.decode(ToBytes(sjis));
-    return text.toStdString();
-}
-
-std::string Utf8ToShiftJis(std::string_view utf8) {
-    QStringEncoder encoder("Shift_JIS");
-    const QByteArray bytes = encoder.encode(QString::fromUtf8(ToBytes(utf8)));
-    return bytes.toStdString();
 }
 
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
@@ -99,7 +81,6 @@ std::string FromUtf8(std::string_view utf8, TextEncoding encoding) {
 std::string CutToEncodedBytes(std::string_view utf8, std::size_t limit, TextEncoding encoding) {
     std::size_t used = 0;
     std::size_t i = 0;
-    QStringEncoder encoder("Shift_JIS");
     while (i < utf8.size()) {
         std::size_t len = Utf8SequenceLength(utf8, i);
         if (len == 0) {
@@ -107,8 +88,7 @@ std::string CutToEncodedBytes(std::string_view utf8, std::size_t limit, TextEnco
         }
         std::size_t cost = len;
         if (encoding == TextEncoding::ShiftJis && len > 1) {
-            const QByteArray encoded = encoder.encode(QString::fromUtf8(ToBytes(utf8.substr(i, len))));
-            cost = static_cast<std::size_t>(encoded.size());
+            cost = Utf8ToShiftJis(utf8.substr(i, len)).size();
         }
         if (used + cost > limit) {
             break;
