@@ -136,6 +136,13 @@ std::string WorkFolderPattern(std::string_view prefix) {
     return std::string(prefix) + std::to_string(::getpid()) + "-XXXXXX";
 }
 
+fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
+    std::string pattern = (parent / WorkFolderPattern(prefix)).string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
+}
+
 std::size_t RemoveStaleStaging(const fs::path& folder, std::string_view targetName) {
     std::size_t removed = 0;
     std::error_code ec;

@@ -42,6 +42,10 @@ bool StagingMakerGone(long pid);
 // The name of a process's private work folder under the temporary folder, "<prefix><pid>-XXXXXX"
 // as mkdtemp wants it.
 std::string WorkFolderPattern(std::string_view prefix);
+// Creates a new work folder of WorkFolderPattern's form in parent, the X replaced by six random
+// letters and digits, that only this user may enter (mode 0700 on POSIX); its path, or an empty
+// path when it cannot be made (errno set on POSIX). The caller removes it when done.
+std::filesystem::path CreateWorkFolder(const std::filesystem::path& parent, std::string_view prefix);
 
 // Removes the staging files in folder whose maker is gone, of every kind, or, with targetName, only
 // those standing in for that name. Only regular files are removed; returns how many were.

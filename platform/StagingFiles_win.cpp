@@ -177,6 +177,22 @@ std::string WorkFolderPattern(std::string_view prefix) {
     return std::string(prefix) + std::to_string(GetCurrentProcessId()) + "-XXXXXX";
 }
 
+fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
+    // What mkdtemp does on POSIX: a fresh tag until the name is new. The folder takes the parent's
+    // inherited rights; under the user's temporary folder those admit this user alone.
+    std::string name = WorkFolderPattern(prefix);
+    const std::size_t tag = name.size() - 6;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name.replace(tag, 6, RandomTag());
+        const fs::path candidate = parent / PathFromUtf8(name);
+        if (CreateDirectoryW(candidate.c_str(), nullptr))
+            return candidate;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
+    }
+    return {};
+}
+
 std::size_t RemoveStaleStaging(const fs::path& folder, std::string_view targetName) {
     std::size_t removed = 0;
     std::error_code ec;

@@ -6,9 +6,12 @@
 #include "platform/AtomicFile.h"
 #include "tests/support/ProcessState.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -182,4 +185,46 @@ TEST(StagingSweep, WorkFoldersOfAGoneRunGoWithEverythingInThem) {
     EXPECT_FALSE(fs::exists(reused));
     for (const auto& kept : {live, otherPrefix, noPid, file})
         EXPECT_TRUE(fs::exists(kept)) << kept;
+}
+
+TEST(WorkFolder, ANewWorkFolderIsThisUsersAloneAndNamedForTheSweep) {
+    Folder root;
+    // With no umask to narrow it, the mode shows what the folder was created with.
+    const mode_t previousMask = ::umask(0);
+    const fs::path first = platform::CreateWorkFolder(root.path(), "quarnel-media-");
+    const fs::path second = platform::CreateWorkFolder(root.path(), "quarnel-media-");
+    ::umask(previousMask);
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    for (const auto& made : {first, second}) {
+        EXPECT_EQ(made.parent_path(), fs::path(root.path()));
+        ASSERT_TRUE(fs::is_directory(fs::symlink_status(made))) << made;
+        EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
+        const std::string name = made.filename().string();
+        const std::string stem = "quarnel-media-" + std::to_string(::getpid()) + "-";
+        ASSERT_EQ(name.size(), stem.size() + 6) << name;
+        EXPECT_EQ(name.substr(0, stem.size()), stem);
+        EXPECT_EQ(name.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz",
+                                         stem.size()),
+                  std::string::npos)
+            << name;
+    }
+    // A sweep leaves this live process's folders, and takes the one of a process that has ended.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(platform::CreateWorkFolder(root.path(), "quarnel-media-").empty() ? 1 : 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), {}), 3);
+    EXPECT_EQ(platform::RemoveStaleWorkFolders(root.path(), "quarnel-media-"), 1u);
+    EXPECT_TRUE(fs::exists(first));
+    EXPECT_TRUE(fs::exists(second));
+
+    errno = 0;
+    EXPECT_TRUE(platform::CreateWorkFolder(root / "missing", "quarnel-media-").empty());
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), {}), 2);
 }

@@ -151,3 +151,34 @@ TEST(StagingSweep, WorkFoldersOfAGoneRunGoWithEverythingInThem) {
     for (const auto& kept : {live, otherPrefix, noPid, file})
         EXPECT_TRUE(Exists(kept)) << kept;
 }
+
+TEST(WorkFolder, ANewWorkFolderIsNamedForTheSweepUnderAJapaneseParent) {
+    Scratch root("work-資料");
+    const fs::path parent = platform::PathFromUtf8(root.path());
+    const fs::path first = platform::CreateWorkFolder(parent, "quarnel-media-");
+    const fs::path second = platform::CreateWorkFolder(parent, "quarnel-media-");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    for (const auto& made : {first, second}) {
+        EXPECT_EQ(platform::PathToUtf8(made.parent_path()), root.path());
+        const DWORD attributes = GetFileAttributesW(made.c_str());
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << platform::PathToUtf8(made);
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        const std::string name = platform::PathToUtf8(made.filename());
+        const std::string stem = "quarnel-media-" + std::to_string(GetCurrentProcessId()) + "-";
+        ASSERT_EQ(name.size(), stem.size() + 6) << name;
+        EXPECT_EQ(name.substr(0, stem.size()), stem);
+        EXPECT_EQ(name.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz",
+                                         stem.size()),
+                  std::string::npos)
+            << name;
+    }
+    Touch(platform::PathToUtf8(first / L"動画.mp4"));
+    EXPECT_EQ(testsupport::ReadText(platform::PathToUtf8(first / L"動画.mp4")), "x");
+    // This process is alive: a sweep leaves what it made.
+    EXPECT_EQ(platform::RemoveStaleWorkFolders(parent, "quarnel-media-"), 0u);
+    EXPECT_TRUE(Exists(platform::PathToUtf8(second)));
+    EXPECT_TRUE(platform::CreateWorkFolder(parent / L"missing", "quarnel-media-").empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(parent), {}), 2);
+}
