@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QUrl>
-#include <cstdlib>
 #include <filesystem>
 
 namespace app {
@@ -29,21 +28,20 @@ void RunReport::RemoveShown() {
 std::optional<std::string> RunReport::Write() {
     // A window that was killed left its last page; its folder carries its pid.
     platform::RemoveStaleWorkFolders(tempFolder_, kFolderPrefix);
-    // mkdtemp makes the folder readable by this user alone: the report names the user's files.
-    std::string pattern =
-        (std::filesystem::path(tempFolder_) / platform::WorkFolderPattern(kFolderPrefix)).string();
-    if (::mkdtemp(pattern.data()) == nullptr)
+    // The folder is readable by this user alone: the report names the user's files.
+    const std::filesystem::path folder = platform::CreateWorkFolder(tempFolder_, kFolderPrefix);
+    if (folder.empty())
         return std::nullopt;
-    const std::string file = (std::filesystem::path(pattern) / "report.html").string();
+    const std::string file = (folder / "report.html").string();
     if (!report::WriteHtmlReport(file, entries_)) {
         std::error_code ec;
-        std::filesystem::remove_all(pattern, ec);
+        std::filesystem::remove_all(folder, ec);
         return std::nullopt;
     }
     // The page shown before is no longer needed once the new one exists; the latest stays for the
     // browser, which may read it after this returns.
     RemoveShown();
-    shownFolder_ = pattern;
+    shownFolder_ = folder.string();
     return file;
 }
 

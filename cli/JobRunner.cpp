@@ -41,11 +41,7 @@ std::string TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     const std::string root = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
     platform::RemoveStaleWorkFolders(root, kJobsFolderPrefix);
-    std::string pattern = root + "/" + platform::WorkFolderPattern(kJobsFolderPrefix);
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return {};
-    }
-    return pattern;
+    return platform::CreateWorkFolder(root, kJobsFolderPrefix).string();
 }
 
 struct Worker {

@@ -8,7 +8,6 @@
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
-#include <stdlib.h>
 
 namespace engine {
 namespace {
@@ -42,10 +41,7 @@ public:
             return;
         }
         platform::RemoveStaleWorkFolders(temp, kScratchPrefix);
-        std::string pattern = (temp / platform::WorkFolderPattern(kScratchPrefix)).string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
+        path_ = platform::CreateWorkFolder(temp, kScratchPrefix).string();
     }
     ~ScratchFolder() {
         if (!path_.empty()) {

@@ -57,11 +57,10 @@ fs::path TempRoot(const ConverterSettings& settings) {
 class WorkFolder {
 public:
     WorkFolder(const fs::path& root, const std::string& member) {
-        std::string pattern = (root / platform::WorkFolderPattern(kConvertFolderPrefix)).string();
-        if (!::mkdtemp(pattern.data()))
+        path_ = platform::CreateWorkFolder(root, kConvertFolderPrefix);
+        if (path_.empty())
             throw AutomationError(member, "cannot create a work folder under " + root.string(),
                                   kNoWorkFolder);
-        path_ = pattern;
     }
     ~WorkFolder() {
         std::error_code ignored;

@@ -113,11 +113,10 @@ public:
             return;
         }
         platform::RemoveStaleWorkFolders(temp, kPrefix);
-        std::string pattern = (temp / platform::WorkFolderPattern(kPrefix)).string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        folder_ = platform::CreateWorkFolder(temp, kPrefix).string();
+        if (folder_.empty()) {
             return;
         }
-        folder_ = pattern;
         const std::string path = folder_ + "/fontmap";
         const std::string text = FontMapText();
         std::FILE* out = std::fopen(path.c_str(), "wb");
