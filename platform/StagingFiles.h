@@ -25,6 +25,9 @@ struct StagingName {
     std::string target; // the file name it stands in for
 };
 
+// The id this process's staging names and work folders carry.
+long CurrentProcessId();
+
 // This process's staging name for targetName; tag holds letters and digits only.
 std::string MakeStagingName(std::string_view kind, std::string_view tag, std::string_view targetName);
 // The parts of a name MakeStagingName could have made; nothing for any other name.
@@ -50,6 +53,8 @@ std::filesystem::path CreateWorkFolder(const std::filesystem::path& parent, std:
 // Removes the staging files in folder whose maker is gone, of every kind, or, with targetName, only
 // those standing in for that name. Only regular files are removed; returns how many were.
 std::size_t RemoveStaleStaging(const std::filesystem::path& folder, std::string_view targetName = {});
+// Whether folderName has WorkFolderPattern's form for prefix and its maker is gone.
+bool IsStaleWorkFolderName(std::string_view prefix, std::string_view folderName);
 // Removes the work folders under root, named after prefix, whose maker is gone.
 std::size_t RemoveStaleWorkFolders(const std::filesystem::path& root, std::string_view prefix);
 
