@@ -4,6 +4,7 @@
 // standard error, questions asked on the terminal when there is one. An interrupt (Ctrl-C) is
 // noticed where the run lets events run and is handed on as Stop.
 
+#include "cli/Interrupt.h"
 #include "engine/Host.h"
 
 #include <cstdio>
@@ -12,12 +13,6 @@
 #include <ostream>
 
 namespace cli {
-
-// Installs the SIGINT handler (it only sets a flag; a second Ctrl-C ends the process).
-void InstallInterruptHandler();
-bool InterruptRequested();
-// For tests: sets the flag as the handler would.
-void RaiseInterruptFlag();
 
 class CliHost : public engine::Host {
 public:
