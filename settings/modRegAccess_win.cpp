@@ -1,6 +1,7 @@
-// The registry store on Windows: the same operations over advapi32's narrow-character functions,
-// texts converted between UTF-8 and the system's ANSI code page.
+// The registry store on Windows: the same operations over advapi32's wide-character functions, so
+// that key names and texts in any script survive (the narrow ones pass through the ANSI code page).
 
+#include "platform/WideText.h"
 #include "settings/modRegAccess.h"
 
 #include <cstring>
@@ -13,31 +14,12 @@ namespace {
 constexpr REGSAM kReadAccess = 0x20001;   // READ_CONTROL | KEY_QUERY_VALUE
 constexpr REGSAM kCreateAccess = 0x2003F; // READ_CONTROL | the six specific key rights
 
-std::string ToAnsi(const std::string& utf8) {
-    if (utf8.empty()) {
-        return std::string();
-    }
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
-    const int narrow = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.data(), wide, out.data(), narrow, nullptr, nullptr);
-    return out;
+std::wstring W(const std::string& utf8) {
+    return platform::Widen(utf8);
 }
 
-std::string FromAnsi(const char* data, std::size_t size) {
-    if (size == 0) {
-        return std::string();
-    }
-    const int wide = MultiByteToWideChar(CP_ACP, 0, data, static_cast<int>(size), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, data, static_cast<int>(size), w.data(), wide);
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), narrow, nullptr, nullptr);
-    return out;
-}
+// Texts come back in UTF-16: room for as many characters as the narrow calls had bytes.
+constexpr DWORD kReadBytes = kRegReadLimit * sizeof(wchar_t);
 
 HKEY Root(Hive hive) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<std::uint32_t>(hive)));
@@ -46,12 +28,12 @@ HKEY Root(Hive hive) {
 // Opens for setting values, creating the key first when it is missing.
 HKEY OpenForWriting(RegistryStore& store, Hive hive, const std::string& keyPath) {
     HKEY key = nullptr;
-    const std::string path = ToAnsi(keyPath);
-    if (RegOpenKeyExA(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    const std::wstring path = W(keyPath);
+    if (RegOpenKeyExW(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         return key;
     }
     store.CreateKey(hive, keyPath);
-    if (RegOpenKeyExA(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         return key;
     }
     return nullptr;
@@ -63,7 +45,7 @@ void SetValue(RegistryStore& store, Hive hive, const std::string& keyPath, const
     if (key == nullptr) {
         return;
     }
-    RegSetValueExA(key, ToAnsi(valueName).c_str(), 0, type, data, size);
+    RegSetValueExW(key, W(valueName).c_str(), 0, type, data, size);
     RegCloseKey(key);
 }
 
@@ -78,7 +60,7 @@ std::string RegistryStore::DefaultFolder() {
 void RegistryStore::CreateKey(Hive hive, const std::string& keyPath) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(Root(hive), ToAnsi(keyPath).c_str(), 0, nullptr, 0, kCreateAccess, nullptr, &key,
+    if (RegCreateKeyExW(Root(hive), W(keyPath).c_str(), 0, nullptr, 0, kCreateAccess, nullptr, &key,
                         &disposition) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
@@ -86,9 +68,9 @@ void RegistryStore::CreateKey(Hive hive, const std::string& keyPath) {
 
 long RegistryStore::DeleteValue(Hive hive, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExA(Root(hive), ToAnsi(keyPath).c_str(), 0, KEY_SET_VALUE, &key);
+    LONG status = RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, KEY_SET_VALUE, &key);
     if (status == ERROR_SUCCESS) {
-        status = RegDeleteValueA(key, ToAnsi(valueName).c_str());
+        status = RegDeleteValueW(key, W(valueName).c_str());
         RegCloseKey(key);
     }
     return status;
@@ -96,9 +78,9 @@ long RegistryStore::DeleteValue(Hive hive, const std::string& keyPath, const std
 
 bool RegistryStore::WriteText(Hive hive, const std::string& keyPath, const std::string& valueName,
                               const std::string& value) {
-    const std::string ansi = ToAnsi(value);
-    SetValue(*this, hive, keyPath, valueName, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
-             static_cast<DWORD>(ansi.size() + 1));
+    const std::wstring wide = W(value);
+    SetValue(*this, hive, keyPath, valueName, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+             static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     return true;
 }
 
@@ -118,25 +100,24 @@ void RegistryStore::WriteBinary(Hive hive, const std::string& keyPath, const std
 bool RegistryStore::ReadValue(Hive hive, const std::string& keyPath, const std::string& valueName,
                               std::string& text) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(hive), ToAnsi(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
         text.clear();
         return false;
     }
-    BYTE buffer[kRegReadLimit];
+    BYTE buffer[kReadBytes];
     DWORD size = sizeof buffer;
     DWORD type = 0;
-    const LONG status = RegQueryValueExA(key, ToAnsi(valueName).c_str(), nullptr, &type, buffer, &size);
+    const LONG status = RegQueryValueExW(key, W(valueName).c_str(), nullptr, &type, buffer, &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) {
         text.clear();
         return false;
     }
     if (type == REG_SZ) {
-        std::size_t length = 0;
-        while (length < size && buffer[length] != 0) {
-            ++length;
-        }
-        text = FromAnsi(reinterpret_cast<const char*>(buffer), length);
+        std::wstring wide(size / sizeof(wchar_t), L'\0');
+        std::memcpy(wide.data(), buffer, wide.size() * sizeof(wchar_t));
+        wide.resize(wide.find(L'\0') == std::wstring::npos ? wide.size() : wide.find(L'\0'));
+        text = platform::Narrow(wide);
     } else if (type == REG_DWORD) {
         DWORD number = 0;
         std::memcpy(&number, buffer, size < sizeof number ? size : sizeof number);
@@ -148,19 +129,19 @@ bool RegistryStore::ReadValue(Hive hive, const std::string& keyPath, const std::
 std::vector<std::string> RegistryStore::EnumSubkeys(Hive hive) {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(hive), "", 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive), L"", 0, kReadAccess, &key) != ERROR_SUCCESS) {
         return names;
     }
     for (DWORD index = 0;; ++index) {
-        char name[kRegEnumBuffer];
-        char cls[kRegEnumBuffer];
-        DWORD nameSize = sizeof name;
-        DWORD classSize = sizeof cls;
+        wchar_t name[kRegEnumBuffer];
+        wchar_t cls[kRegEnumBuffer];
+        DWORD nameSize = kRegEnumBuffer; // in characters
+        DWORD classSize = kRegEnumBuffer;
         FILETIME written{};
-        if (RegEnumKeyExA(key, index, name, &nameSize, nullptr, cls, &classSize, &written) != ERROR_SUCCESS) {
+        if (RegEnumKeyExW(key, index, name, &nameSize, nullptr, cls, &classSize, &written) != ERROR_SUCCESS) {
             break;
         }
-        names.push_back(FromAnsi(name, nameSize));
+        names.push_back(platform::Narrow(std::wstring_view(name, nameSize)));
     }
     RegCloseKey(key);
     return names;
@@ -168,12 +149,12 @@ std::vector<std::string> RegistryStore::EnumSubkeys(Hive hive) {
 
 bool RegistryStore::ValueExists(Hive hive, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(hive), ToAnsi(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
         return false;
     }
-    BYTE buffer[kRegReadLimit];
+    BYTE buffer[kReadBytes];
     DWORD size = sizeof buffer;
-    const LONG status = RegQueryValueExA(key, ToAnsi(valueName).c_str(), nullptr, nullptr, buffer, &size);
+    const LONG status = RegQueryValueExW(key, W(valueName).c_str(), nullptr, nullptr, buffer, &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
