@@ -14,6 +14,9 @@ for p in "${paths[@]}"; do
   winepath+="Z:${p};"
 done
 export WINEPATH="${winepath}${WINEPATH:-}"
+# Qt's platform and style plugins for programs run from the build tree (an installed program has
+# them beside itself).
+export QT_PLUGIN_PATH=${QT_PLUGIN_PATH:-Z:${cache//\//\\}\\prefix\\qt6\\plugins}
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=wine
 # One server for the whole test run: each program then starts in milliseconds instead of seconds.
