@@ -36,9 +36,8 @@ declare -A dict=([package]=package.dict [deckformat]=deckformat.dict [deck]=deck
 declare -A options=([package]=-max_len=131072 [deckformat]=-max_len=131072 [deck]=-max_len=196608
   [metafile]=-max_len=65536)
 
-# libgsf allocates without frame pointers; the deck-format target records whole stacks on malloc so
-# that the suppression of libgsf's own leak (tests/fuzz/lsan.supp) can see whose it is.
-declare -A sanitizer=([deckformat]=fast_unwind_on_malloc=0)
+# Extra sanitizer options of a target, appended to ASAN_OPTIONS.
+declare -A sanitizer=()
 
 for t in "${targets[@]}"; do
   [ -n "${program[$t]:-}" ] || { echo "fuzz.sh: no target '$t'" >&2; exit 2; }

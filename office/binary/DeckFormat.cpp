@@ -1,15 +1,13 @@
 #include "office/binary/DeckFormat.h"
 
+#include "office/binary/ByteSource.h"
+#include "office/binary/CompoundFile.h"
+
+#include <algorithm>
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <gsf/gsf-infile-msole.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
-#include <gsf/gsf-input-stdio.h>
-#include <gsf/gsf-input.h>
-#include <memory>
-#include <mutex>
+#include <optional>
+#include <vector>
 
 namespace office::binary {
 namespace {
@@ -20,14 +18,6 @@ constexpr std::array<std::uint8_t, 4> kZipSignature = {'P', 'K', 0x03, 0x04};
 // an unencrypted one carries 0xE391C05F.
 constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 
-struct Unref {
-    void operator()(gpointer object) const {
-        if (object)
-            g_object_unref(object);
-    }
-};
-template <typename T> using GPtr = std::unique_ptr<T, Unref>;
-
 DeckFormat ByHeader(const std::uint8_t* data, std::size_t size) {
     if (size >= kCompoundSignature.size() &&
         std::memcmp(data, kCompoundSignature.data(), kCompoundSignature.size()) == 0)
@@ -37,49 +27,25 @@ DeckFormat ByHeader(const std::uint8_t* data, std::size_t size) {
     return DeckFormat::Unknown;
 }
 
-bool EncryptedCurrentUser(GsfInfile* ole) {
-    GPtr<GsfInput> user(gsf_infile_child_by_name(ole, "Current User"));
-    if (!user || gsf_input_size(user.get()) < 16)
-        return false;
-    const guint8* head = gsf_input_read(user.get(), 16, nullptr);
-    if (!head)
-        return false;
-    const std::uint32_t token =
-        static_cast<std::uint32_t>(head[12]) | static_cast<std::uint32_t>(head[13]) << 8 |
-        static_cast<std::uint32_t>(head[14]) << 16 | static_cast<std::uint32_t>(head[15]) << 24;
-    return token == kEncryptedToken;
-}
-
-// libgsf reports a damaged compound file with a stream of critical messages on stderr; the verdict
-// (damaged) is what counts here, so its messages are dropped.
-void QuietLibgsf() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        g_log_set_handler(
-            "libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
-            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-        g_log_set_handler(
-            "libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
-            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-    });
-}
-
-DeckFormat ByStreams(GsfInput* input) {
-    QuietLibgsf();
-    GError* error = nullptr;
-    GPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
-    if (error)
-        g_error_free(error);
-    if (!ole)
+DeckFormat ByStreams(ByteSource& source) {
+    std::optional<CompoundFile> file = CompoundFile::Open(source);
+    if (!file)
         return DeckFormat::DamagedCompoundFile;
-    auto has = [&](const char* name) {
-        return GPtr<GsfInput>(gsf_infile_child_by_name(ole.get(), name)) != nullptr;
-    };
-    if (has("EncryptedPackage") || has("EncryptionInfo"))
+    if (file->FindRootStream("EncryptedPackage") || file->FindRootStream("EncryptionInfo"))
         return DeckFormat::EncryptedPackage;
-    if (!has("PowerPoint Document"))
+    if (!file->FindRootStream("PowerPoint Document"))
         return DeckFormat::OtherCompoundFile;
-    return EncryptedCurrentUser(ole.get()) ? DeckFormat::EncryptedBinaryDeck : DeckFormat::BinaryDeck;
+    const CompoundEntry* user = file->FindRootStream("Current User");
+    if (!user || user->size < 16)
+        return DeckFormat::BinaryDeck;
+    const std::optional<std::vector<std::uint8_t>> head = file->ReadStream(*user, 16);
+    if (!head)
+        return DeckFormat::DamagedCompoundFile;
+    const std::uint8_t* token = head->data() + 12;
+    const std::uint32_t headerToken =
+        static_cast<std::uint32_t>(token[0]) | static_cast<std::uint32_t>(token[1]) << 8 |
+        static_cast<std::uint32_t>(token[2]) << 16 | static_cast<std::uint32_t>(token[3]) << 24;
+    return headerToken == kEncryptedToken ? DeckFormat::EncryptedBinaryDeck : DeckFormat::BinaryDeck;
 }
 
 } // namespace
@@ -88,26 +54,23 @@ DeckFormat SniffDeckBytes(const std::uint8_t* data, std::size_t size) {
     const DeckFormat byHeader = ByHeader(data, size);
     if (byHeader != DeckFormat::BinaryDeck)
         return byHeader;
-    GPtr<GsfInput> input(gsf_input_memory_new(data, static_cast<gsf_off_t>(size), FALSE));
-    return input ? ByStreams(input.get()) : DeckFormat::DamagedCompoundFile;
+    MemorySource source({data, size});
+    return ByStreams(source);
 }
 
 DeckFormat SniffDeckFile(const std::string& path) {
+    FileSource source(path);
     std::array<std::uint8_t, 8> head{};
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return DeckFormat::Unknown;
-        in.read(reinterpret_cast<char*>(head.data()), head.size());
-        const DeckFormat byHeader = ByHeader(head.data(), static_cast<std::size_t>(in.gcount()));
-        if (byHeader != DeckFormat::BinaryDeck)
-            return byHeader;
-    }
-    GError* error = nullptr;
-    GPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
-    if (error)
-        g_error_free(error);
-    return input ? ByStreams(input.get()) : DeckFormat::Unknown;
+    if (!source.IsOpen())
+        return DeckFormat::Unknown;
+    const std::size_t headSize =
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), head.size()));
+    if (!source.ReadAt(0, std::span(head).first(headSize)))
+        return DeckFormat::Unknown;
+    const DeckFormat byHeader = ByHeader(head.data(), headSize);
+    if (byHeader != DeckFormat::BinaryDeck)
+        return byHeader;
+    return ByStreams(source);
 }
 
 } // namespace office::binary

@@ -1,4 +1,4 @@
-// Fuzz target over judging a file's format by its content (compound file streams through libgsf).
+// Fuzz target over judging a file's format by its content (the compound-file reader over every field).
 // Built with -DQUARNEL_LIBFUZZER under libFuzzer; otherwise an ordinary program that runs the
 // target over the files and folders named on its command line (the seed corpus in ctest).
 
