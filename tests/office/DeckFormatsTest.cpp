@@ -113,6 +113,70 @@ TEST(DeckFormat, CompoundFilesAreToldApartByTheirStreams) {
     EXPECT_EQ(office::binary::SniffDeckFile(dir.File("missing.ppt")), DeckFormat::Unknown);
 }
 
+// "Current User" under 4096 bytes lies in the mini stream, from 4096 on in sectors of its own;
+// either way and in either sector size its header token tells an encrypted deck.
+TEST(DeckFormat, TheHeaderTokenIsFoundInTheMiniStreamAndInSectors) {
+    for (const unsigned sectorSize : {512u, 4096u})
+        for (const std::size_t userSize :
+             {std::size_t{16}, std::size_t{32}, std::size_t{4095}, std::size_t{4096}, std::size_t{9000}})
+            for (const bool encrypted : {false, true}) {
+                auto user = testsupport::CurrentUser(encrypted ? 0xF3D1C4DF : 0xE391C05F);
+                user.resize(userSize, 0x20);
+                const auto deck = testsupport::CompoundFileOf(
+                    {"",
+                     {{"Current User", user}, {"PowerPoint Document", std::vector<std::uint8_t>(5000, 7)}},
+                     {}},
+                    sectorSize);
+                EXPECT_EQ(office::binary::SniffDeckBytes(deck.data(), deck.size()),
+                          encrypted ? DeckFormat::EncryptedBinaryDeck : DeckFormat::BinaryDeck)
+                    << sectorSize << " " << userSize;
+                TempDir dir;
+                WriteBytes(dir.File("deck.ppt"), deck);
+                EXPECT_EQ(office::binary::SniffDeckFile(dir.File("deck.ppt")),
+                          encrypted ? DeckFormat::EncryptedBinaryDeck : DeckFormat::BinaryDeck)
+                    << sectorSize << " " << userSize;
+            }
+    // Too short to hold a token: a plain deck, as before.
+    const auto shortUser = CompoundFile({{"Current User", std::vector<std::uint8_t>(15, 0xDF)},
+                                         {"PowerPoint Document", std::vector<std::uint8_t>(10, 7)}});
+    EXPECT_EQ(office::binary::SniffDeckBytes(shortUser.data(), shortUser.size()), DeckFormat::BinaryDeck);
+}
+
+// Only streams directly inside the root storage decide, and their names compare without case.
+TEST(DeckFormat, OnlyTheRootStoragesStreamsDecide) {
+    using testsupport::CompoundFileOf;
+    using testsupport::CompoundStorage;
+    const auto sniff = [](const std::vector<std::uint8_t>& bytes) {
+        return office::binary::SniffDeckBytes(bytes.data(), bytes.size());
+    };
+    const std::vector<std::uint8_t> user = testsupport::CurrentUser(0xF3D1C4DF);
+    // A document with a deck embedded in one of its storages is no deck.
+    EXPECT_EQ(sniff(CompoundFileOf(
+                  {"",
+                   {{"WordDocument", std::vector<std::uint8_t>(100, 1)}},
+                   {{"ObjectPool",
+                     {},
+                     {{"_1234", {{"PowerPoint Document", {1, 2}}, {"Current User", user}}, {}}}}}})),
+              DeckFormat::OtherCompoundFile);
+    // A deck with an encrypted package embedded is a deck; its own "Current User" decides.
+    EXPECT_EQ(sniff(CompoundFileOf(
+                  {"",
+                   {{"PowerPoint Document", {1, 2}}, {"Current User", testsupport::CurrentUser(0xE391C05F)}},
+                   {{"Embedded",
+                     {{"EncryptedPackage", {3}}, {"EncryptionInfo", {4}}, {"Current User", user}},
+                     {}}}})),
+              DeckFormat::BinaryDeck);
+    // A storage that bears a stream's name is not that stream.
+    EXPECT_EQ(
+        sniff(CompoundFileOf({"", {{"Current User", user}}, {{"PowerPoint Document", {{"x", {1}}}, {}}}})),
+        DeckFormat::OtherCompoundFile);
+    EXPECT_EQ(sniff(CompoundFileOf({"", {{"POWERPOINT DOCUMENT", {1, 2}}, {"current user", user}}, {}})),
+              DeckFormat::EncryptedBinaryDeck);
+    EXPECT_EQ(
+        sniff(CompoundFileOf({"", {{"encryptedpackage", {1}}, {"PowerPoint Document", {1}}}, {}}, 4096)),
+        DeckFormat::EncryptedPackage);
+}
+
 TEST(DeckFormat, PackagesKeepTheirKindWhateverTheirName) {
     TempDir dir;
     struct Case {
