@@ -65,7 +65,7 @@ bool SamePicture(const PictureSource& a, const PictureSource& b) {
 EncodeAhead::EncodeAhead(unsigned workers) {
     threads_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i)
-        threads_.emplace_back([this](std::stop_token stop) { WorkerLoop(stop); });
+        threads_.emplace_back([this] { WorkerLoop(); });
 }
 
 EncodeAhead::~EncodeAhead() {
@@ -73,9 +73,8 @@ EncodeAhead::~EncodeAhead() {
         std::lock_guard lock(mutex_);
         waiting_.clear();
         started_.clear();
+        stopping_ = true;
     }
-    for (auto& t : threads_)
-        t.request_stop();
     wake_.notify_all();
     threads_.clear(); // joins
 }
@@ -321,11 +320,13 @@ std::uint64_t EncodeAhead::Hits() const {
     return hits_;
 }
 
-void EncodeAhead::WorkerLoop(std::stop_token stop) {
+void EncodeAhead::WorkerLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         std::shared_ptr<Job> job;
-        wake_.wait(lock, stop, [&] {
+        wake_.wait(lock, [&] {
+            if (stopping_)
+                return true;
             const auto it = std::find_if(started_.begin(), started_.end(),
                                          [](const std::shared_ptr<Job>& j) { return !j->claimed; });
             if (it == started_.end())
@@ -333,7 +334,7 @@ void EncodeAhead::WorkerLoop(std::stop_token stop) {
             job = *it;
             return true;
         });
-        if (stop.stop_requested())
+        if (stopping_)
             return;
         job->claimed = true;
         lock.unlock();

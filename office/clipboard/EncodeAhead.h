@@ -82,7 +82,7 @@ public:
 private:
     struct Job;
 
-    void WorkerLoop(std::stop_token stop);
+    void WorkerLoop();
     std::shared_ptr<Job> FindLocked(const PictureSource& source, PasteEncoding encoding);
     static void Run(Job& job);
     std::shared_ptr<Job> KeptLocked(const std::function<bool(const Job&)>& matches);
@@ -91,8 +91,11 @@ private:
     void FinishLocked(std::unique_lock<std::mutex>& lock, Job& job);
 
     mutable std::mutex mutex_;
-    std::condition_variable_any wake_;         // a job was queued, or the pool stops
-    std::condition_variable_any done_;         // a job finished
+    // A flag under the mutex, not the threads' stop tokens: a wait on a stop token hung at shutdown
+    // with MinGW's libstdc++ 12, whose stop callbacks wait on a semaphore without futexes.
+    bool stopping_ = false;
+    std::condition_variable wake_;             // a job was queued, or the pool stops
+    std::condition_variable done_;             // a job finished
     std::deque<PasteForecast> waiting_;        // not read yet
     std::deque<std::shared_ptr<Job>> started_; // read: queued, running or finished, in forecast order
     std::shared_ptr<Job> pasted_;              // the last one taken: its paste's box may follow
