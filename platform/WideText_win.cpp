@@ -24,12 +24,4 @@ std::string Narrow(std::wstring_view wide) {
     return out;
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-    return std::filesystem::path(Widen(utf8));
-}
-
-std::string PathToUtf8(const std::filesystem::path& path) {
-    return Narrow(path.native());
-}
-
 } // namespace platform
