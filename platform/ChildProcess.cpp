@@ -1,5 +1,6 @@
 #include "platform/ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -7,8 +8,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
+#include <pthread.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -104,82 +106,206 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-ChildResult RunChild(const ChildCommand& command) {
+struct RunningChild::State {
+    pid_t pid = -1;
+    bool ended = false;
     ChildResult result;
-    const auto begin = std::chrono::steady_clock::now();
-    if (command.arguments.empty())
-        return result;
-    const std::string program = FindProgram(command.arguments.front());
-    if (program.empty())
-        return result;
+    std::chrono::steady_clock::time_point begin = std::chrono::steady_clock::now();
+};
 
-    // Everything the child needs is prepared before the spawn.
-    std::vector<std::string> args = command.arguments;
-    std::vector<std::string> env = MergedEnvironment(command.environment);
-    std::vector<char*> argv = Pointers(args);
-    std::vector<char*> envp = Pointers(env);
+namespace {
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    const std::string output = command.outputFile.empty() ? "/dev/null" : command.outputFile;
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    if (!command.workingFolder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, command.workingFolder.c_str());
+// Everything the child needs, prepared before the fork: between fork and exec only calls that are
+// safe in a copy of a threaded process are made.
+struct Launch {
+    std::string program;
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+    std::string output;
+    std::string error;
+    std::string folder;
+    int parentEndSignal = SIGKILL;
+};
+
+[[noreturn]] void FailInChild(int report) {
+    const int error = errno;
+    while (::write(report, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+}
+
+void MoveOnto(int fd, int target, int report) {
+    if (fd < 0)
+        FailInChild(report);
+    if (fd != target) {
+        if (::dup2(fd, target) < 0)
+            FailInChild(report);
+        ::close(fd);
+    }
+}
+
+[[noreturn]] void RunInChild(const Launch& launch, char* const* argv, char* const* envp, pid_t parent,
+                             int report) {
     // A group of its own: a terminal's Ctrl-C reaches only us, and one kill ends all it started.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    ::setpgid(0, 0);
+    // Should this process end first, the child goes too instead of writing on into files nobody
+    // renames.
+    ::prctl(PR_SET_PDEATHSIG, launch.parentEndSignal);
+    if (::getppid() != parent)
+        ::_exit(127);
+    for (const int number : {SIGINT, SIGTERM, SIGPIPE})
+        ::signal(number, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    MoveOnto(::open("/dev/null", O_RDONLY), STDIN_FILENO, report);
+    MoveOnto(::open(launch.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO, report);
+    if (launch.error.empty()) {
+        if (::dup2(STDOUT_FILENO, STDERR_FILENO) < 0)
+            FailInChild(report);
+    } else {
+        MoveOnto(::open(launch.error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO, report);
+    }
+    if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0)
+        FailInChild(report);
+    ::execve(launch.program.c_str(), argv, envp);
+    FailInChild(report);
+}
 
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
-        return result;
+// The child's pid, or -1 when it could not be started; the report pipe carries the child's errno
+// when anything before the exec fails, and closes unread when the exec succeeds.
+pid_t Start(Launch& launch) {
+    std::vector<char*> argv = Pointers(launch.args);
+    std::vector<char*> envp = Pointers(launch.env);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return -1;
+    // No signal handler of ours may run in the child before the exec.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        RunInChild(launch, argv.data(), envp.data(), parent, report[1]);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::close(report[1]);
+    int childError = 0;
+    ssize_t got = 0;
+    if (pid > 0) {
+        while ((got = ::read(report[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(report[0]);
+    if (pid < 0)
+        return -1;
+    if (got != 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return -1;
+    }
+    return pid;
+}
 
-    const auto deadline = begin + command.timeLimit;
+} // namespace
+
+RunningChild::RunningChild(const ChildCommand& command) : state_(std::make_unique<State>()) {
+    if (command.arguments.empty())
+        return;
+    Launch launch;
+    launch.program = FindProgram(command.arguments.front());
+    if (launch.program.empty())
+        return;
+    launch.args = command.arguments;
+    launch.env = MergedEnvironment(command.environment);
+    launch.output = command.outputFile.empty() ? "/dev/null" : command.outputFile;
+    launch.error = command.errorFile;
+    launch.folder = command.workingFolder;
+    launch.parentEndSignal = command.interruptible ? SIGINT : SIGKILL;
+    state_->pid = Start(launch);
+}
+
+RunningChild::~RunningChild() {
+    Stop();
+}
+
+bool RunningChild::Started() const {
+    return state_->pid > 0;
+}
+
+bool RunningChild::WaitFor(std::chrono::milliseconds wait) {
+    if (!Started() || state_->ended)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            if (WIFEXITED(status)) {
-                result.end = ChildEnd::Exited;
-                result.exitCode = WEXITSTATUS(status);
+        const pid_t done = ::waitpid(state_->pid, &status, WNOHANG);
+        if (done == state_->pid || (done < 0 && errno != EINTR)) {
+            if (done == state_->pid && WIFEXITED(status)) {
+                state_->result.end = ChildEnd::Exited;
+                state_->result.exitCode = WEXITSTATUS(status);
             } else {
-                result.end = ChildEnd::Crashed;
+                state_->result.end = ChildEnd::Crashed;
             }
             break;
         }
-        if (done < 0 && errno != EINTR) {
-            result.end = ChildEnd::Crashed;
-            break;
-        }
-        const bool stop = command.stopRequested && command.stopRequested();
-        if (stop || std::chrono::steady_clock::now() >= deadline) {
-            result.end = stop ? ChildEnd::Stopped : ChildEnd::TimedOut;
-            ::kill(-pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(10)));
     }
     // Helpers the program left behind in its group go as well.
-    EndGroup(pid);
+    EndGroup(state_->pid);
+    state_->ended = true;
+    state_->result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - state_->begin).count();
+    return true;
+}
+
+void RunningChild::Interrupt() {
+    if (Started() && !state_->ended)
+        ::kill(state_->pid, SIGINT);
+}
+
+void RunningChild::Stop() {
+    if (!Started() || state_->ended)
+        return;
+    ::kill(-state_->pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(state_->pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    EndGroup(state_->pid);
+    state_->ended = true;
+    state_->result.end = ChildEnd::Stopped;
+    state_->result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - state_->begin).count();
+}
+
+ChildResult RunningChild::Result() const {
+    return state_->result;
+}
+
+ChildResult RunChild(const ChildCommand& command) {
+    const auto begin = std::chrono::steady_clock::now();
+    RunningChild child(command);
+    if (!child.Started())
+        return ChildResult{};
+    const auto deadline = begin + command.timeLimit;
+    bool timedOut = false;
+    while (!child.WaitFor(std::chrono::milliseconds(50))) {
+        const bool stop = command.stopRequested && command.stopRequested();
+        if (stop || std::chrono::steady_clock::now() >= deadline) {
+            timedOut = !stop;
+            child.Stop();
+            break;
+        }
+    }
+    ChildResult result = child.Result();
+    if (timedOut)
+        result.end = ChildEnd::TimedOut;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     return result;
 }

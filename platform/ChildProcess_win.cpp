@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/WideText.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <thread>
 #include <windows.h>
@@ -14,6 +15,11 @@ public:
     explicit Handle(HANDLE h = nullptr) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : h_(other.h_) { other.h_ = nullptr; }
+    Handle& operator=(Handle&& other) noexcept {
+        std::swap(h_, other.h_);
+        return *this;
+    }
     ~Handle() {
         if (h_ != nullptr)
             CloseHandle(h_);
@@ -169,14 +175,29 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-ChildResult RunChild(const ChildCommand& command) {
+struct RunningChild::State {
+    Handle job;
+    Handle process;
+    DWORD processId = 0;
+    bool ended = false;
     ChildResult result;
-    const auto begin = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point begin = std::chrono::steady_clock::now();
+
+    void Finish(ChildEnd end) {
+        // Helpers the program left behind in its job go as well.
+        EndJob(job.get());
+        ended = true;
+        result.end = end;
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    }
+};
+
+RunningChild::RunningChild(const ChildCommand& command) : state_(std::make_unique<State>()) {
     if (command.arguments.empty())
-        return result;
+        return;
     const std::string program = FindProgram(command.arguments.front());
     if (program.empty())
-        return result;
+        return;
 
     std::wstring commandLine;
     for (const auto& argument : command.arguments)
@@ -185,31 +206,34 @@ ChildResult RunChild(const ChildCommand& command) {
     const Handle input(OpenInheritable(L"NUL", false));
     const Handle output(
         OpenInheritable(command.outputFile.empty() ? L"NUL" : Widen(command.outputFile), true));
-    if (!input || !output)
-        return result;
+    const Handle error(command.errorFile.empty() ? nullptr : OpenInheritable(Widen(command.errorFile), true));
+    if (!input || !output || (!command.errorFile.empty() && !error))
+        return;
+    const HANDLE errorTarget = error ? error.get() : output.get();
 
     // Only the three standard handles reach the child, not whatever else this process holds open
     // as inheritable (another thread's child output file, for one).
-    HANDLE inherited[] = {input.get(), output.get()};
+    HANDLE inherited[] = {input.get(), output.get(), errorTarget};
+    const SIZE_T inheritedSize = (error ? 3 : 2) * sizeof(HANDLE);
     SIZE_T listSize = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
     std::vector<unsigned char> listBuffer(listSize);
     auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuffer.data());
     if (!InitializeProcThreadAttributeList(attributes, 1, 0, &listSize))
-        return result;
-    UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
+        return;
+    UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, inheritedSize,
                               nullptr, nullptr);
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = input.get();
     startup.StartupInfo.hStdOutput = output.get();
-    startup.StartupInfo.hStdError = output.get();
+    startup.StartupInfo.hStdError = errorTarget;
     startup.lpAttributeList = attributes;
 
     // A job holds the child and everything it starts: one call ends them all, and closing the
     // job's last handle (this process ending, however it ends) does the same.
-    const Handle job(CreateJobObjectW(nullptr, nullptr));
+    Handle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     // A crash ends the helper instead of waiting on an error dialog nobody sees.
     limits.BasicLimitInformation.LimitFlags =
@@ -217,50 +241,95 @@ ChildResult RunChild(const ChildCommand& command) {
     if (!job ||
         !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
         DeleteProcThreadAttributeList(attributes);
-        return result;
+        return;
     }
 
     const std::wstring folder = Widen(command.workingFolder);
     PROCESS_INFORMATION started{};
     // Suspended until it is in the job, so that nothing it starts can escape. A process group of its
-    // own: a console's Ctrl-C reaches only us.
-    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | CREATE_NO_WINDOW |
-                        CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT;
+    // own: a console's Ctrl-C reaches only us. An interruptible child keeps the console, which
+    // Ctrl-Break needs to reach it; any other gets none.
+    DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP |
+                  EXTENDED_STARTUPINFO_PRESENT;
+    if (!command.interruptible)
+        flags |= CREATE_NO_WINDOW;
     const BOOL created = CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                         flags, environment.data(), folder.empty() ? nullptr : folder.c_str(),
                                         &startup.StartupInfo, &started);
     DeleteProcThreadAttributeList(attributes);
     if (!created)
-        return result;
-    const Handle process(started.hProcess);
+        return;
+    Handle process(started.hProcess);
     const Handle thread(started.hThread);
     if (!AssignProcessToJobObject(job.get(), process.get())) {
         TerminateProcess(process.get(), 1);
         WaitForSingleObject(process.get(), INFINITE);
-        return result;
+        return;
     }
     ResumeThread(thread.get());
+    state_->job = std::move(job);
+    state_->process = std::move(process);
+    state_->processId = started.dwProcessId;
+}
 
+RunningChild::~RunningChild() {
+    Stop();
+}
+
+bool RunningChild::Started() const {
+    return static_cast<bool>(state_->process);
+}
+
+bool RunningChild::WaitFor(std::chrono::milliseconds wait) {
+    if (!Started() || state_->ended)
+        return true;
+    const auto milliseconds = static_cast<DWORD>(std::clamp<long long>(wait.count(), 0, INFINITE - 1));
+    if (WaitForSingleObject(state_->process.get(), milliseconds) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(state_->process.get(), &code);
+    const bool crashed = IsCrashCode(code);
+    if (!crashed)
+        state_->result.exitCode = static_cast<int>(code);
+    state_->Finish(crashed ? ChildEnd::Crashed : ChildEnd::Exited);
+    return true;
+}
+
+void RunningChild::Interrupt() {
+    if (Started() && !state_->ended)
+        GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->processId);
+}
+
+void RunningChild::Stop() {
+    if (!Started() || state_->ended)
+        return;
+    TerminateJobObject(state_->job.get(), 1);
+    WaitForSingleObject(state_->process.get(), INFINITE);
+    state_->Finish(ChildEnd::Stopped);
+}
+
+ChildResult RunningChild::Result() const {
+    return state_->result;
+}
+
+ChildResult RunChild(const ChildCommand& command) {
+    const auto begin = std::chrono::steady_clock::now();
+    RunningChild child(command);
+    if (!child.Started())
+        return ChildResult{};
     const auto deadline = begin + command.timeLimit;
-    for (;;) {
-        if (WaitForSingleObject(process.get(), 50) == WAIT_OBJECT_0) {
-            DWORD code = 0;
-            GetExitCodeProcess(process.get(), &code);
-            result.end = IsCrashCode(code) ? ChildEnd::Crashed : ChildEnd::Exited;
-            if (result.end == ChildEnd::Exited)
-                result.exitCode = static_cast<int>(code);
-            break;
-        }
+    bool timedOut = false;
+    while (!child.WaitFor(std::chrono::milliseconds(50))) {
         const bool stop = command.stopRequested && command.stopRequested();
         if (stop || std::chrono::steady_clock::now() >= deadline) {
-            result.end = stop ? ChildEnd::Stopped : ChildEnd::TimedOut;
-            TerminateJobObject(job.get(), 1);
-            WaitForSingleObject(process.get(), INFINITE);
+            timedOut = !stop;
+            child.Stop();
             break;
         }
     }
-    // Helpers the program left behind in its job go as well.
-    EndJob(job.get());
+    ChildResult result = child.Result();
+    if (timedOut)
+        result.end = ChildEnd::TimedOut;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     return result;
 }

@@ -4,6 +4,8 @@
 //   spawn FILE       starts "sleep" under itself, writes "<own pid> <child pid>" to FILE, sleeps
 //   parent FILE      runs "spawn FILE" through platform::RunChild and waits for it
 //   crash            dies of an access violation
+//   breakable FILE   writes FILE once a Ctrl-Break would be heard, then exits 130 on one (or 0 after
+//                    a minute)
 
 #include "platform/ChildProcess.h"
 #include "platform/WideText.h"
@@ -23,6 +25,24 @@ std::wstring OwnPath() {
     wchar_t buffer[32768];
     const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
     return std::wstring(buffer, length);
+}
+
+HANDLE gBreak = nullptr;
+
+BOOL WINAPI OnBreak(DWORD event) {
+    if (event != CTRL_BREAK_EVENT)
+        return FALSE;
+    SetEvent(gBreak);
+    return TRUE;
+}
+
+int Breakable(const std::string& readyFile) {
+    gBreak = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnBreak, TRUE);
+    const HANDLE file =
+        CreateFileW(platform::Widen(readyFile).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+    return WaitForSingleObject(gBreak, 60000) == WAIT_OBJECT_0 ? 130 : 0;
 }
 
 int Spawn(const std::string& pidFile) {
@@ -78,6 +98,8 @@ int main() {
         command.arguments = {platform::Narrow(OwnPath()), "spawn", args[2]};
         return platform::RunChild(command).end == platform::ChildEnd::Exited ? 0 : 4;
     }
+    if (mode == "breakable" && args.size() > 2)
+        return Breakable(args[2]);
     if (mode == "crash") {
         volatile int* nowhere = nullptr;
         *nowhere = 1;

@@ -114,3 +114,71 @@ TEST(ChildProcess, TheChildTreeEndsWithItsParent) {
     EXPECT_TRUE(GoneWithin(spawner, std::chrono::seconds(5)));
     EXPECT_TRUE(GoneWithin(sleeper, std::chrono::seconds(5))) << "the grandchild outlived its parent";
 }
+
+TEST(ChildProcess, ARunningChildIsWatchedInStepsWithItsErrorsApart) {
+    testsupport::Scratch dir("child-steps");
+    platform::ChildCommand command;
+    command.arguments = {HelperPath(), "report", "x"};
+    command.outputFile = dir / "出力.log";
+    command.errorFile = dir / "エラー.log";
+    platform::RunningChild child(command);
+    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.WaitFor(std::chrono::seconds(20)));
+    EXPECT_EQ(child.Result().end, platform::ChildEnd::Exited);
+    EXPECT_EQ(child.Result().exitCode, 7);
+    EXPECT_EQ(ReadText(dir / "エラー.log"), "oops\n");
+    EXPECT_EQ(ReadText(dir / "出力.log").find("oops"), std::string::npos);
+
+    platform::ChildCommand slow;
+    slow.arguments = {HelperPath(), "sleep", "30000"};
+    platform::RunningChild sleeper(slow);
+    ASSERT_TRUE(sleeper.Started());
+    EXPECT_FALSE(sleeper.WaitFor(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(sleeper.WaitFor(std::chrono::milliseconds(100)));
+    sleeper.Stop();
+    EXPECT_TRUE(sleeper.WaitFor(std::chrono::milliseconds(0)));
+    EXPECT_EQ(sleeper.Result().end, platform::ChildEnd::Stopped);
+
+    platform::ChildCommand nowhere = slow;
+    nowhere.workingFolder = dir / "missing";
+    platform::RunningChild unstarted(nowhere);
+    EXPECT_FALSE(unstarted.Started());
+    EXPECT_EQ(unstarted.Result().end, platform::ChildEnd::NotStarted);
+}
+
+TEST(ChildProcess, DroppingARunningChildEndsItsTree) {
+    testsupport::Scratch dir("child-drop");
+    const std::string pidFile = dir / "pids.txt";
+    DWORD spawner = 0;
+    DWORD sleeper = 0;
+    {
+        platform::ChildCommand command;
+        command.arguments = {HelperPath(), "spawn", pidFile};
+        platform::RunningChild child(command);
+        ASSERT_TRUE(child.Started());
+        for (int i = 0; i < 500 && !ReadPids(pidFile, spawner, sleeper); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_NE(sleeper, 0u);
+    }
+    EXPECT_FALSE(Running(spawner));
+    EXPECT_FALSE(Running(sleeper));
+}
+
+TEST(ChildProcess, AnInterruptReachesAnInterruptibleChild) {
+    // Ctrl-Break travels through a console; a run without one has nothing to carry it.
+    if (GetConsoleWindow() == nullptr && !AllocConsole())
+        GTEST_SKIP() << "no console";
+    testsupport::Scratch dir("child-break");
+    platform::ChildCommand command;
+    command.arguments = {HelperPath(), "breakable", dir / "ready"};
+    command.interruptible = true;
+    platform::RunningChild child(command);
+    ASSERT_TRUE(child.Started());
+    for (int i = 0; i < 500 && !platform::gFSO.FileExists(dir / "ready"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(platform::gFSO.FileExists(dir / "ready"));
+    child.Interrupt();
+    ASSERT_TRUE(child.WaitFor(std::chrono::seconds(20)));
+    EXPECT_EQ(child.Result().end, platform::ChildEnd::Exited);
+    EXPECT_EQ(child.Result().exitCode, 130);
+}
