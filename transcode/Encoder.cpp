@@ -1,16 +1,12 @@
 #include "transcode/Encoder.h"
 
 #include "engine/Host.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#include <QThread>
+#include <chrono>
 #include <regex>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
+#include <thread>
 
 namespace transcode {
 
@@ -68,54 +64,32 @@ int RunEncoder(const std::vector<std::string>& args, const std::string& displayN
         return -1;
     }
 
-    QProcess process;
-    process.setProgram(QString::fromStdString(args.front()));
-    QStringList arguments;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        arguments << QString::fromStdString(args[i]);
-    }
-    process.setArguments(arguments);
-    process.setWorkingDirectory(QString::fromStdString(workingFolder));
-    // Nothing reads the encoder's chatter; left in pipes it would grow without bound or block it.
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    // Its own process group, so that Stop also ends whatever the encoder started itself. Should this
-    // process be killed, the encoder goes with it instead of writing on into a file nobody renames.
-    const pid_t parent = ::getpid();
-    process.setChildProcessModifier([parent] {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-    });
-    process.start();
-    if (!process.waitForStarted(-1)) {
+    platform::ChildCommand command;
+    command.arguments = args;
+    command.workingFolder = workingFolder;
+    // Nothing reads the encoder's chatter; it goes nowhere. Its own process group (a job on Windows),
+    // so that Stop also ends whatever the encoder started itself; should this process be killed,
+    // the encoder goes with it instead of writing on into a file nobody renames.
+    platform::RunningChild child(command);
+    if (!child.Started()) {
         return -1;
     }
 
     for (int seconds = 1;; ++seconds) {
         host.DoEvents();
-        QThread::msleep(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (stopRequested) {
             stopRequested = false;
-            const auto pid = static_cast<pid_t>(process.processId());
-            if (pid > 0) {
-                ::kill(-pid, SIGKILL);
-            }
-            process.kill();
-            process.waitForFinished(-1);
+            child.Stop();
             return -1;
         }
         host.SetStatus(EncoderStatusText(displayName, seconds));
-        if (process.waitForFinished(1000) || process.state() == QProcess::NotRunning) {
+        if (child.WaitFor(std::chrono::seconds(1))) {
             break;
         }
     }
-    if (process.exitStatus() != QProcess::NormalExit) {
-        return -1;
-    }
-    return process.exitCode();
+    const platform::ChildResult result = child.Result();
+    return result.end == platform::ChildEnd::Exited ? result.exitCode : -1;
 }
 
 } // namespace transcode
