@@ -1,14 +1,14 @@
 #include "office/package/ArchiveReader.h"
 
 #include "automation/AutomationError.h"
+#include "platform/FileDescriptors.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <unistd.h>
 #include <zip.h>
 
 namespace office::package::detail {
@@ -39,14 +39,14 @@ bool ContainsUtf16Name(const ReadAt& read, std::string_view name) {
     std::size_t kept = 0; // the tail of the previous piece, where a name may start
     for (std::uint64_t offset = 0;;) {
         const std::size_t n = read(offset, window.data() + kept, kChunk);
-        const auto end = window.begin() + static_cast<long>(kept + n);
+        const auto end = window.begin() + static_cast<std::ptrdiff_t>(kept + n);
         if (std::search(window.begin(), end, wide.begin(), wide.end()) != end)
             return true;
         if (n < kChunk)
             return false;
         offset += n;
         kept = std::min(wide.size() - 1, kept + n);
-        std::copy(end - static_cast<long>(kept), end, window.begin());
+        std::copy(end - static_cast<std::ptrdiff_t>(kept), end, window.begin());
     }
 }
 
@@ -81,11 +81,6 @@ std::string ErrnoText() {
     return std::strerror(errno);
 }
 
-bool SameState(const struct stat& a, const struct stat& b) {
-    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 } // namespace
 
 ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLimits& limits)
@@ -111,44 +106,38 @@ ArchiveReader::ArchiveReader(Bytes data, const std::string& member, const OpenLi
 
 ArchiveReader::ArchiveReader(const std::string& path, const std::string& member, const OpenLimits& limits)
     : path_(path), limits_(limits) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = platform::OpenForReading(path);
     if (fd_ < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             throw AutomationError(member, "file not found: " + path);
+        if (errno == EISDIR)
+            throw AutomationError(member, "is a folder, not a file: " + path);
         throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
     }
     try {
-        if (fstat(fd_, &opened_) != 0)
+        if (!platform::DescribeOpenFile(fd_, opened_))
             throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
-        if (S_ISDIR(opened_.st_mode))
+        if (opened_.kind == platform::FileKind::Folder)
             throw AutomationError(member, "is a folder, not a file: " + path);
-        if (!S_ISREG(opened_.st_mode))
+        if (opened_.kind != platform::FileKind::Regular)
             throw AutomationError(member, "cannot open file: " + path + ": not a regular file");
-        size_ = static_cast<std::uint64_t>(opened_.st_size);
+        size_ = opened_.size;
         const ReadAt read = [&](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
-            std::size_t done = 0;
-            while (done < size) {
-                const ssize_t n = pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                    throw AutomationError(member, "cannot read file: " + path_ + ": " + ErrnoText());
-                if (n == 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
-            return done;
+            const std::int64_t n = platform::ReadAt(fd_, offset, out, size);
+            if (n < 0)
+                throw AutomationError(member, "cannot read file: " + path_ + ": " + ErrnoText());
+            return static_cast<std::size_t>(n);
         };
         if (std::string what = DescribeNonZip(size_, read); !what.empty())
             throw AutomationError(member, what);
 
         // libzip reads through a stream of its own on a duplicate of the descriptor; this one stays
         // for the checks.
-        const int streamFd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        const int streamFd = platform::DuplicateForReading(fd_);
         std::FILE* stream = streamFd >= 0 ? fdopen(streamFd, "rb") : nullptr;
         if (!stream) {
             if (streamFd >= 0)
-                close(streamFd);
+                platform::CloseFile(streamFd);
             throw AutomationError(member, "cannot open file: " + path + ": " + ErrnoText());
         }
         zip_error_t error;
@@ -161,7 +150,7 @@ ArchiveReader::ArchiveReader(const std::string& path, const std::string& member,
         }
         OpenArchive(source, member, limits);
     } catch (...) {
-        close(fd_);
+        platform::CloseFile(fd_);
         throw;
     }
 }
@@ -236,16 +225,16 @@ ArchiveReader::~ArchiveReader() {
     if (zip_)
         zip_discard(zip_);
     if (fd_ >= 0)
-        close(fd_);
+        platform::CloseFile(fd_);
 }
 
 void ArchiveReader::CheckUnchanged(const std::string& member) const {
     if (fd_ < 0)
         return;
-    struct stat now {};
-    if (fstat(fd_, &now) != 0)
+    platform::OpenFileState now;
+    if (!platform::DescribeOpenFile(fd_, now))
         throw AutomationError(member, "cannot read file: " + path_ + ": " + ErrnoText());
-    if (!SameState(now, opened_))
+    if (now != opened_)
         throw AutomationError(member, "the file changed while it was open: " + path_);
 }
 

@@ -5,11 +5,11 @@
 // entries are asked for and never written, or bytes in memory.
 
 #include "office/package/Package.h"
+#include "platform/FileDescriptors.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 struct zip;
@@ -60,7 +60,7 @@ private:
     Bytes data_; // empty when reading from a file
     std::string path_;
     int fd_ = -1;
-    struct stat opened_ {};
+    platform::OpenFileState opened_;
     std::uint64_t size_ = 0;
     zip* zip_ = nullptr;
     OpenLimits limits_;
