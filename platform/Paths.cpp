@@ -44,6 +44,10 @@ bool IsFolderWritable(const std::string& folder) {
     return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsFileWritable(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 std::string OleIniPath(const std::string& programFolder, const std::string& configFolder) {
     if (IsFolderWritable(programFolder)) {
         return JoinPath(programFolder, "ole.ini");

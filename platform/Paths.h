@@ -13,6 +13,8 @@ std::string DesktopFolder();
 std::string ConfigFolder();
 // Whether a file can be created in the folder.
 bool IsFolderWritable(const std::string& folder);
+// Whether an existing file may be written to.
+bool IsFileWritable(const std::string& path);
 // "ole.ini" in the program folder, or in the configuration folder (created on demand) when the
 // program folder is not writable.
 std::string OleIniPath();

@@ -6,6 +6,9 @@
 #include <shlobj.h>
 #include <windows.h>
 
+// <windows.h> names DeleteFile as a macro; FileSystem.h declares a member of that name.
+#undef DeleteFile
+
 namespace platform {
 
 namespace {
@@ -53,6 +56,22 @@ bool IsFolderWritable(const std::string& folder) {
     const std::wstring probe = Widen(JoinPath(folder, ".quarnel-write-test-" + gFSO.GetTempName()));
     const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+bool IsFileWritable(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    // The attribute says no to every writer, whatever the access rights would allow.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return false;
+    // Opened for writing and closed at once, which changes nothing in the file.
+    const HANDLE file =
+        CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);

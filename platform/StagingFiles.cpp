@@ -56,6 +56,11 @@ bool StagingMakerGone(long pid) {
     return name.rfind("quarnel", 0) != 0 && name != ProcessName("self");
 }
 
+std::filesystem::path WorkFolderRoot() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && tmp[0] == '/' ? std::filesystem::path(tmp) : std::filesystem::path("/tmp");
+}
+
 fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
     std::string pattern = (parent / WorkFolderPattern(prefix)).string();
     if (::mkdtemp(pattern.data()) == nullptr)

@@ -42,6 +42,9 @@ int CreateStagingFile(const std::string& target, std::string_view kind, std::str
 // program counts as the maker, and so does one whose name cannot be read.
 bool StagingMakerGone(long pid);
 
+// The folder work folders go under: $TMPDIR when it is an absolute path, else /tmp; on Windows the
+// user's temporary folder.
+std::filesystem::path WorkFolderRoot();
 // The name of a process's private work folder under the temporary folder, "<prefix><pid>-XXXXXX"
 // as mkdtemp wants it.
 std::string WorkFolderPattern(std::string_view prefix);

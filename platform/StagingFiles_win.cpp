@@ -99,6 +99,14 @@ bool StagingMakerGone(long pid) {
     return name.rfind(L"quarnel", 0) != 0 && name != ImageName(GetCurrentProcess());
 }
 
+fs::path WorkFolderRoot() {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    if (length == 0 || length > MAX_PATH)
+        return fs::path(L"C:\\Windows\\Temp");
+    return fs::path(std::wstring(buffer, length)).parent_path();
+}
+
 fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
     // What mkdtemp does on POSIX: a fresh tag until the name is new. The folder takes the parent's
     // inherited rights; under the user's temporary folder those admit this user alone.

@@ -4,10 +4,13 @@
 //   spawn FILE       starts "sleep" under itself, writes "<own pid> <child pid>" to FILE, sleeps
 //   parent FILE      runs "spawn FILE" through platform::RunChild and waits for it
 //   crash            dies of an access violation
+//   arguments ARGS...  prints platform::CommandLineArguments one a line, then whether each
+//                    standard stream is a terminal
 //   breakable FILE   writes FILE once a Ctrl-Break would be heard, then exits 130 on one (or 0 after
 //                    a minute)
 
 #include "platform/ChildProcess.h"
+#include "platform/ThisProcess.h"
 #include "platform/WideText.h"
 
 #include <string>
@@ -66,7 +69,7 @@ int Spawn(const std::string& pidFile) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
@@ -100,6 +103,16 @@ int main() {
     }
     if (mode == "breakable" && args.size() > 2)
         return Breakable(args[2]);
+    if (mode == "arguments") {
+        std::string text;
+        for (const auto& argument : platform::CommandLineArguments(argc, argv))
+            text += "[" + argument + "]\n";
+        for (const auto stream : {platform::StandardStream::Input, platform::StandardStream::Output,
+                                  platform::StandardStream::Error})
+            text += platform::IsTerminal(stream) ? "terminal\n" : "none\n";
+        Print(GetStdHandle(STD_OUTPUT_HANDLE), text);
+        return 0;
+    }
     if (mode == "crash") {
         volatile int* nowhere = nullptr;
         *nowhere = 1;
