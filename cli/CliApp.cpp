@@ -10,7 +10,9 @@
 #include "cli/Report.h"
 #include "office/OfficeProvider.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 #include "platform/Paths.h"
+#include "platform/ThisProcess.h"
 #include "report/HtmlReport.h"
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
@@ -21,7 +23,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -29,12 +30,12 @@ namespace {
 // Inputs are made absolute so that the output lands beside the input.
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
-    return ec ? path : absolute.lexically_normal().string();
+    const auto absolute = std::filesystem::absolute(platform::PathFromUtf8(path), ec);
+    return ec ? path : platform::PathToUtf8(absolute.lexically_normal());
 }
 
 bool WritableFolder(const std::string& folder) {
-    return platform::gFSO.FolderExists(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return platform::gFSO.FolderExists(folder) && platform::IsFolderWritable(folder);
 }
 
 } // namespace
@@ -55,17 +56,16 @@ std::optional<std::string> OutputFolderProblem(const settings::Settings& config,
 }
 
 std::optional<std::string> ReportPathProblem(const std::string& reportPath) {
-    const std::filesystem::path path = AbsolutePath(reportPath);
-    if (platform::gFSO.FolderExists(path.string())) {
+    const std::string path = AbsolutePath(reportPath);
+    if (platform::gFSO.FolderExists(path)) {
         return "レポートの名前がフォルダです / the report names a folder: " + reportPath;
     }
     // The report is written through a temporary file beside it, so its folder must take new files.
-    const std::string folder = path.parent_path().string();
+    const std::string folder = platform::PathToUtf8(platform::PathFromUtf8(path).parent_path());
     if (!platform::gFSO.FolderExists(folder)) {
         return "レポートのフォルダがありません / no such folder for the report: " + reportPath;
     }
-    if (!WritableFolder(folder) ||
-        (platform::gFSO.FileExists(path.string()) && ::access(path.c_str(), W_OK) != 0)) {
+    if (!WritableFolder(folder) || (platform::gFSO.FileExists(path) && !platform::IsFileWritable(path))) {
         return "レポートを書けません / cannot write the report: " + reportPath;
     }
     return std::nullopt;
@@ -135,7 +135,8 @@ int RunParallel(const std::vector<std::string>& inputs, const CliOptions& option
     std::vector<std::string> forwarded = options.forwarded;
     forwarded.push_back("--threads=" + std::to_string(options.threads.value_or(DefaultPictureThreads(jobs))));
     const JobsOutcome outcome = RunDeckJobs(SelfExecutable(), inputs, forwarded, jobs, out, err,
-                                            ::isatty(STDERR_FILENO) != 0, options.htmlReportPath.has_value());
+                                            platform::IsTerminal(platform::StandardStream::Error),
+                                            options.htmlReportPath.has_value());
     entries = outcome.entries;
     int failed = 0;
     for (const auto& e : entries) {

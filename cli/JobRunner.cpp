@@ -4,7 +4,11 @@
 #include "cli/PictureRecords.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileDescriptors.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
+#include "platform/ThisProcess.h"
 #include "settings/Settings.h"
 
 #include <QByteArray>
@@ -13,15 +17,10 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/prctl.h>
-#include <sys/wait.h>
+#include <memory>
 #include <thread>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -30,7 +29,7 @@ namespace {
 constexpr std::size_t kHeldPerJob = 4;
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -38,14 +37,13 @@ constexpr const char* kJobsFolderPrefix = "quarnel-jobs-";
 
 // The workers' logs and reports; one a killed batch left goes with the next batch's.
 std::string TempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string root = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+    const std::filesystem::path root = platform::WorkFolderRoot();
     platform::RemoveStaleWorkFolders(root, kJobsFolderPrefix);
-    return platform::CreateWorkFolder(root, kJobsFolderPrefix).string();
+    return platform::PathToUtf8(platform::CreateWorkFolder(root, kJobsFolderPrefix));
 }
 
 struct Worker {
-    pid_t pid = -1;
+    std::unique_ptr<platform::RunningChild> process;
     std::string out;
     std::string err;
     std::string report;
@@ -53,33 +51,21 @@ struct Worker {
 };
 
 // The worker runs in its own process group, so that a Ctrl-C on the terminal reaches this process
-// alone and is handed on once: a second SIGINT would end a worker in the middle of its save.
-pid_t Launch(const std::string& program, const std::vector<std::string>& arguments, const Worker& w) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : arguments) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid != 0) {
-        return pid;
-    }
-    ::setpgid(0, 0);
-    std::signal(SIGINT, SIG_DFL);
-    // Should the batch itself end, its workers stop as after Ctrl-C rather than run on unseen.
-    ::prctl(PR_SET_PDEATHSIG, SIGINT);
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(w.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(w.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0) {
-        ::_exit(127);
-    }
-    ::dup2(in, STDIN_FILENO);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+// alone and is handed on once: a second SIGINT would end a worker in the middle of its save. Should
+// the batch itself end, its workers stop as after Ctrl-C rather than run on unseen (on Windows they
+// end with it). Nothing when it could not be started.
+std::unique_ptr<platform::RunningChild> Launch(const std::string& program,
+                                               const std::vector<std::string>& arguments, const Worker& w) {
+    platform::ChildCommand command;
+    command.arguments.push_back(program);
+    command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
+    command.outputFile = w.out;
+    command.errorFile = w.err;
+    command.interruptible = true;
+    auto child = std::make_unique<platform::RunningChild>(command);
+    if (!child->Started())
+        return nullptr;
+    return child;
 }
 
 bool Failed(const std::string& result) {
@@ -158,20 +144,16 @@ int DefaultJobs(const settings::Settings& config, bool interactive) {
     if (interactive && config.SameFilename == 0) {
         return 1;
     }
-    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return static_cast<int>(std::clamp(cores, 1L, 256L));
+    return platform::ProcessorCount();
 }
 
 int DefaultPictureThreads(int jobs) {
-    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-    const long share = std::clamp(cores, 1L, 256L) / std::max(1, jobs);
-    return share >= 2 ? static_cast<int>(share) : 0;
+    const int share = platform::ProcessorCount() / std::max(1, jobs);
+    return share >= 2 ? share : 0;
 }
 
 std::string SelfExecutable() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.string();
+    return platform::ProgramFile();
 }
 
 JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::string>& entries,
@@ -219,7 +201,7 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
         }
         err.flush();
         for (const auto* path : {&w.out, &w.err, &w.report, &w.pictures}) {
-            ::unlink(path->c_str());
+            platform::RemoveFile(*path);
         }
     };
 
@@ -228,7 +210,7 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             outcome.stopped = true;
             for (std::size_t k = printed; k < launched; ++k) {
                 if (!done[k]) {
-                    ::kill(workers[k].pid, SIGINT);
+                    workers[k].process->Interrupt();
                 }
             }
         }
@@ -245,8 +227,8 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
                 arguments.push_back("--picture-records=" + w.pictures);
             arguments.insert(arguments.end(),
                              {"--jobs=1", "--deck-child", "--report=" + w.report, "--", entries[launched]});
-            w.pid = Launch(program, arguments, w);
-            if (w.pid < 0) {
+            w.process = Launch(program, arguments, w);
+            if (!w.process) {
                 err << "quarnel-cli: 処理を始められません / cannot start a worker\n";
                 outcome.entries[launched].result = "failed";
                 outcome.entries[launched].failed = true;
@@ -261,8 +243,7 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             if (done[k]) {
                 continue;
             }
-            int status = 0;
-            if (::waitpid(workers[k].pid, &status, WNOHANG) != workers[k].pid) {
+            if (!workers[k].process->WaitFor(std::chrono::milliseconds(0))) {
                 continue;
             }
             reaped = true;
@@ -271,7 +252,8 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
             outcome.entries[k] = ReadWorkerReport(workers[k].report, entries[k]);
             if (pictures && !outcome.entries[k].output.empty())
                 outcome.entries[k].pictures = ReadPictureRecords(workers[k].pictures);
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 130) {
+            const platform::ChildResult ended = workers[k].process->Result();
+            if (ended.end == platform::ChildEnd::Exited && ended.exitCode == 130) {
                 outcome.stopped = true;
             }
         }
@@ -290,7 +272,7 @@ JobsOutcome RunDeckJobs(const std::string& program, const std::vector<std::strin
         err.flush();
     }
     std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
+    std::filesystem::remove_all(platform::PathFromUtf8(folder), ec);
     return outcome;
 }
 

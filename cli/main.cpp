@@ -1,13 +1,15 @@
 #include "cli/CliApp.h"
 #include "cli/CliHost.h"
+#include "platform/ThisProcess.h"
 
 #include <QCoreApplication>
 #include <iostream>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     cli::InstallInterruptHandler();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return cli::RunCli(args, std::cout, std::cerr, std::cin, isatty(STDIN_FILENO) != 0);
+    platform::PrepareConsole();
+    const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
+    return cli::RunCli(args, std::cout, std::cerr, std::cin,
+                       platform::IsTerminal(platform::StandardStream::Input));
 }
