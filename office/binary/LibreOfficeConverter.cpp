@@ -2,10 +2,10 @@
 
 #include "automation/AutomationError.h"
 #include "platform/ChildProcess.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,9 +48,8 @@ constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"
 
 fs::path TempRoot(const ConverterSettings& settings) {
     if (!settings.tempFolder.empty())
-        return settings.tempFolder;
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? fs::path(tmp) : fs::path("/tmp");
+        return platform::PathFromUtf8(settings.tempFolder);
+    return platform::WorkFolderRoot();
 }
 
 // The private folder of one run; removed with everything in it when the run ends in any way.
@@ -59,7 +58,7 @@ public:
     WorkFolder(const fs::path& root, const std::string& member) {
         path_ = platform::CreateWorkFolder(root, kConvertFolderPrefix);
         if (path_.empty())
-            throw AutomationError(member, "cannot create a work folder under " + root.string(),
+            throw AutomationError(member, "cannot create a work folder under " + platform::PathToUtf8(root),
                                   kNoWorkFolder);
     }
     ~WorkFolder() {
@@ -79,7 +78,7 @@ void WriteText(const fs::path& file, const std::string& text) {
     std::ofstream out(file, std::ios::binary);
     out << text;
     if (!out)
-        throw std::runtime_error("cannot write " + file.string());
+        throw std::runtime_error("cannot write " + platform::PathToUtf8(file));
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& file) {
@@ -100,10 +99,20 @@ std::string LastLine(const fs::path& log) {
     return last;
 }
 
+// file:///tmp/x on POSIX, file:///C:/Users/x on Windows.
 std::string FileUrl(const fs::path& path) {
+    std::string text = platform::PathToUtf8(path);
+    for (char& c : text)
+        if (c == fs::path::preferred_separator)
+            c = '/';
+    const bool drive = text.empty() || text.front() != '/';
+    if (drive)
+        text.insert(0, "/");
     std::string url = "file://";
-    for (unsigned char c : path.string()) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' ||
+            (drive && i == 2 && c == ':'))
             url += static_cast<char>(c);
         else {
             static const char* hex = "0123456789ABCDEF";
@@ -138,27 +147,33 @@ std::vector<std::uint8_t> ConvertWithLibreOffice(const std::string& inputPath,
         fs::create_directories(work.path() / "tmp");
         fs::create_directories(input.parent_path());
         // A copy under a plain name: LibreOffice never sees the user's file or its odd characters.
-        fs::copy_file(inputPath, input);
+        fs::copy_file(platform::PathFromUtf8(inputPath), input);
     } catch (const std::exception& error) {
         throw AutomationError(member, error.what(), kNoWorkFolder);
     }
 
     platform::ChildCommand command;
-    command.arguments = {program,        "-env:UserInstallation=" + FileUrl(work.path() / "profile"),
-                         "--headless",   "--invisible",
-                         "--nologo",     "--nodefault",
-                         "--norestore",  "--nolockcheck",
-                         "--convert-to", targetExtension,
-                         "--outdir",     outFolder.string(),
-                         input.string()};
+    command.arguments = {program,
+                         "-env:UserInstallation=" + FileUrl(work.path() / "profile"),
+                         "--headless",
+                         "--invisible",
+                         "--nologo",
+                         "--nodefault",
+                         "--norestore",
+                         "--nolockcheck",
+                         "--convert-to",
+                         targetExtension,
+                         "--outdir",
+                         platform::PathToUtf8(outFolder),
+                         platform::PathToUtf8(input)};
     const std::string deadProxy = "http://127.0.0.1:9";
-    command.environment = {{"TMPDIR", (work.path() / "tmp").string()},
-                           {"http_proxy", deadProxy},
-                           {"https_proxy", deadProxy},
-                           {"ftp_proxy", deadProxy},
+    // TMPDIR on POSIX; Windows programs look at TMP and TEMP.
+    const std::string tempFolder = platform::PathToUtf8(work.path() / "tmp");
+    command.environment = {{"TMPDIR", tempFolder},    {"TMP", tempFolder},        {"TEMP", tempFolder},
+                           {"http_proxy", deadProxy}, {"https_proxy", deadProxy}, {"ftp_proxy", deadProxy},
                            {"no_proxy", ""}};
-    command.workingFolder = work.path().string();
-    command.outputFile = log.string();
+    command.workingFolder = platform::PathToUtf8(work.path());
+    command.outputFile = platform::PathToUtf8(log);
     command.timeLimit = settings.timeLimit;
     command.stopRequested = stop;
     const platform::ChildResult run = platform::RunChild(command);

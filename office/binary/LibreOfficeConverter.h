@@ -18,7 +18,8 @@ struct ConverterSettings {
     std::string program = "soffice"; // a path, or a name looked up on PATH
     // A large deck converts in well under a minute; the limit only catches a hung converter.
     std::chrono::seconds timeLimit{300};
-    std::string tempFolder; // where the private folder goes; empty: $TMPDIR, else /tmp
+    // Where the private folder goes; empty: platform::WorkFolderRoot() ($TMPDIR when absolute, else /tmp).
+    std::string tempFolder;
 };
 
 // Polled several times a second during a conversion; true stops it.

@@ -17,11 +17,11 @@
 #include <cstring>
 #include <emf2svg.h>
 #include <filesystem>
+#include <fstream>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
 
 // The EMF converter finalises fontconfig (FcFini) after every line of text it maps from glyph
 // indices, as if it owned the library. Fontconfig belongs to the process: the SVG renderer keeps its
@@ -113,19 +113,24 @@ public:
             return;
         }
         platform::RemoveStaleWorkFolders(temp, kPrefix);
-        folder_ = platform::CreateWorkFolder(temp, kPrefix).string();
+        folder_ = platform::CreateWorkFolder(temp, kPrefix);
         if (folder_.empty()) {
             return;
         }
-        const std::string path = folder_ + "/fontmap";
+        const std::filesystem::path file = folder_ / "fontmap";
         const std::string text = FontMapText();
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr) {
+        std::ofstream out(file, std::ios::binary);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
             return;
         }
-        const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-        if (std::fclose(out) == 0 && written) {
-            path_ = path;
+        // libwmf opens it with fopen, which takes the ANSI code page on Windows; a folder that has
+        // no name there goes without a font map.
+        try {
+            path_ = file.string();
+        } catch (const std::exception&) {
+            path_.clear();
         }
     }
     ~FontMap() {
@@ -140,7 +145,7 @@ public:
 
 private:
     static constexpr const char* kPrefix = "quarnel-wmf-";
-    std::string folder_;
+    std::filesystem::path folder_;
     std::string path_;
 };
 
