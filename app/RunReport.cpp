@@ -1,5 +1,6 @@
 #include "app/RunReport.h"
 
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 #include "report/HtmlReport.h"
 
@@ -21,18 +22,19 @@ void RunReport::RemoveShown() {
     if (shownFolder_.empty())
         return;
     std::error_code ec;
-    std::filesystem::remove_all(shownFolder_, ec);
+    std::filesystem::remove_all(platform::PathFromUtf8(shownFolder_), ec);
     shownFolder_.clear();
 }
 
 std::optional<std::string> RunReport::Write() {
     // A window that was killed left its last page; its folder carries its pid.
-    platform::RemoveStaleWorkFolders(tempFolder_, kFolderPrefix);
+    platform::RemoveStaleWorkFolders(platform::PathFromUtf8(tempFolder_), kFolderPrefix);
     // The folder is readable by this user alone: the report names the user's files.
-    const std::filesystem::path folder = platform::CreateWorkFolder(tempFolder_, kFolderPrefix);
+    const std::filesystem::path folder =
+        platform::CreateWorkFolder(platform::PathFromUtf8(tempFolder_), kFolderPrefix);
     if (folder.empty())
         return std::nullopt;
-    const std::string file = (folder / "report.html").string();
+    const std::string file = platform::PathToUtf8(folder / "report.html");
     if (!report::WriteHtmlReport(file, entries_)) {
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
@@ -41,7 +43,7 @@ std::optional<std::string> RunReport::Write() {
     // The page shown before is no longer needed once the new one exists; the latest stays for the
     // browser, which may read it after this returns.
     RemoveShown();
-    shownFolder_ = folder.string();
+    shownFolder_ = platform::PathToUtf8(folder);
     return file;
 }
 

@@ -9,6 +9,7 @@
 #include "engine/OfficeConnection.h"
 #include "engine/SizeText.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 #include "platform/Paths.h"
 #include "platform/StagingFiles.h"
 #include "settings/Settings.h"
@@ -189,8 +190,8 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
         // What a killed run left half-written in the output folders, and in the temporary folder the
         // probes are saved in, goes before anything is written there.
         for (const auto& folder : OutputFolders(ctx.settings, entries))
-            platform::RemoveStaleStaging(folder);
-        platform::RemoveStaleStaging(platform::gFSO.GetTempFolder());
+            platform::RemoveStaleStaging(platform::PathFromUtf8(folder));
+        platform::RemoveStaleStaging(platform::PathFromUtf8(platform::gFSO.GetTempFolder()));
 
         // Step D: the entries, one after the other.
         for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -466,7 +467,8 @@ void BatchRun::MovieBranch(engine::EngineContext& ctx, const std::string& entry,
             CopyFileDates(entry, output);
         }
         // The file's own name: a base name such as "clip【圧縮前0.5MB】" holds a dot of its own.
-        ctx.host.AppendLogRaw("\t" + std::filesystem::path(output).filename().string() + kCreated + kCRLF);
+        ctx.host.AppendLogRaw("\t" + platform::PathToUtf8(platform::PathFromUtf8(output).filename()) +
+                              kCreated + kCRLF);
         ctx.host.AppendLogRaw(std::string(kMovieCompressed) + engine::SizeTextMB(inputSize) + "→" +
                               engine::SizeTextMB(outputSize) + kCompressedTo + kCRLF + kCRLF);
         report.output = output;

@@ -2,6 +2,7 @@
 
 #include "batch/LogCapture.h"
 #include "engine/ReplacementRules.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 
 #include <cmath>
@@ -25,21 +26,23 @@ constexpr int kSmallestFileSize = 10;
 // Where a step's output goes: hidden, beside the real output (a rename then puts it in place), and
 // named after this process so that no two runs share one and a later run knows when to remove it.
 std::string StagingPath(const std::string& real, std::size_t step) {
-    const fs::path path(real);
-    return (path.parent_path() /
-            platform::MakeStagingName(platform::kStagingGoal, std::to_string(step), path.filename().string()))
-        .string();
+    const fs::path path = platform::PathFromUtf8(real);
+    return platform::PathToUtf8(path.parent_path() / platform::PathFromUtf8(platform::MakeStagingName(
+                                                         platform::kStagingGoal, std::to_string(step),
+                                                         platform::PathToUtf8(path.filename()))));
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+    const fs::path pa = platform::PathFromUtf8(a);
+    const fs::path pb = platform::PathFromUtf8(b);
+    return fs::exists(pa, ec) && fs::exists(pb, ec) && fs::equivalent(pa, pb, ec);
 }
 
 void Remove(const std::string& path) {
     std::error_code ec;
     if (!path.empty())
-        fs::remove(path, ec);
+        fs::remove(platform::PathFromUtf8(path), ec);
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
@@ -108,7 +111,7 @@ engine::PassOutcome CompressTowardsGoal(engine::EngineContext& ctx, const std::s
     goal.targetBytes = goalBytes;
     goal.settings = ctx.settings;
     std::error_code ec;
-    const auto inputSize = fs::file_size(input, ec);
+    const auto inputSize = fs::file_size(platform::PathFromUtf8(input), ec);
     if (!ec && inputSize <= goalBytes) {
         // Already small enough: the deck runs with the person's settings alone.
         goal.reached = true;
@@ -141,9 +144,9 @@ engine::PassOutcome CompressTowardsGoal(engine::EngineContext& ctx, const std::s
                 real = choose(in, size, written);
                 // A killed search leaves its staging files behind, whole but hidden.
                 if (!real->empty())
-                    platform::RemoveStaleStaging(fs::path(*real).parent_path().empty()
+                    platform::RemoveStaleStaging(platform::PathFromUtf8(*real).parent_path().empty()
                                                      ? fs::path(".")
-                                                     : fs::path(*real).parent_path());
+                                                     : platform::PathFromUtf8(*real).parent_path());
             }
             // No name, or the input's own: the pass refuses it as it would without a goal.
             if (real->empty() || SameFile(*real, in))
@@ -205,7 +208,7 @@ engine::PassOutcome CompressTowardsGoal(engine::EngineContext& ctx, const std::s
     goal.media = shown->media;
 
     if (best) {
-        fs::rename(best->staging, *real, ec);
+        fs::rename(platform::PathFromUtf8(best->staging), platform::PathFromUtf8(*real), ec);
         if (ec) {
             Remove(best->staging);
             ctx.host.AppendLog(std::string(kClose) + "出力ﾌｧｲﾙを置けません: " + *real + "\r\n");

@@ -2,6 +2,7 @@
 
 #include "batch/TranscodingProfiles.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,9 +66,9 @@ std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const
         return entries;
     }
     for (std::string& entry : entries) {
-        const std::filesystem::path path(entry);
+        const std::filesystem::path path = platform::PathFromUtf8(entry);
         if (!entry.empty() && path.is_relative()) {
-            entry = (std::filesystem::path(workingFolder) / path).lexically_normal().string();
+            entry = platform::PathToUtf8((platform::PathFromUtf8(workingFolder) / path).lexically_normal());
         }
     }
     return entries;
@@ -76,7 +77,7 @@ std::vector<std::string> AbsoluteEntries(std::vector<std::string> entries, const
 std::string WorkingFolder() {
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::current_path(ec);
-    return ec ? std::string() : folder.string();
+    return ec ? std::string() : platform::PathToUtf8(folder);
 }
 
 std::string LowerExtension(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
+#include "platform/PathText.h"
 #include "platform/Paths.h"
 #include "settings/IniDocument.h"
 
@@ -111,10 +112,11 @@ bool IsMediaEntryExtension(const std::string& lowerExtension) {
 std::string TranscodingIniPath(const std::string& programFolder) {
     const std::string beside = platform::JoinPath(programFolder, kTranscodingIniName);
     const std::filesystem::path installed =
-        std::filesystem::path(programFolder).parent_path() / "share" / "quarnel" / kTranscodingIniName;
+        platform::PathFromUtf8(programFolder).parent_path() / "share" / "quarnel" / kTranscodingIniName;
     std::error_code ec;
-    if (!std::filesystem::exists(beside, ec) && std::filesystem::exists(installed, ec)) {
-        return installed.string();
+    if (!std::filesystem::exists(platform::PathFromUtf8(beside), ec) &&
+        std::filesystem::exists(installed, ec)) {
+        return platform::PathToUtf8(installed);
     }
     return beside;
 }

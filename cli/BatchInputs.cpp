@@ -5,6 +5,7 @@
 #include "cli/InputFiles.h"
 #include "cli/Shard.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,13 +16,13 @@ namespace {
 
 std::string Absolute(const std::string& path) {
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
-    return ec ? path : absolute.lexically_normal().string();
+    const auto absolute = std::filesystem::absolute(platform::PathFromUtf8(path), ec);
+    return ec ? path : platform::PathToUtf8(absolute.lexically_normal());
 }
 
 double SizeOf(const std::string& path) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(platform::PathFromUtf8(path), ec);
     return ec ? 0.0 : static_cast<double>(size);
 }
 
@@ -41,7 +42,7 @@ BatchInputs CollectInputs(const CliOptions& options, const settings::Settings& c
     std::vector<bool> walked;
     for (const auto& file : options.files) {
         const std::string path = Absolute(file);
-        if (options.recursive && std::filesystem::is_directory(path)) {
+        if (options.recursive && std::filesystem::is_directory(platform::PathFromUtf8(path))) {
             for (const auto& found : FindPresentations(path)) {
                 listed.push_back(found);
                 walked.push_back(true);
@@ -55,7 +56,7 @@ BatchInputs CollectInputs(const CliOptions& options, const settings::Settings& c
         std::ifstream file;
         std::istream* source = &in;
         if (*options.filesFrom != "-") {
-            file.open(*options.filesFrom, std::ios::binary);
+            file.open(platform::PathFromUtf8(*options.filesFrom), std::ios::binary);
             if (!file) {
                 result.problem =
                     "ファイル一覧を読めません / cannot read the file list: " + *options.filesFrom;

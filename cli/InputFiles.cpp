@@ -1,6 +1,7 @@
 #include "cli/InputFiles.h"
 
 #include "batch/InputList.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -24,7 +25,7 @@ std::vector<std::string> ReadFileList(std::istream& in, bool nulSeparated) {
 namespace {
 
 bool Hidden(const std::filesystem::path& path) {
-    const std::string name = path.filename().string();
+    const std::string name = platform::PathToUtf8(path.filename());
     return !name.empty() && (name[0] == '.' || name.rfind("~$", 0) == 0);
 }
 
@@ -34,7 +35,8 @@ std::vector<std::string> FindPresentations(const std::string& folder) {
     namespace fs = std::filesystem;
     std::vector<std::string> found;
     std::error_code ec;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    fs::recursive_directory_iterator it(platform::PathFromUtf8(folder),
+                                        fs::directory_options::skip_permission_denied, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (Hidden(it->path())) {
             if (it->is_directory(ec)) {
@@ -45,9 +47,9 @@ std::vector<std::string> FindPresentations(const std::string& folder) {
         if (!it->is_regular_file(ec)) {
             continue;
         }
-        const std::string extension = batch::LowerExtension(it->path().string());
+        const std::string extension = batch::LowerExtension(platform::PathToUtf8(it->path()));
         if (batch::IsPresentationExtension(extension)) {
-            found.push_back(it->path().lexically_normal().string());
+            found.push_back(platform::PathToUtf8(it->path().lexically_normal()));
         }
     }
     std::sort(found.begin(), found.end());

@@ -2,6 +2,7 @@
 
 #include "automation/EmbeddedMedia.h"
 #include "engine/SizeText.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ std::string Upper(std::string text) {
 }
 
 std::string ExtensionOf(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
+    std::string ext = platform::PathToUtf8(platform::PathFromUtf8(path).extension());
     return ext.empty() ? ext : ext.substr(1);
 }
 
@@ -41,12 +42,12 @@ public:
             return;
         }
         platform::RemoveStaleWorkFolders(temp, kScratchPrefix);
-        path_ = platform::CreateWorkFolder(temp, kScratchPrefix).string();
+        path_ = platform::PathToUtf8(platform::CreateWorkFolder(temp, kScratchPrefix));
     }
     ~ScratchFolder() {
         if (!path_.empty()) {
             std::error_code ec;
-            std::filesystem::remove_all(path_, ec);
+            std::filesystem::remove_all(platform::PathFromUtf8(path_), ec);
         }
     }
     ScratchFolder(const ScratchFolder&) = delete;
@@ -59,7 +60,7 @@ private:
 
 double SizeOf(const std::string& path) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(platform::PathFromUtf8(path), ec);
     return ec ? 0.0 : static_cast<double>(size);
 }
 

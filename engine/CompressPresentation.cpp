@@ -9,6 +9,7 @@
 #include "engine/PictureRecord.h"
 #include "engine/SetSlideTab.h"
 #include "engine/SizeText.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ constexpr const char* kPage = "   ﾍﾟｰｼﾞ ";
 constexpr const char* kProcessing = "処理中";
 
 std::string LowerTrimmedExtension(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
+    const std::string name = platform::PathToUtf8(platform::PathFromUtf8(path).filename());
     const auto dot = name.rfind('.');
     std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
     const auto first = ext.find_first_not_of(' ');
@@ -63,23 +64,23 @@ std::string UpperAscii(std::string text) {
 
 double FileSizeOrZero(const std::string& path) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(platform::PathFromUtf8(path), ec);
     return ec ? 0.0 : static_cast<double>(size);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
+    return std::filesystem::equivalent(platform::PathFromUtf8(a), platform::PathFromUtf8(b), ec) && !ec;
 }
 
 // A hidden name in the output's folder that keeps the output's extension, which decides the format;
 // a staging name, so that one a killed run left goes with the next batch on that folder.
 std::string StagingPathFor(const std::string& outputPath) {
     static std::atomic<unsigned> saves{0};
-    const std::filesystem::path out(outputPath);
-    return (out.parent_path() / platform::MakeStagingName(platform::kStagingSave, std::to_string(++saves),
-                                                          out.filename().string()))
-        .string();
+    const std::filesystem::path out = platform::PathFromUtf8(outputPath);
+    return platform::PathToUtf8(out.parent_path() / platform::PathFromUtf8(platform::MakeStagingName(
+                                                        platform::kStagingSave, std::to_string(++saves),
+                                                        platform::PathToUtf8(out.filename()))));
 }
 
 // " (その他の画像 N 個)" after the closing line when the deck-wide pass replaced pictures (backgrounds,
@@ -100,15 +101,15 @@ double SaveWhenSmaller(automation::IPresentation& deck, const std::string& outpu
         deck.SaveAs(staging);
         const double size = FileSizeOrZero(staging);
         if (size >= inputSize) {
-            std::filesystem::remove(staging);
+            std::filesystem::remove(platform::PathFromUtf8(staging));
             refusedSize = size;
             return 0;
         }
-        std::filesystem::rename(staging, outputPath);
+        std::filesystem::rename(platform::PathFromUtf8(staging), platform::PathFromUtf8(outputPath));
         return size;
     } catch (const std::exception&) {
         std::error_code ignored;
-        std::filesystem::remove(staging, ignored);
+        std::filesystem::remove(platform::PathFromUtf8(staging), ignored);
         throw;
     }
 }

@@ -1,5 +1,6 @@
 #include "settings/ExceptionList.h"
 
+#include "platform/PathText.h"
 #include "settings/TextUtil.h"
 #include "settings/basIniFile.h"
 #include "settings/modRegAccess.h"
@@ -97,7 +98,7 @@ void ExceptionList::Reset(IniFile& ini, const std::string& oleIniPath, RegistryS
     Clear();
     ini.IniFilePath = oleIniPath;
     std::error_code ec;
-    std::filesystem::remove(oleIniPath, ec); // a missing file is no error
+    std::filesystem::remove(platform::PathFromUtf8(oleIniPath), ec); // a missing file is no error
     initExceptionList(ini, oleIniPath, registry);
 }
 

@@ -1,5 +1,6 @@
 #include "transcode/TranscodeCommand.h"
 
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 #include "settings/TextUtil.h"
 #include "transcode/Encoder.h"
@@ -35,8 +36,8 @@ std::string PathArgument(const std::string& path) {
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
-    return ec || path.empty() ? path : absolute.lexically_normal().string();
+    const auto absolute = std::filesystem::absolute(platform::PathFromUtf8(path), ec);
+    return ec || path.empty() ? path : platform::PathToUtf8(absolute.lexically_normal());
 }
 
 } // namespace
@@ -107,11 +108,10 @@ std::vector<std::string> FillArguments(const std::string& commandTemplate, const
 std::string StagingBaseFor(const std::string& outputBase) {
     // Numbered within the process, so that two encodes towards one name never share a file.
     static std::atomic<unsigned> encodes{0};
-    const std::filesystem::path base(outputBase);
-    return (base.parent_path() / platform::MakeStagingName(platform::kStagingEncode,
-                                                           std::to_string(++encodes),
-                                                           base.filename().string()))
-        .string();
+    const std::filesystem::path base = platform::PathFromUtf8(outputBase);
+    return platform::PathToUtf8(base.parent_path() / platform::PathFromUtf8(platform::MakeStagingName(
+                                                         platform::kStagingEncode, std::to_string(++encodes),
+                                                         platform::PathToUtf8(base.filename()))));
 }
 
 std::string CurrentTimeStampText() {
@@ -166,13 +166,13 @@ int RunTranscodeCommand(TranscodeEnvironment& env, const std::string& commandTem
     int result = RunEncoder(arguments, EncoderDisplayName(commandTemplate), outputFolder, env.host,
                             env.encoderStopRequested);
     std::error_code ec;
-    if (result == 0 && std::filesystem::exists(stagingFile, ec)) {
-        std::filesystem::rename(stagingFile, outputFile, ec);
+    if (result == 0 && std::filesystem::exists(platform::PathFromUtf8(stagingFile), ec)) {
+        std::filesystem::rename(platform::PathFromUtf8(stagingFile), platform::PathFromUtf8(outputFile), ec);
         if (ec) {
             result = -1;
         }
     }
-    std::filesystem::remove(stagingFile, ec);
+    std::filesystem::remove(platform::PathFromUtf8(stagingFile), ec);
     outputExtension = extension;
     if (chosenOutputBase != nullptr) {
         *chosenOutputBase = outputBase;

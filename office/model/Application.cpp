@@ -3,6 +3,7 @@
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
 #include "office/model/OpenDeck.h"
+#include "platform/PathText.h"
 
 #include <filesystem>
 
@@ -35,8 +36,8 @@ public:
         core_->RequireAlive(member);
         model::OpenedDeck deck = model::OpenDeck(fileName, core_->converter, core_->interruptCheck, member);
         std::error_code ec;
-        auto full = std::filesystem::absolute(fileName, ec);
-        const std::string fullName = ec ? fileName : full.lexically_normal().string();
+        auto full = std::filesystem::absolute(platform::PathFromUtf8(fileName), ec);
+        const std::string fullName = ec ? fileName : platform::PathToUtf8(full.lexically_normal());
         auto pres = Register(std::move(deck.package), fullName, readOnly);
         std::static_pointer_cast<PresentationImpl>(pres)->SetOrigin(fullName, deck.saveExtension);
         return pres;

@@ -4,6 +4,7 @@
 #include "office/binary/DeckFormat.h"
 #include "office/binary/DefaultShapeNames.h"
 #include "office/package/OpcTypes.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,7 +62,7 @@ std::string PackageExtensionFor(std::string_view mainContentType) {
 }
 
 std::string ConvertedExtensionFor(const std::string& fileName) {
-    std::string ext = Lower(std::filesystem::path(fileName).extension().string());
+    std::string ext = Lower(platform::PathToUtf8(platform::PathFromUtf8(fileName).extension()));
     if (ext.rfind(".pps", 0) == 0)
         return "ppsx";
     if (ext.rfind(".pot", 0) == 0)
@@ -72,7 +73,7 @@ std::string ConvertedExtensionFor(const std::string& fileName) {
 OpenedDeck OpenDeck(const std::string& path, const binary::ConverterSettings& converter,
                     const binary::StopCheck& stop, const std::string& member) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (!std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec))
         throw AutomationError(member, "file not found: " + path, kNotFound);
 
     OpenedDeck deck;

@@ -3,6 +3,7 @@
 #include "office/model/BlankTemplate.h"
 #include "office/model/ModelImpl.h"
 #include "office/package/OpcTypes.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,7 +119,7 @@ private:
 };
 
 std::string LowerExtension(const std::string& fileName) {
-    std::string ext = fs::path(fileName).extension().string();
+    std::string ext = platform::PathToUtf8(platform::PathFromUtf8(fileName).extension());
     if (!ext.empty() && ext[0] == '.')
         ext.erase(0, 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -129,15 +130,17 @@ bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     if (a.empty() || b.empty())
         return false;
-    if (fs::exists(a, ec) && fs::exists(b, ec))
-        return fs::equivalent(a, b, ec);
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+    const fs::path pa = platform::PathFromUtf8(a);
+    const fs::path pb = platform::PathFromUtf8(b);
+    if (fs::exists(pa, ec) && fs::exists(pb, ec))
+        return fs::equivalent(pa, pb, ec);
+    return fs::weakly_canonical(pa, ec) == fs::weakly_canonical(pb, ec);
 }
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
-    fs::path p = fs::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
+    fs::path p = fs::absolute(platform::PathFromUtf8(path), ec);
+    return ec ? path : platform::PathToUtf8(p.lexically_normal());
 }
 
 } // namespace

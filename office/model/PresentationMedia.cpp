@@ -1,5 +1,6 @@
 #include "office/media/MediaParts.h"
 #include "office/model/ModelImpl.h"
+#include "platform/PathText.h"
 
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,7 @@ std::vector<automation::EmbeddedMediaPart> PresentationImpl::TranscodableMedia()
 
 void PresentationImpl::ExportMedia(const std::string& partName, const std::string& path) {
     const package::Bytes bytes = Pkg("Presentation.ExportMedia").PartBytes(partName);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
         throw automation::AutomationError("Presentation.ExportMedia", "cannot write " + path);
@@ -22,12 +23,12 @@ void PresentationImpl::ExportMedia(const std::string& partName, const std::strin
 
 std::string PresentationImpl::ReplaceMedia(const std::string& partName, const std::string& path) {
     auto& pkg = Pkg("Presentation.ReplaceMedia");
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) {
         throw automation::AutomationError("Presentation.ReplaceMedia", "cannot read " + path);
     }
     package::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = platform::PathToUtf8(platform::PathFromUtf8(path).extension());
     if (!extension.empty()) {
         extension.erase(0, 1);
     }

@@ -6,6 +6,7 @@
 #include "office/model/PictureClip.h"
 #include "office/model/PictureLook.h"
 #include "office/package/OpcTypes.h"
+#include "platform/PathText.h"
 
 #include <cctype>
 #include <cmath>
@@ -368,7 +369,7 @@ automation::ShapePtr AddPictureFromFile(SlideImpl& slide, const std::string& fil
                                         double top, double width, double height) {
     const std::string member = "Shapes.AddPicture";
     slide.Pres(member);
-    std::ifstream in(fileName, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(fileName), std::ios::binary);
     if (!in)
         Fail(member, "cannot read " + fileName);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -2,6 +2,7 @@
 #include "office/package/ArchiveSink.h"
 #include "office/package/PackageImpl.h"
 #include "office/package/PartNameKeys.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <deque>
@@ -255,14 +256,15 @@ Bytes Package::SaveToBytes(const std::string& member, const SaveOptions& options
 
 void Package::SaveAs(const std::string& path, const std::string& member, const SaveOptions& options) const {
     namespace fs = std::filesystem;
-    const fs::path target(path);
+    const fs::path target = platform::PathFromUtf8(path);
     std::error_code ec;
     fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     if (!fs::is_directory(folder, ec))
-        throw AutomationError(member, "the folder does not exist: " + folder.string());
+        throw AutomationError(member, "the folder does not exist: " + platform::PathToUtf8(folder));
     if (fs::is_directory(target, ec))
         throw AutomationError(member, "a folder has that name: " + path);
-    if (!impl_->sourcePath.empty() && fs::exists(target, ec) && fs::equivalent(target, impl_->sourcePath, ec))
+    if (!impl_->sourcePath.empty() && fs::exists(target, ec) &&
+        fs::equivalent(target, platform::PathFromUtf8(impl_->sourcePath), ec))
         throw AutomationError(member, "refusing to overwrite the opened file: " + path);
 
     detail::TempFileSink temp(target, member);
