@@ -20,8 +20,8 @@ enum class StandardStream { Input, Output, Error };
 // Whether the stream is a terminal (Windows: a console), where a question can be answered and a
 // progress line redrawn; a file, a pipe or the null device is not.
 bool IsTerminal(StandardStream stream);
-// Makes a console show the program's UTF-8 text and its cursor controls as a terminal does;
-// nothing to do on POSIX.
+// Makes a console show the program's UTF-8 text and its cursor controls as a terminal does, until
+// the process ends; nothing to do on POSIX.
 void PrepareConsole();
 
 } // namespace platform

@@ -2,6 +2,7 @@
 #include "platform/WideText.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <windows.h>
 
 namespace platform {
@@ -11,6 +12,14 @@ HANDLE StandardHandle(StandardStream stream) {
     return GetStdHandle(stream == StandardStream::Input    ? STD_INPUT_HANDLE
                         : stream == StandardStream::Output ? STD_OUTPUT_HANDLE
                                                            : STD_ERROR_HANDLE);
+}
+
+// What PrepareConsole changed, put back when the process ends: the console belongs to the shell
+// that started the program and outlives it.
+UINT gShellCodePage = 0;
+
+void RestoreShellCodePage() {
+    SetConsoleOutputCP(gShellCodePage);
 }
 
 } // namespace
@@ -53,7 +62,11 @@ bool IsTerminal(StandardStream stream) {
 }
 
 void PrepareConsole() {
-    SetConsoleOutputCP(CP_UTF8);
+    const UINT codePage = GetConsoleOutputCP();
+    if (codePage != 0 && codePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+        gShellCodePage = codePage;
+        std::atexit(RestoreShellCodePage);
+    }
     for (const auto stream : {StandardStream::Output, StandardStream::Error}) {
         const HANDLE console = StandardHandle(stream);
         DWORD mode = 0;
