@@ -2,7 +2,8 @@
 
 // Runs a helper program in its own process group (on Windows a job), either to its end with a time
 // limit and a stop check (RunChild) or watched by the caller (RunningChild). Whatever the run ends
-// with, no process of that group is left running once it is over, and none outlives this process.
+// with, no process of that group is left running once it is over. Should this process end first,
+// the child goes too (on Windows the whole job; on POSIX the child itself is signalled).
 
 #include <chrono>
 #include <functional>
