@@ -85,6 +85,10 @@ void EndGroup(pid_t group) {
 
 } // namespace
 
+std::string FindInstalledLibreOffice() {
+    return {};
+}
+
 std::string FindProgram(const std::string& name) {
     if (name.empty())
         return {};

@@ -75,7 +75,11 @@ private:
 };
 
 // The program's full path: a name containing "/" as given when executable, else the first
-// executable of that name on PATH; empty when there is none.
+// executable of that name on PATH (Windows: in this program's folder, then on PATH, ".exe" added
+// to a name without one); empty when there is none.
 std::string FindProgram(const std::string& name);
+// LibreOffice's soffice where its installer puts it outside PATH (Windows: under the Program Files
+// folders); empty on POSIX, where the package puts it on PATH, and when it is not there.
+std::string FindInstalledLibreOffice();
 
 } // namespace platform

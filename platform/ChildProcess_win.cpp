@@ -1,8 +1,10 @@
 #include "platform/ChildProcess.h"
+#include "platform/ThisProcess.h"
 #include "platform/WideText.h"
 
 #include <algorithm>
 #include <cwctype>
+#include <filesystem>
 #include <thread>
 #include <windows.h>
 
@@ -152,6 +154,13 @@ std::string FindProgram(const std::string& name) {
     const std::wstring wide = Widen(name);
     if (wide.find_first_of(L"\\/:") != std::wstring::npos)
         return Narrow(ExecutableFile(wide));
+    // The program's own folder first, as Windows itself searches: ffmpeg.exe put beside it is found.
+    const std::filesystem::path self = PathFromUtf8(ProgramFile());
+    if (!self.empty()) {
+        const std::wstring beside = ExecutableFile((self.parent_path() / wide).wstring());
+        if (!beside.empty())
+            return Narrow(beside);
+    }
     const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
     std::wstring folders(size, L'\0');
     folders.resize(GetEnvironmentVariableW(L"PATH", folders.data(), size));
@@ -171,6 +180,19 @@ std::string FindProgram(const std::string& name) {
                 return Narrow(found);
         }
         start = end + 1;
+    }
+    return {};
+}
+
+std::string FindInstalledLibreOffice() {
+    for (const wchar_t* variable : {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)"}) {
+        wchar_t folder[MAX_PATH];
+        const DWORD length = GetEnvironmentVariableW(variable, folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            continue;
+        const std::wstring soffice = std::wstring(folder, length) + L"\\LibreOffice\\program\\soffice.exe";
+        if (IsRegularFile(soffice))
+            return Narrow(soffice);
     }
     return {};
 }

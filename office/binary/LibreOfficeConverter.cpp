@@ -130,7 +130,9 @@ std::vector<std::uint8_t> ConvertWithLibreOffice(const std::string& inputPath,
                                                  const std::string& targetExtension,
                                                  const ConverterSettings& settings, const StopCheck& stop,
                                                  const std::string& member) {
-    const std::string program = platform::FindProgram(settings.program);
+    std::string program = platform::FindProgram(settings.program);
+    if (program.empty() && settings.program == ConverterSettings{}.program)
+        program = platform::FindInstalledLibreOffice();
     if (program.empty())
         throw AutomationError(member, settings.program + " not found", kMissing);
 

@@ -4,9 +4,11 @@
 #include "WinTestSupport.h"
 #include "platform/ChildProcess.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -48,7 +50,7 @@ TEST(ChildProcess, ArgumentsEnvironmentFolderAndOutputReachTheChildIntact) {
     EXPECT_EQ(GetEnvironmentVariableW(L"QUARNEL_CHILD_TEST", nullptr, 0), 0u);
 }
 
-TEST(ChildProcess, FindsProgramsOnThePathOnly) {
+TEST(ChildProcess, FindsProgramsBesideItselfThenOnThePath) {
     const std::string cmd = platform::FindProgram("cmd");
     ASSERT_GT(cmd.size(), 8u);
     EXPECT_EQ(cmd.substr(cmd.size() - 8), "\\cmd.exe");
@@ -60,6 +62,8 @@ TEST(ChildProcess, FindsProgramsOnThePathOnly) {
     const std::string helper = HelperPath();
     EXPECT_EQ(platform::FindProgram(helper), helper);
     EXPECT_EQ(platform::FindProgram(helper.substr(0, helper.size() - 4)), helper);
+    // A bare name is looked for in the program's own folder before PATH, as Windows does.
+    EXPECT_EQ(platform::FindProgram("quarnel-test-helper"), helper);
     platform::ChildCommand missing;
     missing.arguments = {"quarnel-no-such-program"};
     EXPECT_EQ(platform::RunChild(missing).end, platform::ChildEnd::NotStarted);
@@ -182,4 +186,24 @@ TEST(ChildProcess, AnInterruptReachesAnInterruptibleChild) {
     ASSERT_TRUE(child.WaitFor(std::chrono::seconds(20)));
     EXPECT_EQ(child.Result().end, platform::ChildEnd::Exited);
     EXPECT_EQ(child.Result().exitCode, 130);
+}
+
+TEST(ChildProcess, LibreOfficeIsFoundWhereItsInstallerPutsIt) {
+    testsupport::Scratch dir("プログラム");
+    const std::wstring folder = platform::Widen(dir.path());
+    const wchar_t* variables[] = {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)"};
+    std::vector<std::wstring> saved;
+    for (const wchar_t* variable : variables) {
+        wchar_t value[MAX_PATH] = {};
+        saved.emplace_back(value, GetEnvironmentVariableW(variable, value, MAX_PATH));
+        SetEnvironmentVariableW(variable, folder.c_str());
+    }
+    const std::string before = platform::FindInstalledLibreOffice();
+    std::filesystem::create_directories(platform::PathFromUtf8(dir / "LibreOffice\\program"));
+    testsupport::Touch(dir / "LibreOffice\\program\\soffice.exe");
+    const std::string found = platform::FindInstalledLibreOffice();
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        SetEnvironmentVariableW(variables[i], saved[i].empty() ? nullptr : saved[i].c_str());
+    EXPECT_EQ(before, "");
+    EXPECT_EQ(found, dir / "LibreOffice\\program\\soffice.exe");
 }
