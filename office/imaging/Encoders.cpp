@@ -1,3 +1,4 @@
+#include "office/imaging/CanonicalPalette.h"
 #include "office/imaging/EncoderSettings.h"
 #include "office/imaging/Imaging.h"
 #include "office/imaging/JpegChoice.h"
@@ -79,6 +80,15 @@ std::vector<std::uint8_t> SavePng(const VImage& image, std::span<const std::uint
     WithProfile(image, iccProfile)
         .write_to_buffer(".png", &data, &size, options->set("strip", iccProfile.empty()));
     return TakeBuffer(data, size);
+}
+
+// A palette from the quantiser, in an order that depends on the pixels alone.
+std::vector<std::uint8_t> SavePalettePng(const VImage& image, std::span<const std::uint8_t> iccProfile,
+                                         vips::VOption* options) {
+    std::vector<std::uint8_t> png = SavePng(image, iccProfile, options);
+    if (auto canonical = WithCanonicalPalette(png, detail::kPngAdaptiveFilter))
+        return std::move(*canonical);
+    return png;
 }
 
 // The pixels of an encoded picture as RGB or RGBA, like the source they are compared with.
@@ -235,12 +245,13 @@ std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::u
         if (colours <= 256) {
             // A palette is the smallest lossless form, provided the quantiser keeps every colour;
             // it is checked by decoding, and the direct form is used when it did not.
-            std::vector<std::uint8_t> palette = SavePng(image, iccProfile,
-                                                        PngOptions()
-                                                            ->set("palette", true)
-                                                            ->set("Q", 100)
-                                                            ->set("dither", 0.0)
-                                                            ->set("bitdepth", PaletteBitDepth(colours)));
+            std::vector<std::uint8_t> palette =
+                SavePalettePng(image, iccProfile,
+                               PngOptions()
+                                   ->set("palette", true)
+                                   ->set("Q", 100)
+                                   ->set("dither", 0.0)
+                                   ->set("bitdepth", PaletteBitDepth(colours)));
             const VImage back = VImage::new_from_buffer(palette.data(), palette.size(), "");
             if (SamePixels(detail::ToRaster(detail::ToSrgbAlpha(back)), raster)) {
                 return palette;
@@ -253,7 +264,7 @@ std::vector<std::uint8_t> EncodePng(const Raster& raster, std::span<const std::u
         }
         if (colours <= static_cast<std::size_t>(detail::kPngPaletteMaxColours)) {
             // Anti-aliased drawings and screenshots: 256 well-chosen colours often look the same.
-            std::vector<std::uint8_t> palette = SavePng(
+            std::vector<std::uint8_t> palette = SavePalettePng(
                 direct, iccProfile,
                 PngOptions()->set("palette", true)->set("Q", 100)->set("dither", 0.0)->set("effort", 10));
             if (palette.size() < lossless.size()) {
