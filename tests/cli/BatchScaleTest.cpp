@@ -7,6 +7,7 @@
 #include "cli/Progress.h"
 #include "cli/Shard.h"
 #include "settings/Settings.h"
+#include "tests/support/WorkFolders.h"
 
 #include <filesystem>
 #include <fstream>
@@ -64,9 +65,7 @@ TEST(FileList, LinesAndNulSeparatedEntries) {
 }
 
 TEST(FileList, FoldersYieldTheirPresentationsSortedWithoutHiddenNames) {
-    char pattern[] = "/tmp/quarnel-find-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path root = pattern;
+    const fs::path root = testsupport::MakeWorkFolder("quarnel-find-");
     for (const char* folder : {"b", "a/deep", ".hidden"}) {
         fs::create_directories(root / folder);
     }
@@ -86,9 +85,7 @@ TEST(FileList, FoldersYieldTheirPresentationsSortedWithoutHiddenNames) {
 }
 
 TEST(FileList, ABinaryDecksOutputIsKnownByItsPackageName) {
-    char pattern[] = "/tmp/quarnel-binout-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path root = pattern;
+    const fs::path root = testsupport::MakeWorkFolder("quarnel-binout-");
     const settings::Settings config;
     for (const char* file : {"old.ppt", "show.pps", "form.pot", "macro.pptm"}) {
         std::ofstream(root / file) << "x";

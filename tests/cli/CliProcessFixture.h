@@ -3,6 +3,8 @@
 // Runs the built quarnel-cli as a child process in a fresh folder with its own settings store, over
 // copies of decks generated once per suite.
 
+#include "tests/support/WorkFolders.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,9 +41,7 @@ class CliProcessFixture : public ::testing::Test {
 protected:
     // Two generated decks: "two.pptx" (2 slides) and "many.pptx" (14).
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/quarnel-cli-decks-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        decks_ = pattern;
+        decks_ = testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-cli-decks-"));
         for (const auto& [name, slides] : {std::pair<std::string, int>{"two.pptx", 2}, {"many.pptx", 14}}) {
             QProcess maker;
             maker.start(QUARNEL_SAMPLE_MAKER,
@@ -52,33 +52,34 @@ protected:
     }
     static void TearDownTestSuite() {
         std::error_code ec;
-        fs::remove_all(decks_, ec);
+        fs::remove_all(testsupport::PathOf(decks_), ec);
     }
-    void SetUp() override {
-        char pattern[] = "/tmp/quarnel-cli-run-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
+    void SetUp() override { dir = testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-cli-run-")); }
     void TearDown() override {
         std::error_code ec;
-        fs::remove_all(dir, ec);
+        fs::remove_all(testsupport::PathOf(dir), ec);
     }
 
     // A copy of a generated deck at a path relative to the folder.
     std::string Deck(const std::string& generated, const std::string& as) const {
         const fs::path path = Folder() / as;
         fs::create_directories(path.parent_path());
-        fs::copy_file(decks_ + "/" + generated, path);
-        return path.string();
+        fs::copy_file(testsupport::PathOf(decks_ + "/" + generated), path);
+        return testsupport::Utf8(path);
     }
-    fs::path Folder() const { return dir; }
+    fs::path Folder() const { return testsupport::PathOf(dir); }
     // With privateTemp, the child's temporary files go to the folder's "tmp".
     QProcessEnvironment Environment() const {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
-        if (privateTemp)
+        if (privateTemp) {
             env.insert("TMPDIR", QString::fromStdString(dir + "/tmp"));
+#ifdef _WIN32
+            env.insert("TMP", QString::fromStdString(dir + "/tmp"));
+            env.insert("TEMP", QString::fromStdString(dir + "/tmp"));
+#endif
+        }
         return env;
     }
     Outcome Run(const QStringList& args, const QByteArray& input = {}) const {

@@ -11,6 +11,7 @@
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 #include "settings/modRegAccess.h"
+#include "tests/support/WorkFolders.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,7 +25,7 @@ class DeckFixture : public ::testing::Test {
 protected:
     // pictureWorkers: threads that make paste encodings ahead (the output must not depend on them).
     explicit DeckFixture(const std::string& version = "12.0", unsigned pictureWorkers = 0)
-        : folder_(MakeFolder()), registry(folder_.string()),
+        : folder_(MakeFolder()), registry(testsupport::Utf8(folder_)),
           provider(version, {}, pictureWorkers), ctx{host, settings, exceptions, registry, provider, state} {
         state.appPPT = provider.CreatePowerPoint();
         state.gOfficeXPMode = version != "9.0";
@@ -55,7 +56,9 @@ protected:
     }
 
 public:
-    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+    std::string Path(const std::string& name) const {
+        return testsupport::Utf8(folder_ / testsupport::PathOf(name));
+    }
     // The raster as a PNG file in the test folder; its path.
     std::string WritePng(const std::string& name, const office::imaging::Raster& raster) const {
         const auto bytes = office::imaging::EncodePng(raster);
@@ -137,12 +140,7 @@ protected:
 
 private:
     static std::uint8_t Clamp(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
-    static std::filesystem::path MakeFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-deck-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        return pattern;
-    }
+    static std::filesystem::path MakeFolder() { return testsupport::MakeWorkFolder("quarnel-deck-"); }
     std::filesystem::path folder_;
 
 public:

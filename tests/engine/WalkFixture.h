@@ -8,6 +8,7 @@
 #include "settings/ExceptionList.h"
 #include "settings/Settings.h"
 #include "settings/modRegAccess.h"
+#include "tests/support/WorkFolders.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ protected:
 
     WalkFixture()
         : folder_(MakeFolder()),
-          registry(folder_.string()), ctx{host, settings, exceptions, registry, provider, state} {
+          registry(testsupport::Utf8(folder_)), ctx{host, settings, exceptions, registry, provider, state} {
         source = std::make_shared<fake::Presentation>(w, 0);
         scratch = std::make_shared<fake::Presentation>(w, kBase);
         slide = std::make_shared<fake::Slide>(w);
@@ -28,8 +29,8 @@ protected:
         state.gOfficeXPMode = true;
         state.SourcePresentation = source;
         state.ScratchPresentation = scratch;
-        state.ProbePathBefore = (folder_ / "before.pptx").string();
-        state.ProbePathAfter = (folder_ / "after.pptx").string();
+        state.ProbePathBefore = testsupport::Utf8(folder_ / "before.pptx");
+        state.ProbePathAfter = testsupport::Utf8(folder_ / "after.pptx");
         state.ProbeBaseSize = kBase;
         state.Wait = [this](int ms) { waits.push_back(ms); };
         settings.Format = 0;
@@ -73,12 +74,7 @@ protected:
     settings::ExceptionList exceptions;
 
 private:
-    static std::filesystem::path MakeFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-walk-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        return pattern;
-    }
+    static std::filesystem::path MakeFolder() { return testsupport::MakeWorkFolder("quarnel-walk-"); }
     std::filesystem::path folder_;
 
 public:

@@ -1,6 +1,7 @@
 // Whole-corpus round trips and a rendering check with the office suite. Labelled slow.
 
 #include "RoundTripCheck.h"
+#include "tests/support/WorkFolders.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -15,10 +16,7 @@ namespace {
 
 class ScratchDir {
 public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "pkgslow-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
+    ScratchDir() { path_ = testsupport::MakeWorkFolder("pkgslow-"); }
     ~ScratchDir() {
         std::error_code ec;
         fs::remove_all(path_, ec);

@@ -2,21 +2,19 @@
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 
+#include "tests/support/WorkFolders.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdlib.h>
 #include <string>
 
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
+    TempFolder() { path_ = testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-test-")); }
     ~TempFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(testsupport::PathOf(path_), ec);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -25,11 +23,11 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
     void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream out(file(name), std::ios::binary);
+        std::ofstream out(testsupport::PathOf(file(name)), std::ios::binary);
         out << bytes;
     }
     std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
+        std::ifstream in(testsupport::PathOf(file(name)), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 

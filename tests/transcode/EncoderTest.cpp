@@ -1,6 +1,7 @@
 #include "transcode/Encoder.h"
 
 #include "FakeHost.h"
+#include "tests/support/WorkFolders.h"
 
 #include <chrono>
 #include <filesystem>
@@ -15,8 +16,7 @@ using namespace transcode;
 namespace {
 
 std::string MakeScratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-encoder-XXXXXX").string();
-    return ::mkdtemp(pattern.data()) ? pattern : std::string();
+    return testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-encoder-"));
 }
 
 // True when the process is gone (or only a zombie waiting to be collected by init).

@@ -2,6 +2,7 @@
 // argument the template put it in, and outputs appear only under their real name and only on success.
 
 #include "FakeHost.h"
+#include "tests/support/WorkFolders.h"
 #include "transcode/Encoder.h"
 #include "transcode/TranscodeCommand.h"
 
@@ -21,8 +22,7 @@ const char* const kHostileNames[] = {
 };
 
 std::string Scratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-safe-XXXXXX").string();
-    return ::mkdtemp(pattern.data()) ? pattern : std::string();
+    return testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-safe-"));
 }
 
 std::string ReadText(const std::string& path) {

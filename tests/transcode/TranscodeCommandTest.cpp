@@ -2,6 +2,7 @@
 
 #include "FakeHost.h"
 #include "platform/StagingFiles.h"
+#include "tests/support/WorkFolders.h"
 
 #include <QDateTime>
 #include <filesystem>
@@ -18,13 +19,10 @@ namespace {
 
 class Scratch {
 public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-transcode-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
+    Scratch() { path_ = testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-transcode-")); }
     ~Scratch() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(testsupport::PathOf(path_), ec);
     }
     const std::string& path() const { return path_; }
 
