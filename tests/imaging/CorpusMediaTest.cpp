@@ -1,6 +1,7 @@
 // Metafiles and pictures from real decks: they must draw, or fail with ImagingError, never crash.
 
 #include "PictureFixtures.h"
+#include "tests/support/WorkFolders.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -20,7 +21,8 @@ struct MediaPart {
 std::vector<MediaPart> MediaOf(const std::filesystem::path& deck) {
     std::vector<MediaPart> parts;
     int error = 0;
-    zip_t* zip = zip_open(deck.c_str(), ZIP_RDONLY, &error);
+    // libzip takes UTF-8 names on every system.
+    zip_t* zip = zip_open(testsupport::Utf8(deck).c_str(), ZIP_RDONLY, &error);
     if (zip == nullptr) {
         return parts;
     }

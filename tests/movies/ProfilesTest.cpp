@@ -3,6 +3,7 @@
 
 #include "batch/InputList.h"
 #include "batch/TranscodingProfiles.h"
+#include "tests/support/WorkFolders.h"
 #include "transcode/TranscodeCommand.h"
 
 #include <filesystem>
@@ -105,7 +106,7 @@ TEST(TranscodingProfiles, MovieAndSoundFilesPassTheEntryCheck) {
     EXPECT_FALSE(IsMediaEntryExtension("txt"));
     EXPECT_FALSE(IsMediaEntryExtension("MP4")); // callers lower-case first
 
-    const std::string dir = std::filesystem::temp_directory_path() / "quarnel-entries";
+    const std::string dir = testsupport::Utf8(std::filesystem::temp_directory_path() / "quarnel-entries");
     std::filesystem::create_directories(dir);
     for (const char* name : {"a.MP4", "b.wav", "c.pptx"}) {
         std::ofstream(dir + "/" + name) << "x";

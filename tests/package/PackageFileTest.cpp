@@ -5,13 +5,12 @@
 #include "TestZip.h"
 #include "automation/AutomationError.h"
 #include "office/package/Package.h"
+#include "tests/support/WorkFolders.h"
 
-#include <fcntl.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace office::package;
 using automation::AutomationError;
@@ -21,10 +20,7 @@ namespace {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "pkgfile-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
+    TempDir() { path_ = testsupport::MakeWorkFolder("pkgfile-"); }
     ~TempDir() {
         std::error_code ec;
         fs::remove_all(path_, ec);
@@ -74,10 +70,8 @@ std::string OpenErrorOf(const std::function<void()>& open) {
     return "(opened)";
 }
 
-struct timespec ModificationTime(const fs::path& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return st.st_mtim;
+fs::file_time_type ModificationTime(const fs::path& path) {
+    return fs::last_write_time(path);
 }
 
 bool Mentions(const std::string& text, const std::string& word) {
@@ -104,7 +98,8 @@ TEST(PackageFile, ReadsAndSavesAsTheSameBytesInMemoryDo) {
         const auto written = ModificationTime(input);
         std::unique_ptr<Package> fromBytes, fromFile;
         const std::string bytesError = OpenErrorOf([&] { fromBytes = Package::OpenFromBytes(bytes); });
-        const std::string fileError = OpenErrorOf([&] { fromFile = Package::Open(input.string()); });
+        const std::string fileError =
+            OpenErrorOf([&] { fromFile = Package::Open(testsupport::Utf8(input)); });
         EXPECT_EQ(fileError, bytesError);
         if (!fromBytes || !fromFile)
             continue;
@@ -113,13 +108,13 @@ TEST(PackageFile, ReadsAndSavesAsTheSameBytesInMemoryDo) {
         for (const auto& part : fromFile->PartNames())
             EXPECT_EQ(fromFile->PartBytes(part), fromBytes->PartBytes(part)) << part;
         for (const SaveOptions& options : {SaveOptions{}, plain}) {
-            fromFile->SaveAs((dir / "out.pptx").string(), "test", options);
+            fromFile->SaveAs(testsupport::Utf8(dir / "out.pptx"), "test", options);
             EXPECT_EQ(testzip::ReadFile(dir / "out.pptx"), fromBytes->SaveToBytes("test", options))
                 << (options.repack ? "repacked" : "plain");
         }
         EXPECT_EQ(testzip::ReadFile(input), bytes) << "input written";
         const auto now = ModificationTime(input);
-        EXPECT_TRUE(now.tv_sec == written.tv_sec && now.tv_nsec == written.tv_nsec) << "input touched";
+        EXPECT_TRUE(now == written) << "input touched";
         EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.pptx", "out.pptx"}));
     }
 }
@@ -172,11 +167,11 @@ TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
 
     // Removed or replaced by another file: the package reads on from the file it opened.
     testzip::WriteFile(dir / "gone.pptx", deck);
-    auto gone = Package::Open((dir / "gone.pptx").string());
+    auto gone = Package::Open(testsupport::Utf8(dir / "gone.pptx"));
     fs::remove(dir / "gone.pptx");
     testzip::WriteFile(dir / "other.pptx", testzip::SmallDeck());
     fs::rename(dir / "other.pptx", dir / "gone.pptx");
-    gone->SaveAs((dir / "out.pptx").string());
+    gone->SaveAs(testsupport::Utf8(dir / "out.pptx"));
     EXPECT_EQ(testzip::ReadFile(dir / "out.pptx"), expected);
     fs::remove(dir / "gone.pptx");
     fs::remove(dir / "out.pptx");
@@ -194,9 +189,13 @@ TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
             const fs::path input = dir / "in.pptx";
             testzip::WriteFile(input, deck);
             // An old time stamp, so that the rewrite shows even within the file system's clock tick.
-            const struct timespec old[2] = {{946684800, 0}, {946684800, 0}};
-            ASSERT_EQ(utimensat(AT_FDCWD, input.c_str(), old, 0), 0);
-            auto pkg = Package::Open(input.string());
+            std::error_code dated;
+            fs::last_write_time(
+                input,
+                std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{946684800}}),
+                dated);
+            ASSERT_FALSE(dated) << dated.message();
+            auto pkg = Package::Open(testsupport::Utf8(input));
             auto original = Package::OpenFromBytes(deck);
             std::fstream(input, std::ios::in | std::ios::out | std::ios::binary)
                 .write(reinterpret_cast<const char*>(replacement.data()),
@@ -212,7 +211,7 @@ TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
                 }
             }
             try {
-                pkg->SaveAs((dir / "out.pptx").string(), "Presentation.SaveAs", options);
+                pkg->SaveAs(testsupport::Utf8(dir / "out.pptx"), "Presentation.SaveAs", options);
                 ADD_FAILURE() << "saved from a file that changed";
             } catch (const AutomationError& e) {
                 EXPECT_EQ(e.member(), "Presentation.SaveAs");
@@ -245,8 +244,8 @@ TEST(PackageFile, MoreEntriesThanClassicZipCountsAreWrittenWithZip64) {
 
     TempDir dir;
     testzip::WriteFile(dir / "in.pptx", testzip::BuildZip(items));
-    auto pkg = Package::Open((dir / "in.pptx").string(), "test", roomy);
-    pkg->SaveAs((dir / "out.pptx").string());
+    auto pkg = Package::Open(testsupport::Utf8(dir / "in.pptx"), "test", roomy);
+    pkg->SaveAs(testsupport::Utf8(dir / "out.pptx"));
     const Bytes saved = testzip::ReadFile(dir / "out.pptx");
     EXPECT_EQ(saved, pkg->SaveToBytes());
     auto copy = Package::OpenFromBytes(saved, "test", roomy);

@@ -1,6 +1,7 @@
 #include "TestZip.h"
 #include "automation/AutomationError.h"
 #include "office/package/Package.h"
+#include "tests/support/WorkFolders.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -206,7 +207,7 @@ TEST(PackageHostile, CorpusFilesThatAreNotUsableDecks) {
             continue;
         auto before = testzip::ReadFile(path);
         try {
-            Package::Open(path.string());
+            Package::Open(testsupport::Utf8(path));
             ADD_FAILURE() << c.file << " opened";
         } catch (const AutomationError& e) {
             EXPECT_TRUE(Mentions(e.what(), c.says)) << c.file << ": " << e.what();
@@ -216,8 +217,7 @@ TEST(PackageHostile, CorpusFilesThatAreNotUsableDecks) {
 }
 
 TEST(PackageHostile, FilesOnDiskAreRefusedAsTheirBytesAre) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pkghostile-XXXXXX").string();
-    const std::filesystem::path dir = mkdtemp(pattern.data());
+    const std::filesystem::path dir = testsupport::MakeWorkFolder("pkghostile-");
     // A stream name lying across the piece boundary of the search (1 MiB in) is found all the same.
     Bytes farName = CompoundFile({});
     farName.resize((1u << 20) - 7, 0);
@@ -232,7 +232,7 @@ TEST(PackageHostile, FilesOnDiskAreRefusedAsTheirBytesAre) {
     auto deck = testzip::SmallDeck();
     auto fileError = [](const std::filesystem::path& path, const OpenLimits& limits) -> std::string {
         try {
-            Package::Open(path.string(), "Presentations.Open", limits);
+            Package::Open(testsupport::Utf8(path), "Presentations.Open", limits);
         } catch (const AutomationError& e) {
             return e.what();
         }

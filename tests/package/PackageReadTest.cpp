@@ -1,10 +1,10 @@
 #include "TestZip.h"
 #include "automation/AutomationError.h"
 #include "office/package/Package.h"
+#include "tests/support/WorkFolders.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace office::package;
 
@@ -119,10 +119,8 @@ TEST(PackageRead, PercentEscapedTargetsAndOddNamesResolve) {
 }
 
 TEST(PackageRead, OpensFromDiskWithoutTouchingTheFile) {
-    char path[] = "/tmp/pkgread-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
+    const std::filesystem::path folder = testsupport::MakeWorkFolder("pkgread-");
+    const std::string path = testsupport::Utf8(folder / "deck.pptx");
     auto bytes = testzip::SmallDeck();
     testzip::WriteFile(path, bytes);
     {
@@ -133,7 +131,7 @@ TEST(PackageRead, OpensFromDiskWithoutTouchingTheFile) {
         EXPECT_EQ(pkg->MainPartName(), "/ppt/presentation.xml");
     }
     EXPECT_EQ(testzip::ReadFile(path), bytes);
-    std::remove(path);
+    std::filesystem::remove(folder / "deck.pptx");
     try {
         Package::Open(path, "Presentations.Open");
         FAIL() << "opening a missing file must fail";
@@ -141,7 +139,8 @@ TEST(PackageRead, OpensFromDiskWithoutTouchingTheFile) {
         EXPECT_EQ(e.member(), "Presentations.Open");
         EXPECT_NE(std::string(e.what()).find("not found"), std::string::npos) << e.what();
     }
-    EXPECT_THROW(Package::Open("/tmp"), automation::AutomationError);
+    EXPECT_THROW(Package::Open(testsupport::Utf8(folder)), automation::AutomationError);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(PackageRead, StrictConformanceMainRelationshipIsFound) {

@@ -1,5 +1,7 @@
 #include "TestZip.h"
 
+#include "tests/support/WorkFolders.h"
+
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -253,18 +255,26 @@ Bytes ToBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-Bytes ReadFile(const std::string& path) {
+Bytes ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read " + path);
+        throw std::runtime_error("cannot read " + testsupport::Utf8(path));
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
+Bytes ReadFile(const std::string& path) {
+    return ReadFile(testsupport::PathOf(path));
+}
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + testsupport::Utf8(path));
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    WriteFile(testsupport::PathOf(path), bytes);
 }
 
 std::vector<Entry> ReadZip(const Bytes& archive) {

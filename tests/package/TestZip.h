@@ -4,6 +4,7 @@
 // archive holds, including the lies a hostile file tells.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -41,7 +42,10 @@ std::string FakePng(std::size_t size, unsigned seed = 1);
 
 std::string ToString(const Bytes& bytes);
 Bytes ToBytes(const std::string& text);
+// A path as text is UTF-8, as the program takes it.
+Bytes ReadFile(const std::filesystem::path& path);
 Bytes ReadFile(const std::string& path);
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 void WriteFile(const std::string& path, const Bytes& bytes);
 
 // Entry names and inflated contents of an archive, read with zlib only (independent of the code
