@@ -1,11 +1,10 @@
 #include "batch/BatchRun.h"
 
 #include "BatchFixture.h"
+#include "tests/support/FileStamps.h"
 #include "tests/support/ProcessState.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <sys/stat.h>
 
 using ::testing::HasSubstr;
 
@@ -195,27 +194,26 @@ TEST_F(BatchRunTest, KeepFileDateCopiesDatesOnlyToWrittenOutputs) {
     const std::string a = MakeDeck("a.pptx");
     const std::string skipped = MakeDeck("s.pptx");
     const std::string inTheWay = MakeFile("s-圧縮前2KB.pptx", "someone else's file");
-    struct timespec times[2] = {{978307200, 0}, {981072000, 0}}; // access 2001-01-01, modified 2001-02-02
-    ASSERT_EQ(utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
-    ASSERT_EQ(utimensat(AT_FDCWD, skipped.c_str(), times, 0), 0);
-    struct stat wayBefore {};
-    ASSERT_EQ(stat(inTheWay.c_str(), &wayBefore), 0);
+    const testsupport::Dates dates{{978307200, 0}, {981072000, 0}}; // access 2001-01-01, modified 2001-02-02
+    ASSERT_TRUE(testsupport::SetDates(a, dates));
+    ASSERT_TRUE(testsupport::SetDates(skipped, dates));
+    const auto wayBefore = testsupport::GetDates(inTheWay);
+    ASSERT_TRUE(wayBefore);
     config.KeepFileDate = 1;
     host.answers = {engine::MessageResult::Cancel};
     batch::BatchRun run(*ctx, ReplaceOne);
     const auto summary = run.btnStart_Click(a + "\r\n" + skipped);
     ASSERT_EQ(summary.entries[0].result, "compressed");
-    struct stat in {
-    }, out{};
-    ASSERT_EQ(stat(a.c_str(), &in), 0);
-    ASSERT_EQ(stat(summary.entries[0].output.c_str(), &out), 0);
-    EXPECT_EQ(out.st_mtim.tv_sec, in.st_mtim.tv_sec);
-    EXPECT_EQ(out.st_atim.tv_sec, in.st_atim.tv_sec);
-    EXPECT_EQ(out.st_mtim.tv_sec, 981072000);
+    const auto in = testsupport::GetDates(a), out = testsupport::GetDates(summary.entries[0].output);
+    ASSERT_TRUE(in);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->modified.seconds, in->modified.seconds);
+    EXPECT_EQ(out->accessed.seconds, in->accessed.seconds);
+    EXPECT_EQ(out->modified.seconds, 981072000);
     EXPECT_EQ(summary.entries[1].result, "cancelled");
-    struct stat wayAfter {};
-    ASSERT_EQ(stat(inTheWay.c_str(), &wayAfter), 0);
-    EXPECT_EQ(wayAfter.st_mtim.tv_sec, wayBefore.st_mtim.tv_sec);
+    const auto wayAfter = testsupport::GetDates(inTheWay);
+    ASSERT_TRUE(wayAfter);
+    EXPECT_EQ(wayAfter->modified.seconds, wayBefore->modified.seconds);
     EXPECT_EQ(Read(inTheWay), "someone else's file");
     EXPECT_THAT(host.log, HasSubstr("▼" + skipped + "\r\n▲圧縮を中止しました。\r\n\r\n"));
 }
@@ -265,6 +263,9 @@ TEST(RunEndStatus, NamesTheFailedEntries) {
 }
 
 TEST_F(BatchRunTest, ARunFirstClearsWhatAKilledRunLeftInItsOutputFoldersAndNothingElse) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the stand-in makers are forked processes; tests/platform checks the makers on Windows";
+#else
     namespace fs = std::filesystem;
     fs::create_directories(dir + "/in");
     fs::create_directories(dir + "/out");
@@ -291,4 +292,5 @@ TEST_F(BatchRunTest, ARunFirstClearsWhatAKilledRunLeftInItsOutputFoldersAndNothi
     EXPECT_TRUE(fs::exists(liveSave)) << "a running batch's file";
     EXPECT_TRUE(fs::exists(lookAlike)) << "not a name the program makes";
     EXPECT_TRUE(fs::exists(inputFolder)) << "no output goes to the input's folder";
+#endif
 }

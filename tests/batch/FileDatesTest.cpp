@@ -1,35 +1,35 @@
 #include "BatchFixture.h"
 #include "batch/modTimeStamp.h"
+#include "tests/support/FileStamps.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+using testsupport::GetDates;
+using testsupport::SetDates;
 
 class FileDatesTest : public BatchFixture {};
 
 TEST_F(FileDatesTest, CopiesModificationAndAccessToTheSecond) {
     const std::string src = MakeFile("src.pptx", "a");
     const std::string dst = MakeFile("dst.pptx", "b");
-    struct timespec times[2] = {{1000000000, 700000000}, {1100000000, 900000000}};
-    ASSERT_EQ(utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
+    ASSERT_TRUE(SetDates(src, {{1000000000, 700000000}, {1100000000, 900000000}}));
     batch::CopyFileDates(src, dst);
-    struct stat st {};
-    ASSERT_EQ(stat(dst.c_str(), &st), 0);
-    EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
-    EXPECT_EQ(st.st_mtim.tv_nsec, 0); // fractions of seconds become 0
+    const auto dates = GetDates(dst);
+    ASSERT_TRUE(dates);
+    EXPECT_EQ(dates->accessed.seconds, 1000000000);
+    EXPECT_EQ(dates->modified.seconds, 1100000000);
+    EXPECT_EQ(dates->modified.nanoseconds, 0); // fractions of seconds become 0
     EXPECT_EQ(Read(dst), "b");
 }
 
 TEST_F(FileDatesTest, MissingOrEmptyPathsChangeNothing) {
     const std::string dst = MakeFile("dst.pptx", "b");
-    struct stat before {};
-    ASSERT_EQ(stat(dst.c_str(), &before), 0);
+    const auto before = GetDates(dst);
+    ASSERT_TRUE(before);
     batch::CopyFileDates(dir + "/missing.pptx", dst);
     batch::CopyFileDates(dst, "");
     batch::CopyFileDates(dst, dir + "/nowhere.pptx");
-    struct stat after {};
-    ASSERT_EQ(stat(dst.c_str(), &after), 0);
-    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-    EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere.pptx"));
+    const auto after = GetDates(dst);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->modified.seconds, before->modified.seconds);
+    EXPECT_EQ(after->modified.nanoseconds, before->modified.nanoseconds);
+    EXPECT_FALSE(std::filesystem::exists(testsupport::PathOf(dir + "/nowhere.pptx")));
 }

@@ -2,10 +2,50 @@
 
 // Whether a child process the test started is still there, and stand-ins for the makers of staging
 // files: a process that has ended, a live one of this program, a live one of another program.
+// The stand-ins are forked, and renamed with prctl: POSIX only. On Windows the makers' check is
+// tested in tests/platform with a helper program of its own.
 
+#include <string>
+
+#ifdef _WIN32
+#include "platform/WideText.h"
+
+#include <windows.h>
+
+namespace testsupport {
+
+inline bool Running(int pid) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr)
+        return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// The program file's name without folder and ".exe", as /proc's comm names it on Linux.
+inline std::string ProcessName(int pid) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr)
+        return {};
+    wchar_t buffer[32768];
+    DWORD size = sizeof buffer / sizeof buffer[0];
+    const bool named = QueryFullProcessImageNameW(process, 0, buffer, &size);
+    CloseHandle(process);
+    if (!named)
+        return {};
+    std::wstring name(buffer, size);
+    name.erase(0, name.find_last_of(L"\\/") + 1);
+    if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0)
+        name.resize(name.size() - 4);
+    return platform::Narrow(name);
+}
+
+} // namespace testsupport
+
+#else
 #include <csignal>
 #include <fstream>
-#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,3 +107,4 @@ inline void EndStandIn(pid_t pid) {
 }
 
 } // namespace testsupport
+#endif
