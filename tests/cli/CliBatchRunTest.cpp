@@ -188,6 +188,9 @@ TEST_F(CliBatchRun, ShardsOfAListRunEveryDeckExactlyOnce) {
 }
 
 TEST_F(CliBatchRun, InterruptWithTwoJobsLeavesNoPartialFileAndExits130) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl-C is sent as a POSIX signal; on Windows it reaches a program through its console";
+#else
     Deck("many.pptx", "a.pptx");
     Deck("many.pptx", "b.pptx");
     Deck("many.pptx", "c.pptx");
@@ -229,6 +232,7 @@ TEST_F(CliBatchRun, InterruptWithTwoJobsLeavesNoPartialFileAndExits130) {
     ASSERT_EQ(report.size(), 3);
     EXPECT_EQ(report[0].toObject()["result"].toString(), "stopped");
     EXPECT_EQ(report[2].toObject()["result"].toString(), "not-started");
+#endif
 }
 
 // The workers are given the goal as it was typed and take it; a bad one stops the run in the parent.

@@ -2,6 +2,7 @@
 // the converter goes, its files go, the run ends as stopped.
 
 #include "tests/support/ProcessState.h"
+#include "tests/support/WorkFolders.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,9 +23,7 @@ using testsupport::Running;
 class CliConversion : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/quarnel-cli-convert-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = testsupport::Utf8(testsupport::MakeWorkFolder("quarnel-cli-convert-"));
         fs::create_directories(dir + "/bin");
         fs::create_directories(dir + "/tmp");
         // A converter that hangs until it is killed.
@@ -44,6 +43,9 @@ protected:
 } // namespace
 
 TEST_P(CliConversion, AnInterruptEndsTheConversionAndLeavesNoFiles) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the stand-in converter is a shell script and the interrupt a POSIX signal";
+#else
     QProcess p;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
@@ -77,6 +79,7 @@ TEST_P(CliConversion, AnInterruptEndsTheConversionAndLeavesNoFiles) {
     EXPECT_EQ(entries[0].toObject()["result"].toString(), "stopped");
     EXPECT_FALSE(Running(converter)) << "the converter survived";
     EXPECT_TRUE(fs::is_empty(dir + "/tmp")) << "the conversion's folder was left behind";
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliConversion, ::testing::Values(SIGINT, SIGTERM));

@@ -94,6 +94,10 @@ TEST_F(CliReportHtml, AnUnwritablePlaceIsRefusedBeforeTheFirstDeck) {
 
 // Stopped (Ctrl-C), the run reports what it did; killed, it leaves either no report or a whole one.
 TEST_F(CliReportHtml, IsCompleteOrAbsentWhenTheRunIsStoppedOrKilled) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl-C and kill -9 are sent as POSIX signals; on Windows Ctrl-C reaches a program "
+                    "through its console";
+#else
     for (const int signal : {SIGINT, SIGKILL}) {
         for (int slide : {2, 9}) {
             const std::string name = "deck" + std::to_string(signal) + "-" + std::to_string(slide) + ".pptx";
@@ -131,6 +135,7 @@ TEST_F(CliReportHtml, IsCompleteOrAbsentWhenTheRunIsStoppedOrKilled) {
             }
         }
     }
+#endif
 }
 
 // Workers hand back everything a one-at-a-time run reports: deck pictures above all, which a corpus

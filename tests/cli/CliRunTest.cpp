@@ -272,6 +272,9 @@ TEST_F(CliRun, HelpAndVersion) {
 }
 
 TEST_F(CliRun, InterruptStopsAfterTheCurrentSlide) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl-C is sent as a POSIX signal; on Windows it reaches a program through its console";
+#else
     const std::string deck = Deck("many.pptx", "many.pptx");
     QProcess p;
     p.setProcessEnvironment(Environment());
@@ -299,6 +302,7 @@ TEST_F(CliRun, InterruptStopsAfterTheCurrentSlide) {
         outputs += e.path().filename().string().find("圧縮前") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(outputs, 0);
+#endif
 }
 
 // Where the run would fail only at its end, it is refused before the first deck is opened.
@@ -328,6 +332,7 @@ TEST_F(CliRun, AMissingStoredFolderAndAnUnwritableReportAreRefusedBeforeTheFirst
         EXPECT_NE(bad.err.find("レポート"), std::string::npos) << bad.err;
         EXPECT_EQ(bad.out, "") << report;
     }
+#ifndef _WIN32              // a Windows folder has no mode that refuses new files
     if (::geteuid() != 0) { // root writes anywhere
         fs::create_directory(dir + "/locked");
         fs::permissions(dir + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
@@ -336,6 +341,7 @@ TEST_F(CliRun, AMissingStoredFolderAndAnUnwritableReportAreRefusedBeforeTheFirst
         EXPECT_NE(locked.err.find("レポートを書けません / cannot write the report"), std::string::npos);
         fs::permissions(dir + "/locked", fs::perms::owner_all);
     }
+#endif
 }
 
 TEST_F(CliRun, AFailedDeckShowsInTheClosingStatus) {
