@@ -5,6 +5,7 @@
 #
 # Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
+#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg
 #
 # Environment:
 #   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
@@ -12,8 +13,8 @@
 #   QUARNEL_WINDOWS_JOBS   parallel jobs (default: the number of cores)
 #
 # Sources come from Debian's source packages (apt-get source with a list and state of the cache's
-# own; the system's apt configuration is not touched) and, for libvips, from the npm registry's
-# prebuilt Windows libvips. A dependency whose stamp matches its version and recipe is not built
+# own; the system's apt configuration is not touched), for libvips from the npm registry's prebuilt
+# Windows libvips, and for what MinGW lacks from the stand-ins in cmake/windows/compat. A dependency whose stamp matches its version and recipe is not built
 # again; change either and it is.
 set -euo pipefail
 shopt -s inherit_errexit
@@ -29,9 +30,20 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 # The libvips build for Windows; the dev package carries the headers and C++ sources of the same build.
 libvips_npm_version=1.3.3
 
-all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base)
+all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
+            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg)
+# The Debian source package of a stage, where its name is not the stage's.
+declare -A stage_packages=([libpng]=libpng1.6)
 # The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
-declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib)
+declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib [freetype]=zlib [libuemf]=iconv
+                               [libemf2svg]="zlib libpng freetype iconv libuemf")
+# The shared helpers besides cmake_cross whose text is part of a stage's recipe.
+declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross)
+# Stand-ins for what MinGW's C library and the system lack (cmake/windows/compat), by stage; they
+# are part of its recipe. A stage with no source package of its own is built from these alone.
+compat=$root/cmake/windows/compat
+declare -A stage_compat_files=([iconv]="iconv.h iconv.c"
+                               [libemf2svg]="memstream.h memstream.c fontconfig/fontconfig.h")
 
 log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
@@ -52,55 +64,71 @@ install_host_packages() {
   fi
 }
 
-# apt-get (or apt-cache) with a source list and state of the cache's own, so that the system's
-# lists stay as they are.
+# The Debian release the sources come from, and the next one, for a package whose sources the
+# mirror no longer serves for the first (the older release's files are dropped once superseded).
+debian_releases=(bookworm trixie)
+
+# The apt state of a release: the first keeps the folder it always had.
+apt_dir() {
+  if [ "$1" = "${debian_releases[0]}" ]; then echo "$cache/apt"; else echo "$cache/apt-$1"; fi
+}
+
+# apt-get (or apt-cache) with a source list and state of the cache's own for one release, so that
+# the system's lists stay as they are.
 apt_private() {
-  local tool=apt-get dir=$cache/apt
+  local release=$1 tool=apt-get dir
+  shift
   [ "$1" = cache ] && { tool=apt-cache; shift; }
+  dir=$(apt_dir "$release")
   "$tool" -o Dir::Etc::SourceList="$dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
     -o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache" -o Dir::State::status=/dev/null \
     -o APT::Sandbox::User=root "$@"
 }
 
 prepare_apt_sources() {
-  local dir=$cache/apt
+  local release=$1 dir
+  dir=$(apt_dir "$release")
   mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial"
   local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
   cat >"$dir/sources.list.new" <<EOF
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm-updates main
-deb-src [signed-by=$keyring] http://deb.debian.org/debian-security bookworm-security main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian $release main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian $release-updates main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian-security $release-security main
 EOF
   mv "$dir/sources.list.new" "$dir/sources.list"
   # Refreshed once a day; the versions fetched are in the stamps either way.
   if [ -z "$(find "$dir" -maxdepth 1 -name updated -mtime -1 -print -quit)" ]; then
-    log "updating the source package lists"
-    apt_private update -qq
+    log "updating the source package lists of $release"
+    apt_private "$release" update -qq
     touch "$dir/updated"
   fi
 }
 
 # Fetches and unpacks a source package once, the newest version that can be had: a security
-# update's sources are not always on the mirror when its lists are. Sets src_dir and src_version
-# (e.g. 1.2.13.dfsg-1+deb12u1; the epoch is left out, as in the file names).
+# update's sources are not always on the mirror when its lists are. The next release is asked only
+# when the first has none. Sets src_dir and src_version (e.g. 1.2.13.dfsg-1+deb12u1; the epoch is
+# left out, as in the file names).
 debian_source() {
-  local package=$1 full version dir
-  for full in $(apt_private cache showsrc "$package" | awk '/^Version:/ {print $2}' | sort -Vru); do
-    version=${full#*:}
-    dir=$cache/src/$package-$version
-    if [ ! -f "$dir/.unpacked" ]; then
-      log "fetching source package $package $version"
-      rm -rf "$dir" && mkdir -p "$dir"
-      if ! (cd "$dir" && apt_private source -qq "$package=$full" >/dev/null 2>"$dir/.fetch-errors"); then
-        log "$package $version cannot be fetched: $(head -n1 "$dir/.fetch-errors")"
-        rm -rf "$dir"
-        continue
+  local package=$1 release full version dir
+  for release in "${debian_releases[@]}"; do
+    [ "$release" = "${debian_releases[0]}" ] || prepare_apt_sources "$release"
+    for full in $(apt_private "$release" cache showsrc "$package" | awk '/^Version:/ {print $2}' | sort -Vru); do
+      version=${full#*:}
+      dir=$cache/src/$package-$version
+      if [ ! -f "$dir/.unpacked" ]; then
+        log "fetching source package $package $version"
+        rm -rf "$dir" && mkdir -p "$dir"
+        if ! (cd "$dir" && apt_private "$release" source -qq "$package=$full" >/dev/null 2>"$dir/.fetch-errors"); then
+          log "$package $version cannot be fetched: $(head -n1 "$dir/.fetch-errors")"
+          rm -rf "$dir"
+          continue
+        fi
+        touch "$dir/.unpacked"
       fi
-      touch "$dir/.unpacked"
-    fi
-    src_dir=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
-    src_version=$version
-    return 0
+      src_dir=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
+      src_version=$version
+      return 0
+    done
   done
   log "no source package $package could be fetched"
   return 1
@@ -108,11 +136,17 @@ debian_source() {
 
 # The stamp of a stage: its version, its recipe and the toolchain file. A change in any rebuilds it.
 stage_key() {
-  local stage=$1 version=$2 dependency
+  local stage=$1 version=$2 dependency helper file
   {
     echo "$stage $version"
     declare -f "build_$stage"
     declare -f cmake_cross
+    for helper in ${stage_helpers[$stage]:-}; do
+      declare -f "$helper"
+    done
+    for file in ${stage_compat_files[$stage]:-}; do
+      cat "$compat/$file"
+    done
     cat "$toolchain"
     # A stage built against another is built again when that one is.
     for dependency in ${stage_dependencies[$stage]:-}; do
@@ -128,6 +162,18 @@ cmake_cross() {
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF "$@"
   nice -n 19 cmake --build "$build" --parallel "$jobs"
   cmake --install "$build"
+}
+
+# An autotools package configured out of its source tree for MinGW, static only, finding what it
+# needs in the prefix alone.
+configure_cross() {
+  local src=$1 build=$2
+  shift 2
+  mkdir -p "$build"
+  (cd "$build" && PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" PKG_CONFIG_SYSROOT_DIR="" \
+    "$src/configure" --host="$triple" --prefix="$prefix" --disable-shared --enable-static \
+    CC="$triple-gcc-posix" CXX="$triple-g++-posix" AR="$triple-gcc-ar-posix" RANLIB="$triple-gcc-ranlib-posix" \
+    CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" "$@")
 }
 
 build_zlib() {
@@ -187,6 +233,86 @@ build_zopfli() {
 
 build_googletest() {
   cmake_cross "$1" "$cache/build/googletest" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+}
+
+# The library alone: its sample programs would want libjpeg and libtiff.
+build_lcms2() {
+  local build=$cache/build/lcms2
+  configure_cross "$1" "$build" --without-jpeg --without-tiff --without-zlib
+  nice -n 19 make -C "$build/src" -j"$jobs"
+  make -C "$build/src" install
+  make -C "$build/include" install
+  make -C "$build" install-pkgconfigDATA
+}
+
+# Outlines and metrics of TrueType and OpenType fonts, with zlib for WOFF; nothing else.
+build_freetype() {
+  cmake_cross "$1" "$cache/build/freetype" -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+    -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON -DZLIB_ROOT="$prefix"
+}
+
+# The shaper and the subsetter, with no FreeType, GLib, ICU or Cairo.
+build_harfbuzz() {
+  cmake_cross "$1" "$cache/build/harfbuzz" -DHB_BUILD_SUBSET=ON -DHB_HAVE_FREETYPE=OFF -DHB_HAVE_GLIB=OFF \
+    -DHB_HAVE_ICU=OFF -DHB_HAVE_GOBJECT=OFF -DHB_BUILD_UTILS=OFF -DHB_HAVE_INTROSPECTION=OFF
+}
+
+# The library alone, not its command-line converter. libeot.c includes err.h, which MinGW lacks,
+# and uses nothing from it: an empty one stands in.
+build_libeot() {
+  local build=$cache/build/libeot
+  mkdir -p "$build/include"
+  : >"$build/include/err.h"
+  configure_cross "$1" "$build" CPPFLAGS="-I$build/include -I$prefix/include"
+  nice -n 19 make -C "$build" -j"$jobs" libeot.la
+  make -C "$build" install-libLTLIBRARIES install-libeot_includeHEADERS install-pkgconfDATA
+}
+
+# MinGW has no iconv; libuemf and libemf2svg need conversions between Unicode encodings and Latin-1.
+build_iconv() {
+  local build=$cache/build/iconv
+  mkdir -p "$build"
+  nice -n 19 "$triple"-gcc-posix -O2 -Wall -c "$compat/iconv.c" -o "$build/iconv.o"
+  "$triple"-gcc-ar-posix rcs "$build/libiconv.a" "$build/iconv.o"
+  install -D -m644 "$build/libiconv.a" "$prefix/lib/libiconv.a"
+  install -D -m644 "$compat/iconv.h" "$prefix/include/iconv.h"
+}
+
+# The metafile record library libemf2svg is built on (Debian takes it out of libemf2svg's sources);
+# its CMake builds only a shared library and test programs, so the ten sources are compiled here.
+build_libuemf() {
+  local src=$1 build=$cache/build/libuemf
+  mkdir -p "$build"
+  local c
+  for c in uemf uemf_print uemf_endian uemf_safe uemf_utf uwmf uwmf_print uwmf_endian upmf upmf_print; do
+    nice -n 19 "$triple"-gcc-posix -std=gnu99 -O2 -c "$src/$c.c" -o "$build/$c.o" -I"$prefix/include"
+  done
+  "$triple"-gcc-ar-posix rcs "$build/libuemf.a" "$build/"*.o
+  install -D -m644 "$build/libuemf.a" "$prefix/lib/libuemf.a"
+  install -D -m644 -t "$prefix/include" "$src"/u[ewp]mf*.h
+}
+
+# The library only: its CMake always adds the converter, which needs argp. Compiled with the
+# open_memstream stand-in forced in, and with a fontconfig that finds no font (see compat/).
+build_libemf2svg() {
+  local src=$1 build=$cache/build/libemf2svg
+  mkdir -p "$build"
+  local version
+  version=$(sed -n 's/^set(emf2svg_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\))/\2/p' "$src/CMakeLists.txt" |
+    paste -sd.)
+  local flags=(-std=gnu11 -O2 -DE2S_VERSION="\"$version\"" -I"$src/inc" -I"$compat" -I"$prefix/include"
+               -I"$prefix/include/freetype2" -include "$compat/memstream.h")
+  local c
+  for c in "$src"/src/lib/*.c; do
+    nice -n 19 "$triple"-gcc-posix "${flags[@]}" -c "$c" -o "$build/$(basename "$c" .c).o"
+  done
+  nice -n 19 "$triple"-gcc-posix -O2 -I"$compat" -c "$compat/memstream.c" -o "$build/memstream.o"
+  "$triple"-gcc-ar-posix rcs "$build/libemf2svg.a" "$build/"*.o
+  install -D -m644 "$build/libemf2svg.a" "$prefix/lib/libemf2svg.a"
+  install -D -m644 "$src/inc/emf2svg.h" "$prefix/include/emf2svg.h"
+  # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+  printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires.private: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg\nLibs.private: -luemf -liconv\nCflags: -I${prefix}/include\n' \
+    "$prefix" "$version" >"$prefix/lib/pkgconfig/emf2svg.pc"
 }
 
 # Prebuilt libvips-42.dll and its import library, the headers, and the C++ binding compiled here.
@@ -271,10 +397,10 @@ run_stage() {
   if [ "$stage" = libvips ]; then
     version=$libvips_npm_version
     src=$(npm_source)
+  elif [ "$stage" = iconv ]; then
+    version=compat src=$compat
   else
-    local package=$stage
-    [ "$stage" = libpng ] && package=libpng1.6
-    debian_source "$package"
+    debian_source "${stage_packages[$stage]:-$stage}"
     src=$src_dir version=$src_version
   fi
   local key stamp=$cache/stamps/$stage
@@ -309,7 +435,7 @@ main() {
   done
   install_host_packages
   mkdir -p "$cache/src" "$prefix"
-  prepare_apt_sources
+  prepare_apt_sources "${debian_releases[0]}"
   for s in "${stages[@]}"; do
     run_stage "$s"
   done
