@@ -5,7 +5,7 @@
 #
 # Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg
+#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf
 #
 # Environment:
 #   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
@@ -31,14 +31,16 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 libvips_npm_version=1.3.3
 
 all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg)
+            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf)
 # The Debian source package of a stage, where its name is not the stage's.
 declare -A stage_packages=([libpng]=libpng1.6)
 # The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
 declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib [freetype]=zlib [libuemf]=iconv
-                               [libemf2svg]="zlib libpng freetype iconv libuemf")
+                               [libemf2svg]="zlib libpng freetype iconv libuemf"
+                               [libwmf]="zlib libpng freetype")
 # The shared helpers besides cmake_cross whose text is part of a stage's recipe.
-declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross)
+declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross
+                          [libwmf]=configure_cross)
 # Stand-ins for what MinGW's C library and the system lack (cmake/windows/compat), by stage; they
 # are part of its recipe. A stage with no source package of its own is built from these alone.
 compat=$root/cmake/windows/compat
@@ -49,7 +51,7 @@ log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
 install_host_packages() {
   local packages=(g++-mingw-w64-x86-64-posix wine64 wine nsis nasm dpkg-dev cmake ninja-build make
-                  qt6-base-dev qt6-base-dev-tools)
+                  qt6-base-dev qt6-base-dev-tools pkg-config autoconf automake libtool)
   local missing=()
   # Any npm will do (a machine may have Node.js from elsewhere, whose npm Debian's would conflict with).
   command -v npm >/dev/null || missing+=(npm)
@@ -251,10 +253,15 @@ build_freetype() {
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON -DZLIB_ROOT="$prefix"
 }
 
-# The shaper and the subsetter, with no FreeType, GLib, ICU or Cairo.
+# The shaper and the subsetter, with no FreeType, GLib, ICU or Cairo. The CMake build compiles
+# libharfbuzz from one amalgamated source, yet gives libharfbuzz-subset its own copies of four of
+# the files in it; statically linked, both would be pulled in and clash, so the subsetter's copies
+# go and it uses libharfbuzz's, which its .pc requires anyway.
 build_harfbuzz() {
   cmake_cross "$1" "$cache/build/harfbuzz" -DHB_BUILD_SUBSET=ON -DHB_HAVE_FREETYPE=OFF -DHB_HAVE_GLIB=OFF \
     -DHB_HAVE_ICU=OFF -DHB_HAVE_GOBJECT=OFF -DHB_BUILD_UTILS=OFF -DHB_HAVE_INTROSPECTION=OFF
+  "$triple"-gcc-ar-posix d "$prefix/lib/libharfbuzz-subset.a" hb-static.cc.obj hb-number.cc.obj \
+    hb-ot-cff1-table.cc.obj hb-ot-cff2-table.cc.obj
 }
 
 # The library alone, not its command-line converter. libeot.c includes err.h, which MinGW lacks,
@@ -313,6 +320,41 @@ build_libemf2svg() {
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
   printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires.private: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg\nLibs.private: -luemf -liconv\nCflags: -I${prefix}/include\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/emf2svg.pc"
+}
+
+# Only what SVG output needs: no X, plotutils, JPEG or XML font maps. Its own copy of GD stays: SVG
+# output inlines bitmaps only through it. Its configure would take the host's freetype-config, so a stand-in answers from the
+# prefix; its link tests put the libraries before the test's -lfreetype, hence zlib in LIBS.
+# Debian's patches change configure.ac and a Makefile.am, so a copy of the sources is regenerated
+# first, as Debian's own build does. The library, its headers and its standard fonts are installed,
+# not the converters.
+build_libwmf() {
+  local build=$cache/build/libwmf
+  local src=$build/source
+  mkdir -p "$build/bin"
+  cp -a "$1" "$src"
+  (cd "$src" && autoreconf -f -i -Ipatches)
+  cat >"$build/bin/freetype-config" <<EOF
+#!/bin/sh
+exec env PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH= PKG_CONFIG_SYSROOT_DIR= \\
+  pkg-config --static "\$@" freetype2
+EOF
+  chmod +x "$build/bin/freetype-config"
+  configure_cross "$src" "$build" --without-sys-gd --without-x --without-expat --without-libxml2 \
+    --with-freetype="$prefix" --with-png="$prefix" --with-zlib="$prefix" --without-jpeg \
+    FREETYPE_CONFIG="$build/bin/freetype-config" LIBS=-lz
+  nice -n 19 make -C "$build/src/extra" -j"$jobs"
+  nice -n 19 make -C "$build/src/ipa" -j"$jobs"
+  nice -n 19 make -C "$build/src" -j"$jobs" libwmflite.la libwmf.la
+  make -C "$build/src" install-libLTLIBRARIES
+  make -C "$build/include" install
+  make -C "$build/fonts" install
+  local version
+  version=$(sed -n 's/^Version: //p' "$build/libwmf.pc")
+  # Its own .pc leaves out the -L and -I a prefix other than /usr needs.
+  # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+  printf 'prefix=%s\nName: libwmf\nDescription: Windows Metafile reading and conversion\nVersion: %s\nRequires.private: freetype2 libpng zlib\nLibs: -L${prefix}/lib -lwmf -lwmflite\nCflags: -I${prefix}/include\n' \
+    "$prefix" "$version" >"$prefix/lib/pkgconfig/libwmf.pc"
 }
 
 # Prebuilt libvips-42.dll and its import library, the headers, and the C++ binding compiled here.
