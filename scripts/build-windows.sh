@@ -359,15 +359,21 @@ EOF
 
 # Prebuilt libvips-42.dll and its import library, the headers, and the C++ binding compiled here.
 # The DLL uses the UCRT C library while MinGW's programs use msvcrt: memory vips hands out is freed
-# with g_free only, never with free().
+# with g_free only, never with free(). Only the headers of vips and GLib are taken: the others are
+# of the copies of libpng, libjpeg, lcms2, FreeType and HarfBuzz built into the DLL, which it does
+# not export, and would shadow the ones in the prefix. GLib and GObject come from the same DLL,
+# whose import library their .pc files name.
+# shellcheck disable=SC2016 # the ${...} in the .pc files are pkg-config's, not the shell's
 build_libvips() {
   local src=$1 dest=$prefix/vips
   rm -rf "$dest" && mkdir -p "$dest/bin" "$dest/lib" "$dest/include"
   cp -a "$src/win32-x64/lib/"*.dll "$dest/bin/"
   cp -a "$src/win32-x64/lib/"*.lib "$dest/lib/"
+  # Under the name MinGW's linker looks for with -lvips.
+  cp -a "$dest/lib/libvips.lib" "$dest/lib/libvips.dll.a"
   # glibconfig.h describes this build of GLib, so it comes with the library rather than the headers.
   cp -a "$src/win32-x64/lib/glib-2.0" "$dest/lib/"
-  cp -a "$src/dev/include/." "$dest/include/"
+  cp -a "$src/dev/include/vips" "$src/dev/include/glib-2.0" "$dest/include/"
   local build=$cache/build/libvips
   mkdir -p "$build"
   local cpp
@@ -377,6 +383,21 @@ build_libvips() {
       -I"$dest/include" -I"$dest/include/glib-2.0" -I"$dest/lib/glib-2.0/include"
   done
   "$triple"-gcc-ar-posix rcs "$dest/lib/libvips-cpp.a" "$build/"*.o
+  local vips_version glib_version
+  vips_version=$(sed -n 's/^ *"vips": "\(.*\)",*$/\1/p' "$src/win32-x64/versions.json")
+  glib_version=$(sed -n 's/^ *"glib": "\(.*\)",*$/\1/p' "$src/win32-x64/versions.json")
+  local pc=$prefix/lib/pkgconfig
+  mkdir -p "$pc"
+  local head='prefix=%s\nlibdir=${prefix}/lib\nincludedir=${prefix}/include\n'
+  local glib_cflags='-I${includedir}/glib-2.0 -I${libdir}/glib-2.0/include'
+  printf "$head"'Name: GLib\nDescription: GLib, as built into libvips\nVersion: %s\nLibs: -L${libdir} -lvips\nCflags: %s\n' \
+    "$dest" "$glib_version" "$glib_cflags" >"$pc/glib-2.0.pc"
+  printf "$head"'Name: GObject\nDescription: GObject, as built into libvips\nVersion: %s\nRequires: glib-2.0\nLibs: -L${libdir} -lvips\n' \
+    "$dest" "$glib_version" >"$pc/gobject-2.0.pc"
+  printf "$head"'Name: vips\nDescription: Image processing library\nVersion: %s\nRequires: gobject-2.0\nLibs: -L${libdir} -lvips\nCflags: -I${includedir}\n' \
+    "$dest" "$vips_version" >"$pc/vips.pc"
+  printf "$head"'Name: vips-cpp\nDescription: C++ API for vips\nVersion: %s\nRequires: vips\nLibs: -L${libdir} -lvips-cpp\n' \
+    "$dest" "$vips_version" >"$pc/vips-cpp.pc"
   build_wine_prng_stub
 }
 
