@@ -45,7 +45,7 @@ declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross
 # are part of its recipe. A stage with no source package of its own is built from these alone.
 compat=$root/cmake/windows/compat
 declare -A stage_compat_files=([iconv]="iconv.h iconv.c"
-                               [libemf2svg]="memstream.h memstream.c fontconfig/fontconfig.h")
+                               [libemf2svg]="memstream.h memstream.c fontconfig/fontconfig.h compat_check.c")
 
 log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
@@ -315,6 +315,10 @@ build_libemf2svg() {
   done
   nice -n 19 "$triple"-gcc-posix -O2 -I"$compat" -c "$compat/memstream.c" -o "$build/memstream.o"
   "$triple"-gcc-ar-posix rcs "$build/libemf2svg.a" "$build/"*.o
+  # The stand-ins are checked under Wine before anything is installed.
+  nice -n 19 "$triple"-gcc-posix -std=gnu11 -O2 -I"$compat" "$compat/compat_check.c" "$build/memstream.o" \
+    -L"$prefix/lib" -liconv -o "$build/compat_check.exe"
+  "$root/cmake/windows/wine-run.sh" "$build/compat_check.exe"
   install -D -m644 "$build/libemf2svg.a" "$prefix/lib/libemf2svg.a"
   install -D -m644 "$src/inc/emf2svg.h" "$prefix/include/emf2svg.h"
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
