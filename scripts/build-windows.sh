@@ -337,6 +337,11 @@ build_libwmf() {
   local src=$build/source
   mkdir -p "$build/bin"
   cp -a "$1" "$src"
+  # A font file named in a font map is taken as it stands only when its path starts with "/";
+  # a drive letter counts as well.
+  sed -i "s|if (file_name\[0\] == '/' \&\& stat|if ((file_name[0] == '/' \|\| (file_name[0] \&\& file_name[1] == ':')) \&\& stat|" \
+    "$src/src/font.c"
+  grep -q "file_name\[1\] == ':'" "$src/src/font.c"
   (cd "$src" && autoreconf -f -i -Ipatches)
   cat >"$build/bin/freetype-config" <<EOF
 #!/bin/sh
