@@ -5,7 +5,7 @@
 #
 # Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf
+#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
 #
 # Environment:
 #   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
@@ -31,13 +31,13 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 libvips_npm_version=1.3.3
 
 all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf)
+            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf)
 # The Debian source package of a stage, where its name is not the stage's.
 declare -A stage_packages=([libpng]=libpng1.6)
 # The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
 declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib [freetype]=zlib [libuemf]=iconv
                                [libemf2svg]="zlib libpng freetype iconv libuemf"
-                               [libwmf]="zlib libpng freetype")
+                               [libwmf]="zlib libpng freetype" [libgsf]="zlib libvips libxml2")
 # The shared helpers besides cmake_cross whose text is part of a stage's recipe.
 declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross
                           [libwmf]=configure_cross)
@@ -45,7 +45,8 @@ declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross
 # are part of its recipe. A stage with no source package of its own is built from these alone.
 compat=$root/cmake/windows/compat
 declare -A stage_compat_files=([iconv]="iconv.h iconv.c"
-                               [libemf2svg]="memstream.h memstream.c fontconfig/fontconfig.h compat_check.c")
+                               [libemf2svg]="memstream.h memstream.c fontconfig/fontconfig.h compat_check.c"
+                               [libgsf]="fopen_utf8.h fopen_utf8.c")
 
 log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
@@ -364,6 +365,70 @@ EOF
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
   printf 'prefix=%s\nName: libwmf\nDescription: Windows Metafile reading and conversion\nVersion: %s\nRequires.private: freetype2 libpng zlib\nLibs: -L${prefix}/lib -lwmf -lwmflite\nCflags: -I${prefix}/include\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/libwmf.pc"
+}
+
+# For libgsf's XML support: the parser and writer only, without iconv (libxml2 reads UTF-8, UTF-16
+# and Latin-1 itself), compression, Python or its programs.
+build_libxml2() {
+  cmake_cross "$1" "$cache/build/libxml2" -DLIBXML2_WITH_PYTHON=OFF -DLIBXML2_WITH_PROGRAMS=OFF \
+    -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ICU=OFF -DLIBXML2_WITH_LZMA=OFF \
+    -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_FTP=OFF -DLIBXML2_WITH_MODULES=OFF
+}
+
+# The structured-file library, for reading OLE compound documents, on the GLib and GObject that
+# libvips-42.dll exports; that DLL does not export GIO, so the GIO streams are left out (bzip2 is
+# left out too). Its configure would insist on GIO, so the sources are compiled here with the few
+# settings it would have found. Files are opened by the C library this code reads them with, not by
+# GLib's g_fopen (see compat/fopen_utf8.h).
+build_libgsf() {
+  local src=$1 build=$cache/build/libgsf
+  mkdir -p "$build/include"
+  cat >"$build/include/gsf-config.h" <<'EOF'
+#define GETTEXT_PACKAGE "libgsf"
+#define HAVE_UNISTD_H 1
+#define HAVE_IO_H 1
+#define HAVE_SYS_UTIME_H 1
+#define HAVE_G_DATE_TIME_FORMAT_ISO8601 1
+#define HAVE_G_DATE_TIME_NEW_FROM_ISO8601 1
+#define HAVE_XMLNANOHTTPOPEN 1
+#define HAVE_XMLNANOHTTPCLOSE 1
+EOF
+  # GLib's gi18n-lib.h includes libintl.h; messages stay untranslated.
+  cat >"$build/include/libintl.h" <<'EOF'
+#define gettext(msgid) (msgid)
+#define dgettext(domain, msgid) (msgid)
+#define dcgettext(domain, msgid, category) (msgid)
+#define ngettext(one, many, n) ((n) == 1 ? (one) : (many))
+#define dngettext(domain, one, many, n) ((n) == 1 ? (one) : (many))
+#define textdomain(domain) (domain)
+#define bindtextdomain(domain, dir) (dir)
+#define bind_textdomain_codeset(domain, codeset) (codeset)
+EOF
+  local vips=$prefix/vips
+  local flags=(-O2 -DLIBXML_STATIC -I"$build/include" -I"$src" -I"$src/gsf" -I"$vips/include/glib-2.0"
+               -I"$vips/lib/glib-2.0/include" -I"$prefix/include/libxml2" -I"$prefix/include")
+  local c name
+  for c in "$src"/gsf/*.c; do
+    name=$(basename "$c" .c)
+    case $name in gsf-input-gio | gsf-output-gio) continue ;; esac
+    if [ "$name" = gsf-input-stdio ]; then
+      { echo '#include "fopen_utf8.h"'; sed 's/\bg_fopen (/quarnel_fopen_utf8 (/' "$c"; } >"$build/$name.c"
+      grep -q quarnel_fopen_utf8 "$build/$name.c"
+      c=$build/$name.c
+    fi
+    nice -n 19 "$triple"-gcc-posix "${flags[@]}" -I"$compat" -c "$c" -o "$build/$name.o"
+  done
+  nice -n 19 "$triple"-gcc-posix -O2 -c "$compat/fopen_utf8.c" -o "$build/fopen_utf8.o"
+  "$triple"-gcc-ar-posix rcs "$build/libgsf-1.a" "$build/"*.o
+  install -D -m644 "$build/libgsf-1.a" "$prefix/lib/libgsf-1.a"
+  mkdir -p "$prefix/include/libgsf-1/gsf"
+  install -m644 "$src"/gsf/*.h "$prefix/include/libgsf-1/gsf/"
+  local version
+  version=$(sed -n 's/^m4_define(\[libgsf_version_\(major\|minor\|micro\)\], *\[\([0-9]*\)\])/\2/p' "$src/configure.ac" |
+    paste -sd.)
+  # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+  printf 'prefix=%s\nName: libgsf-1\nDescription: Structured file library\nVersion: %s\nRequires: glib-2.0 gobject-2.0 libxml-2.0\nRequires.private: zlib\nLibs: -L${prefix}/lib -lgsf-1\nCflags: -I${prefix}/include/libgsf-1\n' \
+    "$prefix" "$version" >"$prefix/lib/pkgconfig/libgsf-1.pc"
 }
 
 # Prebuilt libvips-42.dll and its import library, the headers, and the C++ binding compiled here.
