@@ -323,7 +323,7 @@ build_libemf2svg() {
   install -D -m644 "$build/libemf2svg.a" "$prefix/lib/libemf2svg.a"
   install -D -m644 "$src/inc/emf2svg.h" "$prefix/include/emf2svg.h"
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
-  printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires.private: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg\nLibs.private: -luemf -liconv\nCflags: -I${prefix}/include\n' \
+  printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg -luemf -liconv\nCflags: -I${prefix}/include\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/emf2svg.pc"
 }
 
@@ -363,7 +363,7 @@ EOF
   version=$(sed -n 's/^Version: //p' "$build/libwmf.pc")
   # Its own .pc leaves out the -L and -I a prefix other than /usr needs.
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
-  printf 'prefix=%s\nName: libwmf\nDescription: Windows Metafile reading and conversion\nVersion: %s\nRequires.private: freetype2 libpng zlib\nLibs: -L${prefix}/lib -lwmf -lwmflite\nCflags: -I${prefix}/include\n' \
+  printf 'prefix=%s\nName: libwmf\nDescription: Windows Metafile reading and conversion\nVersion: %s\nRequires: freetype2 libpng zlib\nLibs: -L${prefix}/lib -lwmf -lwmflite\nCflags: -I${prefix}/include\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/libwmf.pc"
 }
 
@@ -373,6 +373,10 @@ build_libxml2() {
   cmake_cross "$1" "$cache/build/libxml2" -DLIBXML2_WITH_PYTHON=OFF -DLIBXML2_WITH_PROGRAMS=OFF \
     -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ICU=OFF -DLIBXML2_WITH_LZMA=OFF \
     -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_FTP=OFF -DLIBXML2_WITH_MODULES=OFF
+  # A static library's own dependencies belong in its Libs: CMake's pkg_check_modules reads no others.
+  local pc=$prefix/lib/pkgconfig/libxml-2.0.pc private
+  private=$(sed -n 's/^Libs.private: *//p' "$pc")
+  sed -i -e "s|^Libs: .*|& $private|" -e '/^Libs.private:/d' "$pc"
 }
 
 # The structured-file library, for reading OLE compound documents, on the GLib and GObject that
@@ -427,7 +431,7 @@ EOF
   version=$(sed -n 's/^m4_define(\[libgsf_version_\(major\|minor\|micro\)\], *\[\([0-9]*\)\])/\2/p' "$src/configure.ac" |
     paste -sd.)
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
-  printf 'prefix=%s\nName: libgsf-1\nDescription: Structured file library\nVersion: %s\nRequires: glib-2.0 gobject-2.0 libxml-2.0\nRequires.private: zlib\nLibs: -L${prefix}/lib -lgsf-1\nCflags: -I${prefix}/include/libgsf-1\n' \
+  printf 'prefix=%s\nName: libgsf-1\nDescription: Structured file library\nVersion: %s\nRequires: glib-2.0 gobject-2.0 libxml-2.0 zlib\nLibs: -L${prefix}/lib -lgsf-1\nCflags: -I${prefix}/include/libgsf-1\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/libgsf-1.pc"
 }
 
