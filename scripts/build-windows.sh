@@ -3,7 +3,11 @@
 # shellcheck disable=SC2317
 # Cross-builds the Windows dependencies with MinGW-w64, each once, into a cache outside the tree.
 #
-# Usage: build-windows.sh [stage...]      (no stage: all of them, in order)
+# Usage: build-windows.sh                  every stage, then quarnel.exe, quarnel-cli.exe and the
+#                                          installer in build-windows/ (QUARNEL_WINDOWS_BUILD)
+#        build-windows.sh stage...         only these stages
+#        build-windows.sh linux-reference  a Linux quarnel-cli on the same libvips, in
+#                                          <build>-linux-reference, for comparing outputs
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
 #           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
 #
@@ -25,6 +29,7 @@ jobs=${QUARNEL_WINDOWS_JOBS:-$(nproc)}
 prefix=$cache/prefix
 toolchain=$root/cmake/windows/mingw-w64-x86_64.cmake
 triple=x86_64-w64-mingw32
+build=${QUARNEL_WINDOWS_BUILD:-$root/build-windows}
 export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 
 # The libvips build for Windows; the dev package carries the headers and C++ sources of the same build.
@@ -208,6 +213,12 @@ build_libdeflate() {
     libdeflatestatic.lib
   install -D -m644 "$cache/build/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
   install -D -m644 "$src/libdeflate.h" "$prefix/include/libdeflate.h"
+  local version
+  version=$(sed -n 's/^#define LIBDEFLATE_VERSION_STRING[[:space:]]*"\(.*\)"/\1/p' "$src/libdeflate.h")
+  mkdir -p "$prefix/lib/pkgconfig"
+  # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+  printf 'prefix=%s\nName: libdeflate\nDescription: libdeflate\nVersion: %s\nLibs: -L${prefix}/lib -ldeflate\nCflags: -I${prefix}/include\n' \
+    "$prefix" "$version" >"$prefix/lib/pkgconfig/libdeflate.pc"
 }
 
 build_libzip() {
@@ -516,14 +527,18 @@ build_qt6-base() {
   cmake --install "$build"
 }
 
-# The npm packages, fetched with npm itself and unpacked side by side.
+# The npm packages, fetched with npm itself and unpacked side by side: the Windows build with its
+# headers, or (linux) the Linux build of the same version.
 npm_source() {
-  local dir=$cache/src/libvips-$libvips_npm_version
+  local dir=$cache/src/libvips-$libvips_npm_version names=(win32-x64 dev)
+  if [ "${1:-}" = linux ]; then
+    dir=$cache/src/libvips-linux-$libvips_npm_version names=(linux-x64)
+  fi
   if [ ! -f "$dir/.unpacked" ]; then
-    log "fetching @img/sharp-libvips-win32-x64 and -dev $libvips_npm_version"
+    log "fetching @img/sharp-libvips-${names[*]} $libvips_npm_version"
     rm -rf "$dir" && mkdir -p "$dir"
     local name
-    for name in win32-x64 dev; do
+    for name in "${names[@]}"; do
       (cd "$dir" && npm pack --silent "@img/sharp-libvips-$name@$libvips_npm_version" >/dev/null)
       mkdir -p "$dir/$name"
       tar -xzf "$dir"/img-sharp-libvips-"$name"-*.tgz -C "$dir/$name" --strip-components=1
@@ -568,18 +583,72 @@ run_stage() {
   echo "$stage $version $((SECONDS - start))" >>"$cache/logs/timings.txt"
 }
 
+# The programs and the installer in $build (configured whole, so that test-windows.sh builds the
+# tests in the same tree).
+# The compiler cache when there is one, hashing paths relative to the checkout (as build.sh does).
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+fi
+
+build_programs() {
+  log "programs: configuring $build"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_PREFIX_PATH="$prefix/qt6;$prefix" "${launcher[@]}" >"$cache/logs/programs-configure.log"
+  nice -n 19 cmake --build "$build" --parallel "$jobs" --target quarnel quarnel-cli quarnel_installer
+  log "programs: $build/app/quarnel.exe, $build/cli/quarnel-cli.exe, $build/quarnel-*-setup.exe"
+}
+
+# A Linux quarnel-cli on the npm registry's Linux build of this libvips, in $build-linux-reference:
+# the Windows outputs are compared with it byte for byte (the Linux package uses Debian's libvips,
+# a different version). Its libvips sits in the cache, found through the program's run path.
+build_linux_reference() {
+  local src reference=$cache/linux-reference
+  src=$(npm_source linux)
+  rm -rf "$reference" && mkdir -p "$reference/lib/pkgconfig"
+  cp -a "$prefix/vips/include" "$reference/include"
+  cp -a "$src/linux-x64/lib/glib-2.0" "$reference/lib/"
+  cp -a "$src/linux-x64/lib/"libvips-cpp.so.* "$reference/lib/"
+  local so
+  so=$(basename "$(find "$reference/lib" -maxdepth 1 -name 'libvips-cpp.so.*' | head -n1)")
+  ln -s "$so" "$reference/lib/libvips-cpp.so"
+  local name
+  # The one library holds vips, its C++ binding and GLib.
+  for name in vips-cpp vips glib-2.0 gobject-2.0; do
+    # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
+    printf 'prefix=%s\nName: %s\nDescription: from the npm build of libvips\nVersion: %s\nLibs: -L${prefix}/lib -Wl,-rpath,${prefix}/lib -lvips-cpp\nCflags: -I${prefix}/include -I${prefix}/include/glib-2.0 -I${prefix}/lib/glib-2.0/include\n' \
+      "$reference" "$name" "$libvips_npm_version" >"$reference/lib/pkgconfig/$name.pc"
+  done
+  log "linux-reference: building $build-linux-reference"
+  PKG_CONFIG_PATH=$reference/lib/pkgconfig cmake -S "$root" -B "$build-linux-reference" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARNEL_BUILD_GUI=OFF "${launcher[@]}" >"$cache/logs/linux-reference.log"
+  nice -n 19 cmake --build "$build-linux-reference" --parallel "$jobs" --target quarnel-cli
+}
+
 main() {
-  local stages=("$@")
-  ((${#stages[@]})) || stages=("${all_stages[@]}")
+  local stages=("$@") programs=0 reference=0
+  if ((${#stages[@]} == 0)); then
+    stages=("${all_stages[@]}") programs=1
+  elif [ "${stages[*]}" = linux-reference ]; then
+    stages=(libvips) reference=1
+  fi
   for s in "${stages[@]}"; do
     [[ " ${all_stages[*]} " == *" $s "* ]] || { log "unknown stage $s (stages: ${all_stages[*]})"; exit 2; }
   done
   install_host_packages
-  mkdir -p "$cache/src" "$prefix"
+  mkdir -p "$cache/src" "$cache/logs" "$prefix"
   prepare_apt_sources "${debian_releases[0]}"
   for s in "${stages[@]}"; do
     run_stage "$s"
   done
+  if ((programs)); then
+    build_programs
+  fi
+  if ((reference)); then
+    build_linux_reference
+  fi
 }
 
 # On one line: bash reads a script as it runs, and an edit of this file during a long build would

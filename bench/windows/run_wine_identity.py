@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The Windows build against the Linux build: every .pptx deck of the corpus compressed by
 quarnel-cli.exe under Wine and by the Linux quarnel-cli at the same (default) settings, the outputs
-compared byte for byte. Prints one line per deck and the count of identical outputs; asserts nothing.
+compared byte for byte. Prints one line per deck and the count of identical outputs; with
+--require-identical it exits with 1 when any output differs (scripts/test-windows.sh), else it
+asserts nothing.
 
     /usr/bin/python3 bench/windows/run_wine_identity.py --linux-cli build/cli/quarnel-cli \
         --windows-cli build-windows/cli/quarnel-cli.exe [--match NAME] [--cli-args "--threads 0"]
@@ -51,6 +53,7 @@ def main():
     ap.add_argument("--cli-args", default="", help="further options for both builds, one shell-quoted string")
     ap.add_argument("--match", default="", help="only decks whose name contains this")
     ap.add_argument("--work", default=tempfile.gettempdir())
+    ap.add_argument("--require-identical", action="store_true", help="exit with 1 when any output differs")
     a = ap.parse_args()
 
     decks = sorted(p for p in glob.glob(os.path.join(a.corpus, "*.pptx")) if a.match in os.path.basename(p))
@@ -89,7 +92,13 @@ def main():
         scale.print_table(["deck", "exit linux", "exit windows", "bytes linux", "bytes windows", "wall linux",
                            "wall wine", "identical"], rows)
         print()
-        print(f"{same_count} of {len(rows)} decks identical. Differing runs are kept in {work}.")
+        if same_count == len(rows):
+            print(f"{same_count} of {len(rows)} decks identical.")
+            shutil.rmtree(work, ignore_errors=True)
+        else:
+            print(f"{same_count} of {len(rows)} decks identical. Differing runs are kept in {work}.")
+    if a.require_identical and same_count != len(decks):
+        sys.exit(1)
 
 
 if __name__ == "__main__":
