@@ -6,13 +6,14 @@
 
 #include "automation/Constants.h"
 #include "office/OfficeProvider.h"
+#include "platform/PathText.h"
+#include "platform/StagingFiles.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vips/vips8>
 
 namespace {
@@ -48,12 +49,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_sample_deck: the imaging library did not start\n");
         return 1;
     }
-    char pattern[] = "/tmp/quarnel-sample-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        std::perror("make_sample_deck");
+    const std::filesystem::path folder =
+        platform::CreateWorkFolder(platform::WorkFolderRoot(), "quarnel-sample-");
+    if (folder.empty()) {
+        std::fprintf(stderr, "make_sample_deck: no work folder\n");
         return 1;
     }
-    const std::string work = pattern;
+    const std::string work = platform::PathToUtf8(folder);
     int status = 0;
     try {
         office::OfficeProvider office;
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
         status = 1;
     }
     std::error_code ec;
-    std::filesystem::remove_all(work, ec);
+    std::filesystem::remove_all(folder, ec);
     vips_shutdown();
     return status;
 }

@@ -435,6 +435,8 @@ EOF
   done
   nice -n 19 "$triple"-gcc-posix -O2 -c "$compat/fopen_utf8.c" -o "$build/fopen_utf8.o"
   "$triple"-gcc-ar-posix rcs "$build/libgsf-1.a" "$build/"*.o
+  # Its DllMain is for a DLL build; in a program beside libwmf's it would be defined twice.
+  "$triple"-objcopy -L DllMain "$build/libgsf-1.a"
   install -D -m644 "$build/libgsf-1.a" "$prefix/lib/libgsf-1.a"
   mkdir -p "$prefix/include/libgsf-1/gsf"
   install -m644 "$src"/gsf/*.h "$prefix/include/libgsf-1/gsf/"
