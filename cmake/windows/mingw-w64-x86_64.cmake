@@ -29,14 +29,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config reads the prefix's .pc files only, never the host's; every dependency is a static
-# library, so a module's flags include those of the libraries it needs in turn.
-if(QUARNEL_WINDOWS_PREFIX)
-  set(ENV{PKG_CONFIG_LIBDIR} "${QUARNEL_WINDOWS_PREFIX}/lib/pkgconfig")
-  set(ENV{PKG_CONFIG_PATH} "")
-  set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
-endif()
-set(PKG_CONFIG_ARGN --static)
-
 # Test programs run under Wine, with the MinGW runtime and the dependency DLLs on its search path.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")
