@@ -183,10 +183,10 @@ std::optional<std::vector<std::uint8_t>> WithCanonicalPalette(std::span<const st
     Picture picture;
     if (!Read(png, picture) || picture.bitDepth > 8)
         return std::nullopt;
-    std::vector<std::uint32_t> shown(picture.colours.size());
+    // A clear entry keeps its colour: a renderer that scales without premultiplying mixes it into
+    // the edges next to it.
+    const std::vector<std::uint32_t>& shown = picture.colours;
     std::vector<bool> used(picture.colours.size(), false);
-    for (std::size_t i = 0; i < picture.colours.size(); ++i)
-        shown[i] = (picture.colours[i] & 0xFF) == 0 ? 0u : picture.colours[i];
     for (const std::uint8_t index : picture.indices) {
         if (index >= used.size())
             return std::nullopt; // an index past the palette: not a picture to rewrite
@@ -205,7 +205,7 @@ std::optional<std::vector<std::uint8_t>> WithCanonicalPalette(std::span<const st
                 std::lower_bound(order.begin(), order.end(), shown[i], PaletteOrder) - order.begin());
     for (std::uint8_t& index : picture.indices)
         index = renumbered[index];
-    picture.colours = std::move(order);
+    picture.colours = order;
     std::vector<std::uint8_t> out;
     if (!Write(picture, adaptiveFilter, out))
         return std::nullopt;

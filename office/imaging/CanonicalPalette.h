@@ -12,8 +12,8 @@
 namespace office::imaging {
 
 // The palette PNG with its entries ordered translucent first, then each part by RGBA value; equal
-// entries merged, unused ones dropped, and fully clear ones made black, since no viewer shows the
-// colour of a clear pixel. Other chunks a picture carries (profile, resolution) stay. Row filters:
+// entries merged and unused ones dropped; every pixel keeps its colour and alpha, clear ones too.
+// Other chunks a picture carries (profile, resolution) stay. Row filters:
 // adaptive, else none; deflate at zlib's level 6, as the encoder writes PNGs. Nullopt when the
 // PNG is not an uninterlaced palette picture that decodes without error.
 std::optional<std::vector<std::uint8_t>> WithCanonicalPalette(std::span<const std::uint8_t> png,
