@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the whole program with its tests and runs them under Wine; then, when the corpus is
+# Cross-builds the whole program with its tests and runs them under Wine, tries the installer; then,
+# when the corpus is
 # beside the checkout, compresses every .pptx deck with the Windows CLI under Wine and with a Linux
 # CLI built on the same libvips, and compares the outputs byte for byte.
 # Usage: test-windows.sh [build-dir] [ctest arguments...]
@@ -17,6 +18,8 @@ nice -n 19 cmake --build "$dir" --parallel "$(nproc)"
 # The Wine prefix is made once, before the tests start in parallel.
 "$root/cmake/windows/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 (cd "$dir" && QT_QPA_PLATFORM=offscreen nice -n 19 ctest --output-on-failure --timeout 900 -j "$(nproc)" "$@")
+# The installer, installed and removed in a Wine prefix of its own.
+bash "$root/scripts/check-installed-windows.sh" "$(find "$dir" -maxdepth 1 -name 'quarnel-*-setup.exe' | head -n1)"
 
 corpus=$root/../shared/corpus
 if [ -d "$corpus" ]; then
