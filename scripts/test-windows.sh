@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the whole program with its tests and runs them under Wine, tries the installer; then,
-# when the corpus is
-# beside the checkout, compresses every .pptx deck with the Windows CLI under Wine and with a Linux
-# CLI built on the same libvips, and compares the outputs byte for byte.
+# when the corpus is beside the checkout, compresses every .pptx deck with the Windows CLI under
+# Wine and with a Linux CLI built on the same libvips, and compares the outputs byte for byte.
 # Usage: test-windows.sh [build-dir] [ctest arguments...]
 # The dependencies come from build-windows.sh's cache (QUARNEL_WINDOWS_CACHE), built first if needed.
 set -euo pipefail
