@@ -1,42 +1,15 @@
 #include "office/imaging/CanonicalPalette.h"
 
+#include "office/imaging/PngMemoryIo.h"
+
 #include <algorithm>
 #include <array>
 #include <csetjmp>
 #include <cstring>
-#include <png.h>
 
 namespace office::imaging {
 
 namespace {
-
-struct Reader {
-    std::span<const std::uint8_t> data;
-    std::size_t at = 0;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t size) {
-    auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
-    if (size > reader->data.size() - reader->at)
-        png_error(png, "truncated");
-    std::memcpy(out, reader->data.data() + reader->at, size);
-    reader->at += size;
-}
-
-void WriteToMemory(png_structp png, png_bytep data, png_size_t size) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + size);
-}
-
-void Flush(png_structp) {}
-
-[[noreturn]] void OnError(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp png, png_const_charp) {
-    ++*static_cast<int*>(png_get_error_ptr(png));
-}
 
 // What the picture carries besides its pixels, copied across; plain data, safe across longjmp.
 struct Extras {
@@ -62,8 +35,9 @@ struct Picture {
 
 bool Read(std::span<const std::uint8_t> file, Picture& picture) {
     int warnings = 0;
-    Reader reader{file};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, OnError, OnWarning);
+    pngmemory::Reader reader{file};
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, pngmemory::Jump, pngmemory::CountWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -73,7 +47,7 @@ bool Read(std::span<const std::uint8_t> file, Picture& picture) {
         delete rows;
         return false;
     }
-    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_set_read_fn(png, &reader, pngmemory::Read);
     png_read_info(png, info);
     int colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &picture.width, &picture.height, &picture.bitDepth, &colorType, &interlace,
@@ -119,7 +93,8 @@ bool Read(std::span<const std::uint8_t> file, Picture& picture) {
 
 bool Write(const Picture& picture, bool adaptiveFilter, std::vector<std::uint8_t>& out) {
     int warnings = 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &warnings, OnError, OnWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &warnings, pngmemory::Jump, pngmemory::CountWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -129,7 +104,7 @@ bool Write(const Picture& picture, bool adaptiveFilter, std::vector<std::uint8_t
         delete rows;
         return false;
     }
-    png_set_write_fn(png, &out, WriteToMemory, Flush);
+    png_set_write_fn(png, &out, pngmemory::Append, pngmemory::NoFlush);
     png_set_compression_level(png, 6);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, adaptiveFilter ? PNG_ALL_FILTERS : PNG_FILTER_NONE);
     png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, PNG_COLOR_TYPE_PALETTE,

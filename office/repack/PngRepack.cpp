@@ -1,5 +1,7 @@
 #include "office/repack/PngRepack.h"
 
+#include "office/imaging/PngMemoryIo.h"
+
 #include <algorithm>
 #include <array>
 #include <csetjmp>
@@ -90,35 +92,16 @@ struct Image {
     Bytes samples; // height rows of rowBytes, unfiltered
 };
 
-struct MemoryReader {
-    std::span<const std::uint8_t> data;
-    std::size_t pos = 0;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t size) {
-    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (size > reader->data.size() - reader->pos)
-        png_error(png, "truncated");
-    std::memcpy(out, reader->data.data() + reader->pos, size);
-    reader->pos += size;
-}
-
-void CountWarning(png_structp png, png_const_charp) {
-    ++*static_cast<int*>(png_get_error_ptr(png));
-}
-
-void OnPngError(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-
 // Decodes the samples exactly as stored (no transforms). Ancillary chunks are not interpreted: their
 // bytes are copied verbatim, so libpng's opinions about them do not matter here.
 bool Decode(std::span<const std::uint8_t> file, Image& image) {
     static constexpr png_byte kIgnored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
                                            "sCAL\0sBIT\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
     int warnings = 0;
-    MemoryReader reader{file};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, OnPngError, CountWarning);
+    office::imaging::pngmemory::Reader reader{file};
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, office::imaging::pngmemory::Jump,
+                               office::imaging::pngmemory::CountWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -128,7 +111,7 @@ bool Decode(std::span<const std::uint8_t> file, Image& image) {
         delete rows;
         return false;
     }
-    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_set_read_fn(png, &reader, office::imaging::pngmemory::Read);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnored, int(sizeof kIgnored / 5));
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_set_chunk_malloc_max(png, 512u << 20);
