@@ -8,6 +8,8 @@
 #include "office/imaging/ImageLimits.h"
 #include "office/imaging/VipsSupport.h"
 #include "office/imaging/WmfRecordBounds.h"
+#include "platform/DataPaths.h"
+#include "platform/PathText.h"
 #include "platform/StagingFiles.h"
 
 #include <algorithm>
@@ -80,6 +82,17 @@ constexpr unsigned long kWmfFlags =
 // libwmf refuses to play anything unless it can load fonts for the standard PostScript names, which
 // it looks for as Type 1 files we do not install. A font map in Ghostscript's format points those
 // names at the DejaVu faces instead; the SVG it writes names the families and librsvg draws them.
+// The faces: those shipped with the program (the Windows installer puts them in its data folder),
+// else Debian's. The map takes "/" in a path on every system; "\\" would be an escape there.
+std::string DejaVuFolder() {
+    if (const auto shipped = platform::FindDataPath("fonts/DejaVuSans.ttf")) {
+        std::string folder = platform::PathToUtf8(platform::PathFromUtf8(*shipped).parent_path());
+        std::replace(folder.begin(), folder.end(), '\\', '/');
+        return folder + "/";
+    }
+    return "/usr/share/fonts/truetype/dejavu/";
+}
+
 std::string FontMapText() {
     const char* faces[][2] = {{"Times-Roman", "DejaVuSerif"},
                               {"Times-Italic", "DejaVuSerif-Italic"},
@@ -95,9 +108,10 @@ std::string FontMapText() {
                               {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
                               {"Symbol", "DejaVuSans"},
                               {"ZapfDingbats", "DejaVuSans"}};
+    const std::string folder = DejaVuFolder();
     std::string text;
     for (const auto& face : faces) {
-        text += std::string("/") + face[0] + " (/usr/share/fonts/truetype/dejavu/" + face[1] + ".ttf) ;\n";
+        text += std::string("/") + face[0] + " (" + folder + face[1] + ".ttf) ;\n";
     }
     return text;
 }
