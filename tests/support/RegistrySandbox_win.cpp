@@ -24,10 +24,11 @@ public:
     }
 
 private:
+    // Not volatile: the program's keys below it are not, and a volatile key takes no others.
     HKEY Create(const wchar_t* leaf) const {
         HKEY key = nullptr;
         const std::wstring path = root_ + leaf;
-        return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+        return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS
                    ? key
                    : nullptr;
