@@ -41,4 +41,24 @@ inline std::filesystem::path PathOf(std::string_view utf8) {
 #endif
 }
 
+// A path written with "/" as the system writes it: the program joins with the native separator.
+inline std::string Native(std::string text) {
+#ifdef _WIN32
+    for (char& c : text)
+        if (c == '/')
+            c = '\\';
+#endif
+    return text;
+}
+
+// Console text with each "\r\n" as "\n": a Windows console stream writes its line ends as CRLF.
+inline std::string WithLf(std::string_view text) {
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lf += text[i];
+    return lf;
+}
+
 } // namespace testsupport
