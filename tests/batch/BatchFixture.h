@@ -29,14 +29,14 @@ protected:
 
     // A file that the fake office opens as a presentation (it starts like a package).
     std::string MakeDeck(const std::string& name, std::size_t bytes = 2048) {
-        const std::string path = dir + "/" + name;
+        const std::string path = testsupport::Native(dir + "/" + name);
         std::ofstream out(testsupport::PathOf(path), std::ios::binary);
         out << "PK";
         out << std::string(bytes > 2 ? bytes - 2 : 0, 'd');
         return path;
     }
     std::string MakeFile(const std::string& name, const std::string& contents) {
-        const std::string path = dir + "/" + name;
+        const std::string path = testsupport::Native(dir + "/" + name);
         std::ofstream(testsupport::PathOf(path), std::ios::binary) << contents;
         return path;
     }

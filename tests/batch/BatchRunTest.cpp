@@ -29,9 +29,9 @@ TEST_F(BatchRunTest, RunEndsWithEngineQuitProbesGoneAndOutputsWritten) {
     batch::BatchRun run(
         *ctx, [&](engine::EngineContext& c, automation::SlidePtr s, automation::ShapePtr g, bool t) {
             probesSeen.push_back(c.state.ProbePathBefore);
-            EXPECT_TRUE(std::filesystem::exists(c.state.ProbePathBefore));
-            EXPECT_EQ(c.state.ProbeBaseSize,
-                      static_cast<double>(std::filesystem::file_size(c.state.ProbePathBefore)));
+            EXPECT_TRUE(std::filesystem::exists(testsupport::PathOf(c.state.ProbePathBefore)));
+            EXPECT_EQ(c.state.ProbeBaseSize, static_cast<double>(std::filesystem::file_size(
+                                                 testsupport::PathOf(c.state.ProbePathBefore))));
             EXPECT_NE(c.state.ProbePathBefore, c.state.ProbePathAfter);
             return ReplaceOne(c, s, g, t);
         });
@@ -48,13 +48,13 @@ TEST_F(BatchRunTest, RunEndsWithEngineQuitProbesGoneAndOutputsWritten) {
     EXPECT_EQ(state.ScratchPresentation, nullptr);
     ASSERT_FALSE(probesSeen.empty());
     for (const auto& probe : probesSeen) {
-        EXPECT_FALSE(std::filesystem::exists(probe)) << probe;
+        EXPECT_FALSE(std::filesystem::exists(testsupport::PathOf(probe))) << probe;
     }
     EXPECT_GE(office.journal.clipboardClears, 1);
     EXPECT_EQ(Read(a), aBefore);
     ASSERT_EQ(summary.entries.size(), 2u);
-    EXPECT_EQ(summary.entries[1].output, dir + "/b b-圧縮前3KB.pptx");
-    EXPECT_TRUE(std::filesystem::exists(summary.entries[1].output));
+    EXPECT_EQ(summary.entries[1].output, testsupport::Native(dir + "/b b-圧縮前3KB.pptx"));
+    EXPECT_TRUE(std::filesystem::exists(testsupport::PathOf(summary.entries[1].output)));
     EXPECT_EQ(summary.entries[0].shapesReplaced, 2);
     EXPECT_EQ(summary.entries[0].result, "compressed");
     EXPECT_EQ(summary.entries[0].bytesBefore, 3000);
@@ -91,7 +91,7 @@ TEST_F(BatchRunTest, StopDuringSecondOfThreeDecksNeverOpensTheThird) {
     EXPECT_THAT(second, HasSubstr("ﾍﾟｰｼﾞ 3/5\r\n"));
     EXPECT_THAT(second, ::testing::Not(HasSubstr("ﾍﾟｰｼﾞ 4/5")));
     EXPECT_THAT(second, ::testing::EndsWith("▲停止したため保存しませんでした。\r\n\r\n"));
-    EXPECT_TRUE(std::filesystem::exists(summary.entries[0].output));
+    EXPECT_TRUE(std::filesystem::exists(testsupport::PathOf(summary.entries[0].output)));
     EXPECT_EQ(summary.entries[1].result, "stopped");
     EXPECT_EQ(summary.entries[0].shapesReplaced, 5);
     EXPECT_EQ(summary.entries[1].shapesReplaced, 0); // walked, but nothing kept
@@ -232,7 +232,7 @@ TEST_F(BatchRunTest, RelativeEntriesAreTakenInTheWorkingFolder) {
     // The output lands beside the input, never at the root, and the log names it.
     const std::string output = summary.entries[0].output;
     EXPECT_EQ(std::filesystem::path(output).parent_path(), std::filesystem::path(dir));
-    EXPECT_TRUE(std::filesystem::exists(output));
+    EXPECT_TRUE(std::filesystem::exists(testsupport::PathOf(output)));
     EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。\r\n   出力ﾌｧｲﾙ: " + output + "\r\n\r\n"));
 }
 
@@ -267,8 +267,8 @@ TEST_F(BatchRunTest, ARunFirstClearsWhatAKilledRunLeftInItsOutputFoldersAndNothi
     GTEST_SKIP() << "the stand-in makers are forked processes; tests/platform checks the makers on Windows";
 #else
     namespace fs = std::filesystem;
-    fs::create_directories(dir + "/in");
-    fs::create_directories(dir + "/out");
+    fs::create_directories(testsupport::PathOf(dir + "/in"));
+    fs::create_directories(testsupport::PathOf(dir + "/out"));
     const std::string deck = MakeDeck("in/deck.pptx", 3000);
     config.optPPTFolder = 1;
     config.PPTFolder = dir + "/out";
@@ -286,11 +286,11 @@ TEST_F(BatchRunTest, ARunFirstClearsWhatAKilledRunLeftInItsOutputFoldersAndNothi
     const auto summary = run.btnStart_Click(deck + "\r\n");
     testsupport::EndStandIn(running);
     ASSERT_EQ(summary.entries.size(), 1u);
-    EXPECT_EQ(summary.entries[0].output, dir + "/out/deck-圧縮前3KB.pptx");
-    EXPECT_FALSE(fs::exists(killedSave));
-    EXPECT_FALSE(fs::exists(killedGoal));
-    EXPECT_TRUE(fs::exists(liveSave)) << "a running batch's file";
-    EXPECT_TRUE(fs::exists(lookAlike)) << "not a name the program makes";
-    EXPECT_TRUE(fs::exists(inputFolder)) << "no output goes to the input's folder";
+    EXPECT_EQ(summary.entries[0].output, testsupport::Native(dir + "/out/deck-圧縮前3KB.pptx"));
+    EXPECT_FALSE(fs::exists(testsupport::PathOf(killedSave)));
+    EXPECT_FALSE(fs::exists(testsupport::PathOf(killedGoal)));
+    EXPECT_TRUE(fs::exists(testsupport::PathOf(liveSave))) << "a running batch's file";
+    EXPECT_TRUE(fs::exists(testsupport::PathOf(lookAlike))) << "not a name the program makes";
+    EXPECT_TRUE(fs::exists(testsupport::PathOf(inputFolder))) << "no output goes to the input's folder";
 #endif
 }

@@ -19,7 +19,7 @@ TEST_F(BatchFixture, ABinaryDeckIsConvertedCompressedAndSavedAsPptx) {
         GTEST_SKIP() << "soffice is not installed: the binary deck cannot be made or read";
     ASSERT_EQ(VIPS_INIT("test_batch"), 0);
     const std::string work = dir + "/converter-work";
-    std::filesystem::create_directories(work);
+    std::filesystem::create_directories(testsupport::PathOf(work));
     office::binary::ConverterSettings converter;
     converter.tempFolder = work;
 
@@ -38,7 +38,8 @@ TEST_F(BatchFixture, ABinaryDeckIsConvertedCompressedAndSavedAsPptx) {
     ASSERT_EQ(summary.entries[0].result, "compressed") << host.log;
     const std::string output = summary.entries[0].output;
     EXPECT_TRUE(std::regex_match(output, std::regex(".*/older deck-圧縮前[0-9.]+KB\\.pptx"))) << output;
-    EXPECT_LT(std::filesystem::file_size(output), std::filesystem::file_size(deck));
+    EXPECT_LT(std::filesystem::file_size(testsupport::PathOf(output)),
+              std::filesystem::file_size(testsupport::PathOf(deck)));
     EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。PPTX形式で保存しました。"));
     EXPECT_EQ(summary.entries[0].shapesReplaced, 2) << host.log;
 

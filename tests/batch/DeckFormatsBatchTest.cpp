@@ -36,7 +36,7 @@ protected:
         BatchFixture::SetUp();
         ASSERT_EQ(VIPS_INIT("test_batch"), 0);
         work = dir + "/converter-work";
-        fs::create_directories(work);
+        fs::create_directories(testsupport::PathOf(work));
         converter.tempFolder = work;
     }
     void UseEngine() {
@@ -47,7 +47,7 @@ protected:
     std::string Script(const std::string& name, const std::string& body) {
         const std::string path = dir + "/" + name;
         std::ofstream(path) << "#!/bin/sh\n" << body;
-        fs::permissions(path, fs::perms::owner_all);
+        fs::permissions(testsupport::PathOf(path), fs::perms::owner_all);
         return path;
     }
     // A picture deck whose main part is turned into the given kind (with a VBA project for macros).
@@ -62,7 +62,7 @@ protected:
                                  "/ppt/vbaProject.bin");
         }
         pkg->SaveAs(dir + "/" + name);
-        fs::remove(built);
+        fs::remove(testsupport::PathOf(built));
         return dir + "/" + name;
     }
     std::string BinaryDeck(const std::string& name, bool encrypted) {
@@ -165,7 +165,7 @@ TEST_F(DeckFormats, WithoutTheConverterOnlyTheBinaryDeckIsSkipped) {
     const std::string binary = BinaryDeck("old.ppt", false);
     const std::string current = Package("current.pptx", ct::kPresentationMain, false);
     const std::string emptyPath = dir + "/no-programs";
-    fs::create_directories(emptyPath);
+    fs::create_directories(testsupport::PathOf(emptyPath));
     const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     testsupport::SetEnv("PATH", emptyPath);
     batch::BatchRun run(*real_);
@@ -192,7 +192,8 @@ TEST_F(DeckFormats, StopDuringAConversionEndsItAndTheRun) {
     bool stopped = false;
     host.onEvents = [&] {
         // Once the converter runs, as a person pressing Stop (or Ctrl-C) would.
-        if (!stopped && fs::exists(pidFile) && fs::file_size(pidFile) > 0) {
+        if (!stopped && fs::exists(testsupport::PathOf(pidFile)) &&
+            fs::file_size(testsupport::PathOf(pidFile)) > 0) {
             stopped = true;
             run.btnStop_Click();
         }
@@ -250,7 +251,7 @@ TEST_F(DeckFormats, AConvertedDeckIsKeptWhenTheConversionAloneMakesItSmaller) {
     EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。PPTX形式で保存しました。"));
     EXPECT_EQ(summary.entries[1].result, "not-effective") << host.log;
     EXPECT_THAT(host.log, HasSubstr("▼" + small + "\r\n   ﾍﾟｰｼﾞ 1/1\r\n▲十分な圧縮効果が得られなかったため"));
-    for (const auto& entry : fs::directory_iterator(dir))
+    for (const auto& entry : fs::directory_iterator(testsupport::PathOf(dir)))
         EXPECT_EQ(entry.path().filename().string().find("small-"), std::string::npos) << entry.path();
     EXPECT_TRUE(fs::is_empty(work));
 #endif

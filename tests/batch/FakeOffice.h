@@ -6,6 +6,7 @@
 #include "automation/AutomationError.h"
 #include "automation/OfficeProvider.h"
 #include "engine/Host.h"
+#include "tests/support/WorkFolders.h"
 
 #include <fstream>
 #include <functional>
@@ -91,7 +92,8 @@ public:
         if (failSave_) {
             throw automation::AutomationError("SaveAs", "disk full");
         }
-        std::ofstream(fileName, std::ios::binary) << "saved deck " << std::string(100, 'x');
+        std::ofstream(testsupport::PathOf(fileName), std::ios::binary)
+            << "saved deck " << std::string(100, 'x');
         path_ = fileName;
     }
     void Close() override {
@@ -135,7 +137,7 @@ public:
     }
     automation::PresentationPtr Open(const std::string& fileName, bool readOnly) override {
         journal_.opened.push_back(fileName);
-        std::ifstream in(fileName, std::ios::binary);
+        std::ifstream in(testsupport::PathOf(fileName), std::ios::binary);
         std::string head(8, '\0');
         in.read(head.data(), 8);
         if (!in || !readOnly || head.rfind("PK", 0) != 0) {

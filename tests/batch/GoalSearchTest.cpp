@@ -47,8 +47,8 @@ protected:
         config.TargetSizeOn = 0;
         const auto report = Run();
         EXPECT_EQ(report.result, "compressed") << host.log;
-        const auto size = fs::file_size(report.output);
-        fs::remove(report.output);
+        const auto size = fs::file_size(testsupport::PathOf(report.output));
+        fs::remove(testsupport::PathOf(report.output));
         return size;
     }
     void Aim(std::uintmax_t bytes) {
@@ -57,7 +57,7 @@ protected:
     }
     // Nothing of the search stays beside the output.
     void ExpectNoStaging() {
-        for (const auto& e : fs::directory_iterator(dir))
+        for (const auto& e : fs::directory_iterator(testsupport::PathOf(dir)))
             EXPECT_EQ(e.path().filename().string().rfind(".quarnel-goal-", 0), std::string::npos) << e.path();
     }
     std::string deck_;
@@ -74,7 +74,7 @@ TEST_F(GoalSearch, AGoalTheOwnSettingsReachIsReachedAtTheFirstStep) {
     ASSERT_TRUE(report.goal);
     EXPECT_TRUE(report.goal->reached);
     EXPECT_EQ(report.goal->step, "設定どおり");
-    EXPECT_EQ(fs::file_size(report.output), plain);
+    EXPECT_EQ(fs::file_size(testsupport::PathOf(report.output)), plain);
     EXPECT_THAT(host.log, HasSubstr("に圧縮しました。"));
     EXPECT_THAT(host.log, HasSubstr(": 設定どおり)"));
     EXPECT_EQ(Read(deck_), before);
@@ -89,7 +89,7 @@ TEST_F(GoalSearch, AGoalBelowTheOwnSettingsIsReachedByAMilderStepFirst) {
     ASSERT_TRUE(report.goal);
     EXPECT_TRUE(report.goal->reached) << host.log;
     EXPECT_NE(report.goal->step, "設定どおり");
-    EXPECT_LE(fs::file_size(report.output), report.goal->targetBytes);
+    EXPECT_LE(fs::file_size(testsupport::PathOf(report.output)), report.goal->targetBytes);
     // The first lower quality preset goes first on the ladder.
     EXPECT_EQ(report.goal->step, "画質 1") << host.log;
     EXPECT_EQ(report.goal->settings.Ratio, 1);
@@ -107,7 +107,7 @@ TEST_F(GoalSearch, AnUnreachableGoalKeepsTheSmallestOutputAndSaysSo) {
     ASSERT_EQ(report.result, "compressed") << host.log;
     ASSERT_TRUE(report.goal);
     EXPECT_FALSE(report.goal->reached);
-    EXPECT_LT(fs::file_size(report.output), plain);
+    EXPECT_LT(fs::file_size(testsupport::PathOf(report.output)), plain);
     EXPECT_THAT(host.log, HasSubstr("に届きません"));
     // The ladder went all the way: the strongest picture settings made the kept output.
     EXPECT_EQ(report.goal->settings.Ratio, 0);
@@ -119,7 +119,7 @@ TEST_F(GoalSearch, AGoalTheDeckMeetsAlreadyChangesNothing) {
     const auto plain = Run();
     const std::string plainBytes = Read(plain.output);
     const std::string plainLog = host.log;
-    fs::remove(plain.output);
+    fs::remove(testsupport::PathOf(plain.output));
     config.TargetSizeOn = 1;
     config.TargetSize = "100MB";
     const auto report = Run();
@@ -151,10 +151,10 @@ TEST_F(GoalSearch, AKilledSearchsStagingFilesGoWithTheNextSearchButNothingElseDo
     Run();
     testsupport::EndStandIn(running);
     testsupport::EndStandIn(other);
-    EXPECT_FALSE(fs::exists(dead));
-    EXPECT_FALSE(fs::exists(reused)) << "a pid another program has now is not the maker";
-    EXPECT_TRUE(fs::exists(live)) << "a running search keeps its files";
-    EXPECT_TRUE(fs::exists(notOurs)) << "a name the program did not make stays";
+    EXPECT_FALSE(fs::exists(testsupport::PathOf(dead)));
+    EXPECT_FALSE(fs::exists(testsupport::PathOf(reused))) << "a pid another program has now is not the maker";
+    EXPECT_TRUE(fs::exists(testsupport::PathOf(live))) << "a running search keeps its files";
+    EXPECT_TRUE(fs::exists(testsupport::PathOf(notOurs))) << "a name the program did not make stays";
 #endif
 }
 

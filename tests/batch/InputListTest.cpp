@@ -26,7 +26,7 @@ class EntryCheck : public BatchFixture {};
 TEST_F(EntryCheck, NamesOnlyTheFirstBadEntry) {
     const std::string good = MakeDeck("good.pptx");
     const std::string text = MakeFile("notes.txt", "hello");
-    std::filesystem::create_directory(dir + "/folder.pptx");
+    std::filesystem::create_directory(testsupport::PathOf(dir + "/folder.pptx"));
     EXPECT_EQ(batch::CheckEntries({good, dir + "/folder.pptx", text}),
               std::string("フォルダ名は指定できません：") + dir + "/folder.pptx");
     EXPECT_EQ(batch::CheckEntries({good, dir + "/missing.pptx", dir + "/folder.pptx"}),
@@ -44,7 +44,13 @@ TEST_F(EntryCheck, RefusedListTouchesNothing) {
     const auto summary = run.btnStart_Click(first + "\r\n" + first + "  ");
     EXPECT_EQ(summary.outcome, batch::RunOutcome::Refused);
     ASSERT_EQ(host.messages.size(), 1u);
+#ifdef _WIN32
+    // Windows drops trailing blanks from a name, so the entry opens the deck, whose text is then no
+    // presentation's name.
+    EXPECT_EQ(host.messages[0].text, std::string("パワーポイントファイルではありません：") + first + "  ");
+#else
     EXPECT_EQ(host.messages[0].text, std::string("入力ファイルが存在しません：") + first + "  ");
+#endif
     EXPECT_EQ(host.messages[0].icon, engine::MessageIcon::Exclamation);
     EXPECT_EQ(office.journal.powerPointsCreated, 0);
     EXPECT_TRUE(office.journal.opened.empty());

@@ -4,14 +4,16 @@
 
 #include <stdexcept>
 
+using testsupport::Native;
+
 TEST(OutputNames, FolderGetsExactlyOneSeparator) {
     std::string a = "/data/out";
     std::string b = "/data/out/";
     std::string c = "C:\\out";
-    EXPECT_EQ(batch::NormalizeFolderPath(a), "/data/out/");
-    EXPECT_EQ(a, "/data/out/");
-    EXPECT_EQ(batch::NormalizeFolderPath(b), "/data/out/");
-    EXPECT_EQ(batch::NormalizeFolderPath(c), "C:\\out/");
+    EXPECT_EQ(batch::NormalizeFolderPath(a), Native("/data/out/"));
+    EXPECT_EQ(a, Native("/data/out/"));
+    EXPECT_EQ(batch::NormalizeFolderPath(b), Native("/data/out/"));
+    EXPECT_EQ(batch::NormalizeFolderPath(c), Native("C:\\out/"));
 }
 
 TEST(OutputNames, PresentationAndMovieBases) {
@@ -19,21 +21,24 @@ TEST(OutputNames, PresentationAndMovieBases) {
     s.ShowFileSize = 1;
     s.optPPTFolder = 0;
     EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 3500000, "KB"),
-              "/work/deck-圧縮前3418KB");
-    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 3500000, "MB"), "/work/deck-圧縮前3MB");
-    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 3500000, "GB"), "/work/deck-圧縮前");
+              Native("/work/deck-圧縮前3418KB"));
+    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 3500000, "MB"),
+              Native("/work/deck-圧縮前3MB"));
+    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 3500000, "GB"),
+              Native("/work/deck-圧縮前"));
     s.optPPTFolder = 1;
     s.PPTFolder = "/out";
-    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 512, "KB"), "/out/deck-圧縮前0.5KB");
+    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 512, "KB"),
+              Native("/out/deck-圧縮前0.5KB"));
     s.PPTFolder = "/out/";
     s.ShowFileSize = 0;
-    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 512, "KB"), "/out/deck【圧縮】");
+    EXPECT_EQ(batch::MakePresentationOutputBase(s, "/work", "deck", 512, "KB"), Native("/out/deck【圧縮】"));
     s.ShowFileSize = 1;
-    EXPECT_EQ(batch::MakeMovieOutputBase(s, "/work/", "clip", 524288), "/work/clip【圧縮前0.5MB】");
+    EXPECT_EQ(batch::MakeMovieOutputBase(s, "/work/", "clip", 524288), Native("/work/clip【圧縮前0.5MB】"));
     s.optMovieFolder = 1;
     s.MovieFolder = "/movies";
     s.ShowFileSize = 0;
-    EXPECT_EQ(batch::MakeMovieOutputBase(s, "/work", "clip", 524288), "/movies/clip【圧縮】");
+    EXPECT_EQ(batch::MakeMovieOutputBase(s, "/work", "clip", 524288), Native("/movies/clip【圧縮】"));
 }
 
 TEST(OutputNames, EachOutputFolderOnceWhereverItsEntriesComeFrom) {
@@ -43,10 +48,11 @@ TEST(OutputNames, EachOutputFolderOnceWhereverItsEntriesComeFrom) {
     s.MovieFolder = "/movies";
     EXPECT_EQ(
         batch::OutputFolders(s, {"/a/one.pptx", "/b/two.PPTX", "/a/three.ppt", "/a/clip.mp4", "/b/x.wav"}),
-        (std::vector<std::string>{"/a/", "/b/", "/movies/"}));
+        (std::vector<std::string>{Native("/a/"), Native("/b/"), Native("/movies/")}));
     s.optPPTFolder = 1;
     s.PPTFolder = "/out";
-    EXPECT_EQ(batch::OutputFolders(s, {"/a/one.pptx", "/b/two.pptx"}), (std::vector<std::string>{"/out/"}));
+    EXPECT_EQ(batch::OutputFolders(s, {"/a/one.pptx", "/b/two.pptx"}),
+              (std::vector<std::string>{Native("/out/")}));
 }
 
 TEST(OutputNames, MovieExtensionsCompareLowerCased) {
@@ -61,7 +67,7 @@ protected:
     void SetUp() override {
         BatchFixture::SetUp();
         existing = MakeFile("deck-圧縮前2KB.pptx", "old output");
-        base = dir + "/deck-圧縮前2KB";
+        base = testsupport::Native(dir + "/deck-圧縮前2KB");
         app = std::make_shared<fake::Application>(office.journal, office.script);
         state.appPPT = app;
         state.gOfficeXPMode = true;

@@ -39,7 +39,7 @@ TEST_F(PassTest, WritesPageLinesAndTheSizesOfAWrittenOutput) {
     EXPECT_EQ(output, dir + "/deck-out.pptx");
     EXPECT_TRUE(continueBatch);
     EXPECT_THAT(host.log, HasSubstr("▼" + in + "\r\n   ﾍﾟｰｼﾞ 1/15\r\n   ﾍﾟｰｼﾞ 2/15\r\n"));
-    const auto written = static_cast<double>(std::filesystem::file_size(output));
+    const auto written = static_cast<double>(std::filesystem::file_size(testsupport::PathOf(output)));
     EXPECT_EQ(outcome.outputSize, written);
     EXPECT_THAT(host.log, HasSubstr("▲4KB→0.1KB に圧縮しました。\r\n   出力ﾌｧｲﾙ: " + output + "\r\n\r\n"));
     EXPECT_EQ(host.status, "処理中");
@@ -52,13 +52,13 @@ TEST_F(PassTest, WritesPageLinesAndTheSizesOfAWrittenOutput) {
 TEST_F(PassTest, NothingReplacedIsWrittenOnlyWhenTheSaveAloneMadeItSmaller) {
     const std::string bulky = MakeDeck("bulky.pptx", 4096);
     EXPECT_EQ(Run(bulky, dir + "/bulky-out.pptx", false).result, engine::PassResult::Compressed);
-    EXPECT_TRUE(std::filesystem::exists(dir + "/bulky-out.pptx"));
+    EXPECT_TRUE(std::filesystem::exists(testsupport::PathOf(dir + "/bulky-out.pptx")));
     EXPECT_THAT(host.log, HasSubstr("▲4KB→0.1KB に圧縮しました。\r\n"));
 
     host.log.clear();
     const std::string tiny = MakeDeck("tiny.pptx", 64);
     EXPECT_EQ(Run(tiny, dir + "/o.pptx", false).result, engine::PassResult::NotEnoughEffect);
-    EXPECT_FALSE(std::filesystem::exists(dir + "/o.pptx"));
+    EXPECT_FALSE(std::filesystem::exists(testsupport::PathOf(dir + "/o.pptx")));
     EXPECT_THAT(host.log, HasSubstr("▲十分な圧縮効果が得られなかったため圧縮を中止しました。\r\n\r\n"));
     office.script.slidesPerDeck = 0;
     host.log.clear();
@@ -99,7 +99,7 @@ TEST_F(PassTest, AnOutputNoSmallerThanItsInputIsNotKept) {
     EXPECT_THAT(host.log, HasSubstr("▲圧縮後のファイル (0.1KB) が元のファイル (0.1KB) より小さくならないため"
                                     "保存しませんでした。上記の画像の置き換えは破棄しました。\r\n\r\n"));
     EXPECT_THAT(host.log, ::testing::Not(HasSubstr("十分な圧縮効果")));
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    for (const auto& entry : std::filesystem::directory_iterator(testsupport::PathOf(dir))) {
         EXPECT_EQ(entry.path().filename().string().find(".saving"), std::string::npos) << entry.path();
     }
 }
@@ -133,5 +133,5 @@ TEST_F(PassTest, StopAfterASlideWritesNothingAndEndsTheBatch) {
     EXPECT_EQ(walked, 2);
     EXPECT_FALSE(continueBatch);
     EXPECT_EQ(outcome.result, engine::PassResult::NotEnoughEffect);
-    EXPECT_FALSE(std::filesystem::exists(dir + "/o.pptx"));
+    EXPECT_FALSE(std::filesystem::exists(testsupport::PathOf(dir + "/o.pptx")));
 }

@@ -57,7 +57,7 @@ TEST_F(RealEngine, Version12CompressesWithTheOptionSetOnlyDuringThePass) {
     const auto summary = run.btnStart_Click(a);
     ASSERT_EQ(summary.outcome, batch::RunOutcome::Finished) << host.log;
     ASSERT_EQ(summary.entries[0].result, "compressed") << host.log;
-    EXPECT_LT(std::filesystem::file_size(summary.entries[0].output), aBefore.size());
+    EXPECT_LT(std::filesystem::file_size(testsupport::PathOf(summary.entries[0].output)), aBefore.size());
     EXPECT_EQ(summary.entries[0].shapesReplaced, 2);
     EXPECT_EQ(Read(a), aBefore);
     EXPECT_TRUE(optionSeen);
@@ -65,7 +65,7 @@ TEST_F(RealEngine, Version12CompressesWithTheOptionSetOnlyDuringThePass) {
                                        batch::kPictureCompressionValue));
     ASSERT_FALSE(probes.empty());
     for (const auto& probe : probes) {
-        EXPECT_FALSE(std::filesystem::exists(probe)) << probe;
+        EXPECT_FALSE(std::filesystem::exists(testsupport::PathOf(probe))) << probe;
     }
     EXPECT_EQ(engine_->GetActivePowerPoint(), nullptr);
     EXPECT_EQ(host.status, "圧縮完了");
@@ -76,7 +76,7 @@ TEST_F(RealEngine, Version9GoesThroughTheWorksheetAndQuitsIt) {
     // The older application takes .ppt names only; the engine reads the package whatever the name.
     const std::string built = Deck("built.pptx", 1);
     const std::string a = dir + "/old.ppt";
-    std::filesystem::copy_file(built, a);
+    std::filesystem::copy_file(testsupport::PathOf(built), testsupport::PathOf(a));
     bool sheetSeen = false;
     host.onEvents = [&] { sheetSeen = sheetSeen || state.ExcelSheet != nullptr; };
     batch::BatchRun run(*real_);
@@ -88,7 +88,8 @@ TEST_F(RealEngine, Version9GoesThroughTheWorksheetAndQuitsIt) {
     EXPECT_FALSE(summary.anyFailed());
     EXPECT_EQ(std::filesystem::path(summary.entries[0].output).extension(), ".pptx");
     EXPECT_THAT(host.log, HasSubstr(" に圧縮しました。PPTX形式で保存しました。"));
-    EXPECT_LT(std::filesystem::file_size(summary.entries[0].output), std::filesystem::file_size(a));
+    EXPECT_LT(std::filesystem::file_size(testsupport::PathOf(summary.entries[0].output)),
+              std::filesystem::file_size(testsupport::PathOf(a)));
     // A .pptx needs version 12: refused before anything is opened.
     host.log.clear();
     const auto refused = run.btnStart_Click(built);

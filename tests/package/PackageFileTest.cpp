@@ -170,10 +170,17 @@ TEST(PackageFile, AFileChangedWhileOpenFailsTheSaveAndOneRemovedStillSaves) {
     auto gone = Package::Open(testsupport::Utf8(dir / "gone.pptx"));
     fs::remove(dir / "gone.pptx");
     testzip::WriteFile(dir / "other.pptx", testzip::SmallDeck());
-    fs::rename(dir / "other.pptx", dir / "gone.pptx");
+    std::error_code renamed;
+    fs::rename(dir / "other.pptx", dir / "gone.pptx", renamed);
+#ifndef _WIN32
+    ASSERT_FALSE(renamed) << renamed.message();
+#endif
+    // (On Windows the name of a removed file stays taken while the file is open.)
     gone->SaveAs(testsupport::Utf8(dir / "out.pptx"));
     EXPECT_EQ(testzip::ReadFile(dir / "out.pptx"), expected);
+    gone.reset();
     fs::remove(dir / "gone.pptx");
+    fs::remove(dir / "other.pptx");
     fs::remove(dir / "out.pptx");
 
     // Written over in place: another deck, the deck cut short, one byte of it changed. No read is

@@ -8,7 +8,9 @@
 #include "settings/modRegAccess.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using settings::Hive;
 
@@ -42,6 +44,23 @@ TEST(WindowsStores, IniFileByAJapanesePathReadsBackWhatWasWritten) {
     EXPECT_EQ(ini.ReadIni("value", "0", "none"), "1");
     EXPECT_EQ(ini.ReadIni("name", "1", "none"), "none");
     EXPECT_TRUE(std::filesystem::exists(sub / "ole.ini"));
+    // Japanese texts survive whatever the system's ANSI code page: a new file is UTF-16.
+    EXPECT_NE(ini.WriteIni("value", "1", "変換しない"), 0);
+    EXPECT_EQ(ini.ReadIni("value", "1", "none"), "変換しない");
+    std::ifstream written(sub / "ole.ini", std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(written), {});
+    written.close();
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+
+    // A file that is there keeps its encoding, as another version wrote it.
+    std::ofstream(sub / "old.ini", std::ios::binary) << "[name]\r\n0=excel\r\n";
+    ini.IniFilePath = platform::PathToUtf8(sub / "old.ini");
+    EXPECT_NE(ini.WriteIni("value", "0", "PNG"), 0);
+    EXPECT_EQ(ini.ReadIni("name", "0", "none"), "excel");
+    EXPECT_EQ(ini.ReadIni("value", "0", "none"), "PNG");
+    std::ifstream old(sub / "old.ini", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}).rfind("[name]\r\n0=excel\r\n", 0), 0u);
+    old.close();
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
 }
