@@ -17,6 +17,13 @@ void EnsureVips() {
         if (VIPS_INIT("quarnel") != 0) {
             throw ImagingError("libvips could not start");
         }
+        // A libvips built with such loaders inside it (as the Windows one is, with HEIF) keeps them
+        // out of reach the same way: only the loaders of the kinds SniffKind recognises may run.
+        vips_operation_block_set("VipsForeignLoad", TRUE);
+        for (const char* used : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
+                                 "VipsForeignLoadTiff", "VipsForeignLoadWebp", "VipsForeignLoadSvg"}) {
+            vips_operation_block_set(used, FALSE);
+        }
         vips_cache_set_max(16);
         vips_cache_set_max_mem(64 * 1024 * 1024);
         vips_cache_set_max_files(8);
