@@ -312,7 +312,8 @@ build_libuemf() {
 }
 
 # The library only: its CMake always adds the converter, which needs argp. Compiled with the
-# open_memstream stand-in forced in, and with a fontconfig that finds no font (see compat/).
+# open_memstream stand-in forced in, and with a fontconfig stand-in that looks in the system's
+# registered fonts (see compat/).
 build_libemf2svg() {
   local src=$1 build=$cache/build/libemf2svg
   mkdir -p "$build"
@@ -334,7 +335,7 @@ build_libemf2svg() {
   install -D -m644 "$build/libemf2svg.a" "$prefix/lib/libemf2svg.a"
   install -D -m644 "$src/inc/emf2svg.h" "$prefix/include/emf2svg.h"
   # shellcheck disable=SC2016 # ${prefix} is pkg-config's, not the shell's
-  printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg -luemf -liconv\nCflags: -I${prefix}/include\n' \
+  printf 'prefix=%s\nName: emf2svg\nDescription: EMF to SVG conversion\nVersion: %s\nRequires: libpng freetype2\nLibs: -L${prefix}/lib -lemf2svg -luemf -liconv -ladvapi32\nCflags: -I${prefix}/include\n' \
     "$prefix" "$version" >"$prefix/lib/pkgconfig/emf2svg.pc"
 }
 

@@ -1,8 +1,9 @@
 // Windows test programs: the machine hive, where the settings live, and the classes hive, where the
 // installed applications are found, are keys of this process's own, made afresh for each test and
 // removed after it. Settings a test writes reach neither the system's registry nor another test,
-// and what the machine has installed does not reach a test (on POSIX each test names a registry
-// folder of its own). Programs a test starts read the real hives; they never write settings.
+// and the applications the machine has installed do not reach a test (on POSIX each test names a
+// registry folder of its own); its registered fonts do, as the system's files do. Programs a test
+// starts read the real hives; they never write settings.
 
 #include <gtest/gtest.h>
 #include <string>
@@ -14,6 +15,7 @@ class RegistrySandbox : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {
         root_ = L"Software\\QuarnelTests\\" + std::to_wstring(GetCurrentProcessId());
+        CopyFromMachine(kFonts, L"\\machine\\");
         Override(HKEY_LOCAL_MACHINE, L"\\machine");
         Override(HKEY_CLASSES_ROOT, L"\\classes");
     }
@@ -24,6 +26,20 @@ public:
     }
 
 private:
+    static constexpr const wchar_t* kFonts = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+    void CopyFromMachine(const wchar_t* key, const wchar_t* scratch) const {
+        HKEY from = nullptr, to = nullptr;
+        const std::wstring path = root_ + scratch + key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &from) == ERROR_SUCCESS &&
+            RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &to, nullptr) == ERROR_SUCCESS)
+            RegCopyTreeW(from, nullptr, to);
+        if (from)
+            RegCloseKey(from);
+        if (to)
+            RegCloseKey(to);
+    }
     // Not volatile: the program's keys below it are not, and a volatile key takes no others.
     void Override(HKEY hive, const wchar_t* leaf) const {
         HKEY key = nullptr;

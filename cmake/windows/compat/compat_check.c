@@ -1,5 +1,7 @@
-/* Checks the iconv and open_memstream stand-ins under Wine when they are built: the metafile
- * libraries' text and their whole output pass through them. Exits non-zero on the first fault. */
+/* Checks the iconv, open_memstream and fontconfig stand-ins under Wine when they are built: the
+ * metafile libraries' text and their whole output pass through them, and glyph indices become text
+ * through the font found. Exits non-zero after the checks when any failed. */
+#include "fontconfig/fontconfig.h"
 #include "iconv.h"
 #include "memstream.h"
 
@@ -85,9 +87,49 @@ static void check_memstream(void) {
     check(plain && fflush(plain) == 0 && fclose(plain) == 0, "other streams flush and close as usual");
 }
 
+/* The file found for a family, weight and slant; NULL when none. The caller frees it. */
+static char* font_file(const char* family, int weight, int slant) {
+    FcPattern* want = FcNameParse((const FcChar8*)family);
+    if (!want)
+        return NULL;
+    if (weight)
+        FcPatternAddInteger(want, FC_WEIGHT, weight);
+    if (slant)
+        FcPatternAddInteger(want, FC_SLANT, slant);
+    FcResult result;
+    FcPattern* match = FcFontMatch(NULL, want, &result);
+    FcPatternDestroy(want);
+    FcChar8* file = NULL;
+    char* copy =
+        match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch ? _strdup((char*)file) : NULL;
+    FcPatternDestroy(match);
+    return copy;
+}
+
+static int ends_with(const char* text, const char* end) {
+    return text && strlen(text) >= strlen(end) && !_stricmp(text + strlen(text) - strlen(end), end);
+}
+
+/* The DejaVu faces are among the system's fonts here (Wine registers the host's). */
+static void check_fonts(void) {
+    char* regular = font_file("DejaVu Sans", 0, 0);
+    char* bold = font_file("DejaVu Sans", FC_WEIGHT_BOLD, 0);
+    char* boldItalic = font_file("dejavu sans", FC_WEIGHT_BOLD, FC_SLANT_ITALIC);
+    char* mono = font_file("DejaVu Sans Mono", 0, 0);
+    char* missing = font_file("No Such Family", 0, 0);
+    check(ends_with(regular, "\\DejaVuSans.ttf") && GetFileAttributesA(regular) != INVALID_FILE_ATTRIBUTES,
+          "the regular face of a family");
+    check(ends_with(bold, "\\DejaVuSans-Bold.ttf"), "the bold face");
+    check(ends_with(boldItalic, "\\DejaVuSans-BoldOblique.ttf"), "the bold oblique face, by any case");
+    check(ends_with(mono, "\\DejaVuSansMono.ttf"), "a longer family is not its shorter namesake");
+    check(missing == NULL, "a family the system lacks");
+    free(regular), free(bold), free(boldItalic), free(mono), free(missing);
+}
+
 int main(void) {
     check_iconv();
     check_memstream();
+    check_fonts();
     if (!failures)
         puts("compat check passed");
     return failures ? 1 : 0;
