@@ -20,6 +20,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <zlib.h>
 
 class DeckFixture : public ::testing::Test {
 protected:
@@ -61,9 +63,46 @@ public:
     }
     // The raster as a PNG file in the test folder; its path.
     std::string WritePng(const std::string& name, const office::imaging::Raster& raster) const {
-        const auto bytes = office::imaging::EncodePng(raster);
+        return WriteBytes(name, office::imaging::EncodePng(raster));
+    }
+    // The pixels in a PNG whose data is stored, not compressed: a source whose size does not hang on
+    // how well the libraries under test compress.
+    std::string WriteStoredPng(const std::string& name, const office::imaging::Raster& raster) const {
+        std::vector<std::uint8_t> rows;
+        for (int y = 0; y < raster.height; ++y) {
+            rows.push_back(0); // no filter
+            const auto row = raster.rgba.begin() + static_cast<std::ptrdiff_t>(y) * raster.width * 4;
+            rows.insert(rows.end(), row, row + raster.width * 4);
+        }
+        std::vector<std::uint8_t> data(compressBound(static_cast<uLong>(rows.size())));
+        uLongf size = static_cast<uLongf>(data.size());
+        if (compress2(data.data(), &size, rows.data(), static_cast<uLong>(rows.size()), 0) != Z_OK)
+            throw std::runtime_error("cannot store the rows");
+        data.resize(size);
+        std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        const auto chunk = [&png](const char* type, const std::vector<std::uint8_t>& body) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                png.push_back(static_cast<std::uint8_t>(body.size() >> shift));
+            const std::size_t start = png.size();
+            png.insert(png.end(), type, type + 4);
+            png.insert(png.end(), body.begin(), body.end());
+            const uLong crc = crc32(0, png.data() + start, static_cast<uInt>(png.size() - start));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                png.push_back(static_cast<std::uint8_t>(crc >> shift));
+        };
+        std::vector<std::uint8_t> header;
+        for (const int side : {raster.width, raster.height})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                header.push_back(static_cast<std::uint8_t>(side >> shift));
+        header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA
+        chunk("IHDR", header);
+        chunk("IDAT", data);
+        chunk("IEND", {});
+        return WriteBytes(name, png);
+    }
+    std::string WriteBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
         const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary)
+        std::ofstream(testsupport::PathOf(path), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
@@ -96,7 +135,7 @@ protected:
     // white there when whiteWhereClear (a colour key's colour).
     std::string WriteClipArt(const std::string& name, int width, int height,
                              const std::function<bool(int, int)>& clear, std::uint8_t clearAlpha = 0,
-                             bool whiteWhereClear = false) const {
+                             bool whiteWhereClear = false, bool stored = false) const {
         office::imaging::Raster r;
         r.width = width;
         r.height = height;
@@ -114,7 +153,7 @@ protected:
                 if (whiteWhereClear && clear(x, y))
                     std::fill_n(p, 3, std::uint8_t{255});
             }
-        return WritePng(name, r);
+        return stored ? WriteStoredPng(name, r) : WritePng(name, r);
     }
 
     automation::ShapePtr AddPicture(const std::string& file, double l, double t, double w, double h) {

@@ -7,6 +7,7 @@
 #include "DeckFixture.h"
 #include "engine/CompressShapes.h"
 #include "office/model/SlideContext.h"
+#include "tests/support/RenderTools.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,10 +18,6 @@
 #include <vips/vips8>
 
 namespace {
-
-bool HaveTools() {
-    return std::system("command -v soffice >/dev/null 2>&1 && command -v pdftoppm >/dev/null 2>&1") == 0;
-}
 
 // Renders a deck's pages to PNG files at 96 dpi; their paths, first page first.
 std::vector<std::string> Render(DeckFixture& f, const std::string& deck, const std::string& stem) {
@@ -56,8 +53,8 @@ double WorstTile(const std::string& a, const std::string& b) {
 class LookRender : public DeckFixture {};
 
 TEST_F(LookRender, ReplacementsDrawnByAnOfficeSuiteLookLikeTheirSources) {
-    if (!HaveTools())
-        GTEST_SKIP() << "soffice or pdftoppm is not installed";
+    if (const auto why = testsupport::WhyNoRenderer(true))
+        GTEST_SKIP() << *why;
     settings.FileSize = "10";
     struct Case {
         const char* name;
@@ -155,8 +152,8 @@ TEST_F(LookRender, AnOfficeSuiteDrawsOurMetafilesPixelForPixel) {
     // Lines every 100 rows of a tall picture land on the same rows, drawn from the GDI bitmap of an
     // opaque picture and from the EMF+ PNG of a transparent one. A reference device whose size in
     // millimetres was rounded stretched both by a pixel.
-    if (!HaveTools())
-        GTEST_SKIP() << "soffice or pdftoppm is not installed";
+    if (const auto why = testsupport::WhyNoRenderer(true))
+        GTEST_SKIP() << *why;
     for (const bool transparent : {false, true}) {
         office::imaging::Raster lines;
         lines.width = 300;

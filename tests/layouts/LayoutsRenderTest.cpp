@@ -2,6 +2,7 @@
 
 #include "office/layouts/RemoveUnusedLayouts.h"
 #include "office/package/Package.h"
+#include "tests/support/RenderTools.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,8 +58,8 @@ TEST(LayoutsRender, RealDeckRendersIdenticallyWithItsUnusedLayoutsRemoved) {
     const fs::path input = fs::path(QUARNEL_CORPUS) / "unstructured__science-exploration-1p.pptx";
     if (!fs::exists(input))
         GTEST_SKIP() << "corpus absent";
-    if (std::system("command -v soffice >/dev/null 2>&1 && command -v pdftoppm >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "soffice or pdftoppm missing";
+    if (const auto why = testsupport::WhyNoRenderer(true))
+        GTEST_SKIP() << *why;
     const fs::path dir = fs::temp_directory_path() / ("quarnel-layouts-" + std::to_string(::getpid()));
     fs::create_directories(dir / "before");
     fs::create_directories(dir / "after");

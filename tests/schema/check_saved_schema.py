@@ -16,6 +16,7 @@ from copy import deepcopy
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -290,13 +291,27 @@ def is_package(path):
 
 # --- corpus run -------------------------------------------------------------------------------
 
+# A Windows program under Wine names the files of this system's root as drive Z:.
+RUNNER = []
+
+
+def local_path(name):
+    if not RUNNER:
+        return name
+    if len(name) > 2 and name[1] == ":":
+        if name[0].upper() != "Z":
+            raise SystemExit(f"a path outside this system's files: {name}")
+        name = name[2:]
+    return name.replace("\\", "/")
+
+
 def run_cli(cli, decks, extra, scratch, jobs):
     for sub in ("registry", "config", "out"):
         (scratch / sub).mkdir(parents=True, exist_ok=True)
     env = dict(os.environ, QUARNEL_REGISTRY_DIR=str(scratch / "registry"),
                XDG_CONFIG_HOME=str(scratch / "config"), QT_QPA_PLATFORM="offscreen")
     report = scratch / "report.json"
-    cmd = [str(cli), "--output-dir", str(scratch / "out"), "--overwrite", "--report", str(report)]
+    cmd = RUNNER + [str(cli), "--output-dir", str(scratch / "out"), "--overwrite", "--report", str(report)]
     if jobs:
         cmd += ["--jobs", str(jobs)]
     cmd += extra + ["--"] + [str(d) for d in decks]
@@ -306,7 +321,12 @@ def run_cli(cli, decks, extra, scratch, jobs):
         sys.stdout.write(proc.stdout.decode(errors="replace")[-4000:])
         sys.stdout.write(proc.stderr.decode(errors="replace")[-4000:])
         raise SystemExit(f"quarnel-cli exited {proc.returncode} without a report")
-    return json.loads(report.read_text())
+    entries = json.loads(report.read_text())
+    for entry in entries:
+        for key in ("input", "output"):
+            if entry.get(key):
+                entry[key] = local_path(entry[key])
+    return entries
 
 
 def corpus_run(args):
@@ -566,6 +586,7 @@ def main():
     top = here.parent.parent
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--cli", required=True, help="quarnel-cli")
+    parser.add_argument("--runner", default="", help="a command that runs the CLI (a Windows one: Wine)")
     parser.add_argument("--corpus", default=str(top.parent / "shared" / "corpus"))
     parser.add_argument("--schemas", default=str(top.parent / "shared" / "schemas"))
     parser.add_argument("--settings", default="default,objects", help="of: " + ",".join(SETTINGS))
@@ -576,6 +597,7 @@ def main():
     parser.add_argument("--self-test", action="store_true", help="check the checker on the sample deck")
     parser.add_argument("--sample", default=str(top / "samples" / "sample.pptx"))
     args = parser.parse_args()
+    RUNNER[:] = shlex.split(args.runner)
     return self_test(args) if args.self_test else corpus_run(args)
 
 
