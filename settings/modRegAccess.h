@@ -22,7 +22,8 @@ constexpr int kRegEnumBuffer = 2000; // subkey names are enumerated into this ma
 class RegistryStore {
 public:
     // folder: where the hive files live. DefaultFolder() gives $QUARNEL_REGISTRY_DIR, else
-    // $XDG_CONFIG_HOME/vodrik (or ~/.config/vodrik).
+    // $XDG_CONFIG_HOME/vodrik (or ~/.config/vodrik). Windows has no folder: the system's hives, the
+    // machine's being HKEY_CURRENT_USER\$QUARNEL_REGISTRY_KEY when that is set.
     explicit RegistryStore(std::string folder = DefaultFolder());
 
     static std::string DefaultFolder();

@@ -5,6 +5,7 @@
 #include "settings/modRegAccess.h"
 
 #include <cstring>
+#include <string>
 #include <windows.h>
 
 namespace settings {
@@ -21,19 +22,50 @@ std::wstring W(const std::string& utf8) {
 // Texts come back in UTF-16: room for as many characters as the narrow calls had bytes.
 constexpr DWORD kReadBytes = kRegReadLimit * sizeof(wchar_t);
 
-HKEY Root(Hive hive) {
-    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<std::uint32_t>(hive)));
-}
+// The key a hive's paths start from. The machine hive, where the settings live, may be a key of the
+// person's own hive instead: QUARNEL_REGISTRY_KEY names it below HKEY_CURRENT_USER, as
+// QUARNEL_REGISTRY_DIR names the hive files on POSIX, so that a trial run or a test's program never
+// reads or writes the machine's settings. Should that key not open, nothing is read or written.
+class Root {
+public:
+    explicit Root(Hive hive)
+        : key_(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<std::uint32_t>(hive)))) {
+        if (hive != Hive::LocalMachine)
+            return;
+        const DWORD size = GetEnvironmentVariableW(L"QUARNEL_REGISTRY_KEY", nullptr, 0);
+        if (size <= 1)
+            return;
+        std::wstring standIn(size, L'\0');
+        standIn.resize(GetEnvironmentVariableW(L"QUARNEL_REGISTRY_KEY", standIn.data(), size));
+        key_ = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, standIn.c_str(), 0, nullptr, 0, KEY_READ | KEY_CREATE_SUB_KEY,
+                            nullptr, &key_, nullptr) == ERROR_SUCCESS)
+            owned_ = true;
+        else
+            key_ = nullptr;
+    }
+    Root(const Root&) = delete;
+    Root& operator=(const Root&) = delete;
+    ~Root() {
+        if (owned_)
+            RegCloseKey(key_);
+    }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_;
+    bool owned_ = false;
+};
 
 // Opens for setting values, creating the key first when it is missing.
 HKEY OpenForWriting(RegistryStore& store, Hive hive, const std::string& keyPath) {
     HKEY key = nullptr;
     const std::wstring path = W(keyPath);
-    if (RegOpenKeyExW(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive).get(), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         return key;
     }
     store.CreateKey(hive, keyPath);
-    if (RegOpenKeyExW(Root(hive), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive).get(), path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         return key;
     }
     return nullptr;
@@ -60,7 +92,7 @@ std::string RegistryStore::DefaultFolder() {
 void RegistryStore::CreateKey(Hive hive, const std::string& keyPath) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(Root(hive), W(keyPath).c_str(), 0, nullptr, 0, kCreateAccess, nullptr, &key,
+    if (RegCreateKeyExW(Root(hive).get(), W(keyPath).c_str(), 0, nullptr, 0, kCreateAccess, nullptr, &key,
                         &disposition) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
@@ -68,7 +100,7 @@ void RegistryStore::CreateKey(Hive hive, const std::string& keyPath) {
 
 long RegistryStore::DeleteValue(Hive hive, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, KEY_SET_VALUE, &key);
+    LONG status = RegOpenKeyExW(Root(hive).get(), W(keyPath).c_str(), 0, KEY_SET_VALUE, &key);
     if (status == ERROR_SUCCESS) {
         status = RegDeleteValueW(key, W(valueName).c_str());
         RegCloseKey(key);
@@ -100,7 +132,7 @@ void RegistryStore::WriteBinary(Hive hive, const std::string& keyPath, const std
 bool RegistryStore::ReadValue(Hive hive, const std::string& keyPath, const std::string& valueName,
                               std::string& text) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive).get(), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
         text.clear();
         return false;
     }
@@ -129,7 +161,7 @@ bool RegistryStore::ReadValue(Hive hive, const std::string& keyPath, const std::
 std::vector<std::string> RegistryStore::EnumSubkeys(Hive hive) {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(Root(hive), L"", 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive).get(), L"", 0, kReadAccess, &key) != ERROR_SUCCESS) {
         return names;
     }
     for (DWORD index = 0;; ++index) {
@@ -149,7 +181,7 @@ std::vector<std::string> RegistryStore::EnumSubkeys(Hive hive) {
 
 bool RegistryStore::ValueExists(Hive hive, const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(Root(hive), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(hive).get(), W(keyPath).c_str(), 0, kReadAccess, &key) != ERROR_SUCCESS) {
         return false;
     }
     BYTE buffer[kReadBytes];

@@ -4,13 +4,16 @@
 
 #include "platform/PathText.h"
 #include "platform/StagingFiles.h"
+#include "platform/WideText.h"
 #include "settings/basIniFile.h"
 #include "settings/modRegAccess.h"
+#include "tests/support/RegistrySandbox.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <windows.h>
 
 using settings::Hive;
 
@@ -28,6 +31,28 @@ TEST(WindowsStores, RegistryKeepsTextsAndNamesInAnyScript) {
     EXPECT_EQ(store.DeleteValue(Hive::LocalMachine, key, "保存先"), 0);
     EXPECT_FALSE(store.ReadValue(Hive::LocalMachine, key, "保存先", text));
     EXPECT_EQ(text, "");
+}
+
+// QUARNEL_REGISTRY_KEY moves the machine hive, where the settings live, into a key of the person's
+// own, as a test's programs need; without it the machine hive is the system's again.
+TEST(WindowsStores, TheMachineHiveMovesToTheKeyNamed) {
+    const std::string machine = testsupport::ScratchMachineKey();
+    const std::string standIn = machine.substr(0, machine.rfind('\\')) + "\\別の設定";
+    const std::string key = "SOFTWARE\\VODRIK\\quarnel\\param";
+    settings::RegistryStore store("");
+    SetEnvironmentVariableW(L"QUARNEL_REGISTRY_KEY", platform::Widen(standIn).c_str());
+    EXPECT_TRUE(store.WriteText(Hive::LocalMachine, key, "Format", "3"));
+    std::string text;
+    EXPECT_TRUE(store.ReadValue(Hive::LocalMachine, key, "Format", text));
+    EXPECT_EQ(text, "3");
+    wchar_t value[8] = {};
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, platform::Widen(standIn + "\\" + key).c_str(), L"Format",
+                           RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(value, L"3");
+    SetEnvironmentVariableW(L"QUARNEL_REGISTRY_KEY", nullptr);
+    EXPECT_FALSE(store.ValueExists(Hive::LocalMachine, key, "Format")) << "written to the machine hive";
 }
 
 TEST(WindowsStores, IniFileByAJapanesePathReadsBackWhatWasWritten) {

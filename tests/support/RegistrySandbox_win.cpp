@@ -3,7 +3,9 @@
 // removed after it. Settings a test writes reach neither the system's registry nor another test,
 // and the applications the machine has installed do not reach a test (on POSIX each test names a
 // registry folder of its own); its registered fonts do, as the system's files do. Programs a test
-// starts read the real hives; they never write settings.
+// starts read the real hives unless given the scratch machine key (RegistrySandbox.h).
+
+#include "tests/support/RegistrySandbox.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -11,10 +13,18 @@
 
 namespace {
 
+std::string ScratchRoot() {
+    return "Software\\QuarnelTests\\" + std::to_string(GetCurrentProcessId());
+}
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 class RegistrySandbox : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {
-        root_ = L"Software\\QuarnelTests\\" + std::to_wstring(GetCurrentProcessId());
+        root_ = Wide(ScratchRoot());
         CopyFromMachine(kFonts, L"\\machine\\");
         Override(HKEY_LOCAL_MACHINE, L"\\machine");
         Override(HKEY_CLASSES_ROOT, L"\\classes");
@@ -62,3 +72,7 @@ private:
 }();
 
 } // namespace
+
+std::string testsupport::ScratchMachineKey() {
+    return ScratchRoot() + "\\machine";
+}
