@@ -154,6 +154,9 @@ int RunParallel(const std::vector<std::string>& inputs, const CliOptions& option
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in,
            bool interactive) {
     const ParseResult parsed = ParseCommandLine(args);
+    // A worker's log is printed again by the batch that started it, through its own streams.
+    if (parsed.options.deckChild)
+        platform::KeepStandardOutputBytes();
     settings::RegistryStore registry;
     if (parsed.options.help) {
         settings::Settings stored;

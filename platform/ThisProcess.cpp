@@ -30,4 +30,6 @@ bool IsTerminal(StandardStream stream) {
 
 void PrepareConsole() {}
 
+void KeepStandardOutputBytes() {}
+
 } // namespace platform

@@ -23,5 +23,9 @@ bool IsTerminal(StandardStream stream);
 // Makes a console show the program's UTF-8 text and its cursor controls as a terminal does, until
 // the process ends; nothing to do on POSIX.
 void PrepareConsole();
+// Makes standard output and error carry the program's bytes unchanged, for a worker whose output a
+// parent process of this program prints again: in Windows' text mode each line end would be
+// written as CRLF here and once more there. Nothing to do on POSIX.
+void KeepStandardOutputBytes();
 
 } // namespace platform

@@ -2,7 +2,10 @@
 #include "platform/WideText.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace platform {
@@ -72,6 +75,14 @@ void PrepareConsole() {
         DWORD mode = 0;
         if (GetConsoleMode(console, &mode))
             SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+}
+
+void KeepStandardOutputBytes() {
+    // What was written so far goes out in the mode it was written in.
+    for (FILE* stream : {stdout, stderr}) {
+        std::fflush(stream);
+        _setmode(_fileno(stream), _O_BINARY);
     }
 }
 
