@@ -20,6 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A file below the folder as the program names it: UTF-8, in the system's separator.
+std::string Under(const fs::path& folder, const std::string& relative) {
+    return testsupport::Native(testsupport::Utf8(folder / relative));
+}
+
 TEST(BatchScaleOptions, AreReadAndKeptOutOfTheWorkersOptions) {
     const auto parsed = cli::ParseCommandLine({"--jobs", "3", "--format=jpeg", "--recursive", "--shard=2/5",
                                                "--skip-existing", "--quality", "2", "--files-from", "-", "-0",
@@ -75,12 +80,10 @@ TEST(FileList, FoldersYieldTheirPresentationsSortedWithoutHiddenNames) {
         std::ofstream(root / file) << "x";
     }
     const auto found = cli::FindPresentations(root.string());
-    EXPECT_EQ(found,
-              (std::vector<std::string>{(root / "a/deep/y.ppt").string(), (root / "a/z.pptx").string(),
-                                        (root / "b/form.potx").string(), (root / "b/macro.pptm").string(),
-                                        (root / "b/old.pot").string(), (root / "b/old.pps").string(),
-                                        (root / "b/show.ppsx").string(), (root / "b/x.PPTX").string(),
-                                        (root / "top.pptx").string()}));
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         Under(root, "a/deep/y.ppt"), Under(root, "a/z.pptx"), Under(root, "b/form.potx"),
+                         Under(root, "b/macro.pptm"), Under(root, "b/old.pot"), Under(root, "b/old.pps"),
+                         Under(root, "b/show.ppsx"), Under(root, "b/x.PPTX"), Under(root, "top.pptx")}));
     fs::remove_all(root);
 }
 
@@ -90,22 +93,24 @@ TEST(FileList, ABinaryDecksOutputIsKnownByItsPackageName) {
     for (const char* file : {"old.ppt", "show.pps", "form.pot", "macro.pptm"}) {
         std::ofstream(root / file) << "x";
     }
-    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "old.ppt").string())).extension(), ".pptx");
-    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "show.pps").string())).extension(), ".ppsx");
-    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "form.pot").string())).extension(), ".potx");
-    EXPECT_EQ(fs::path(cli::ExpectedOutputPath(config, (root / "macro.pptm").string())).extension(), ".pptm");
+    auto outputOf = [&](const char* file) {
+        return testsupport::PathOf(cli::ExpectedOutputPath(config, Under(root, file)));
+    };
+    EXPECT_EQ(outputOf("old.ppt").extension(), ".pptx");
+    EXPECT_EQ(outputOf("show.pps").extension(), ".ppsx");
+    EXPECT_EQ(outputOf("form.pot").extension(), ".potx");
+    EXPECT_EQ(outputOf("macro.pptm").extension(), ".pptm");
     // An earlier run wrote old.ppt's output: a second walk neither takes it as a deck nor redoes old.ppt.
-    std::ofstream(cli::ExpectedOutputPath(config, (root / "old.ppt").string())) << "x";
+    std::ofstream(outputOf("old.ppt")) << "x";
     cli::CliOptions options;
     options.files = {root.string()};
     options.recursive = true;
     options.skipExisting = true;
     std::istringstream none;
     const auto inputs = cli::CollectInputs(options, config, none);
-    EXPECT_EQ(inputs.existing, std::vector<std::string>{(root / "old.ppt").string()});
-    EXPECT_EQ(inputs.entries,
-              (std::vector<std::string>{(root / "form.pot").string(), (root / "macro.pptm").string(),
-                                        (root / "show.pps").string()}));
+    EXPECT_EQ(inputs.existing, std::vector<std::string>{Under(root, "old.ppt")});
+    EXPECT_EQ(inputs.entries, (std::vector<std::string>{Under(root, "form.pot"), Under(root, "macro.pptm"),
+                                                        Under(root, "show.pps")}));
     fs::remove_all(root);
 }
 

@@ -45,6 +45,10 @@ std::map<std::string, std::string> Outputs(const fs::path& folder) {
 class CliBatchRun : public CliProcessFixture {
 protected:
     CliBatchRun() { privateTemp = true; }
+    // A file below the folder as the program names it: UTF-8, in the system's separator.
+    std::string Path(const std::string& relative) const {
+        return testsupport::Native(testsupport::Utf8(Folder() / testsupport::PathOf(relative)));
+    }
     QJsonArray Report(const std::string& name) const { return ReadReport(Folder() / name); }
     std::set<std::string> ReportedInputs(const std::string& name, const QString& result) const {
         std::set<std::string> inputs;
@@ -75,11 +79,13 @@ TEST_F(CliBatchRun, TwoJobsWriteTheSameFilesAndTheSameLogAsOne) {
     const auto outputsOne = Outputs(Folder() / "one");
     ASSERT_EQ(outputsOne.size(), 4u);
     EXPECT_TRUE(outputsOne == Outputs(Folder() / "two"));
-    std::string logTwo = two.out;
-    Replace(logTwo, "   出力ﾌｧｲﾙ: two/", "   出力ﾌｧｲﾙ: one/");
-    EXPECT_EQ(logTwo, one.out);
+    // Byte for byte, line ends included: the workers' logs are relayed as they were printed.
+    std::string logTwo = two.rawOut;
+    Replace(logTwo, testsupport::Native("   出力ﾌｧｲﾙ: two/"), testsupport::Native("   出力ﾌｧｲﾙ: one/"));
+    EXPECT_EQ(logTwo, one.rawOut);
     // Decks in input order, b (the slow one) before c and d.
-    EXPECT_LT(one.out.find("/in/b.pptx"), one.out.find("/in/sub/c.pptx"));
+    ASSERT_NE(one.out.find(Path("in/b.pptx")), std::string::npos) << one.out;
+    EXPECT_LT(one.out.find(Path("in/b.pptx")), one.out.find(Path("in/sub/c.pptx")));
     EXPECT_NE(two.err.find("圧縮完了"), std::string::npos) << two.err;
 
     const QJsonArray r1 = Report("one.json");
@@ -123,11 +129,9 @@ TEST_F(CliBatchRun, ASecondRecursiveRunSkipsExistingOutputsAndDoesNotTakeThemAsI
     Deck("two.pptx", "share/x/new.pptx");
     const Outcome second = Run({"--recursive", "--skip-existing", "--report", "r.json", "share"});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(ReportedInputs("r.json", "compressed"),
-              std::set<std::string>{(Folder() / "share/x/new.pptx").string()});
+    EXPECT_EQ(ReportedInputs("r.json", "compressed"), std::set<std::string>{Path("share/x/new.pptx")});
     EXPECT_EQ(ReportedInputs("r.json", "skipped-existing"),
-              (std::set<std::string>{(Folder() / "share/a.pptx").string(),
-                                     (Folder() / "share/x/b.pptx").string()}));
+              (std::set<std::string>{Path("share/a.pptx"), Path("share/x/b.pptx")}));
     EXPECT_EQ(Report("r.json").size(), 3);
     EXPECT_EQ(Outputs(Folder() / "share").size(), 3u);
     // Nothing left to do is not an error.
@@ -137,21 +141,25 @@ TEST_F(CliBatchRun, ASecondRecursiveRunSkipsExistingOutputsAndDoesNotTakeThemAsI
 }
 
 TEST_F(CliBatchRun, FileListsFromAFileAndFromStandardInput) {
+#ifdef _WIN32
+    const std::string quoted = "with 'blanks' and 'quotes'.pptx"; // '"' is not allowed in a name there
+#else
+    const std::string quoted = "with 'blanks' and \"quotes\".pptx";
+    Deck("two.pptx", "with\nbreak.pptx"); // nor is a line break
+#endif
     Deck("two.pptx", "a.pptx");
-    Deck("two.pptx", "with 'blanks' and \"quotes\".pptx");
-    Deck("two.pptx", "with\nbreak.pptx");
-    std::ofstream(Folder() / "list.txt") << "a.pptx\r\n\n";
+    Deck("two.pptx", quoted);
+    std::ofstream(Folder() / "list.txt", std::ios::binary) << "a.pptx\r\n\n";
     const Outcome fromFile = Run({"--files-from", "list.txt", "--report", "f.json"});
     ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
-    EXPECT_EQ(ReportedInputs("f.json", "compressed"), std::set<std::string>{(Folder() / "a.pptx").string()});
+    EXPECT_EQ(ReportedInputs("f.json", "compressed"), std::set<std::string>{Path("a.pptx")});
 
+    const std::string list = "a.pptx" + std::string(1, '\0') + quoted + std::string(1, '\0');
     const Outcome fromStdin =
         Run({"--overwrite", "--files-from", "-", "-0", "--jobs", "2", "--report", "s.json"},
-            QByteArray("a.pptx\0with 'blanks' and \"quotes\".pptx\0", 39));
+            QByteArray::fromStdString(list));
     ASSERT_EQ(fromStdin.exitCode, 0) << fromStdin.err;
-    EXPECT_EQ(ReportedInputs("s.json", "compressed"),
-              (std::set<std::string>{(Folder() / "a.pptx").string(),
-                                     (Folder() / "with 'blanks' and \"quotes\".pptx").string()}));
+    EXPECT_EQ(ReportedInputs("s.json", "compressed"), (std::set<std::string>{Path("a.pptx"), Path(quoted)}));
     // The batch reads its entries as lines; a name with a line break is refused before any deck.
     const Outcome lineBreak = Run({"--files-from", "-", "-0"}, QByteArray("a.pptx\0with\nbreak.pptx\0", 23));
     EXPECT_EQ(lineBreak.exitCode, 2);

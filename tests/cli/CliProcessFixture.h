@@ -3,6 +3,7 @@
 // Runs the built quarnel-cli as a child process in a fresh folder with its own settings store, over
 // copies of decks generated once per suite.
 
+#include "tests/support/RegistrySandbox.h"
 #include "tests/support/WorkFolders.h"
 
 #include <QByteArray>
@@ -22,15 +23,25 @@ namespace cli_test {
 
 namespace fs = std::filesystem;
 
+// What the program printed, with its line ends as "\n"; rawOut as it came, CRLF on Windows.
 struct Outcome {
     int exitCode = -1;
     std::string out;
     std::string err;
+    std::string rawOut;
 };
 
 inline std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The paths the program reports are UTF-8 text; a narrow path on Windows is the ANSI code page.
+inline std::string Read(const std::string& utf8) {
+    return Read(testsupport::PathOf(utf8));
+}
+inline bool Exists(const std::string& utf8) {
+    return fs::exists(testsupport::PathOf(utf8));
 }
 
 inline QJsonArray ReadReport(const fs::path& path) {
@@ -73,6 +84,10 @@ protected:
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
+#ifdef _WIN32
+        // The settings this test writes to its machine hive are the program's too.
+        env.insert("QUARNEL_REGISTRY_KEY", QString::fromStdString(testsupport::ScratchMachineKey()));
+#endif
         if (privateTemp) {
             env.insert("TMPDIR", QString::fromStdString(dir + "/tmp"));
 #ifdef _WIN32
@@ -94,8 +109,9 @@ protected:
         EXPECT_TRUE(p.waitForFinished(300000));
         Outcome o;
         o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = p.readAllStandardOutput().toStdString();
-        o.err = p.readAllStandardError().toStdString();
+        o.rawOut = p.readAllStandardOutput().toStdString();
+        o.out = testsupport::WithLf(o.rawOut);
+        o.err = testsupport::WithLf(p.readAllStandardError().toStdString());
         return o;
     }
 

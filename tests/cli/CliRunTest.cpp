@@ -54,9 +54,10 @@ TEST_F(CliRun, CompressesAGeneratedDeckPrintsTheLogAndWritesTheReport) {
     const std::string output = entry["output"].toString().toStdString();
     // The closing line is followed by the output's path on its own line.
     EXPECT_NE(o.out.find(" に圧縮しました。\n   出力ﾌｧｲﾙ: " + output + "\n\n"), std::string::npos) << o.out;
-    ASSERT_TRUE(fs::exists(output));
-    EXPECT_EQ(fs::path(output).parent_path(), fs::path(dir));
-    EXPECT_EQ(entry["bytes_after"].toInteger(), static_cast<qint64>(fs::file_size(output)));
+    ASSERT_TRUE(Exists(output));
+    EXPECT_EQ(testsupport::PathOf(output).parent_path(), Folder());
+    EXPECT_EQ(entry["bytes_after"].toInteger(),
+              static_cast<qint64>(fs::file_size(testsupport::PathOf(output))));
     EXPECT_EQ(entry["bytes_before"].toInteger(), static_cast<qint64>(before.size()));
     EXPECT_LT(entry["bytes_after"].toInteger(), entry["bytes_before"].toInteger());
     EXPECT_EQ(entry["shapes_replaced"].toInt(), CountLinesStartingWith(o.out, '\t'));
@@ -109,8 +110,9 @@ TEST_F(CliRun, CompressesACorpusDeck) {
     ASSERT_EQ(report.size(), 1);
     const QJsonObject entry = report[0].toObject();
     if (entry["result"].toString() == "compressed") {
-        EXPECT_EQ(entry["output"].toString().toStdString(), dir + "/test【圧縮】.pptx");
-        EXPECT_TRUE(fs::exists(dir + "/test【圧縮】.pptx"));
+        const std::string output = testsupport::Native(dir + "/test【圧縮】.pptx");
+        EXPECT_EQ(entry["output"].toString().toStdString(), output);
+        EXPECT_TRUE(Exists(output));
     } else {
         EXPECT_EQ(entry["result"].toString(), "not-effective");
         EXPECT_TRUE(entry["output"].isNull());
@@ -159,10 +161,10 @@ TEST_F(CliRun, DeckSavingsShrinkAFontHeavyDeckAndAreReported) {
 
 TEST_F(CliRun, ADamagedDeckFailsWithItsOwnLineWhileTheOthersRun) {
     const std::string good = Deck("two.pptx", "good.pptx");
-    const std::string damaged = dir + "/damaged.pptx";
+    const std::string damaged = testsupport::Native(dir + "/damaged.pptx");
     {
         const std::string bytes = Read(good);
-        std::ofstream(damaged, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+        std::ofstream(testsupport::PathOf(damaged), std::ios::binary) << bytes.substr(0, bytes.size() / 3);
     }
     const std::string damagedBefore = Read(damaged);
     const Outcome o = Run({"--report", "r.json", "damaged.pptx", "good.pptx"});
@@ -183,9 +185,9 @@ TEST_F(CliRun, AnExistingOutputIsSkippedWithoutATerminalAndReplacedOnRequest) {
     Deck("two.pptx", "deck.pptx");
     const Outcome first = Run({"--no-size-in-name", "deck.pptx"});
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    const std::string output = dir + "/deck【圧縮】.pptx";
-    ASSERT_TRUE(fs::exists(output));
-    std::ofstream(output, std::ios::binary | std::ios::trunc) << "keep me";
+    const std::string output = testsupport::Native(dir + "/deck【圧縮】.pptx");
+    ASSERT_TRUE(Exists(output));
+    std::ofstream(testsupport::PathOf(output), std::ios::binary | std::ios::trunc) << "keep me";
 
     const Outcome second = Run({"--no-size-in-name", "deck.pptx"});
     EXPECT_EQ(second.exitCode, 0);
@@ -225,13 +227,15 @@ TEST_F(CliRun, BadUsageAndRefusedListsExitWithTwo) {
     EXPECT_EQ(Run({"--output-dir", "nowhere", "deck.pptx"}).exitCode, 2);
     const Outcome missing = Run({"deck.pptx", "missing.pptx"});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("入力ファイルが存在しません：" + dir + "/missing.pptx"), std::string::npos);
+    EXPECT_NE(missing.err.find("入力ファイルが存在しません：" + testsupport::Native(dir + "/missing.pptx")),
+              std::string::npos)
+        << missing.err;
     EXPECT_EQ(missing.out, "");
     const Outcome text = Run({"notes.txt"});
     EXPECT_EQ(text.exitCode, 2);
     EXPECT_NE(text.err.find("パワーポイントファイルではありません："), std::string::npos);
     EXPECT_EQ(fs::directory_iterator(dir) == fs::directory_iterator(), false);
-    EXPECT_FALSE(fs::exists(dir + "/deck-圧縮前"));
+    EXPECT_FALSE(Exists(dir + "/deck-圧縮前"));
 }
 
 // A goal that is not a size stops the run before any deck, in the window's two languages.
@@ -332,7 +336,21 @@ TEST_F(CliRun, AMissingStoredFolderAndAnUnwritableReportAreRefusedBeforeTheFirst
         EXPECT_NE(bad.err.find("レポート"), std::string::npos) << bad.err;
         EXPECT_EQ(bad.out, "") << report;
     }
-#ifndef _WIN32              // a Windows folder has no mode that refuses new files
+#ifdef _WIN32
+    // A Windows folder has no mode that refuses new files; a report with the read-only attribute
+    // cannot be replaced by any writer.
+    const fs::path readOnly = Folder() / "read-only.json";
+    std::ofstream(readOnly) << "[]";
+    fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Outcome locked = Run({"--output-dir", "out", "--report", "read-only.json", "deck.pptx"});
+    EXPECT_EQ(locked.exitCode, 2);
+    EXPECT_NE(locked.err.find("レポートを書けません / cannot write the report"), std::string::npos)
+        << locked.err;
+    EXPECT_EQ(locked.out, "");
+    EXPECT_EQ(Read(readOnly), "[]");
+    fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add);
+#else
     if (::geteuid() != 0) { // root writes anywhere
         fs::create_directory(dir + "/locked");
         fs::permissions(dir + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
@@ -360,7 +378,7 @@ TEST_F(CliRun, ValuesAreTakenInAnyCase) {
     Deck("two.pptx", "deck.pptx");
     const Outcome o = Run({"--format", "JPEG", "--no-size-in-name", "deck.pptx"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_TRUE(fs::exists(dir + "/deck【圧縮】.pptx"));
+    EXPECT_TRUE(Exists(dir + "/deck【圧縮】.pptx"));
 }
 
 TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
