@@ -17,7 +17,12 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
 #include <unistd.h>
+#endif
 
 namespace cli_test {
 
@@ -46,6 +51,42 @@ inline bool Exists(const std::string& utf8) {
 
 inline QJsonArray ReadReport(const fs::path& path) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(Read(path))).array();
+}
+
+#ifdef _WIN32
+inline BOOL WINAPI OnlyTheProgramStops(DWORD event) {
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+#endif
+
+// Makes the program p starts reachable by SendCtrlC; false where the system offers no way. On
+// Windows Ctrl-C travels through a console: the test makes a hidden one of its own, which the
+// program shares (QProcess would start it with a console apart), and is not stopped by it itself.
+inline bool PrepareCtrlC(QProcess& p) {
+#ifdef _WIN32
+    FreeConsole();
+    if (!AllocConsole())
+        return false;
+    if (const HWND window = GetConsoleWindow())
+        ShowWindow(window, SW_HIDE);
+    SetConsoleCtrlHandler(OnlyTheProgramStops, TRUE);
+    p.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* arguments) {
+        arguments->flags &= ~static_cast<DWORD>(CREATE_NO_WINDOW);
+    });
+#else
+    (void)p;
+#endif
+    return true;
+}
+
+// Ctrl-C as typed at the program's terminal.
+inline void SendCtrlC(const QProcess& p) {
+#ifdef _WIN32
+    (void)p;
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0); // every process of the test's own console
+#else
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+#endif
 }
 
 class CliProcessFixture : public ::testing::Test {
@@ -79,8 +120,10 @@ protected:
         return testsupport::Utf8(path);
     }
     fs::path Folder() const { return testsupport::PathOf(dir); }
-    // With privateTemp, the child's temporary files go to the folder's "tmp".
+    // With privateTemp, the child's temporary files go to the folder's "tmp", made here.
     QProcessEnvironment Environment() const {
+        if (privateTemp)
+            fs::create_directories(Folder() / "tmp");
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("QUARNEL_REGISTRY_DIR", QString::fromStdString(dir + "/registry"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir + "/config"));
@@ -98,8 +141,6 @@ protected:
         return env;
     }
     Outcome Run(const QStringList& args, const QByteArray& input = {}) const {
-        if (privateTemp)
-            fs::create_directories(Folder() / "tmp");
         QProcess p;
         p.setProcessEnvironment(Environment());
         p.setWorkingDirectory(QString::fromStdString(dir));
