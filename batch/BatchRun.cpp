@@ -31,6 +31,7 @@ namespace {
 constexpr const char* kCRLF = "\r\n";
 constexpr const char* kMovieFailed = "▲動画ﾌｧｲﾙの圧縮に失敗しました。非対応動画の可能性があります。";
 constexpr const char* kMovieCompressed = "▲動画ﾌｧｲﾙを";
+constexpr const char* kRunCouldNotStart = "▲圧縮を始められませんでした。";
 constexpr const char* kCompressedTo = " に圧縮しました。";
 constexpr const char* kCreated = " を作成";
 constexpr const char* kProfilesUnusable = "動画圧縮の設定ﾌｧｲﾙを読み込めませんでした：";
@@ -222,8 +223,13 @@ RunSummary BatchRun::btnStart_Click(const std::string& inputText) {
                 break;
             }
         }
-    } catch (const std::exception&) {
-        // An error before the first pass returned ends the run here.
+    } catch (const std::exception& error) {
+        // An error before the first pass returned ends the run here (the probes could not be saved:
+        // the temporary folder is missing, say). The entries it kept from running failed: the run
+        // must not read as done.
+        host.AppendLogRaw(std::string(kRunCouldNotStart) + "(" + error.what() + ")" + kCRLF + kCRLF);
+        for (auto& report : summary.entries)
+            report.failed = report.failed || report.result == "not-started";
     }
     EndOfRun(ctx, summary);
     return summary;

@@ -163,6 +163,27 @@ TEST_F(BatchRunTest, DamagedDeckIsReportedAndTheNextOneStillRuns) {
     EXPECT_EQ(host.status, "圧縮完了 (失敗 1 件)");
 }
 
+TEST_F(BatchRunTest, ARunThatCannotBeginFailsItsEntriesAndSaysWhy) {
+    // The probes go to the temporary folder; when they cannot be saved there, no deck is opened.
+    office.script.failScratchSave = true;
+    const std::string a = MakeDeck("a.pptx");
+    const std::string b = MakeDeck("b.pptx");
+    batch::BatchRun run(*ctx, ReplaceOne);
+    const auto summary = run.btnStart_Click(a + "\r\n" + b);
+    EXPECT_TRUE(office.journal.opened.empty());
+    ASSERT_EQ(summary.entries.size(), 2u);
+    for (const auto& entry : summary.entries) {
+        EXPECT_EQ(entry.result, "not-started");
+        EXPECT_TRUE(entry.failed);
+        EXPECT_TRUE(entry.output.empty());
+    }
+    EXPECT_TRUE(summary.anyFailed());
+    EXPECT_EQ(host.status, "圧縮完了 (失敗 2 件)");
+    EXPECT_THAT(host.log, HasSubstr("▲圧縮を始められませんでした。(SaveAs: disk full)\r\n"));
+    EXPECT_FALSE(host.running);
+    EXPECT_EQ(state.appPPT, nullptr);
+}
+
 TEST_F(BatchRunTest, BusyApplicationStopsTheRunBeforeItBegins) {
     office.script.runningApp = true;
     office.script.openPresentationsInRunningApp = 1;

@@ -116,6 +116,7 @@ struct Script {
     std::string version = "12.0";
     int slidesPerDeck = 2;
     bool failSave = false;
+    bool failScratchSave = false; // the new presentation's save: the batch's probes
     bool failCreatePowerPoint = false;
     bool failCreateExcel = false;
     int openPresentationsInRunningApp = 0; // > 0: a running application with documents open
@@ -148,7 +149,7 @@ public:
         return p;
     }
     automation::PresentationPtr Add(bool) override {
-        auto p = std::make_shared<Presentation>(journal_, "", 0, false);
+        auto p = std::make_shared<Presentation>(journal_, "", 0, script_.failScratchSave);
         open_.push_back(p);
         return p;
     }
