@@ -32,14 +32,14 @@ void DuringStart(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 } // namespace
 
-bool DisplayNamed(const std::function<std::string(const char*)>& getenv, int argc, char** argv) {
+bool DisplayNamed(const std::function<std::string(const char*)>& getenv, int argc, char** argv,
+                  bool systemDisplay) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0) {
             return true;
         }
     }
-    return !getenv("QT_QPA_PLATFORM").empty() || !getenv("DISPLAY").empty() ||
-           !getenv("WAYLAND_DISPLAY").empty();
+    return systemDisplay || !getenv("QT_QPA_PLATFORM").empty();
 }
 
 void StartWindowSystem(const std::function<void()>& start) {

@@ -14,8 +14,10 @@ inline constexpr const char* kNoDisplayMessage =
 inline constexpr int kNoDisplayExitCode = 1;
 
 // True when Qt has a window system to try: a platform named by QT_QPA_PLATFORM or by a "-platform"
-// argument, an X display (DISPLAY) or a Wayland display (WAYLAND_DISPLAY). getenv answers "" for unset.
-bool DisplayNamed(const std::function<std::string(const char*)>& getenv, int argc, char** argv);
+// argument, or the system's own display (systemDisplay: app::SystemDisplay). getenv answers "" for
+// unset.
+bool DisplayNamed(const std::function<std::string(const char*)>& getenv, int argc, char** argv,
+                  bool systemDisplay);
 
 // Runs start (the construction of the application object). Should Qt's window system fail to start
 // inside it, prints kNoDisplayMessage on standard error and ends the process with kNoDisplayExitCode.

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/RunReport.h"
+#include "app/SystemDisplay.h"
 #include "app/frmMain.h"
 #include "batch/BatchRun.h"
 #include "batch/InputList.h"
@@ -116,7 +117,7 @@ int Main(int argc, char** argv) {
         const char* value = std::getenv(name);
         return std::string(value != nullptr ? value : "");
     };
-    if (!DisplayNamed(environment, argc, argv)) {
+    if (!DisplayNamed(environment, argc, argv, SystemDisplay(environment))) {
         std::fprintf(stderr, "%s\n", kNoDisplayMessage);
         return kNoDisplayExitCode;
     }
