@@ -14,7 +14,8 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
 // The picker as the dialogs call it; tests replace it.
 using FolderPicker = std::function<std::string(const std::string& startFolder, const std::string& title)>;
 
-// The folder with exactly one trailing "/".
+// The folder with exactly one trailing separator: "/" here; on Windows "\", every "/" in it becoming
+// one too.
 std::string WithTrailingSeparator(const std::string& folder);
 
 } // namespace settings::dialogs

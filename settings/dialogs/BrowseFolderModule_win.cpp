@@ -4,6 +4,7 @@
 #include "platform/WideText.h"
 #include "settings/dialogs/BrowseFolderModule.h"
 
+#include <algorithm>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -43,10 +44,13 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {
-    if (!folder.empty() && folder.back() == '\\') {
-        return folder;
+    // The batch's folder rule: a "/" typed or handed in is a "\" like any other.
+    std::string path = folder;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.empty() || path.back() != '\\') {
+        path += '\\';
     }
-    return folder + "\\";
+    return path;
 }
 
 } // namespace settings::dialogs

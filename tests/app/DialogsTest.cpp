@@ -2,6 +2,7 @@
 #include "settings/dialogs/frmMovieOption.h"
 #include "settings/dialogs/frmObject.h"
 #include "settings/dialogs/frmOption.h"
+#include "support/WorkFolders.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@ using settings::Hive;
 using settings::dialogs::frmMovieOption;
 using settings::dialogs::frmObject;
 using settings::dialogs::frmOption;
+using testsupport::Native;
 
 namespace {
 
@@ -122,22 +124,28 @@ TEST_F(WindowFixture, BrowseButtonsPutTheChosenFolderWithOneSeparator) {
     frmOption& options = window->OptionDialog();
     options.txtPPTFolder->setText(QStringLiteral("/start/here/"));
 
+    // A chosen folder is put with the system's separator throughout, one at its end.
     answer = "/chosen/folder";
     options.cmdBrowseFolderPPT->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].first, "/start/here/");
     EXPECT_EQ(asked[0].second, "ﾀﾞｲｱﾛｸﾞを開く");
-    EXPECT_EQ(options.txtPPTFolder->text(), QStringLiteral("/chosen/folder/"));
-    EXPECT_EQ(record.PPTFolder, "/chosen/folder/");
+    EXPECT_EQ(options.txtPPTFolder->text().toStdString(), Native("/chosen/folder/"));
+    EXPECT_EQ(record.PPTFolder, Native("/chosen/folder/"));
 
     answer = ""; // cancelled
     options.cmdBrowseFolderPPT->click();
-    EXPECT_EQ(options.txtPPTFolder->text(), QStringLiteral("/chosen/folder/"));
+    EXPECT_EQ(options.txtPPTFolder->text().toStdString(), Native("/chosen/folder/"));
 
     answer = "/";
     options.cmdBrowseFolderMovie->click();
-    EXPECT_EQ(options.txtMovieFolder->text(), QStringLiteral("/"));
-    EXPECT_EQ(settings::dialogs::WithTrailingSeparator("/a/"), "/a/");
+    EXPECT_EQ(options.txtMovieFolder->text().toStdString(), Native("/"));
+    EXPECT_EQ(settings::dialogs::WithTrailingSeparator("/a/"), Native("/a/"));
+#ifdef _WIN32
+    // What the shell's picker answers: a drive's root keeps its one separator.
+    EXPECT_EQ(settings::dialogs::WithTrailingSeparator("C:\\"), "C:\\");
+    EXPECT_EQ(settings::dialogs::WithTrailingSeparator("D:\\資料\\出力"), "D:\\資料\\出力\\");
+#endif
 }
 
 TEST_F(WindowFixture, MovieOptionsListsResetAndHide) {
