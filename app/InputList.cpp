@@ -3,14 +3,27 @@
 #include "platform/FileSystem.h"
 #include "settings/dialogs/JapaneseDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QUrl>
 #include <algorithm>
+#include <filesystem>
 
 namespace app {
+
+namespace {
+
+// Qt's dialogs and drops give paths with "/"; the list shows them as the system writes them.
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+std::string SystemPath(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+} // namespace
 
 FolderAccess FolderAccessFrom(const platform::FileSystem& fileSystem) {
     return FolderAccess{
@@ -34,7 +47,7 @@ OpenFileDialog DefaultOpenFileDialog(QWidget* parent) {
         }
         std::vector<std::string> paths;
         for (const QString& path : chosen) {
-            paths.push_back(path.toStdString());
+            paths.push_back(SystemPath(path));
         }
         return paths;
     };
@@ -44,7 +57,7 @@ std::string JoinFolderAndName(const std::string& folder, const std::string& name
     if (folder.empty()) {
         return name;
     }
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
+    return folder.back() == kSeparator ? folder + name : folder + kSeparator + name;
 }
 
 void InsertLineAtCaret(QPlainTextEdit& box, const QString& text) {
@@ -58,11 +71,11 @@ void AddChosenFiles(QPlainTextEdit& box, const std::vector<std::string>& paths) 
     cursor.movePosition(QTextCursor::End);
     box.setTextCursor(cursor);
     for (const std::string& path : paths) {
-        const std::size_t slash = path.rfind('/');
+        const std::size_t slash = path.rfind(kSeparator);
         std::string line = path;
         if (slash != std::string::npos) {
             // The root's folder keeps its one separator: "/a.ppt" stays "/a.ppt".
-            const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+            const std::string folder = slash == 0 ? std::string(1, kSeparator) : path.substr(0, slash);
             line = JoinFolderAndName(folder, path.substr(slash + 1));
         }
         InsertLineAtCaret(box, QString::fromStdString(line));
@@ -75,7 +88,7 @@ std::vector<std::string> LocalFiles(const QMimeData& data) {
     std::vector<std::string> items;
     for (const QUrl& url : data.urls()) {
         if (url.isLocalFile()) {
-            items.push_back(url.toLocalFile().toStdString());
+            items.push_back(SystemPath(url.toLocalFile()));
         }
     }
     return items;

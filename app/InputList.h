@@ -41,7 +41,7 @@ inline constexpr const char* kOpenDialogFilter =
     "*.m2ts *.wav *.mp3 *.m4a *.wma)";
 OpenFileDialog DefaultOpenFileDialog(QWidget* parent);
 
-// folder + exactly one separator + name ("/" at the root stays single).
+// folder + exactly one of the system's separators + name ("/" at the root stays single).
 std::string JoinFolderAndName(const std::string& folder, const std::string& name);
 
 // Inserts text and a line break at the caret, replacing any selection; the caret ends after it.

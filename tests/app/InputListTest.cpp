@@ -1,6 +1,7 @@
 #include "app/InputList.h"
 
 #include "platform/FileSystem.h"
+#include "support/WorkFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <stdexcept>
+
+using testsupport::Native;
 
 namespace {
 
@@ -56,24 +59,28 @@ TEST(InputListDialog, ChosenFilesAreAppendedAtTheEndInOrder) {
     QPlainTextEdit box;
     box.setPlainText(QStringLiteral("/old/x.pptx\r\n"));
     SetCaret(box, 0); // the dialog moves the caret to the end first
-    app::AddChosenFiles(box, {"/work/a.ppt", "/work/b.pptx"});
-    EXPECT_EQ(app::InputListText(box), "/old/x.pptx\r\n/work/a.ppt\r\n/work/b.pptx\r\n");
+    app::AddChosenFiles(box, {Native("/work/a.ppt"), Native("/work/b.pptx")});
+    EXPECT_EQ(app::InputListText(box), "/old/x.pptx\r\n" + Native("/work/a.ppt\r\n/work/b.pptx\r\n"));
 }
 
 TEST(InputListDialog, FolderAndNameAreJoinedWithOneSeparator) {
     QPlainTextEdit box;
-    app::AddChosenFiles(box, {"/a.ppt", "/top/b.pptx"});
-    EXPECT_EQ(app::InputListText(box), "/a.ppt\r\n/top/b.pptx\r\n");
-    EXPECT_EQ(app::JoinFolderAndName("/", "a.ppt"), "/a.ppt");
-    EXPECT_EQ(app::JoinFolderAndName("/w/", "a.ppt"), "/w/a.ppt");
-    EXPECT_EQ(app::JoinFolderAndName("/w", "a.ppt"), "/w/a.ppt");
+    app::AddChosenFiles(box, {Native("/a.ppt"), Native("/top/b.pptx")});
+    EXPECT_EQ(app::InputListText(box), Native("/a.ppt\r\n/top/b.pptx\r\n"));
+    EXPECT_EQ(app::JoinFolderAndName(Native("/"), "a.ppt"), Native("/a.ppt"));
+    EXPECT_EQ(app::JoinFolderAndName(Native("/w/"), "a.ppt"), Native("/w/a.ppt"));
+    EXPECT_EQ(app::JoinFolderAndName(Native("/w"), "a.ppt"), Native("/w/a.ppt"));
+#ifdef _WIN32
+    app::AddChosenFiles(box, {"C:\\c.ppt"});
+    EXPECT_EQ(app::InputListText(box), Native("/a.ppt\r\n/top/b.pptx\r\n") + "C:\\c.ppt\r\n");
+#endif
 }
 
 TEST(InputListDialog, LastLineWithoutBreakJoinsTheNextName) {
     QPlainTextEdit box;
     box.setPlainText(QStringLiteral("typed"));
-    app::AddChosenFiles(box, {"/w/a.ppt"});
-    EXPECT_EQ(app::InputListText(box), "typed/w/a.ppt\r\n");
+    app::AddChosenFiles(box, {Native("/w/a.ppt")});
+    EXPECT_EQ(app::InputListText(box), "typed" + Native("/w/a.ppt\r\n"));
 }
 
 TEST(InputListDrop, TextLandsAtTheCaretEvenMidLine) {
@@ -106,18 +113,20 @@ TEST(InputListDrop, TextReplacesTheSelection) {
 
 TEST(InputListDrop, FileAndFolderKeepTheDropOrder) {
     QPlainTextEdit box;
-    const auto folders = FakeFolders({{"/d", {"/d/1.pptx", "/d/gone.pptx", "/d/2.txt"}}});
+    // Dropped paths are listed as the system writes them.
+    const auto folders =
+        FakeFolders({{Native("/d"), {Native("/d/1.pptx"), Native("/d/gone.pptx"), Native("/d/2.txt")}}});
     const auto data = FileDrop({"/f.pptx", "/d", "/g.ppt"});
     EXPECT_TRUE(app::DropOnInputList(box, *data, folders));
     // Items go in unchecked; a folder's files that no longer exist are left out.
-    EXPECT_EQ(app::InputListText(box), "/f.pptx\r\n/d/1.pptx\r\n/d/2.txt\r\n/g.ppt\r\n");
+    EXPECT_EQ(app::InputListText(box), Native("/f.pptx\r\n/d/1.pptx\r\n/d/2.txt\r\n/g.ppt\r\n"));
 }
 
 TEST(InputListDrop, UnreadableFolderEndsTheDropAndKeepsEarlierItems) {
     QPlainTextEdit box;
     const auto data = FileDrop({"/a.pptx", "/bad", "/c.pptx"});
-    app::DropOnInputList(box, *data, FakeFolders({}, {"/bad"}));
-    EXPECT_EQ(app::InputListText(box), "/a.pptx\r\n");
+    app::DropOnInputList(box, *data, FakeFolders({}, {Native("/bad")}));
+    EXPECT_EQ(app::InputListText(box), Native("/a.pptx\r\n"));
 }
 
 TEST(InputListDrop, OnlyLocalFilesCount) {
@@ -132,7 +141,7 @@ TEST(InputListDrop, OnlyLocalFilesCount) {
     auto both = FileDrop({"/home/u/a.pptx"});
     both->setText(QStringLiteral("file:///home/u/a.pptx"));
     app::DropOnInputList(box, *both, FakeFolders({}));
-    EXPECT_EQ(app::InputListText(box), "/home/u/a.pptx\r\n");
+    EXPECT_EQ(app::InputListText(box), Native("/home/u/a.pptx\r\n"));
 }
 
 TEST(InputListDrop, RealFolderAddsOnlyItsOwnFiles) {
@@ -152,6 +161,6 @@ TEST(InputListDrop, RealFolderAddsOnlyItsOwnFiles) {
     app::DropOnInputList(box, *FileDrop({folder}), app::FolderAccessFrom(gFSO));
     QStringList lines = box.toPlainText().split('\n', Qt::SkipEmptyParts);
     lines.sort();
-    EXPECT_EQ(lines, (QStringList{QString::fromStdString(folder + "/a.pptx"),
-                                  QString::fromStdString(folder + "/notes.txt")}));
+    EXPECT_EQ(lines, (QStringList{QString::fromStdString(Native(folder + "/a.pptx")),
+                                  QString::fromStdString(Native(folder + "/notes.txt"))}));
 }

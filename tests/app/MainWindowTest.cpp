@@ -3,6 +3,7 @@
 #include "app/SourceEdit.h"
 #include "app/Twips.h"
 #include "settings/dialogs/frmOption.h"
+#include "support/WorkFolders.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -343,7 +344,8 @@ TEST_F(WindowFixture, DropOnTheListInsertsAtTheCaretNotAtTheMouse) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(farBelow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window->txtSource->viewport(), &drop);
-    EXPECT_EQ(window->SourceText(), "first/drop/a.pptx\r\n/drop/b.ppt\r\n line\r\nsecond line\r\n");
+    EXPECT_EQ(window->SourceText(),
+              "first" + testsupport::Native("/drop/a.pptx\r\n/drop/b.ppt\r\n") + " line\r\nsecond line\r\n");
 }
 
 TEST_F(WindowFixture, OpenDialogThroughTheWindow) {
