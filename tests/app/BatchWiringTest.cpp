@@ -5,6 +5,7 @@
 #include "automation/PowerPoint.h"
 #include "batch/BatchRun.h"
 #include "office/OfficeProvider.h"
+#include "support/WorkFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,8 +134,9 @@ TEST_F(BatchWiring, ARelativeNameIsTakenInTheWorkingFolderAndTheLogNamesTheOutpu
     const std::string typedLog = window->LogText();
     QDir::setCurrent(before);
 
-    const std::string deck = (dir.path() + "/m.pptx").toStdString();
-    const std::string output = (dir.path() + "/m【圧縮】.pptx").toStdString();
+    // Listed and logged as the system writes paths.
+    const std::string deck = testsupport::Native((dir.path() + "/m.pptx").toStdString());
+    const std::string output = testsupport::Native((dir.path() + "/m【圧縮】.pptx").toStdString());
     EXPECT_EQ(arguments, std::vector<std::string>{deck});
     for (const std::string& log : {argumentLog, typedLog}) {
         EXPECT_EQ(log.rfind("▼" + deck + "\r\n", 0), 0u) << log;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "SystemPaths.h"
 #include "app/Main.h"
 
 #include <QDir>
@@ -41,8 +42,15 @@ TEST(ParseCommandLine, StopsAtTheMaximumCount) {
 TEST(FileArguments, ArgvIsRebuiltAndSplitByTheSameRules) {
     EXPECT_EQ(app::CommandLineFromArguments({"/tmp/a b.pptx", "c.pptx", "tab\there"}),
               "\"/tmp/a b.pptx\" c.pptx \"tab\there\"");
-    EXPECT_EQ(app::FileArguments({QStringLiteral("/tmp/my deck.pptx"), QStringLiteral("/tmp/b.ppt")}),
-              (Args{"/tmp/my deck.pptx", "/tmp/b.ppt"}));
+    // Absolute paths stay as they are.
+    const Args absolute{AbsolutePath("/tmp/my deck.pptx"), AbsolutePath("/tmp/b.ppt")};
+    EXPECT_EQ(app::FileArguments({QString::fromStdString(absolute[0]), QString::fromStdString(absolute[1])}),
+              absolute);
+#ifdef _WIN32
+    // A path from the root alone is on the working folder's drive.
+    EXPECT_EQ(app::FileArguments({QStringLiteral("\\tmp\\c.ppt")}),
+              Args{QDir::currentPath().left(2).toStdString() + "\\tmp\\c.ppt"});
+#endif
     QStringList many;
     for (int i = 0; i < 300; ++i) {
         many << QStringLiteral("n%1").arg(i);
@@ -50,5 +58,5 @@ TEST(FileArguments, ArgvIsRebuiltAndSplitByTheSameRules) {
     const Args parsed = app::FileArguments(many);
     ASSERT_EQ(parsed.size(), 256u);
     // Relative names are listed with the working folder in front.
-    EXPECT_EQ(parsed.back(), QDir::currentPath().toStdString() + "/n255");
+    EXPECT_EQ(parsed.back(), testsupport::Native(QDir::currentPath().toStdString() + "/n255"));
 }

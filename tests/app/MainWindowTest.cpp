@@ -1,3 +1,4 @@
+#include "SystemPaths.h"
 #include "WindowFixture.h"
 #include "app/Main.h"
 #include "app/SourceEdit.h"
@@ -294,11 +295,12 @@ TEST_F(WindowFixture, RunThatCannotStartTheOfficeEndsWithoutSaving) {
 
 TEST_F(WindowFixture, CommandLineFilesFillTheListAndStartARun) {
     LoadWindow();
-    app::ListArgumentsAndStart(
-        *window, app::FileArguments({QStringLiteral("/d/a.pptx"), QStringLiteral("/d/b c.ppt")}));
-    EXPECT_EQ(window->SourceText(), "/d/a.pptx\r\n/d/b c.ppt\r\n");
+    const std::string a = AbsolutePath("/d/a.pptx"), b = AbsolutePath("/d/b c.ppt");
+    app::ListArgumentsAndStart(*window,
+                               app::FileArguments({QString::fromStdString(a), QString::fromStdString(b)}));
+    EXPECT_EQ(window->SourceText(), a + "\r\n" + b + "\r\n");
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0], "/d/a.pptx\r\n/d/b c.ppt\r\n");
+    EXPECT_EQ(started[0], a + "\r\n" + b + "\r\n");
     window->btnStop->setEnabled(true);
     window->btnStop->click();
     EXPECT_EQ(stops, 1);
