@@ -49,8 +49,9 @@ std::filesystem::path WorkFolderRoot();
 // as mkdtemp wants it.
 std::string WorkFolderPattern(std::string_view prefix);
 // Creates a new work folder of WorkFolderPattern's form in parent, the X replaced by six random
-// letters and digits, that only this user may enter (mode 0700 on POSIX); its path, or an empty
-// path when it cannot be made (errno set on POSIX). The caller removes it when done.
+// letters and digits, that only this user may enter (mode 0700 on POSIX; on Windows an access list
+// of this user alone, which what is made in it inherits); its path, or an empty path when it cannot
+// be made (errno set on POSIX). The caller removes it when done.
 std::filesystem::path CreateWorkFolder(const std::filesystem::path& parent, std::string_view prefix);
 
 // Removes the staging files in folder whose maker is gone, of every kind, or, with targetName, only

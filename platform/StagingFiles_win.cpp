@@ -9,6 +9,7 @@
 #include <share.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <vector>
 #include <windows.h>
 
 namespace platform {
@@ -44,6 +45,47 @@ std::string RandomTag() {
         c = kTagLetters[pick(device)];
     return tag;
 }
+
+// What mode 0700 is on POSIX: an access list admitting this user alone, to the folder and to all
+// made in it, and nothing taken from the parent (a temporary folder such as C:\Temp admits every
+// user, and so does Wine's). Empty when this user cannot be read from the process's token.
+class ThisUserAlone {
+public:
+    ThisUserAlone() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        user_.resize(size);
+        const bool known = size != 0 && GetTokenInformation(token, TokenUser, user_.data(), size, &size);
+        CloseHandle(token);
+        if (!known)
+            return;
+        const PSID sid = reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid;
+        const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid);
+        acl_.resize(aclSize);
+        const auto acl = reinterpret_cast<PACL>(acl_.data());
+        ready_ = InitializeAcl(acl, aclSize, ACL_REVISION) &&
+                 AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                                       FILE_ALL_ACCESS, sid) &&
+                 InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                 SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+                 SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        attributes_ = {sizeof(SECURITY_ATTRIBUTES), &descriptor_, FALSE};
+    }
+    ThisUserAlone(const ThisUserAlone&) = delete;
+    ThisUserAlone& operator=(const ThisUserAlone&) = delete;
+
+    SECURITY_ATTRIBUTES* Attributes() { return ready_ ? &attributes_ : nullptr; }
+
+private:
+    std::vector<BYTE> user_; // TOKEN_USER and the SID it points into
+    std::vector<BYTE> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+    bool ready_ = false;
+};
 
 } // namespace
 
@@ -108,14 +150,17 @@ fs::path WorkFolderRoot() {
 }
 
 fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
-    // What mkdtemp does on POSIX: a fresh tag until the name is new. The folder takes the parent's
-    // inherited rights; under the user's temporary folder those admit this user alone.
+    // What mkdtemp does on POSIX: a fresh tag until the name is new, and a folder only this user
+    // may enter.
+    ThisUserAlone rights;
+    if (rights.Attributes() == nullptr)
+        return {};
     std::string name = WorkFolderPattern(prefix);
     const std::size_t tag = name.size() - 6;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name.replace(tag, 6, RandomTag());
         const fs::path candidate = parent / PathFromUtf8(name);
-        if (CreateDirectoryW(candidate.c_str(), nullptr))
+        if (CreateDirectoryW(candidate.c_str(), rights.Attributes()))
             return candidate;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             return {};

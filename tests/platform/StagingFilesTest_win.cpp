@@ -4,6 +4,7 @@
 #include "WinTestSupport.h"
 #include "platform/AtomicFile.h"
 #include "platform/StagingFiles.h"
+#include "support/PrivateFolder_win.h"
 
 #include <gtest/gtest.h>
 #include <io.h>
@@ -152,6 +153,7 @@ TEST(StagingSweep, WorkFoldersOfAGoneRunGoWithEverythingInThem) {
         EXPECT_TRUE(Exists(kept)) << kept;
 }
 
+// Only this user may enter it, whatever the parent admits.
 TEST(WorkFolder, ANewWorkFolderIsNamedForTheSweepUnderAJapaneseParent) {
     Scratch root("work-資料");
     const fs::path parent = platform::PathFromUtf8(root.path());
@@ -165,6 +167,7 @@ TEST(WorkFolder, ANewWorkFolderIsNamedForTheSweepUnderAJapaneseParent) {
         const DWORD attributes = GetFileAttributesW(made.c_str());
         ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << platform::PathToUtf8(made);
         EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_EQ(testsupport::OtherReaders(made), std::vector<std::string>{}) << platform::PathToUtf8(made);
         const std::string name = platform::PathToUtf8(made.filename());
         const std::string stem = "quarnel-media-" + std::to_string(GetCurrentProcessId()) + "-";
         ASSERT_EQ(name.size(), stem.size() + 6) << name;
