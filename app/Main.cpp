@@ -10,6 +10,7 @@
 #include "engine/EngineState.h"
 #include "engine/OfficeConnection.h"
 #include "office/OfficeProvider.h"
+#include "platform/DataPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "report/HtmlReport.h"
@@ -58,18 +59,27 @@ std::vector<std::string> FileArguments(const QStringList& argumentsAfterProgram)
         batch::WorkingFolder());
 }
 
+std::vector<QString> QtTranslationFolders(const std::string& programFolder) {
+    std::vector<QString> folders{QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const std::string& data : platform::DataFolders(programFolder)) {
+        folders.push_back(QString::fromStdString(platform::JoinPath(data, "translations")));
+    }
+    return folders;
+}
+
 bool LoadQtTranslations(QCoreApplication& application) {
     // Japanese, as every other text of the window, whatever the system's language: a German system
     // would otherwise show German buttons in Qt's dialogs beside Japanese labels.
     const QLocale japanese(QLocale::Japanese, QLocale::Japan);
     QLocale::setDefault(japanese);
     auto* translator = new QTranslator(&application);
-    if (!translator->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
+    for (const QString& folder : QtTranslationFolders(platform::gFSO.ProgramFolder())) {
+        if (translator->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            return QCoreApplication::installTranslator(translator);
+        }
     }
-    return QCoreApplication::installTranslator(translator);
+    delete translator;
+    return false;
 }
 
 void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& arguments) {

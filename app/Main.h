@@ -31,8 +31,14 @@ void ListArgumentsAndStart(frmMain& window, const std::vector<std::string>& argu
 // no usable office application ends the program without the closing sequence.
 void ConnectBatchRun(frmMain& window, engine::EngineContext& context, batch::BatchRun& run);
 
-// Qt's own translations (dialog buttons, file dialog labels and columns) in Japanese, and Japanese as
-// the default locale. False when the translation could not be loaded.
+// Where Qt's own translations are looked for, first match wins: Qt's folder (the system's, on Linux),
+// then <data folder>/translations for each of platform::DataFolders(programFolder), where the
+// Windows package ships them.
+std::vector<QString> QtTranslationFolders(const std::string& programFolder);
+
+// Qt's own translations (dialog buttons, file dialog labels and columns) in Japanese, from the first
+// of QtTranslationFolders that has them, and Japanese as the default locale. False when the
+// translation could not be loaded.
 bool LoadQtTranslations(QCoreApplication& application);
 
 // The window font: 9 points, a Japanese face when one is installed.

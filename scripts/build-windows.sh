@@ -9,7 +9,7 @@
 #        build-windows.sh linux-reference  a Linux quarnel-cli on the same libvips, in
 #                                          <build>-linux-reference, for comparing outputs
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-#           lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
+#           qt6-translations lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
 #
 # Environment:
 #   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
@@ -18,8 +18,9 @@
 #
 # Sources come from Debian's source packages (apt-get source with a list and state of the cache's
 # own; the system's apt configuration is not touched), for libvips from the npm registry's prebuilt
-# Windows libvips, and for what MinGW lacks from the stand-ins in cmake/windows/compat. A dependency whose stamp matches its version and recipe is not built
-# again; change either and it is.
+# Windows libvips, for what MinGW lacks from the stand-ins in cmake/windows/compat, and for Qt's
+# Japanese texts from the build machine's Debian package of them. A dependency whose stamp matches
+# its version and recipe is not built again; change either and it is.
 set -euo pipefail
 shopt -s inherit_errexit
 
@@ -36,7 +37,7 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 libvips_npm_version=1.3.3
 
 all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-            lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf)
+            qt6-translations lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf)
 # The Debian source package of a stage, where its name is not the stage's.
 declare -A stage_packages=([libpng]=libpng1.6)
 # The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
@@ -57,7 +58,7 @@ log() { printf '[build-windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
 install_host_packages() {
   local packages=(g++-mingw-w64-x86-64-posix wine64 wine nsis nasm dpkg-dev cmake ninja-build make
-                  qt6-base-dev qt6-base-dev-tools pkg-config autoconf automake libtool)
+                  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n pkg-config autoconf automake libtool)
   local missing=()
   # Any npm will do (a machine may have Node.js from elsewhere, whose npm Debian's would conflict with).
   command -v npm >/dev/null || missing+=(npm)
@@ -530,6 +531,15 @@ build_qt6-base() {
   cmake --install "$build"
 }
 
+# Qt's own Japanese texts (the file dialog's column names among them) where the Windows Qt looks for
+# them (<its prefix>/translations); the installer ships them under share\quarnel\translations. The
+# compiled catalogue of Debian's qt6-translations-l10n for the same Qt release: a .qm file is the
+# same on every system. Japanese alone: the program speaks nothing else.
+build_qt6-translations() {
+  local src=$1
+  install -D -m644 "$src/qtbase_ja.qm" "$prefix/qt6/translations/qtbase_ja.qm"
+}
+
 # The npm packages, fetched with npm itself and unpacked side by side: the Windows build with its
 # headers, or (linux) the Linux build of the same version.
 npm_source() {
@@ -558,6 +568,8 @@ run_stage() {
     src=$(npm_source)
   elif [ "$stage" = iconv ]; then
     version=compat src=$compat
+  elif [ "$stage" = qt6-translations ]; then
+    version=$(dpkg-query -W -f='${Version}' qt6-translations-l10n) src=/usr/share/qt6/translations
   else
     debian_source "${stage_packages[$stage]:-$stage}"
     src=$src_dir version=$src_version

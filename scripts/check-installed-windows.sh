@@ -19,7 +19,7 @@ drive=$WINEPREFIX/drive_c
 installed="$drive/Program Files/Vodrik/Quarnel"
 for file in bin/quarnel.exe bin/quarnel-cli.exe bin/Qt6Core.dll bin/libvips-42.dll bin/platforms/qwindows.dll \
   share/quarnel/cores/Transcoding.ini share/quarnel/help/support.html share/quarnel/fonts/DejaVuSans.ttf \
-  uninstall.exe; do
+  share/quarnel/translations/qtbase_ja.qm uninstall.exe; do
   [ -f "$installed/$file" ] || fail "$file was not installed"
 done
 [ -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/クオーネル.lnk" ] || fail "no Start menu entry"
