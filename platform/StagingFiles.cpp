@@ -1,5 +1,7 @@
 #include "platform/StagingFiles.h"
 
+#include "platform/StagingRemoval.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -68,36 +70,13 @@ fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
     return pattern;
 }
 
-std::size_t RemoveStaleStaging(const fs::path& folder, std::string_view targetName) {
-    std::size_t removed = 0;
+namespace detail {
+
+bool RemoveLeftFile(const fs::path& path) {
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const auto parsed = ParseStagingName(it->path().filename().string());
-        if (!parsed || (!targetName.empty() && parsed->target != targetName))
-            continue;
-        std::error_code statError;
-        if (!fs::is_regular_file(it->symlink_status(statError)) || !StagingMakerGone(parsed->pid))
-            continue;
-        std::error_code removeError;
-        if (fs::remove(it->path(), removeError))
-            ++removed;
-    }
-    return removed;
+    return fs::remove(path, ec);
 }
 
-std::size_t RemoveStaleWorkFolders(const fs::path& root, std::string_view prefix) {
-    std::size_t removed = 0;
-    std::error_code ec;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (!fs::is_directory(it->symlink_status(statError)) ||
-            !IsStaleWorkFolderName(prefix, it->path().filename().string()))
-            continue;
-        std::error_code removeError;
-        if (fs::remove_all(it->path(), removeError) > 0)
-            ++removed;
-    }
-    return removed;
-}
+} // namespace detail
 
 } // namespace platform

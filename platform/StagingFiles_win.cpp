@@ -1,4 +1,5 @@
 #include "platform/StagingFiles.h"
+#include "platform/StagingRemoval.h"
 #include "platform/WideText.h"
 
 #include <cerrno>
@@ -168,38 +169,15 @@ fs::path CreateWorkFolder(const fs::path& parent, std::string_view prefix) {
     return {};
 }
 
-std::size_t RemoveStaleStaging(const fs::path& folder, std::string_view targetName) {
-    std::size_t removed = 0;
+namespace detail {
+
+bool RemoveLeftFile(const fs::path& path) {
+    // A read-only attribute (set by someone else) would stop the removal.
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const auto parsed = ParseStagingName(PathToUtf8(it->path().filename()));
-        if (!parsed || (!targetName.empty() && parsed->target != targetName))
-            continue;
-        std::error_code statError;
-        if (!fs::is_regular_file(it->symlink_status(statError)) || !StagingMakerGone(parsed->pid))
-            continue;
-        // A read-only attribute (set by someone else) would stop the removal.
-        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-        std::error_code removeError;
-        if (fs::remove(it->path(), removeError))
-            ++removed;
-    }
-    return removed;
+    return fs::remove(path, ec);
 }
 
-std::size_t RemoveStaleWorkFolders(const fs::path& root, std::string_view prefix) {
-    std::size_t removed = 0;
-    std::error_code ec;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (!fs::is_directory(it->symlink_status(statError)) ||
-            !IsStaleWorkFolderName(prefix, PathToUtf8(it->path().filename())))
-            continue;
-        std::error_code removeError;
-        if (fs::remove_all(it->path(), removeError) > 0)
-            ++removed;
-    }
-    return removed;
-}
+} // namespace detail
 
 } // namespace platform
