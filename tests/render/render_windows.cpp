@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -108,8 +109,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     app::LoadQtTranslations(application);
     app::ApplyWindowFont(application);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("windows");
-    QDir().mkpath(folder);
+    const QString given = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("windows");
+    QDir().mkpath(given);
+    // Whole, drive included: the open dialog is shown from another working folder, and on Windows a
+    // path from the root ("/work/...") is taken on that folder's drive.
+    const QString folder = QFileInfo(given).canonicalFilePath();
 
     settings::Settings record;
     record.PPTFolder = "/home/user/Desktop";
