@@ -10,6 +10,7 @@
 #                                          <build>-linux-reference, for comparing outputs
 #   Stages: zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
 #           qt6-translations lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
+#           x264 ffmpeg
 #
 # Environment:
 #   QUARNEL_WINDOWS_CACHE  the cache (default ~/.cache/quarnel-windows): sources in src/, build trees
@@ -37,13 +38,15 @@ export QUARNEL_WINDOWS_CACHE=$cache QUARNEL_WINDOWS_PREFIX=$prefix
 libvips_npm_version=1.3.3
 
 all_stages=(zlib libdeflate libzip pugixml libjpeg-turbo libpng zopfli googletest libvips qt6-base
-            qt6-translations lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf)
+            qt6-translations lcms2 freetype harfbuzz libeot iconv libuemf libemf2svg libwmf libxml2 libgsf
+            x264 ffmpeg)
 # The Debian source package of a stage, where its name is not the stage's.
 declare -A stage_packages=([libpng]=libpng1.6)
 # The stages whose installed files a stage's build reads (Qt uses its own bundled copies).
 declare -A stage_dependencies=([libzip]=zlib [libpng]=zlib [freetype]=zlib [libuemf]=iconv
                                [libemf2svg]="zlib libpng freetype iconv libuemf"
-                               [libwmf]="zlib libpng freetype" [libgsf]="zlib libvips libxml2")
+                               [libwmf]="zlib libpng freetype" [libgsf]="zlib libvips libxml2"
+                               [ffmpeg]=x264)
 # The shared helpers besides cmake_cross whose text is part of a stage's recipe.
 declare -A stage_helpers=([lcms2]=configure_cross [libeot]=configure_cross
                           [libwmf]=configure_cross)
@@ -509,6 +512,44 @@ EOF
   printf 'LIBRARY bcryptprimitives\nEXPORTS\nProcessPrng\n' >"$dir/bcryptprimitives.def"
   "$triple"-gcc-posix -shared -O2 -o "$dir/bcryptprimitives.dll" "$dir/bcryptprimitives.c" \
     "$dir/bcryptprimitives.def" -lbcrypt
+}
+
+# The tests' encoder: ffmpeg.exe and ffprobe.exe of the version Linux's tests use, with libx264 and
+# the native AAC encoder as the shipped profiles need, in a folder that wine-run.sh puts on PATH, so
+# that the program finds them as it finds a person's (beside itself, then on PATH). Never shipped.
+# H.264 comes from x264's library alone, built for ffmpeg only.
+build_x264() {
+  local src=$1 build=$cache/build/x264
+  mkdir -p "$build"
+  (cd "$build" && CC="$triple-gcc-posix" "$src/configure" --host="$triple" --cross-prefix="$triple-" \
+    --prefix="$prefix/x264" --enable-static --disable-cli --disable-opencl)
+  nice -n 19 make -C "$build" -j"$jobs"
+  make -C "$build" install-lib-static
+}
+
+# Static programs with nothing found on the build machine, threads as Windows has them, and of the
+# components what the shipped profiles, the tests and the program's movie and sound types need:
+# their demuxers and decoders, every filter (the command-line tool inserts some of its own), the
+# lavfi test sources, and the encoders and muxers the profiles and the tests write.
+build_ffmpeg() {
+  local src=$1 build=$cache/build/ffmpeg dest=$cache/ffmpeg
+  # rawvideo: what the lavfi sources hand over.
+  local decoders=(h264 hevc mpeg4 mpeg1video mpeg2video msmpeg4v1 msmpeg4v2 msmpeg4v3 wmv1 wmv2 wmv3 vc1
+                  vp8 vp9 flv h263 mjpeg aac aac_latm mp3 mp3float mp2 mp2float ac3 eac3 wmav1 wmav2
+                  'pcm_*' rawvideo wrapped_avframe)
+  local demuxers=(mov avi matroska asf mpegps mpegts flv wav mp3 aac ac3 h264 hevc m4v mpegvideo)
+  mkdir -p "$build"
+  (cd "$build" && PKG_CONFIG_LIBDIR="$prefix/x264/lib/pkgconfig" PKG_CONFIG_PATH="" "$src/configure" \
+    --enable-cross-compile --target-os=mingw32 --arch=x86_64 --cross-prefix="$triple-" \
+    --cc="$triple-gcc-posix" --cxx="$triple-g++-posix" --pkg-config=pkg-config --pkg-config-flags=--static \
+    --prefix="$build/install" --disable-autodetect --enable-w32threads --enable-gpl --enable-libx264 \
+    --disable-everything --disable-ffplay --disable-doc --disable-debug --extra-ldflags=-static \
+    --enable-protocol=file,pipe --enable-indev=lavfi --enable-filters --enable-parsers --enable-bsfs \
+    --enable-decoder="$(IFS=,; echo "${decoders[*]}")" --enable-demuxer="$(IFS=,; echo "${demuxers[*]}")" \
+    --enable-encoder=libx264,aac,mpeg4,pcm_s16le --enable-muxer=mp4,ipod,mov,avi,matroska,wav,null)
+  nice -n 19 make -C "$build" -j"$jobs"
+  rm -rf "$dest" && mkdir -p "$dest"
+  install -m755 "$build/ffmpeg.exe" "$build/ffprobe.exe" "$dest/"
 }
 
 # Core, Gui and Widgets with the Windows and offscreen platform plugins. Debian's own Qt of the same

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a cross-built Windows program under Wine: a prefix of its own, no Wine diagnostics, and the
-# DLLs of the MinGW runtime and of the cross-built dependencies found beside the system ones.
+# DLLs of the MinGW runtime and of the cross-built dependencies found beside the system ones, and
+# the tests' ffmpeg and ffprobe on PATH (build-windows.sh's ffmpeg stage), where a person's would be.
 set -euo pipefail
 cache=${QUARNEL_WINDOWS_CACHE:-$HOME/.cache/quarnel-windows}
 export WINEPREFIX=${WINEPREFIX:-$cache/wine}
@@ -8,7 +9,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 paths=("$runtime" /usr/x86_64-w64-mingw32/lib "$cache/prefix/qt6/bin" "$cache/prefix/bin" "$cache/prefix/vips/bin"
-       "$cache/wine-support")
+       "$cache/wine-support" "$cache/ffmpeg")
 winepath=""
 for p in "${paths[@]}"; do
   winepath+="Z:${p};"
