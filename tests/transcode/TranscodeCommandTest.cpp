@@ -1,6 +1,7 @@
 #include "transcode/TranscodeCommand.h"
 
 #include "FakeHost.h"
+#include "platform/ChildProcess.h"
 #include "platform/StagingFiles.h"
 #include "tests/support/WorkFolders.h"
 
@@ -31,7 +32,7 @@ private:
 };
 
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(testsupport::PathOf(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -141,8 +142,16 @@ TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
     h.resolveAnswer = chosen;
     std::string ext;
     std::string used;
+#ifdef _WIN32
+    // The stand-in beside this test (EncoderStandIn_win.cpp) does what the shell does on POSIX.
+    const std::string tmpl =
+        R"("quarnel-test-encoder" at-end-exit 7 write seen "<%Title%>,<%RandomNumber5%>,<%OutputFile%>.avi")";
+    const std::string displayName = "quarnel-test-encoder";
+#else
     const std::string tmpl =
         R"("/bin/sh" -c "printf %s <%Title%>,<%RandomNumber5%>,$0 > seen; exit 7" "<%OutputFile%>.avi")";
+    const std::string displayName = "sh";
+#endif
     const int result = RunTranscodeCommand(h.env, tmpl, "/in.mp4", dir.path() + "/x/y/original", ext, &used);
     EXPECT_EQ(result, 7);
     EXPECT_EQ(ext, "avi");
@@ -152,7 +161,7 @@ TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
     // The encoder writes under a staging name of this process beside the output, never the output's own
     // name.
     const std::string seen = ReadText(dir.path() + "/x/y/seen");
-    const std::string prefix = "none," + expectedRandom + "," + dir.path() + "/x/y/";
+    const std::string prefix = "none," + expectedRandom + "," + testsupport::Native(dir.path() + "/x/y/");
     ASSERT_EQ(seen.substr(0, prefix.size()), prefix);
     const auto staging = platform::ParseStagingName(seen.substr(prefix.size()));
     ASSERT_TRUE(staging) << seen;
@@ -160,15 +169,19 @@ TEST(TranscodeCommand, RunsInTheCreatedOutputFolderAndReturnsTheExitCode) {
     EXPECT_EQ(staging->pid, ::getpid());
     EXPECT_EQ(staging->target, "renamed.avi");
     ASSERT_FALSE(h.host.statuses.empty());
-    EXPECT_EQ(h.host.statuses.front(), "sh 処理中...1秒経過");
+    EXPECT_EQ(h.host.statuses.front(), displayName + " 処理中...1秒経過");
 }
 
 TEST(TranscodeCommand, TemplateWithoutClosingQuoteGivesNameEndingInDot) {
     Scratch dir;
     Harness h;
     std::string ext = "old";
-    const int result = RunTranscodeCommand(h.env, R"("/bin/sh" -c "printf x > \"$0\"" <%OutputFile%>.wmv)",
-                                           "/in.mp4", dir.path() + "/out", ext);
+#ifdef _WIN32
+    const std::string tmpl = R"("quarnel-test-encoder" touch <%OutputFile%>.wmv)";
+#else
+    const std::string tmpl = R"("/bin/sh" -c "printf x > \"$0\"" <%OutputFile%>.wmv)";
+#endif
+    const int result = RunTranscodeCommand(h.env, tmpl, "/in.mp4", dir.path() + "/out", ext);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ext, "");
     ASSERT_EQ(h.resolveCalls.size(), 1u);
@@ -176,6 +189,22 @@ TEST(TranscodeCommand, TemplateWithoutClosingQuoteGivesNameEndingInDot) {
 }
 
 TEST(TranscodeCommand, RealEncoderTranscodesATinyClip) {
+#ifdef _WIN32
+    // ffmpeg.exe as the program finds it: beside it or on PATH. The template names it as the shipped
+    // profiles do, since a path's ".exe" would be the first dot on the line.
+    const std::string ffmpeg = platform::FindProgram("ffmpeg");
+    if (ffmpeg.empty()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    Scratch dir;
+    const std::string clip = dir.path() + "/clip.mp4";
+    platform::ChildCommand make;
+    make.arguments = {ffmpeg,     "-v",      "error", "-y",
+                      "-f",       "lavfi",   "-i",    "testsrc=duration=1:size=64x64:rate=10",
+                      "-pix_fmt", "yuv420p", clip};
+    ASSERT_EQ(platform::RunChild(make).exitCode, 0);
+    const std::string tmpl = R"("ffmpeg" -v error -y -i "<%InputFile%>" -c:v mpeg4 -an "<%OutputFile%>.avi")";
+#else
     const std::string ffmpeg = "/usr/bin/ffmpeg";
     if (!std::filesystem::exists(ffmpeg)) {
         GTEST_SKIP() << "ffmpeg is not installed";
@@ -185,16 +214,17 @@ TEST(TranscodeCommand, RealEncoderTranscodesATinyClip) {
     const std::string make = ffmpeg + " -v error -y -f lavfi -i testsrc=duration=1:size=64x64:rate=10 " +
                              "-pix_fmt yuv420p \"" + clip + "\"";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    Harness h;
-    std::string ext;
     const std::string tmpl =
         "\"" + ffmpeg + R"(" -v error -y -i "<%InputFile%>" -c:v mpeg4 -an "<%OutputFile%>.avi")";
+#endif
+    Harness h;
+    std::string ext;
     const int result = RunTranscodeCommand(h.env, tmpl, clip, dir.path() + "/out/sub/clip【圧縮】", ext);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ext, "avi");
     const std::string output = dir.path() + "/out/sub/clip【圧縮】.avi";
-    ASSERT_TRUE(std::filesystem::exists(output));
-    EXPECT_GT(std::filesystem::file_size(output), 1000u);
+    ASSERT_TRUE(std::filesystem::exists(testsupport::PathOf(output)));
+    EXPECT_GT(std::filesystem::file_size(testsupport::PathOf(output)), 1000u);
     ASSERT_FALSE(h.host.statuses.empty());
     EXPECT_EQ(h.host.statuses.front(), "動画圧縮中...1秒経過");
 }
