@@ -1,6 +1,7 @@
 // Runs the built quarnel-cli as a child process over generated and real decks.
 
 #include "CliProcessFixture.h"
+#include "platform/ChildProcess.h"
 #include "settings/Settings.h"
 #include "settings/modRegAccess.h"
 
@@ -379,11 +380,17 @@ TEST_F(CliRun, ValuesAreTakenInAnyCase) {
 }
 
 TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
-    if (!fs::exists("/usr/bin/ffmpeg")) {
+#ifdef _WIN32
+    // ffmpeg.exe where the program looks for it: beside it, then on PATH.
+    const std::string ffmpeg = platform::FindProgram("ffmpeg");
+#else
+    const std::string ffmpeg = "/usr/bin/ffmpeg";
+#endif
+    if (ffmpeg.empty() || !fs::exists(testsupport::PathOf(ffmpeg))) {
         GTEST_SKIP() << "ffmpeg is not installed";
     }
     QProcess maker;
-    maker.start("/usr/bin/ffmpeg",
+    maker.start(QString::fromStdString(ffmpeg),
                 {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=1", "-c:v",
                  "mpeg4", QString::fromStdString(dir + "/clip.avi")});
     ASSERT_TRUE(maker.waitForFinished(60000));
@@ -396,11 +403,12 @@ TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
     const Outcome run = Run({"--movie-profile", "2", "--no-size-in-name", "--report", "r.json", "clip.avi"});
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\tclip【圧縮】.mp4 を作成"), std::string::npos) << run.out;
-    EXPECT_TRUE(fs::exists(dir + "/clip【圧縮】.mp4"));
+    EXPECT_TRUE(fs::exists(Folder() / testsupport::PathOf("clip【圧縮】.mp4")));
     const auto report = QJsonDocument::fromJson(QByteArray::fromStdString(Read(dir + "/r.json"))).array();
     ASSERT_EQ(report.size(), 1);
     EXPECT_EQ(report[0].toObject()["result"].toString().toStdString(), "compressed");
-    EXPECT_EQ(report[0].toObject()["output"].toString().toStdString(), dir + "/clip【圧縮】.mp4");
+    EXPECT_EQ(report[0].toObject()["output"].toString().toStdString(),
+              testsupport::Native(dir + "/clip【圧縮】.mp4"));
 
     const Outcome help = Run({"--help"});
     EXPECT_NE(help.out.find("--movie-profile NAME|INDEX"), std::string::npos);

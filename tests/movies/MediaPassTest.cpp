@@ -141,7 +141,8 @@ TEST_F(MediaPassTest, BatchWithMediaOnReencodesTheDeckMovieWithTheChosenProfile)
     // The movie's line and the deck-wide pass's (its poster frame) are TAB lines that replace no shape.
     EXPECT_EQ(entry.shapesReplaced + 1 + static_cast<int>(entry.deckPictures.size()),
               static_cast<int>(std::count(host.log.begin(), host.log.end(), '\t')));
-    EXPECT_LT(std::filesystem::file_size(entry.output), std::filesystem::file_size(deck_));
+    EXPECT_LT(std::filesystem::file_size(testsupport::PathOf(entry.output)),
+              std::filesystem::file_size(deck_));
 
     // The new part plays as long as the old one, through both relationships; the poster stays.
     const auto out = office::package::Package::Open(entry.output);

@@ -9,11 +9,28 @@
 #include <map>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include "platform/ChildProcess.h"
+#endif
 
 namespace movies_test {
 
+// The encoder's and the prober's program. On Windows as the program looks for ffmpeg.exe: beside
+// it, then on PATH ("" when neither has it).
+inline QString Tool(const std::string& name) {
+#ifdef _WIN32
+    return QString::fromStdString(platform::FindProgram(name));
+#else
+    return QString::fromStdString("/usr/bin/" + name);
+#endif
+}
+
 inline bool HaveEncoder() {
+#ifdef _WIN32
+    return !Tool("ffmpeg").isEmpty() && !Tool("ffprobe").isEmpty();
+#else
     return std::filesystem::exists("/usr/bin/ffmpeg") && std::filesystem::exists("/usr/bin/ffprobe");
+#endif
 }
 
 inline int Run(const QString& program, const std::vector<std::string>& args, QString* out = nullptr) {
@@ -53,11 +70,11 @@ inline bool MakeClip(const std::string& path, int width, int height, int fps, do
         args.insert(args.end(), {"-c:a", "pcm_s16le"});
     }
     args.push_back(path);
-    return Run("/usr/bin/ffmpeg", args) == 0;
+    return Run(Tool("ffmpeg"), args) == 0;
 }
 
 inline bool MakeTone(const std::string& path, double seconds) {
-    return Run("/usr/bin/ffmpeg",
+    return Run(Tool("ffmpeg"),
                {"-v", "error", "-y", "-f", "lavfi", "-i",
                 "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds), path}) == 0;
 }
@@ -67,7 +84,7 @@ inline bool MakeTone(const std::string& path, double seconds) {
 inline std::map<std::string, std::string> Probe(const std::string& path) {
     QString text;
     std::map<std::string, std::string> facts;
-    if (Run("/usr/bin/ffprobe",
+    if (Run(Tool("ffprobe"),
             {"-v", "error", "-show_entries",
              "stream=codec_type,codec_name,width,height,r_frame_rate,pix_fmt:format=duration,"
              "format_name",
@@ -77,6 +94,8 @@ inline std::map<std::string, std::string> Probe(const std::string& path) {
     }
     // Sections arrive as [STREAM] ... [/STREAM] and [FORMAT] ... [/FORMAT]; the type comes anywhere inside.
     std::map<std::string, std::string> section;
+    // Windows' prober ends its lines with CRLF.
+    text.remove(QLatin1Char('\r'));
     for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
         if (line.startsWith("[/")) {
             const std::string kind = line == "[/FORMAT]" ? "format" : section["codec_type"];
