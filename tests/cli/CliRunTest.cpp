@@ -394,7 +394,7 @@ TEST_F(CliRun, MoviesRunWithTheChosenProfileAndUnknownProfilesAreRefused) {
                 {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=1", "-c:v",
                  "mpeg4", QString::fromStdString(dir + "/clip.avi")});
     ASSERT_TRUE(maker.waitForFinished(60000));
-    ASSERT_EQ(maker.exitCode(), 0);
+    ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
 
     const Outcome unknown = Run({"--movie-profile", "超高画質", "clip.avi"});
     EXPECT_EQ(unknown.exitCode, 2);
