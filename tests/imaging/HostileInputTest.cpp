@@ -138,9 +138,11 @@ TEST(HostileInput, OnlyTheBuiltInLoadersAreThere) {
     for (const char* module :
          {"magickload_buffer", "pdfload_buffer", "heifload_buffer", "jxlload_buffer", "openslideload"})
         EXPECT_TRUE(vips_type_find("VipsOperation", module) == 0 || blocked(module)) << module;
-    for (const char* other : {"matrixload_source", "csvload_source", "ppmload_source"})
-        if (vips_type_find("VipsOperation", other) != 0)
+    for (const char* other : {"matrixload_source", "csvload_source", "ppmload_source"}) {
+        if (vips_type_find("VipsOperation", other) != 0) {
             EXPECT_TRUE(blocked(other)) << other;
+        }
+    }
     for (const char* builtIn : {"jpegload_buffer", "pngload_buffer", "gifload_buffer", "tiffload_buffer",
                                 "webpload_buffer", "svgload_buffer"}) {
         ASSERT_NE(vips_type_find("VipsOperation", builtIn), 0u) << builtIn;
