@@ -12,6 +12,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/ThisProcess.h"
 #include "platform/WideText.h"
+#include "tests/support/SelfChild_win.h"
 
 #include <string>
 #include <vector>
@@ -22,12 +23,6 @@ namespace {
 void Print(HANDLE to, const std::string& text) {
     DWORD written = 0;
     WriteFile(to, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
-std::wstring OwnPath() {
-    wchar_t buffer[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-    return std::wstring(buffer, length);
 }
 
 HANDLE gBreak = nullptr;
@@ -49,18 +44,14 @@ int Breakable(const std::string& readyFile) {
 }
 
 int Spawn(const std::string& pidFile) {
-    std::wstring line = L"\"" + OwnPath() + L"\" sleep 60000";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    if (!CreateProcessW(OwnPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &child))
+    const DWORD child = testsupport::StartSleepingCopy(L"60000");
+    if (child == 0)
         return 3;
     // Written under another name and renamed, so that the test never reads half of it.
     const std::wstring target = platform::Widen(pidFile);
     const std::wstring temp = target + L".part";
     const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    Print(file, std::to_string(GetCurrentProcessId()) + " " + std::to_string(child.dwProcessId));
+    Print(file, std::to_string(GetCurrentProcessId()) + " " + std::to_string(child));
     CloseHandle(file);
     MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
     Sleep(60000);
@@ -98,7 +89,7 @@ int main(int argc, char** argv) {
         return Spawn(args[2]);
     if (mode == "parent" && args.size() > 2) {
         platform::ChildCommand command;
-        command.arguments = {platform::Narrow(OwnPath()), "spawn", args[2]};
+        command.arguments = {platform::Narrow(testsupport::OwnProgramPath()), "spawn", args[2]};
         return platform::RunChild(command).end == platform::ChildEnd::Exited ? 0 : 4;
     }
     if (mode == "breakable" && args.size() > 2)

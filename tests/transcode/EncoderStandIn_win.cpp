@@ -15,6 +15,7 @@
 // An unknown action or a missing operand ends it with 99: an argument added or lost shows.
 
 #include "platform/WideText.h"
+#include "tests/support/SelfChild_win.h"
 
 #include <string>
 #include <vector>
@@ -37,28 +38,14 @@ bool WriteWhole(const std::wstring& path, const std::string& bytes) {
     return ok && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-std::wstring OwnPath() {
-    std::wstring buffer(32768, L'\0');
-    buffer.resize(GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size())));
-    return buffer;
-}
-
 void Wait(const std::string& seconds) {
     Sleep(static_cast<DWORD>(std::stod(seconds) * 1000.0));
 }
 
 bool Spawn(const std::wstring& pidFile) {
-    std::wstring line = L"\"" + OwnPath() + L"\" sleep 60";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    if (!CreateProcessW(OwnPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &child))
-        return false;
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return WriteWhole(pidFile,
-                      std::to_string(GetCurrentProcessId()) + " " + std::to_string(child.dwProcessId));
+    const DWORD child = testsupport::StartSleepingCopy(L"60");
+    return child != 0 &&
+           WriteWhole(pidFile, std::to_string(GetCurrentProcessId()) + " " + std::to_string(child));
 }
 
 } // namespace
