@@ -4,14 +4,22 @@
 #include "batch/InputList.h"
 #include "engine/SizeText.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
 #include <cctype>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace batch {
+
+std::string NormalizeFolderPath(std::string& path) {
+    path = platform::FolderWithSeparator(std::move(path));
+    return path;
+}
+
 namespace {
 
 std::string OutputFolder(int option, const std::string& inputFolder, const std::string& chosenFolder) {

@@ -25,8 +25,8 @@ inline constexpr const char* kSameNameQuestionMovie =
     "上書きしますか？  ( はい→上書き、いいえ→別名で保存、、キャンセル→圧縮しない )";
 inline constexpr const char* kNewNamePrompt = "新しいパス名(拡張子を除く)を入力してください";
 
-// Makes the folder path end with exactly the platform's separator appended when missing ("/" here;
-// "\" is an ordinary character). Rewrites the argument and returns the same value.
+// Makes the folder path end with exactly one of the system's separators (platform::FolderWithSeparator).
+// Rewrites the argument and returns the same value.
 std::string NormalizeFolderPath(std::string& path);
 
 // Output path without extension for a presentation; unit is "KB" or "MB" (any other gives no size).

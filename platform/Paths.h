@@ -21,5 +21,8 @@ std::string OleIniPath();
 std::string OleIniPath(const std::string& programFolder, const std::string& configFolder);
 // a + "/" + b, without doubling a separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder with exactly one trailing separator: "/" here; on Windows "\", every "/" in it
+// becoming one too (as a person types either there).
+std::string FolderWithSeparator(std::string folder);
 
 } // namespace platform

@@ -2,6 +2,7 @@
 #include "platform/Paths.h"
 #include "platform/WideText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <shlobj.h>
 #include <windows.h>
@@ -33,6 +34,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.back() == '/' || folder.back() == '\\')
         return folder + name;
     return folder + "\\" + name;
+}
+
+std::string FolderWithSeparator(std::string folder) {
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    if (folder.empty() || folder.back() != '\\')
+        folder += '\\';
+    return folder;
 }
 
 std::string DesktopFolder() {

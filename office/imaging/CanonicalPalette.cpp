@@ -180,7 +180,7 @@ std::optional<std::vector<std::uint8_t>> WithCanonicalPalette(std::span<const st
                 std::lower_bound(order.begin(), order.end(), shown[i], PaletteOrder) - order.begin());
     for (std::uint8_t& index : picture.indices)
         index = renumbered[index];
-    picture.colours = order;
+    picture.colours = std::move(order);
     std::vector<std::uint8_t> out;
     if (!Write(picture, adaptiveFilter, out))
         return std::nullopt;

@@ -30,13 +30,6 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
     return chosen.toStdString();
 }
 
-std::string WithTrailingSeparator(const std::string& folder) {
-    if (!folder.empty() && folder.back() == '/') {
-        return folder;
-    }
-    return folder + "/";
-}
-
 } // namespace settings::dialogs
 
 #endif

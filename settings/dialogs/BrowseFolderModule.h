@@ -2,6 +2,8 @@
 
 // The folder picker behind the output options' browse buttons.
 
+#include "platform/Paths.h"
+
 #include <functional>
 #include <string>
 
@@ -14,8 +16,9 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
 // The picker as the dialogs call it; tests replace it.
 using FolderPicker = std::function<std::string(const std::string& startFolder, const std::string& title)>;
 
-// The folder with exactly one trailing separator: "/" here; on Windows "\", every "/" in it becoming
-// one too.
-std::string WithTrailingSeparator(const std::string& folder);
+// The folder with exactly one trailing separator, as the batch takes output folders.
+inline std::string WithTrailingSeparator(const std::string& folder) {
+    return platform::FolderWithSeparator(folder);
+}
 
 } // namespace settings::dialogs

@@ -4,7 +4,6 @@
 #include "platform/WideText.h"
 #include "settings/dialogs/BrowseFolderModule.h"
 
-#include <algorithm>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -41,16 +40,6 @@ std::string BrowseForFolder(const std::string& startFolder, const std::string& t
     const BOOL hasPath = SHGetPathFromIDListW(item, path);
     CoTaskMemFree(item);
     return hasPath ? platform::Narrow(path) : std::string();
-}
-
-std::string WithTrailingSeparator(const std::string& folder) {
-    // The batch's folder rule: a "/" typed or handed in is a "\" like any other.
-    std::string path = folder;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    if (path.empty() || path.back() != '\\') {
-        path += '\\';
-    }
-    return path;
 }
 
 } // namespace settings::dialogs
